@@ -1,0 +1,7 @@
+#include "rtl/exceptions.h"
+
+namespace rtl {
+
+void Abort() { throw EAbort(); }
+
+}  // namespace rtl
