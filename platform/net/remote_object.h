@@ -1,0 +1,32 @@
+// IRemoteObject: the server side of a remote data module.
+//
+// The server creates one instance per client connection (so each connection
+// has its own database session) and hands it every call of that connection,
+// one at a time. Invoke receives the arguments in order, by reference: the
+// values left in them are sent back for the arguments the client passed by
+// reference. Business refusals are returned as error reports in the result; a
+// call that cannot be made (unknown method, wrong argument count or kind)
+// throws net::ECallError, which the client receives as a call failure. Any
+// other exception is reported to the client as a call failure with its
+// message; it never ends the server.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "net/app_server.h"
+#include "rtl/variant.h"
+
+namespace net {
+
+class IRemoteObject {
+ public:
+  virtual ~IRemoteObject() = default;
+  virtual rtl::Variant Invoke(std::string_view method, std::vector<rtl::Variant>& args) = 0;
+};
+
+using RemoteObjectFactory = std::function<std::unique_ptr<IRemoteObject>()>;
+
+}  // namespace net
