@@ -1,0 +1,264 @@
+#include "db/packet.h"
+
+#include <cstring>
+#include <unordered_set>
+
+#include "db/errors.h"
+#include "rtl/strings.h"
+
+// Layout (docs/packets.md): all integers little-endian.
+//   header  "QMXP" u16 version u8 kind u8 reserved(0)
+//   u32 field count, then per field: u8 name length, name, u16 size, u8 flags
+//   u32 row count, then per row: u8 status, then the value vectors the status
+//   carries (values, then old values), each value a u32 byte length
+//   (0xFFFFFFFF for null) followed by the bytes.
+namespace db {
+namespace {
+
+constexpr uint8_t kMagic[4] = {'Q', 'M', 'X', 'P'};
+constexpr uint16_t kVersion = 1;
+constexpr uint32_t kNullLength = 0xFFFFFFFFu;
+constexpr uint8_t kFixedCharFlag = 0x01;
+constexpr size_t kMaxNameBytes = 255;
+constexpr size_t kHeaderBytes = 8;
+constexpr size_t kMinFieldBytes = 1 + 1 + 2 + 1;  // a one-byte name
+
+[[noreturn]] void Fail(const std::string& what) {
+  throw EPacketError("Pacote de dados inválido: " + what);
+}
+
+bool HasValues(RowStatus s) {
+  return s != RowStatus::kDeleted;
+}
+bool HasOldValues(RowStatus s) {
+  return s == RowStatus::kModified || s == RowStatus::kDeleted;
+}
+
+bool ValidStatus(uint8_t s) {
+  return s <= static_cast<uint8_t>(RowStatus::kDeleted);
+}
+
+// Checks one value against its field: UTF-8 and at most `size` characters.
+void CheckValue(const std::string& text, const PacketField& field) {
+  if (!rtl::IsValidUtf8(text)) Fail("o valor do campo " + field.name + " não é texto UTF-8 válido");
+  // A text of no more bytes than the size cannot have more characters.
+  if (text.size() > static_cast<size_t>(field.size) &&
+      rtl::Utf8Length(text) > static_cast<size_t>(field.size))
+    Fail("o valor do campo " + field.name + " excede o tamanho de " + std::to_string(field.size) +
+         " caracteres");
+}
+
+void CheckFields(const std::vector<PacketField>& fields) {
+  if (fields.size() > kMaxPacketFields) Fail("campos demais");
+  std::unordered_set<std::string> seen;
+  seen.reserve(fields.size());
+  for (const PacketField& f : fields) {
+    if (f.name.empty()) Fail("nome de campo vazio");
+    if (f.name.size() > kMaxNameBytes) Fail("nome de campo longo demais");
+    if (!rtl::IsValidUtf8(f.name)) Fail("nome de campo não é texto UTF-8 válido");
+    if (f.size < 1 || f.size > kMaxFieldSize) Fail("tamanho inválido no campo " + f.name);
+    if (!seen.insert(rtl::AnsiUpperCase(f.name)).second) Fail("campo repetido: " + f.name);
+  }
+}
+
+void CheckRowShape(const PacketRow& row, PacketKind kind, size_t field_count) {
+  if (!ValidStatus(static_cast<uint8_t>(row.status))) Fail("situação de linha inválida");
+  if (kind == PacketKind::kDelta && row.status == RowStatus::kUnmodified)
+    Fail("pacote de alterações com linha sem alteração");
+  size_t want_values = HasValues(row.status) ? field_count : 0;
+  size_t want_old = HasOldValues(row.status) ? field_count : 0;
+  if (row.values.size() != want_values || row.old_values.size() != want_old)
+    Fail("número de valores da linha não confere com os campos");
+}
+
+class Writer {
+ public:
+  explicit Writer(size_t reserve) { out_.reserve(reserve); }
+  void U8(uint8_t v) { out_.push_back(v); }
+  void U16(uint16_t v) {
+    uint8_t b[2] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)};
+    out_.insert(out_.end(), b, b + 2);
+  }
+  void U32(uint32_t v) {
+    uint8_t b[4] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
+                    static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)};
+    out_.insert(out_.end(), b, b + 4);
+  }
+  void Bytes(const void* p, size_t n) {
+    const auto* b = static_cast<const uint8_t*>(p);
+    out_.insert(out_.end(), b, b + n);
+  }
+  std::vector<uint8_t> Take() { return std::move(out_); }
+
+ private:
+  std::vector<uint8_t> out_;
+};
+
+class Reader {
+ public:
+  explicit Reader(std::span<const uint8_t> bytes) : p_(bytes.data()), end_(p_ + bytes.size()) {}
+  size_t Remaining() const { return static_cast<size_t>(end_ - p_); }
+  void Need(size_t n) const {
+    if (Remaining() < n) Fail("pacote truncado");
+  }
+  uint8_t U8() {
+    Need(1);
+    return *p_++;
+  }
+  uint16_t U16() {
+    Need(2);
+    uint16_t v = static_cast<uint16_t>(p_[0] | (p_[1] << 8));
+    p_ += 2;
+    return v;
+  }
+  uint32_t U32() {
+    Need(4);
+    uint32_t v = static_cast<uint32_t>(p_[0]) | (static_cast<uint32_t>(p_[1]) << 8) |
+                 (static_cast<uint32_t>(p_[2]) << 16) | (static_cast<uint32_t>(p_[3]) << 24);
+    p_ += 4;
+    return v;
+  }
+  std::string Text(size_t n) {
+    Need(n);
+    std::string s(reinterpret_cast<const char*>(p_), n);
+    p_ += n;
+    return s;
+  }
+
+ private:
+  const uint8_t* p_;
+  const uint8_t* end_;
+};
+
+void WriteValues(Writer& w, const std::vector<FieldValue>& values,
+                 const std::vector<PacketField>& fields) {
+  for (size_t i = 0; i < values.size(); ++i) {
+    const FieldValue& v = values[i];
+    if (!v) {
+      w.U32(kNullLength);
+      continue;
+    }
+    CheckValue(*v, fields[i]);
+    w.U32(static_cast<uint32_t>(v->size()));
+    w.Bytes(v->data(), v->size());
+  }
+}
+
+void ReadValues(Reader& r, std::vector<FieldValue>& values,
+                const std::vector<PacketField>& fields) {
+  values.resize(fields.size());
+  for (size_t i = 0; i < fields.size(); ++i) {
+    uint32_t len = r.U32();
+    if (len == kNullLength) continue;
+    // A UTF-8 character takes at most four bytes.
+    if (len > 4u * static_cast<uint32_t>(fields[i].size))
+      Fail("o valor do campo " + fields[i].name + " excede o tamanho de " +
+           std::to_string(fields[i].size) + " caracteres");
+    std::string text = r.Text(len);
+    CheckValue(text, fields[i]);
+    values[i] = std::move(text);
+  }
+}
+
+}  // namespace
+
+int Packet::FieldIndex(std::string_view name) const {
+  for (size_t i = 0; i < fields.size(); ++i)
+    if (rtl::SameText(fields[i].name, name)) return static_cast<int>(i);
+  return -1;
+}
+
+std::vector<uint8_t> EncodePacket(const Packet& packet) {
+  if (packet.kind != PacketKind::kData && packet.kind != PacketKind::kDelta)
+    Fail("tipo de pacote desconhecido");
+  CheckFields(packet.fields);
+  if (packet.rows.size() > kMaxPacketRows) Fail("linhas demais");
+
+  size_t estimate = kHeaderBytes + 8;
+  for (const PacketField& f : packet.fields) estimate += kMinFieldBytes + f.name.size();
+  for (const PacketRow& row : packet.rows) {
+    estimate += 1;
+    for (const FieldValue& v : row.values) estimate += 4 + (v ? v->size() : 0);
+    for (const FieldValue& v : row.old_values) estimate += 4 + (v ? v->size() : 0);
+  }
+
+  Writer w(estimate);
+  w.Bytes(kMagic, sizeof kMagic);
+  w.U16(kVersion);
+  w.U8(static_cast<uint8_t>(packet.kind));
+  w.U8(0);
+  w.U32(static_cast<uint32_t>(packet.fields.size()));
+  for (const PacketField& f : packet.fields) {
+    w.U8(static_cast<uint8_t>(f.name.size()));
+    w.Bytes(f.name.data(), f.name.size());
+    w.U16(static_cast<uint16_t>(f.size));
+    w.U8(f.fixed_char ? kFixedCharFlag : 0);
+  }
+  w.U32(static_cast<uint32_t>(packet.rows.size()));
+  for (const PacketRow& row : packet.rows) {
+    CheckRowShape(row, packet.kind, packet.fields.size());
+    w.U8(static_cast<uint8_t>(row.status));
+    WriteValues(w, row.values, packet.fields);
+    WriteValues(w, row.old_values, packet.fields);
+  }
+  return w.Take();
+}
+
+Packet DecodePacket(std::span<const uint8_t> bytes) {
+  Reader r(bytes);
+  if (bytes.size() < kHeaderBytes) Fail("pacote truncado");
+  if (std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0) Fail("assinatura desconhecida");
+  r.Text(sizeof kMagic);
+  uint16_t version = r.U16();
+  if (version != kVersion) Fail("versão " + std::to_string(version) + " não suportada");
+  uint8_t kind = r.U8();
+  if (kind != static_cast<uint8_t>(PacketKind::kData) &&
+      kind != static_cast<uint8_t>(PacketKind::kDelta))
+    Fail("tipo de pacote desconhecido");
+  if (r.U8() != 0) Fail("cabeçalho com bits reservados");
+
+  Packet packet;
+  packet.kind = static_cast<PacketKind>(kind);
+  uint32_t field_count = r.U32();
+  if (field_count > kMaxPacketFields) Fail("campos demais");
+  if (field_count > r.Remaining() / kMinFieldBytes) Fail("pacote truncado");
+  packet.fields.resize(field_count);
+  for (PacketField& f : packet.fields) {
+    uint8_t name_len = r.U8();
+    f.name = r.Text(name_len);
+    f.size = r.U16();
+    uint8_t flags = r.U8();
+    if ((flags & ~kFixedCharFlag) != 0) Fail("atributos de campo desconhecidos");
+    f.fixed_char = (flags & kFixedCharFlag) != 0;
+  }
+  CheckFields(packet.fields);
+
+  uint32_t row_count = r.U32();
+  if (row_count > kMaxPacketRows) Fail("linhas demais");
+  // Every row holds its status and at least one value vector.
+  size_t min_row = 1 + 4 * static_cast<size_t>(field_count);
+  if (row_count > r.Remaining() / min_row) Fail("pacote truncado");
+  packet.rows.resize(row_count);
+  for (PacketRow& row : packet.rows) {
+    uint8_t status = r.U8();
+    if (!ValidStatus(status)) Fail("situação de linha inválida");
+    row.status = static_cast<RowStatus>(status);
+    if (packet.kind == PacketKind::kDelta && row.status == RowStatus::kUnmodified)
+      Fail("pacote de alterações com linha sem alteração");
+    if (HasValues(row.status)) ReadValues(r, row.values, packet.fields);
+    if (HasOldValues(row.status)) ReadValues(r, row.old_values, packet.fields);
+  }
+  if (r.Remaining() != 0) Fail("bytes a mais depois do fim");
+  return packet;
+}
+
+rtl::Variant PacketToVariant(const Packet& packet) {
+  return rtl::Variant::ByteArray(EncodePacket(packet));
+}
+
+Packet PacketFromVariant(const rtl::Variant& v) {
+  if (!v.IsByteArray()) throw EPacketError("Pacote de dados inválido: o valor não é um pacote");
+  return DecodePacket(v.Bytes());
+}
+
+}  // namespace db
