@@ -1,0 +1,87 @@
+// TSocketConnection: the client end of the link to a remote object hosted by
+// an application server over TCP.
+//
+// Opening (SetConnected(true)) runs BeforeConnect, so the owner can set Host
+// and Port, then connects with ConnectTimeoutMs and asks the server for the
+// remote object named ServerName; a refusal or an unreachable server throws
+// ECallError naming host:port, and the connection stays closed.
+//
+// AppServer() carries blocking calls, one at a time: the call waits at most
+// CallTimeoutMs for the answer, by-reference arguments receive the server's
+// values, and a call failure reported by the server throws ECallError with
+// the server's text (the connection stays open). A lost connection, a
+// time-out or a malformed answer throws ECallError and closes the connection;
+// the next call opens it again, running BeforeConnect again. A call on a
+// closed connection opens it first.
+//
+// Not thread-safe: one thread uses a connection.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "net/app_server.h"
+#include "net/frame.h"
+#include "rtl/component.h"
+
+namespace net {
+
+using TConnectionEvent = std::function<void(rtl::TObject* sender)>;
+
+class TSocketConnection : public rtl::TComponent {
+ public:
+  explicit TSocketConnection(rtl::TComponent* owner);
+  ~TSocketConnection() override;  // closes the connection, without AfterDisconnect
+
+  // Name of the remote object asked for in the handshake.
+  const std::string& ServerName() const { return server_name_; }
+  void SetServerName(std::string name) { server_name_ = std::move(name); }
+  const std::string& Host() const { return host_; }
+  void SetHost(std::string host) { host_ = std::move(host); }
+  int Port() const { return port_; }
+  void SetPort(int port) { port_ = port; }
+  // Kept as the owner sets it. Failures are raised whatever its value: a
+  // failed call never comes back looking like an answer.
+  bool ThrowException() const { return throw_exception_; }
+  void SetThrowException(bool value) { throw_exception_ = value; }
+
+  int ConnectTimeoutMs() const { return connect_timeout_ms_; }
+  void SetConnectTimeoutMs(int ms) { connect_timeout_ms_ = ms; }
+  // Longest wait for one answer; 0 waits without limit.
+  int CallTimeoutMs() const { return call_timeout_ms_; }
+  void SetCallTimeoutMs(int ms) { call_timeout_ms_ = ms; }
+  // Largest frame sent or accepted.
+  uint32_t MaxFrameSize() const { return max_frame_size_; }
+  void SetMaxFrameSize(uint32_t bytes) { max_frame_size_ = bytes; }
+
+  bool Connected() const;
+  // true opens the connection (no-op when open); false closes it and runs
+  // AfterDisconnect (no-op when closed).
+  void SetConnected(bool value);
+  void Open() { SetConnected(true); }
+  void Close() { SetConnected(false); }
+
+  // The remote object's dispatch interface; valid for the life of this
+  // connection, open or not.
+  IAppServer& AppServer();
+
+  TConnectionEvent BeforeConnect;    // before every open
+  TConnectionEvent AfterConnect;     // after a successful open
+  TConnectionEvent AfterDisconnect;  // after a close, asked for or after a lost link
+
+ private:
+  class Link;
+
+  std::string server_name_;
+  std::string host_ = "127.0.0.1";
+  int port_ = 2160;
+  bool throw_exception_ = true;
+  int connect_timeout_ms_ = 5000;
+  int call_timeout_ms_ = 60000;
+  uint32_t max_frame_size_ = kDefaultMaxFrameSize;
+  std::unique_ptr<Link> link_;  // the socket and the dispatch interface
+};
+
+}  // namespace net
