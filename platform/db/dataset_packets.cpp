@@ -1,0 +1,195 @@
+// Data and change packets and the change log of TClientDataSet.
+#include "db/client_dataset.h"
+#include "db/dataset_impl.h"
+#include "db/errors.h"
+#include "rtl/strings.h"
+
+namespace db {
+
+Packet TClientDataSet::Impl::BuildPacket(bool delta_only) const {
+  Packet p;
+  p.kind = delta_only ? PacketKind::kDelta : PacketKind::kData;
+  p.fields.reserve(fields.size());
+  for (const TField* f : fields) p.fields.push_back({f->FieldName(), f->Size(), f->FixedChar()});
+  p.rows.reserve(rows.size());
+  for (const DataRecord& r : rows) {
+    if (r.pending || (delta_only && r.status == RowStatus::kUnmodified)) continue;
+    PacketRow& out = p.rows.emplace_back();
+    out.status = r.status;
+    if (r.status != RowStatus::kDeleted) out.values = r.current;
+    if (r.status == RowStatus::kModified || r.status == RowStatus::kDeleted)
+      out.old_values = r.base;
+  }
+  return p;
+}
+
+namespace {
+
+// Datasets hold the empty text as null.
+FieldValue Normalized(FieldValue v) {
+  if (v && v->empty()) return std::nullopt;
+  return v;
+}
+
+}  // namespace
+
+std::vector<DataRecord> TClientDataSet::Impl::PrepareRows(const Packet& packet) {
+  // Where each dataset field's value sits in the packet's rows.
+  std::vector<size_t> source;
+  std::vector<int> limit;  // declared size where it is smaller than the packet's
+  if (fields.empty() || fields_from_packet) {
+    for (size_t i = 0; i < packet.fields.size(); ++i) {
+      source.push_back(i);
+      limit.push_back(0);
+    }
+  } else {
+    for (const TField* f : fields) {
+      int i = packet.FieldIndex(f->FieldName());
+      if (i < 0)
+        throw EDatabaseError("Campo " + f->FieldName() + " não encontrado nos dados recebidos");
+      source.push_back(static_cast<size_t>(i));
+      limit.push_back(packet.fields[static_cast<size_t>(i)].size > f->Size() ? f->Size() : 0);
+    }
+  }
+  auto map = [&](const std::vector<FieldValue>& in) {
+    std::vector<FieldValue> out;
+    out.reserve(source.size());
+    for (size_t k = 0; k < source.size(); ++k) {
+      FieldValue v = Normalized(in[source[k]]);
+      if (v && limit[k] > 0 && v->size() > static_cast<size_t>(limit[k]) &&
+          rtl::Utf8Length(*v) > static_cast<size_t>(limit[k]))
+        throw EDatabaseError("Valor longo demais para o campo " + fields[k]->FieldName() +
+                             " nos dados recebidos");
+      out.push_back(std::move(v));
+    }
+    return out;
+  };
+  std::vector<DataRecord> out;
+  out.reserve(packet.rows.size());
+  for (const PacketRow& row : packet.rows) {
+    DataRecord& r = out.emplace_back();
+    r.status = row.status;
+    switch (row.status) {
+      case RowStatus::kUnmodified:
+        r.current = map(row.values);
+        r.base = r.current;
+        break;
+      case RowStatus::kModified:
+        r.current = map(row.values);
+        r.base = map(row.old_values);
+        break;
+      case RowStatus::kInserted:
+        r.current = map(row.values);
+        break;
+      case RowStatus::kDeleted:
+        r.base = map(row.old_values);
+        r.current = r.base;
+        break;
+    }
+  }
+  return out;
+}
+
+void TClientDataSet::Impl::AdoptPacketFields(const Packet& packet) {
+  if (!fields.empty() && !fields_from_packet) return;
+  bool same = fields.size() == packet.fields.size();
+  for (size_t i = 0; same && i < fields.size(); ++i)
+    same = fields[i]->FieldName() == packet.fields[i].name &&
+           fields[i]->Size() == packet.fields[i].size &&
+           fields[i]->FixedChar() == packet.fields[i].fixed_char;
+  if (same && !fields.empty()) return;
+  std::vector<TField*> old;
+  old.swap(fields);
+  for (TField* f : old) delete f;
+  for (const PacketField& pf : packet.fields) {
+    auto* f = new TField(self, pf.name, pf.size);
+    f->SetFixedChar(pf.fixed_char);
+  }
+  fields_from_packet = true;
+  indexes.clear();
+}
+
+rtl::Variant TClientDataSet::Data() const {
+  if (!Active()) return rtl::Variant::Null();
+  return PacketToVariant(impl_->BuildPacket(false));
+}
+
+void TClientDataSet::SetData(const rtl::Variant& data) {
+  Impl& d = *impl_;
+  if (data.IsEmpty() || data.IsNull()) {
+    Close();
+    return;
+  }
+  // Decode and map everything before touching the dataset, so a bad packet
+  // leaves it as it was.
+  Packet packet = PacketFromVariant(data);
+  std::vector<DataRecord> rows = d.PrepareRows(packet);
+  if (Active()) d.DoClose();
+  d.AdoptPacketFields(packet);
+  d.OpenWith(std::move(rows));
+}
+
+rtl::Variant TClientDataSet::Delta() const {
+  if (!Active()) return rtl::Variant::Null();
+  return PacketToVariant(impl_->BuildPacket(true));
+}
+
+int TClientDataSet::ChangeCount() const {
+  if (!Active()) return 0;
+  int n = 0;
+  for (const DataRecord& r : impl_->rows)
+    if (!r.pending && r.status != RowStatus::kUnmodified) ++n;
+  return n;
+}
+
+bool TClientDataSet::LogChanges() const {
+  return impl_->log_changes;
+}
+void TClientDataSet::SetLogChanges(bool log) {
+  impl_->log_changes = log;
+}
+
+void TClientDataSet::MergeChangeLog() {
+  Impl& d = *impl_;
+  if (!Active()) return;
+  uint64_t id = d.CurrentId();
+  int pos = d.cursor;
+  std::vector<DataRecord> kept;
+  kept.reserve(d.rows.size());
+  for (DataRecord& r : d.rows) {
+    if (r.status == RowStatus::kDeleted) continue;
+    if (!r.pending) {
+      r.status = RowStatus::kUnmodified;
+      r.base = r.current;
+    }
+    kept.push_back(std::move(r));
+  }
+  d.rows = std::move(kept);
+  d.RowsChanged();
+  d.RestoreCursor(id, pos);
+  d.NotifyDataSetChanged();
+}
+
+void TClientDataSet::CancelUpdates() {
+  Impl& d = *impl_;
+  if (!Active()) return;
+  Cancel();
+  uint64_t id = d.CurrentId();
+  int pos = d.cursor;
+  std::vector<DataRecord> kept;
+  kept.reserve(d.rows.size());
+  for (DataRecord& r : d.rows) {
+    if (r.status == RowStatus::kInserted) continue;
+    if (r.status != RowStatus::kUnmodified) {
+      r.current = r.base;
+      r.status = RowStatus::kUnmodified;
+    }
+    kept.push_back(std::move(r));
+  }
+  d.rows = std::move(kept);
+  d.RowsChanged();
+  d.RestoreCursor(id, pos);
+  d.NotifyDataSetChanged();
+}
+
+}  // namespace db
