@@ -31,8 +31,8 @@ class ECallError : public rtl::Exception {
 class Arg {
  public:
   template <class T>
-    requires std::constructible_from<rtl::Variant, T>
-  Arg(T&& value) : value_(std::forward<T>(value)) {}
+  requires std::constructible_from<rtl::Variant, T> Arg(T&& value)
+      : value_(std::forward<T>(value)) {}
   // Passes `variable` by reference: its value is sent, and the server's new
   // value is written back into it when the call returns normally.
   static Arg Ref(rtl::Variant& variable) {
@@ -53,9 +53,7 @@ class Arg {
 class IAppServer {
  public:
   virtual ~IAppServer() = default;
-  rtl::Variant Call(std::string_view method, std::vector<Arg> args) {
-    return Invoke(method, args);
-  }
+  rtl::Variant Call(std::string_view method, std::vector<Arg> args) { return Invoke(method, args); }
   rtl::Variant Call(std::string_view method, std::initializer_list<Arg> args) {
     return Call(method, std::vector<Arg>(args));
   }

@@ -1,0 +1,214 @@
+#include "net/frame_socket.h"
+
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "net/frame.h"
+
+namespace net::detail {
+
+namespace {
+
+constexpr size_t kBufferSize = 64 * 1024;
+
+int RemainingMs(const Deadline& deadline) {
+  if (!deadline) return -1;
+  const auto left =
+      std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now()).count();
+  return left <= 0 ? 0 : static_cast<int>(std::min<int64_t>(left, 1 << 30));
+}
+
+}  // namespace
+
+Deadline DeadlineIn(int timeout_ms) {
+  if (timeout_ms <= 0) return std::nullopt;
+  return Clock::now() + std::chrono::milliseconds(timeout_ms);
+}
+
+FrameSocket::FrameSocket(int fd) : fd_(fd), buffer_(kBufferSize) {
+  const int flags = fcntl(fd_, F_GETFL, 0);
+  if (flags >= 0) fcntl(fd_, F_SETFL, flags | O_NONBLOCK);
+  const int one = 1;
+  setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+}
+
+FrameSocket::~FrameSocket() {
+  close(fd_);
+}
+
+IoStatus FrameSocket::Fail(int err) {
+  error_ = std::strerror(err);
+  return IoStatus::kError;
+}
+
+IoStatus FrameSocket::Wait(short events, Deadline deadline, int wake_fd) {
+  pollfd fds[2] = {{fd_, events, 0}, {wake_fd, POLLIN, 0}};
+  const nfds_t count = wake_fd >= 0 ? 2 : 1;
+  for (;;) {
+    const int n = poll(fds, count, RemainingMs(deadline));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return Fail(errno);
+    }
+    if (count == 2 && (fds[1].revents & POLLIN)) return IoStatus::kWoken;
+    if (n == 0) return IoStatus::kTimeout;
+    return IoStatus::kOk;  // ready, or an error the next recv/send reports
+  }
+}
+
+// Reads whatever is available into the buffer, waiting when nothing is.
+IoStatus FrameSocket::Fill(Deadline deadline, int wake_fd) {
+  if (begin_ == end_) begin_ = end_ = 0;
+  if (end_ == buffer_.size()) {
+    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+    end_ -= begin_;
+    begin_ = 0;
+  }
+  for (;;) {
+    const ssize_t n = recv(fd_, buffer_.data() + end_, buffer_.size() - end_, 0);
+    if (n > 0) {
+      end_ += static_cast<size_t>(n);
+      return IoStatus::kOk;
+    }
+    if (n == 0) return IoStatus::kClosed;
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN && errno != EWOULDBLOCK) return Fail(errno);
+    const IoStatus waited = Wait(POLLIN, deadline, wake_fd);
+    if (waited != IoStatus::kOk) return waited;
+  }
+}
+
+IoStatus FrameSocket::ReadInto(uint8_t* data, size_t n, Deadline deadline, int wake_fd) {
+  size_t got = 0;
+  while (got < n) {
+    const ssize_t r = recv(fd_, data + got, n - got, 0);
+    if (r > 0) {
+      got += static_cast<size_t>(r);
+      continue;
+    }
+    if (r == 0) return IoStatus::kClosed;
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN && errno != EWOULDBLOCK) return Fail(errno);
+    const IoStatus waited = Wait(POLLIN, deadline, wake_fd);
+    if (waited != IoStatus::kOk) return waited;
+  }
+  return IoStatus::kOk;
+}
+
+IoStatus FrameSocket::ReadFrame(std::vector<uint8_t>& payload, uint32_t max_frame_size,
+                                Deadline idle, Deadline rest, int wake_fd) {
+  while (end_ - begin_ < kFrameHeaderSize) {
+    const IoStatus s = Fill(begin_ == end_ ? idle : rest, wake_fd);
+    if (s != IoStatus::kOk) return s;
+  }
+  const uint32_t length = DecodeFrameLength(
+      std::span<const uint8_t, kFrameHeaderSize>(buffer_.data() + begin_, kFrameHeaderSize),
+      max_frame_size);
+  begin_ += kFrameHeaderSize;
+  // A frame that fits the buffer is read through it, so one recv often
+  // brings a whole answer; a larger one is read straight into the payload.
+  if (length <= buffer_.size()) {
+    while (end_ - begin_ < length) {
+      const IoStatus s = Fill(rest, wake_fd);
+      if (s != IoStatus::kOk) return s;
+    }
+    payload.assign(buffer_.data() + begin_, buffer_.data() + begin_ + length);
+    begin_ += length;
+    return IoStatus::kOk;
+  }
+  payload.resize(length);
+  const size_t buffered = end_ - begin_;
+  std::memcpy(payload.data(), buffer_.data() + begin_, buffered);
+  begin_ = end_ = 0;
+  return ReadInto(payload.data() + buffered, length - buffered, rest, wake_fd);
+}
+
+IoStatus FrameSocket::Write(const std::vector<uint8_t>& bytes, Deadline deadline, int wake_fd) {
+  size_t sent = 0;
+  while (sent < bytes.size()) {
+    const ssize_t n = send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+    if (n >= 0) {
+      sent += static_cast<size_t>(n);
+      continue;
+    }
+    if (errno == EINTR) continue;
+    if (errno == EPIPE || errno == ECONNRESET) return IoStatus::kClosed;
+    if (errno != EAGAIN && errno != EWOULDBLOCK) return Fail(errno);
+    const IoStatus waited = Wait(POLLOUT, deadline, wake_fd);
+    if (waited != IoStatus::kOk) return waited;
+  }
+  return IoStatus::kOk;
+}
+
+void FrameSocket::ShutdownWrite() {
+  shutdown(fd_, SHUT_WR);
+}
+
+void FrameSocket::DiscardPending() {
+  uint8_t sink[4096];
+  while (recv(fd_, sink, sizeof sink, MSG_DONTWAIT) > 0) {
+  }
+}
+
+int ConnectTcp(const std::string& host, int port, int timeout_ms, std::string& error) {
+  if (port <= 0 || port > 65535) {
+    error = "porta inválida";
+    return -1;
+  }
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  const std::string service = std::to_string(port);
+  if (const int rc = getaddrinfo(host.c_str(), service.c_str(), &hints, &found); rc != 0) {
+    error = gai_strerror(rc);
+    return -1;
+  }
+  const Deadline deadline = DeadlineIn(timeout_ms);
+  int fd = -1;
+  error = "endereço não encontrado";
+  for (addrinfo* a = found; a != nullptr && fd < 0; a = a->ai_next) {
+    const int s =
+        socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
+    if (s < 0) {
+      error = std::strerror(errno);
+      continue;
+    }
+    int err = 0;
+    if (connect(s, a->ai_addr, a->ai_addrlen) != 0) {
+      err = errno;
+      if (err == EINPROGRESS) {
+        pollfd p{s, POLLOUT, 0};
+        int n;
+        do n = poll(&p, 1, RemainingMs(deadline));
+        while (n < 0 && errno == EINTR);
+        if (n == 0) {
+          err = ETIMEDOUT;
+        } else {
+          socklen_t len = sizeof err;
+          if (getsockopt(s, SOL_SOCKET, SO_ERROR, &err, &len) != 0) err = errno;
+        }
+      }
+    }
+    if (err == 0) {
+      fd = s;
+    } else {
+      error = err == ETIMEDOUT ? "tempo de conexão esgotado (" + std::to_string(timeout_ms) + " ms)"
+                               : std::strerror(err);
+      close(s);
+    }
+  }
+  freeaddrinfo(found);
+  return fd;
+}
+
+}  // namespace net::detail

@@ -1,0 +1,66 @@
+// FrameSocket: one connected, non-blocking TCP socket that reads and writes
+// whole frames, with deadlines and an optional wake descriptor that ends any
+// wait (the server's stop signal). Internal to this library: the client
+// connection and the server share it; nothing outside platform/net uses it.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace net::detail {
+
+using Clock = std::chrono::steady_clock;
+// nullopt: wait without limit.
+using Deadline = std::optional<Clock::time_point>;
+Deadline DeadlineIn(int timeout_ms);  // timeout_ms <= 0: no limit
+
+enum class IoStatus {
+  kOk,
+  kClosed,   // the peer closed the connection
+  kTimeout,  // the deadline passed
+  kWoken,    // the wake descriptor became readable
+  kError,    // a socket error; Error() says which
+};
+
+class FrameSocket {
+ public:
+  explicit FrameSocket(int fd);  // takes ownership; sets non-blocking and TCP_NODELAY
+  ~FrameSocket();
+  FrameSocket(const FrameSocket&) = delete;
+  FrameSocket& operator=(const FrameSocket&) = delete;
+
+  // Reads the next frame's payload. `idle` bounds the wait for its first
+  // byte, `rest` the wait for the remaining ones once it has begun. A length
+  // prefix of 0 or above `max_frame_size` throws EProtocolError; the stream
+  // is then out of step and must be closed.
+  IoStatus ReadFrame(std::vector<uint8_t>& payload, uint32_t max_frame_size, Deadline idle,
+                     Deadline rest, int wake_fd = -1);
+  IoStatus Write(const std::vector<uint8_t>& bytes, Deadline deadline, int wake_fd = -1);
+  // Stops sending, so the peer reads the end of the stream after what was sent.
+  void ShutdownWrite();
+  // Reads and drops whatever has already arrived, without waiting.
+  void DiscardPending();
+  // Text of the last kError.
+  const std::string& Error() const { return error_; }
+
+ private:
+  IoStatus Fill(Deadline deadline, int wake_fd);
+  IoStatus ReadInto(uint8_t* data, size_t n, Deadline deadline, int wake_fd);
+  IoStatus Wait(short events, Deadline deadline, int wake_fd);
+  IoStatus Fail(int err);
+
+  int fd_;
+  std::vector<uint8_t> buffer_;
+  size_t begin_ = 0;  // unread bytes are buffer_[begin_, end_)
+  size_t end_ = 0;
+  std::string error_;
+};
+
+// Connects to host:port within timeout_ms. Returns the descriptor, or -1 with
+// `error` set to the reason (the system's text).
+int ConnectTcp(const std::string& host, int port, int timeout_ms, std::string& error);
+
+}  // namespace net::detail

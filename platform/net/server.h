@@ -1,0 +1,108 @@
+// Server: hosts one kind of remote object over TCP for any number of
+// TSocketConnection clients.
+//
+// Every accepted connection gets its own thread and its own IRemoteObject
+// from the factory, created once the handshake names the accepted object;
+// its calls run one at a time on that object. A handshake with the wrong
+// magic, version or object name is answered with a refusal text and the
+// connection is closed. A call whose frame is malformed but whose length
+// prefix is sound is answered with a call failure and the connection stays
+// open; an unreadable length prefix (zero, over the limit) or a frame cut
+// short closes that connection only. An exception from Invoke becomes a call
+// failure with its message. Nothing a client sends or fails to send affects
+// another client.
+//
+// Stop() stops accepting, lets the calls in flight finish and send their
+// answers, closes every connection and joins every thread; the destructor
+// calls it.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "net/frame.h"
+#include "net/remote_object.h"
+#include "rtl/exceptions.h"
+
+namespace net {
+
+// The server cannot start (address in use, not allowed, ...).
+class EServerError : public rtl::Exception {
+ public:
+  using rtl::Exception::Exception;
+};
+
+// One finished call, as told to ServerOptions::on_call.
+struct CallRecord {
+  std::string_view method;
+  std::chrono::microseconds duration;
+  bool ok;                   // answered; false: a call failure was sent
+  std::string_view failure;  // the failure text when !ok
+};
+
+struct ServerOptions {
+  // Numeric address or host name to listen on. Anything but a loopback
+  // address is refused unless allow_non_loopback is set.
+  std::string listen_address = "127.0.0.1";
+  bool allow_non_loopback = false;
+  uint16_t port = 0;  // 0: any free port; Server::Port() tells which
+  // The remote object name clients must ask for, and its factory.
+  std::string object_name;
+  RemoteObjectFactory factory;
+  uint32_t max_frame_size = kDefaultMaxFrameSize;
+  // Connections beyond this are refused with a text.
+  int max_connections = 64;
+  // Longest wait for the handshake and for the rest of a frame once begun,
+  // and for a client to take an answer.
+  int frame_timeout_ms = 30000;
+  // Told of every call, from the connection's thread (concurrently for
+  // different connections).
+  std::function<void(const CallRecord&)> on_call;
+  // Told of what happens to connections outside calls: refused handshakes,
+  // malformed frames, clients lost. Same threads as on_call.
+  std::function<void(std::string_view event)> on_event;
+};
+
+class Server {
+ public:
+  explicit Server(ServerOptions options);
+  ~Server();
+  Server(const Server&) = delete;
+  Server& operator=(const Server&) = delete;
+
+  // Binds, listens and starts accepting. Throws EServerError.
+  void Start();
+  // The bound port; 0 before Start.
+  uint16_t Port() const { return bound_port_; }
+  void Stop();
+  // Connections open now.
+  int ConnectionCount() const;
+
+ private:
+  struct Connection;
+  void AcceptLoop();
+  void Serve(Connection& c);
+  void ReapFinished();
+  void Event(const std::string& text) const;
+
+  ServerOptions options_;
+  int listen_fd_ = -1;
+  int wake_read_ = -1;  // readable once Stop begins; ends every wait
+  int wake_write_ = -1;
+  uint16_t bound_port_ = 0;
+  std::atomic<bool> stopping_{false};
+  bool started_ = false;
+  std::thread acceptor_;
+  mutable std::mutex mutex_;
+  std::list<std::unique_ptr<Connection>> connections_;
+};
+
+}  // namespace net

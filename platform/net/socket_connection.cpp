@@ -1,0 +1,175 @@
+#include "net/socket_connection.h"
+
+#include <memory>
+
+#include "net/frame_socket.h"
+
+namespace net {
+
+using detail::DeadlineIn;
+using detail::FrameSocket;
+using detail::IoStatus;
+
+// The open socket (if any) and the dispatch interface the owner hands out.
+class TSocketConnection::Link final : public IAppServer {
+ public:
+  explicit Link(TSocketConnection& owner) : owner_(owner) {}
+
+  bool Open() const { return socket_ != nullptr; }
+  void Connect();
+  void Disconnect() { socket_.reset(); }
+
+ protected:
+  rtl::Variant Invoke(std::string_view method, std::vector<Arg>& args) override;
+
+ private:
+  std::string Address() const { return owner_.Host() + ":" + std::to_string(owner_.Port()); }
+  // Closes the link after a failure that leaves the stream unusable and
+  // throws `message`.
+  [[noreturn]] void Lose(const std::string& message);
+  std::string IoText(IoStatus status, std::string_view method) const;
+
+  TSocketConnection& owner_;
+  std::unique_ptr<FrameSocket> socket_;
+  uint32_t last_call_id_ = 0;
+  std::vector<uint8_t> out_;      // reused for every frame sent
+  std::vector<uint8_t> payload_;  // reused for every frame received
+};
+
+void TSocketConnection::Link::Connect() {
+  const std::string address = Address();
+  const std::string cannot = "Não foi possível conectar ao servidor de aplicação em " + address;
+  out_.clear();
+  try {
+    EncodeHello(out_, owner_.ServerName(), owner_.MaxFrameSize());
+  } catch (const EProtocolError& e) {
+    throw ECallError(cannot + ": nome do objeto remoto inválido (" + owner_.ServerName() + ")");
+  }
+  std::string error;
+  const int fd = detail::ConnectTcp(owner_.Host(), owner_.Port(), owner_.ConnectTimeoutMs(), error);
+  if (fd < 0) throw ECallError(cannot + ": " + error);
+  auto socket = std::make_unique<FrameSocket>(fd);
+
+  const auto deadline = DeadlineIn(owner_.ConnectTimeoutMs());
+  IoStatus status = socket->Write(out_, deadline);
+  if (status == IoStatus::kOk)
+    status = socket->ReadFrame(payload_, owner_.MaxFrameSize(), deadline, deadline);
+  if (status != IoStatus::kOk) {
+    const std::string why = status == IoStatus::kTimeout  ? "o servidor não respondeu ao handshake"
+                            : status == IoStatus::kClosed ? "o servidor encerrou a conexão"
+                                                          : socket->Error();
+    throw ECallError(cannot + ": " + why);
+  }
+  try {
+    switch (PeekFrameType(payload_)) {
+      case FrameType::kAccept:
+        if (const auto accept = DecodeAccept(payload_); accept.version != kProtocolVersion)
+          throw EProtocolError("versão de protocolo " + std::to_string(accept.version) +
+                               " inesperada");
+        break;
+      case FrameType::kRefuse:
+        throw ECallError("O servidor de aplicação em " + address +
+                         " recusou a conexão: " + DecodeRefuse(payload_).text);
+      default:
+        throw EProtocolError("resposta inesperada ao handshake");
+    }
+  } catch (const EProtocolError& e) {
+    throw ECallError(cannot + ": " + e.Message());
+  }
+  socket_ = std::move(socket);
+}
+
+std::string TSocketConnection::Link::IoText(IoStatus status, std::string_view method) const {
+  const std::string call = "A chamada de " + std::string(method) + " ao servidor de aplicação em " +
+                           Address() + " falhou: ";
+  switch (status) {
+    case IoStatus::kTimeout:
+      return call + "sem resposta em " + std::to_string(owner_.CallTimeoutMs()) + " ms";
+    case IoStatus::kClosed:
+      return call + "a conexão foi perdida";
+    default:
+      return call + socket_->Error();
+  }
+}
+
+void TSocketConnection::Link::Lose(const std::string& message) {
+  owner_.SetConnected(false);
+  throw ECallError(message);
+}
+
+rtl::Variant TSocketConnection::Link::Invoke(std::string_view method, std::vector<Arg>& args) {
+  if (!Open()) owner_.SetConnected(true);
+  const uint32_t call_id = ++last_call_id_ == 0 ? ++last_call_id_ : last_call_id_;
+  out_.clear();
+  try {
+    EncodeCall(out_, call_id, method, args, owner_.MaxFrameSize());
+  } catch (const EProtocolError& e) {  // nothing was sent; the link stays usable
+    throw ECallError("A chamada de " + std::string(method) +
+                     " não pôde ser enviada: " + e.Message());
+  }
+  const auto deadline = DeadlineIn(owner_.CallTimeoutMs());
+  IoStatus status = socket_->Write(out_, deadline);
+  if (status == IoStatus::kOk)
+    status = socket_->ReadFrame(payload_, owner_.MaxFrameSize(), deadline, deadline);
+  if (status != IoStatus::kOk) Lose(IoText(status, method));
+
+  const std::string bad_answer =
+      "Resposta inválida do servidor de aplicação à chamada de " + std::string(method) + ": ";
+  try {
+    switch (PeekFrameType(payload_)) {
+      case FrameType::kAnswer: {
+        AnswerFrame answer = DecodeAnswer(payload_);
+        if (answer.call_id != call_id) throw EProtocolError("resposta de outra chamada");
+        size_t refs = 0;
+        for (const Arg& a : args) refs += a.ByRef() ? 1 : 0;
+        if (answer.ref_values.size() != refs)
+          throw EProtocolError(std::to_string(answer.ref_values.size()) +
+                               " valores por referência para " + std::to_string(refs) +
+                               " argumentos");
+        size_t next = 0;
+        for (Arg& a : args)
+          if (a.ByRef()) *a.Target() = std::move(answer.ref_values[next++]);
+        return std::move(answer.result);
+      }
+      case FrameType::kFailure: {
+        FailureFrame failure = DecodeFailure(payload_);
+        // Id 0: the server could not read the call and may have closed
+        // the connection.
+        if (failure.call_id == 0) Lose(failure.text);
+        if (failure.call_id != call_id) throw EProtocolError("falha de outra chamada");
+        throw ECallError(std::move(failure.text));
+      }
+      default:
+        throw EProtocolError("quadro inesperado");
+    }
+  } catch (const EProtocolError& e) {
+    Lose(bad_answer + e.Message());
+  }
+}
+
+TSocketConnection::TSocketConnection(rtl::TComponent* owner)
+    : rtl::TComponent(owner), link_(std::make_unique<Link>(*this)) {}
+
+TSocketConnection::~TSocketConnection() = default;
+
+bool TSocketConnection::Connected() const {
+  return link_->Open();
+}
+
+void TSocketConnection::SetConnected(bool value) {
+  if (value == Connected()) return;
+  if (value) {
+    if (BeforeConnect) BeforeConnect(this);
+    link_->Connect();
+    if (AfterConnect) AfterConnect(this);
+  } else {
+    link_->Disconnect();
+    if (AfterDisconnect) AfterDisconnect(this);
+  }
+}
+
+IAppServer& TSocketConnection::AppServer() {
+  return *link_;
+}
+
+}  // namespace net
