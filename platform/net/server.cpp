@@ -275,10 +275,10 @@ void Server::Serve(Connection& c) {
         throw EProtocolError("Quadro inesperado: esperava uma chamada");
       CallFrame call = DecodeCall(payload);
       method = std::move(call.method);
+      rtl::Variant result = object->Invoke(method, call.args);
+      if (call.args.size() != call.by_ref.size())
+        throw ECallError("O método " + method + " alterou o número de argumentos");
       try {
-        rtl::Variant result = object->Invoke(method, call.args);
-        if (call.args.size() != call.by_ref.size())
-          throw ECallError("O método " + method + " alterou o número de argumentos");
         EncodeAnswer(out, call.call_id, result, call.args, call.by_ref, max_frame);
       } catch (const EProtocolError& e) {
         failure = "A resposta de " + method + " não pôde ser enviada: " + e.Message();

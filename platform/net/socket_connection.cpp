@@ -52,8 +52,12 @@ void TSocketConnection::Link::Connect() {
 
   const auto deadline = DeadlineIn(owner_.ConnectTimeoutMs());
   IoStatus status = socket->Write(out_, deadline);
-  if (status == IoStatus::kOk)
-    status = socket->ReadFrame(payload_, owner_.MaxFrameSize(), deadline, deadline);
+  try {
+    if (status == IoStatus::kOk)
+      status = socket->ReadFrame(payload_, owner_.MaxFrameSize(), deadline, deadline);
+  } catch (const EProtocolError& e) {
+    throw ECallError(cannot + ": " + e.Message());
+  }
   if (status != IoStatus::kOk) {
     const std::string why = status == IoStatus::kTimeout  ? "o servidor não respondeu ao handshake"
                             : status == IoStatus::kClosed ? "o servidor encerrou a conexão"
@@ -108,14 +112,13 @@ rtl::Variant TSocketConnection::Link::Invoke(std::string_view method, std::vecto
                      " não pôde ser enviada: " + e.Message());
   }
   const auto deadline = DeadlineIn(owner_.CallTimeoutMs());
-  IoStatus status = socket_->Write(out_, deadline);
-  if (status == IoStatus::kOk)
-    status = socket_->ReadFrame(payload_, owner_.MaxFrameSize(), deadline, deadline);
-  if (status != IoStatus::kOk) Lose(IoText(status, method));
-
   const std::string bad_answer =
       "Resposta inválida do servidor de aplicação à chamada de " + std::string(method) + ": ";
   try {
+    IoStatus status = socket_->Write(out_, deadline);
+    if (status == IoStatus::kOk)
+      status = socket_->ReadFrame(payload_, owner_.MaxFrameSize(), deadline, deadline);
+    if (status != IoStatus::kOk) Lose(IoText(status, method));
     switch (PeekFrameType(payload_)) {
       case FrameType::kAnswer: {
         AnswerFrame answer = DecodeAnswer(payload_);

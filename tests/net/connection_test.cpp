@@ -228,6 +228,28 @@ TEST_F(ConnectionTest, TooLargeFrameClosesOnlyThatConnection) {
   EXPECT_EQ(conn_.AppServer().Call("Count"), Variant(2));
 }
 
+TEST_F(ConnectionTest, AnswersTheServerCannotSendBecomeCallFailures) {
+  ServerOptions small = Options(probe_);
+  small.max_frame_size = 1024;
+  auto strict = StartServer(std::move(small));
+  conn_.SetPort(strict->Port());
+  EXPECT_NE(FailureOf("Big", {Arg(4000)}).find("A resposta de Big não pôde ser enviada"),
+            std::string::npos);
+  EXPECT_NE(FailureOf("BadText").find("UTF-8 inválido"), std::string::npos);
+  EXPECT_TRUE(conn_.Connected());
+  EXPECT_EQ(conn_.AppServer().Call("Big", {Arg(10)}).Length(), 10u);
+}
+
+TEST_F(ConnectionTest, AnswerAboveTheClientLimitClosesTheConnection) {
+  conn_.SetMaxFrameSize(1024);
+  const std::string message = FailureOf("Big", {Arg(4000)});
+  EXPECT_NE(message.find("Resposta inválida do servidor de aplicação à chamada de Big"),
+            std::string::npos)
+      << message;
+  EXPECT_FALSE(conn_.Connected());
+  EXPECT_EQ(conn_.AppServer().Call("Big", {Arg(10)}).Length(), 10u);
+}
+
 TEST_F(ConnectionTest, ConnectionsOverTheLimitAreRefused) {
   ServerOptions one = Options(probe_);
   one.max_connections = 1;

@@ -25,6 +25,7 @@ struct Probe {
 
 // Echo(v) -> v; Swap(&a, &b) -> "ok" with a and b exchanged; Fill(code, &dime,
 // &fatos) -> empty, filling both; Count() -> calls on this object so far;
+// Big(n) -> a byte array of n bytes; BadText() -> a string that is not UTF-8;
 // Sleep(ms) -> "dormiu"; Fail(text) -> call failure with text; Boom() -> a
 // plain std::exception; anything else -> unknown method.
 class TestObject : public IRemoteObject {
@@ -50,6 +51,11 @@ class TestObject : public IRemoteObject {
       return rtl::Variant();
     }
     if (method == "Count") return rtl::Variant(calls_);
+    if (method == "Big") {
+      Need(args, 1);
+      return rtl::Variant::ByteArray(std::vector<uint8_t>(args[0].AsInteger(), 7));
+    }
+    if (method == "BadText") return rtl::Variant(std::string("\xff\xfe"));
     if (method == "ServerId") return rtl::Variant(server_id_);
     if (method == "Sleep") {
       Need(args, 1);
