@@ -1,0 +1,10 @@
+#include "vcl/image.h"
+
+namespace vcl {
+
+void TImage::SetBitmap(const TBitmap& bitmap) {
+  picture_.Bitmap() = bitmap;
+  Changed(TChange::Glyph);
+}
+
+}  // namespace vcl
