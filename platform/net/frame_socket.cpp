@@ -66,8 +66,15 @@ IoStatus FrameSocket::Wait(short events, Deadline deadline, int wake_fd) {
 }
 
 // Reads whatever is available into the buffer, waiting when nothing is.
+// With nothing buffered the next frame has most likely not arrived yet (the
+// peer is waiting for us), so it waits first instead of trying a read that
+// would only fail.
 IoStatus FrameSocket::Fill(Deadline deadline, int wake_fd) {
-  if (begin_ == end_) begin_ = end_ = 0;
+  if (begin_ == end_) {
+    begin_ = end_ = 0;
+    const IoStatus waited = Wait(POLLIN, deadline, wake_fd);
+    if (waited != IoStatus::kOk) return waited;
+  }
   if (end_ == buffer_.size()) {
     std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
     end_ -= begin_;
