@@ -42,7 +42,7 @@ class EServerError : public rtl::Exception {
 
 // One finished call, as told to ServerOptions::on_call.
 struct CallRecord {
-  std::string_view method;
+  std::string_view method;  // empty when the call frame could not be read
   std::chrono::microseconds duration;
   bool ok;                   // answered; false: a call failure was sent
   std::string_view failure;  // the failure text when !ok

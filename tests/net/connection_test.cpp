@@ -127,6 +127,31 @@ TEST_F(ConnectionTest, UnreachableServerIsNamedInTheMessage) {
   EXPECT_FALSE(conn_.Connected());
 }
 
+TEST_F(ConnectionTest, SilentServerTimesOutTheHandshake) {
+  // A listening socket that never accepts: the kernel completes the TCP
+  // connection, nobody answers the handshake.
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  ASSERT_EQ(listen(fd, 4), 0);
+  socklen_t len = sizeof a;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+  conn_.SetPort(ntohs(a.sin_port));
+  conn_.SetConnectTimeoutMs(150);
+  try {
+    conn_.Open();
+    ADD_FAILURE();
+  } catch (const ECallError& e) {
+    EXPECT_EQ(e.Message(), "Não foi possível conectar ao servidor de aplicação em 127.0.0.1:" +
+                               std::to_string(ntohs(a.sin_port)) +
+                               ": o servidor não respondeu ao handshake");
+  }
+  EXPECT_FALSE(conn_.Connected());
+  close(fd);
+}
+
 TEST_F(ConnectionTest, BeforeConnectRunsOnEveryOpenAndSetsTheAddress) {
   Probe other_probe;
   auto other = StartServer(Options(other_probe, 2));
