@@ -132,11 +132,19 @@ IoStatus FrameSocket::ReadFrame(std::vector<uint8_t>& payload, uint32_t max_fram
     begin_ += length;
     return IoStatus::kOk;
   }
-  payload.resize(length);
-  const size_t buffered = end_ - begin_;
-  std::memcpy(payload.data(), buffer_.data() + begin_, buffered);
+  // The payload grows with the bytes that actually arrive, so a length
+  // prefix alone never makes us hold its whole size.
+  size_t got = end_ - begin_;
+  payload.assign(buffer_.data() + begin_, buffer_.data() + end_);
   begin_ = end_ = 0;
-  return ReadInto(payload.data() + buffered, length - buffered, rest, wake_fd);
+  while (got < length) {
+    const size_t chunk = std::min<size_t>(length - got, std::max(kBufferSize, got));
+    payload.resize(got + chunk);
+    const IoStatus s = ReadInto(payload.data() + got, chunk, rest, wake_fd);
+    if (s != IoStatus::kOk) return s;
+    got += chunk;
+  }
+  return IoStatus::kOk;
 }
 
 IoStatus FrameSocket::Write(const std::vector<uint8_t>& bytes, Deadline deadline, int wake_fd) {

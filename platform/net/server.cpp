@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -173,6 +174,13 @@ void Server::AcceptLoop() {
       if (errno == EMFILE || errno == ENFILE) poll(nullptr, 0, 50);
       continue;
     }
+    // A client whose machine vanished without closing is found out and
+    // its thread freed within a few minutes.
+    const int on = 1, idle_s = 60, interval_s = 10, probes = 3;
+    setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle_s, sizeof idle_s);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval_s, sizeof interval_s);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
     ReapFinished();
     std::lock_guard lock(mutex_);
     const int open = static_cast<int>(connections_.size());
@@ -300,6 +308,10 @@ void Server::Serve(Connection& c) {
     }
     // The answer of a call in flight is sent even while stopping.
     status = socket.Write(out, DeadlineIn(options_.frame_timeout_ms));
+    // Keep the buffers of a connection small between large calls.
+    constexpr size_t kKeptCapacity = 1u << 20;
+    if (payload.capacity() > kKeptCapacity) std::vector<uint8_t>().swap(payload);
+    if (out.capacity() > kKeptCapacity) std::vector<uint8_t>().swap(out);
     if (status != IoStatus::kOk) {
       Event(status == IoStatus::kClosed ? "Cliente desconectou antes da resposta de " + method
                                         : "Resposta de " + method + " não entregue");

@@ -84,6 +84,16 @@ TEST_F(ConnectionTest, CallsOpenTheConnectionAndKeepItsObject) {
   EXPECT_EQ(probe_.objects, 1);
 }
 
+TEST_F(ConnectionTest, LargeValuesTravelWhole) {
+  // Sizes around the read buffer (64 KiB) and well beyond it.
+  for (size_t n : {size_t{65535}, size_t{65536}, size_t{70000}, size_t{3} << 20}) {
+    std::vector<uint8_t> bytes(n);
+    for (size_t i = 0; i < n; ++i) bytes[i] = static_cast<uint8_t>(i * 7);
+    const Variant packet = Variant::ByteArray(bytes);
+    EXPECT_EQ(conn_.AppServer().Call("Echo", {packet}), packet) << n;
+  }
+}
+
 TEST_F(ConnectionTest, CallFailuresCarryTheServerTextAndKeepTheConnection) {
   EXPECT_EQ(FailureOf("Fail", {Arg("Tabela bloqueada")}), "Tabela bloqueada");
   EXPECT_EQ(FailureOf("Boom"), "erro interno do objeto");
