@@ -78,6 +78,7 @@ void TClientDataSet::Impl::RestoreCursor(uint64_t id, int fallback) {
 
 void TClientDataSet::Impl::ResetRows() {
   rows.clear();
+  has_pending = false;
   RowsChanged();
   buffer.clear();
   modified = false;
@@ -124,6 +125,7 @@ void TClientDataSet::Impl::BeginEdit(TDataSetState s, bool append) {
   rec.id = next_id++;
   uint64_t id = rec.id;
   rows.insert(rows.begin() + static_cast<std::ptrdiff_t>(at), std::move(rec));
+  has_pending = true;
   RowsChanged();
   RestoreCursor(id, 0);
   buffer.assign(fields.size(), std::nullopt);
@@ -134,6 +136,7 @@ void TClientDataSet::Impl::BeginEdit(TDataSetState s, bool append) {
   } catch (...) {
     // A failing new-record handler undoes the insert.
     rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(at));
+    has_pending = false;
     RowsChanged();
     RestoreCursor(0, cursor);
     buffer.clear();
@@ -366,6 +369,7 @@ void TClientDataSet::Post() {
   DataRecord& rec = d.rows[static_cast<size_t>(d.RowAt(d.cursor))];
   if (d.state == TDataSetState::dsInsert) {
     rec.pending = false;
+    d.has_pending = false;
     rec.current = std::move(d.buffer);
     if (d.log_changes) {
       rec.status = RowStatus::kInserted;
@@ -405,6 +409,7 @@ void TClientDataSet::Cancel() {
     d.Fire(BeforeScroll);
     int pos = d.cursor;
     d.rows.erase(d.rows.begin() + d.RowAt(pos));
+    d.has_pending = false;
     d.RowsChanged();
     d.RestoreCursor(0, pos);
     d.buffer.clear();

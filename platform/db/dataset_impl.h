@@ -57,6 +57,7 @@ struct TClientDataSet::Impl {
   // Edit buffer for the current row while in edit or insert state.
   std::vector<FieldValue> buffer;
   bool modified = false;
+  bool has_pending = false;  // `rows` holds the row of an insert
 
   // Filter.
   std::string filter_text;
@@ -123,10 +124,11 @@ struct TClientDataSet::Impl {
   void TryResolveFilter();
 
   // -- Packets.
-  Packet BuildPacket(bool delta_only) const;
+  std::vector<uint8_t> EncodeRecords(bool delta_only) const;
   // The rows of a packet mapped onto this dataset's fields (or the packet's
-  // own when none are declared); throws without changing anything.
-  std::vector<DataRecord> PrepareRows(const Packet& packet);
+  // own when none are declared), taking the packet's values; throws without
+  // changing the dataset.
+  std::vector<DataRecord> PrepareRows(Packet& packet);
   void AdoptPacketFields(const Packet& packet);
   void OpenWith(std::vector<DataRecord> new_rows);
   void DoClose();

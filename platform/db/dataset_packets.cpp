@@ -2,25 +2,27 @@
 #include "db/client_dataset.h"
 #include "db/dataset_impl.h"
 #include "db/errors.h"
+#include "db/packet_rows.h"
 #include "rtl/strings.h"
 
 namespace db {
 
-Packet TClientDataSet::Impl::BuildPacket(bool delta_only) const {
-  Packet p;
-  p.kind = delta_only ? PacketKind::kDelta : PacketKind::kData;
-  p.fields.reserve(fields.size());
-  for (const TField* f : fields) p.fields.push_back({f->FieldName(), f->Size(), f->FixedChar()});
-  p.rows.reserve(rows.size());
+std::vector<uint8_t> TClientDataSet::Impl::EncodeRecords(bool delta_only) const {
+  std::vector<PacketField> packet_fields;
+  packet_fields.reserve(fields.size());
+  for (const TField* f : fields)
+    packet_fields.push_back({f->FieldName(), f->Size(), f->FixedChar()});
+  std::vector<detail::RowView> views;
+  views.reserve(rows.size());
   for (const DataRecord& r : rows) {
     if (r.pending || (delta_only && r.status == RowStatus::kUnmodified)) continue;
-    PacketRow& out = p.rows.emplace_back();
-    out.status = r.status;
-    if (r.status != RowStatus::kDeleted) out.values = r.current;
-    if (r.status == RowStatus::kModified || r.status == RowStatus::kDeleted)
-      out.old_values = r.base;
+    detail::RowView& v = views.emplace_back();
+    v.status = r.status;
+    if (r.status != RowStatus::kDeleted) v.values = &r.current;
+    if (r.status == RowStatus::kModified || r.status == RowStatus::kDeleted) v.old_values = &r.base;
   }
-  return p;
+  return detail::EncodeRows(delta_only ? PacketKind::kDelta : PacketKind::kData, packet_fields,
+                            views);
 }
 
 namespace {
@@ -33,7 +35,7 @@ FieldValue Normalized(FieldValue v) {
 
 }  // namespace
 
-std::vector<DataRecord> TClientDataSet::Impl::PrepareRows(const Packet& packet) {
+std::vector<DataRecord> TClientDataSet::Impl::PrepareRows(Packet& packet) {
   // Where each dataset field's value sits in the packet's rows.
   std::vector<size_t> source;
   std::vector<int> limit;  // declared size where it is smaller than the packet's
@@ -51,11 +53,12 @@ std::vector<DataRecord> TClientDataSet::Impl::PrepareRows(const Packet& packet) 
       limit.push_back(packet.fields[static_cast<size_t>(i)].size > f->Size() ? f->Size() : 0);
     }
   }
-  auto map = [&](const std::vector<FieldValue>& in) {
+  // Each packet field feeds at most one dataset field, so values can be moved.
+  auto map = [&](std::vector<FieldValue>& in) {
     std::vector<FieldValue> out;
     out.reserve(source.size());
     for (size_t k = 0; k < source.size(); ++k) {
-      FieldValue v = Normalized(in[source[k]]);
+      FieldValue v = Normalized(std::move(in[source[k]]));
       if (v && limit[k] > 0 && v->size() > static_cast<size_t>(limit[k]) &&
           rtl::Utf8Length(*v) > static_cast<size_t>(limit[k]))
         throw EDatabaseError("Valor longo demais para o campo " + fields[k]->FieldName() +
@@ -66,7 +69,7 @@ std::vector<DataRecord> TClientDataSet::Impl::PrepareRows(const Packet& packet) 
   };
   std::vector<DataRecord> out;
   out.reserve(packet.rows.size());
-  for (const PacketRow& row : packet.rows) {
+  for (PacketRow& row : packet.rows) {
     DataRecord& r = out.emplace_back();
     r.status = row.status;
     switch (row.status) {
@@ -111,7 +114,7 @@ void TClientDataSet::Impl::AdoptPacketFields(const Packet& packet) {
 
 rtl::Variant TClientDataSet::Data() const {
   if (!Active()) return rtl::Variant::Null();
-  return PacketToVariant(impl_->BuildPacket(false));
+  return rtl::Variant::ByteArray(impl_->EncodeRecords(false));
 }
 
 void TClientDataSet::SetData(const rtl::Variant& data) {
@@ -131,7 +134,7 @@ void TClientDataSet::SetData(const rtl::Variant& data) {
 
 rtl::Variant TClientDataSet::Delta() const {
   if (!Active()) return rtl::Variant::Null();
-  return PacketToVariant(impl_->BuildPacket(true));
+  return rtl::Variant::ByteArray(impl_->EncodeRecords(true));
 }
 
 int TClientDataSet::ChangeCount() const {

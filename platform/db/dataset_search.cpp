@@ -65,6 +65,7 @@ void TClientDataSet::Impl::RebuildFiltered() {
     }
   }
   // The row being inserted shows whatever the filter says until it is posted.
+  if (!has_pending) return;
   for (int row : live) {
     if (rows[static_cast<size_t>(row)].pending) {
       filtered.insert(std::lower_bound(filtered.begin(), filtered.end(), row), row);

@@ -4,6 +4,7 @@
 #include <unordered_set>
 
 #include "db/errors.h"
+#include "db/packet_rows.h"
 #include "rtl/strings.h"
 
 // Layout (docs/packets.md): all integers little-endian.
@@ -21,7 +22,7 @@ constexpr uint32_t kNullLength = 0xFFFFFFFFu;
 constexpr uint8_t kFixedCharFlag = 0x01;
 constexpr size_t kMaxNameBytes = 255;
 constexpr size_t kHeaderBytes = 8;
-constexpr size_t kMinFieldBytes = 1 + 1 + 2 + 1;  // a one-byte name
+constexpr size_t kMinFieldBytes = 1 + 1 + 2 + 1;  // with a one-byte name
 
 [[noreturn]] void Fail(const std::string& what) {
   throw EPacketError("Pacote de dados inválido: " + what);
@@ -38,14 +39,44 @@ bool ValidStatus(uint8_t s) {
   return s <= static_cast<uint8_t>(RowStatus::kDeleted);
 }
 
-// Checks one value against its field: UTF-8 and at most `size` characters.
-void CheckValue(const std::string& text, const PacketField& field) {
-  if (!rtl::IsValidUtf8(text)) Fail("o valor do campo " + field.name + " não é texto UTF-8 válido");
-  // A text of no more bytes than the size cannot have more characters.
-  if (text.size() > static_cast<size_t>(field.size) &&
-      rtl::Utf8Length(text) > static_cast<size_t>(field.size))
-    Fail("o valor do campo " + field.name + " excede o tamanho de " + std::to_string(field.size) +
-         " caracteres");
+// Most values are plain ASCII: a few word-wide tests settle them, and only
+// the others go through the full UTF-8 check.
+inline bool IsAscii(std::string_view text) {
+  const char* p = text.data();
+  size_t n = text.size();
+  uint64_t bits = 0, word;
+  if (n >= 8) {
+    for (size_t i = 0; i + 8 <= n; i += 8) {
+      std::memcpy(&word, p + i, 8);
+      bits |= word;
+    }
+    std::memcpy(&word, p + n - 8, 8);  // the tail, overlapping what was read
+    bits |= word;
+  } else {
+    for (size_t i = 0; i < n; ++i) bits |= static_cast<unsigned char>(p[i]);
+  }
+  return (bits & 0x8080808080808080ULL) == 0;
+}
+
+[[noreturn, gnu::noinline, gnu::cold]] void FailTooLong(const PacketField& field) {
+  Fail("o valor do campo " + field.name + " excede o tamanho de " + std::to_string(field.size) +
+       " caracteres");
+}
+
+[[noreturn, gnu::noinline, gnu::cold]] void FailNotUtf8(const PacketField& field) {
+  Fail("o valor do campo " + field.name + " não é texto UTF-8 válido");
+}
+
+// Checks one value against its field: UTF-8 and at most `size` characters
+// (a text of no more bytes than the size cannot have more characters).
+inline void CheckValue(std::string_view text, const PacketField& field) {
+  size_t size = static_cast<size_t>(field.size);
+  if (IsAscii(text)) {
+    if (text.size() > size) FailTooLong(field);
+    return;
+  }
+  if (!rtl::IsValidUtf8(text)) FailNotUtf8(field);
+  if (text.size() > size && rtl::Utf8Length(text) > size) FailTooLong(field);
 }
 
 void CheckFields(const std::vector<PacketField>& fields) {
@@ -61,37 +92,53 @@ void CheckFields(const std::vector<PacketField>& fields) {
   }
 }
 
-void CheckRowShape(const PacketRow& row, PacketKind kind, size_t field_count) {
+size_t SizeOf(const std::vector<FieldValue>* v) {
+  return v ? v->size() : 0;
+}
+
+void CheckRowShape(const detail::RowView& row, PacketKind kind, size_t field_count) {
   if (!ValidStatus(static_cast<uint8_t>(row.status))) Fail("situação de linha inválida");
   if (kind == PacketKind::kDelta && row.status == RowStatus::kUnmodified)
     Fail("pacote de alterações com linha sem alteração");
   size_t want_values = HasValues(row.status) ? field_count : 0;
   size_t want_old = HasOldValues(row.status) ? field_count : 0;
-  if (row.values.size() != want_values || row.old_values.size() != want_old)
+  if (SizeOf(row.values) != want_values || SizeOf(row.old_values) != want_old)
     Fail("número de valores da linha não confere com os campos");
 }
 
+size_t EncodedSize(const std::vector<FieldValue>* values) {
+  size_t n = 0;
+  if (values)
+    for (const FieldValue& v : *values) n += 4 + (v ? v->size() : 0);
+  return n;
+}
+
+// Writes into a buffer sized exactly beforehand.
 class Writer {
  public:
-  explicit Writer(size_t reserve) { out_.reserve(reserve); }
-  void U8(uint8_t v) { out_.push_back(v); }
+  explicit Writer(size_t size) : out_(size), p_(out_.data()) {}
+  void U8(uint8_t v) { *p_++ = v; }
   void U16(uint16_t v) {
-    uint8_t b[2] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)};
-    out_.insert(out_.end(), b, b + 2);
+    p_[0] = static_cast<uint8_t>(v);
+    p_[1] = static_cast<uint8_t>(v >> 8);
+    p_ += 2;
   }
   void U32(uint32_t v) {
-    uint8_t b[4] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
-                    static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)};
-    out_.insert(out_.end(), b, b + 4);
+    p_[0] = static_cast<uint8_t>(v);
+    p_[1] = static_cast<uint8_t>(v >> 8);
+    p_[2] = static_cast<uint8_t>(v >> 16);
+    p_[3] = static_cast<uint8_t>(v >> 24);
+    p_ += 4;
   }
   void Bytes(const void* p, size_t n) {
-    const auto* b = static_cast<const uint8_t*>(p);
-    out_.insert(out_.end(), b, b + n);
+    if (n) std::memcpy(p_, p, n);
+    p_ += n;
   }
   std::vector<uint8_t> Take() { return std::move(out_); }
 
  private:
   std::vector<uint8_t> out_;
+  uint8_t* p_;
 };
 
 class Reader {
@@ -118,22 +165,24 @@ class Reader {
     p_ += 4;
     return v;
   }
-  std::string Text(size_t n) {
+  std::string_view View(size_t n) {
     Need(n);
-    std::string s(reinterpret_cast<const char*>(p_), n);
+    std::string_view s(reinterpret_cast<const char*>(p_), n);
     p_ += n;
     return s;
   }
+  std::string Text(size_t n) { return std::string(View(n)); }
 
  private:
   const uint8_t* p_;
   const uint8_t* end_;
 };
 
-void WriteValues(Writer& w, const std::vector<FieldValue>& values,
+void WriteValues(Writer& w, const std::vector<FieldValue>* values,
                  const std::vector<PacketField>& fields) {
-  for (size_t i = 0; i < values.size(); ++i) {
-    const FieldValue& v = values[i];
+  if (!values) return;
+  for (size_t i = 0; i < values->size(); ++i) {
+    const FieldValue& v = (*values)[i];
     if (!v) {
       w.U32(kNullLength);
       continue;
@@ -151,12 +200,10 @@ void ReadValues(Reader& r, std::vector<FieldValue>& values,
     uint32_t len = r.U32();
     if (len == kNullLength) continue;
     // A UTF-8 character takes at most four bytes.
-    if (len > 4u * static_cast<uint32_t>(fields[i].size))
-      Fail("o valor do campo " + fields[i].name + " excede o tamanho de " +
-           std::to_string(fields[i].size) + " caracteres");
-    std::string text = r.Text(len);
+    if (len > 4u * static_cast<uint32_t>(fields[i].size)) FailTooLong(fields[i]);
+    std::string_view text = r.View(len);
     CheckValue(text, fields[i]);
-    values[i] = std::move(text);
+    values[i].emplace(text);
   }
 }
 
@@ -168,40 +215,50 @@ int Packet::FieldIndex(std::string_view name) const {
   return -1;
 }
 
-std::vector<uint8_t> EncodePacket(const Packet& packet) {
-  if (packet.kind != PacketKind::kData && packet.kind != PacketKind::kDelta)
-    Fail("tipo de pacote desconhecido");
-  CheckFields(packet.fields);
-  if (packet.rows.size() > kMaxPacketRows) Fail("linhas demais");
+namespace detail {
 
-  size_t estimate = kHeaderBytes + 8;
-  for (const PacketField& f : packet.fields) estimate += kMinFieldBytes + f.name.size();
-  for (const PacketRow& row : packet.rows) {
-    estimate += 1;
-    for (const FieldValue& v : row.values) estimate += 4 + (v ? v->size() : 0);
-    for (const FieldValue& v : row.old_values) estimate += 4 + (v ? v->size() : 0);
+std::vector<uint8_t> EncodeRows(PacketKind kind, const std::vector<PacketField>& fields,
+                                std::span<const RowView> rows) {
+  if (kind != PacketKind::kData && kind != PacketKind::kDelta) Fail("tipo de pacote desconhecido");
+  CheckFields(fields);
+  if (rows.size() > kMaxPacketRows) Fail("linhas demais");
+
+  // Shapes are checked while sizing, so the writer never runs past its buffer.
+  size_t size = kHeaderBytes + 8;
+  for (const PacketField& f : fields) size += kMinFieldBytes - 1 + f.name.size();
+  for (const RowView& row : rows) {
+    CheckRowShape(row, kind, fields.size());
+    size += 1 + EncodedSize(row.values) + EncodedSize(row.old_values);
   }
 
-  Writer w(estimate);
+  Writer w(size);
   w.Bytes(kMagic, sizeof kMagic);
   w.U16(kVersion);
-  w.U8(static_cast<uint8_t>(packet.kind));
+  w.U8(static_cast<uint8_t>(kind));
   w.U8(0);
-  w.U32(static_cast<uint32_t>(packet.fields.size()));
-  for (const PacketField& f : packet.fields) {
+  w.U32(static_cast<uint32_t>(fields.size()));
+  for (const PacketField& f : fields) {
     w.U8(static_cast<uint8_t>(f.name.size()));
     w.Bytes(f.name.data(), f.name.size());
     w.U16(static_cast<uint16_t>(f.size));
     w.U8(f.fixed_char ? kFixedCharFlag : 0);
   }
-  w.U32(static_cast<uint32_t>(packet.rows.size()));
-  for (const PacketRow& row : packet.rows) {
-    CheckRowShape(row, packet.kind, packet.fields.size());
+  w.U32(static_cast<uint32_t>(rows.size()));
+  for (const RowView& row : rows) {
     w.U8(static_cast<uint8_t>(row.status));
-    WriteValues(w, row.values, packet.fields);
-    WriteValues(w, row.old_values, packet.fields);
+    WriteValues(w, row.values, fields);
+    WriteValues(w, row.old_values, fields);
   }
   return w.Take();
+}
+
+}  // namespace detail
+
+std::vector<uint8_t> EncodePacket(const Packet& packet) {
+  std::vector<detail::RowView> rows;
+  rows.reserve(packet.rows.size());
+  for (const PacketRow& r : packet.rows) rows.push_back({r.status, &r.values, &r.old_values});
+  return detail::EncodeRows(packet.kind, packet.fields, rows);
 }
 
 Packet DecodePacket(std::span<const uint8_t> bytes) {
