@@ -99,6 +99,7 @@ class TControl : public rtl::TComponent {
 
  private:
   friend class TWinControl;
+  friend class TCustomForm;
   TWinControl* parent_ = nullptr;
   bool enabled_ = true;
   bool visible_ = true;

@@ -135,6 +135,11 @@ void TDBGrid::KeyDown(uint16_t key, TShiftState shift) {
       if (ctrl) DeleteRow();
       break;
     case VK_UP:
+      if (ds->State() == db::TDataSetState::dsInsert && !ds->Modified() && !editor_modified_) {
+        HideEditor();
+        ds->Cancel();
+        break;
+      }
       WriteEditor();
       ds->Prior();
       break;

@@ -27,8 +27,7 @@ TWinControl* FirstTabStop(const TWinControl* container) {
 }  // namespace
 
 TCustomForm::TCustomForm(rtl::TComponent* owner) : TWinControl(owner), handle_(NewWindowHandle()) {
-  // A form is created hidden and is shown with Show.
-  TControl::SetVisible(false);
+  visible_ = false;  // created hidden, shown with Show
 }
 
 TCustomForm::~TCustomForm() {
@@ -98,7 +97,10 @@ bool TCustomForm::Close() {
       break;
     case TCloseAction::caFree:
       Hide();
-      Application().Release(this);
+      if (auto* app = dynamic_cast<TApplication*>(Owner()))
+        app->Release(this);
+      else
+        Application().Release(this);
       break;
   }
   return true;

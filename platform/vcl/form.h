@@ -61,8 +61,9 @@ class TCustomForm : public TWinControl {
   // TabStop and can take the focus.
   void Show();
   // Runs CloseQuery; when it allows, OnClose with the default action (hide;
-  // minimise for an MDI child), then acts on the action. caFree hands the form
-  // to Application().Release, which frees it outside the running handler.
+  // minimise for an MDI child), then acts on the action. caFree hides the form
+  // and hands it to its owning TApplication (else Application()) to Release,
+  // which frees it outside the running handler.
   // Returns whether the form closed.
   bool Close();
   // OnCloseQuery; derived forms override it to ask before losing work.

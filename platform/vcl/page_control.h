@@ -43,7 +43,7 @@ class TPageControl : public TWinControl {
   // Makes `sheet` (one of this control's sheets) the active page as described
   // above. A disabled sheet, or one without a visible tab, is not chosen: the
   // call returns false and nothing changes. Fires no OnChanging/OnChange.
-  bool SetActivePage(TTabSheet* sheet);
+  virtual bool SetActivePage(TTabSheet* sheet);
   // The person clicked the tab of `sheet`: OnChanging may refuse, then the
   // page changes as SetActivePage, the focus goes into the sheet, OnChange
   // runs. Returns whether the page changed.

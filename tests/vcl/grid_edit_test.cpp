@@ -120,8 +120,10 @@ TEST_F(GridTest, InsertKeyInsertsAndDownOnTheLastRowAppends) {
   grid->KeyDown(VK_DOWN, 0);  // posts the typed row and appends the next
   EXPECT_EQ(ds->RecordCount(), 5);
   EXPECT_EQ(State(), TDataSetState::dsInsert);
-  ds->Cancel();
-  ds->Last();
+  grid->KeyDown(VK_UP, 0);  // Up in the untouched new row gives it up
+  EXPECT_EQ(State(), TDataSetState::dsBrowse);
+  EXPECT_EQ(ds->RecordCount(), 4);
+  EXPECT_EQ(ds->RecNo(), 4);
   EXPECT_EQ(Value("CODE"), "D");
 }
 
