@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "rtl/exceptions.h"
+#include "rtl/strings.h"
 
 namespace orb {
 
@@ -10,6 +11,7 @@ namespace {
 
 // Splits an entry at its first bar; refuses what cannot be an entry.
 std::pair<std::string, std::string> SplitEntry(std::string_view line) {
+  if (!rtl::IsValidUtf8(line)) throw rtl::Exception("Mensagem com texto que não é UTF-8 válido");
   const size_t bar = line.find('|');
   if (bar == std::string_view::npos)
     throw rtl::Exception("Mensagem sem separador \"|\": \"" + std::string(line) + "\"");

@@ -3,7 +3,7 @@
 // Entries are "key|text" lines: the key is everything before the first bar,
 // the text everything after it, kept exactly (blanks, further bars and line
 // breaks included). Keys are compared exactly, case included. A line without
-// a bar, with an empty key, or repeating a key already in the table is
+// a bar, with an empty key, not valid UTF-8, or repeating a key already in the table is
 // refused with rtl::Exception and the table keeps its previous entries.
 //
 // Msg of a key that is not in the table gives the key itself: a missing entry

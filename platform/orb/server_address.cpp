@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "rtl/exceptions.h"
+#include "rtl/strings.h"
 
 namespace orb {
 
@@ -15,12 +16,15 @@ std::optional<ServerAddress>& ExplicitAddress() {
 }
 
 [[noreturn]] void Malformed(std::string_view text, const std::string& why) {
-  throw rtl::Exception("Endereço do servidor inválido \"" + std::string(text) + "\" (" + why +
+  // The value is quoted back only when it can be shown.
+  const std::string shown = rtl::IsValidUtf8(text) ? std::string(text) : "(não UTF-8)";
+  throw rtl::Exception("Endereço do servidor inválido \"" + shown + "\" (" + why +
                        "; esperado HOST:PORTA, por exemplo 127.0.0.1:2160)");
 }
 
 void CheckHost(std::string_view original, std::string_view host) {
   if (host.empty()) Malformed(original, "host vazio");
+  if (!rtl::IsValidUtf8(host)) Malformed(original, "host não é UTF-8 válido");
   for (char c : host)
     if (static_cast<unsigned char>(c) <= ' ') Malformed(original, "host com espaço");
 }

@@ -23,7 +23,7 @@ struct ServerAddress {
   int port = 0;
 };
 
-// Parses "HOST:PORT"; the host is not empty and holds no blank, the port is
+// Parses "HOST:PORT"; the host is not empty, valid UTF-8 and holds no blank, the port is
 // 1 to 65535 in decimal digits. Throws rtl::Exception otherwise.
 ServerAddress ParseServerAddress(std::string_view text);
 

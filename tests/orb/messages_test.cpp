@@ -37,6 +37,7 @@ TEST(TMessages, MalformedOrRepeatedEntriesAreRefusedAndTheTableIsKept) {
   EXPECT_THROW(messages.SetLines({"|sem chave"}), rtl::Exception);
   EXPECT_THROW(messages.SetLines({"C|três", "C|de novo"}), rtl::Exception);
   EXPECT_THROW(messages.Add("A|outra"), rtl::Exception);
+  EXPECT_THROW(messages.Add("D|\xC3("), rtl::Exception);
   EXPECT_EQ(messages.Msg("A"), "um");
   EXPECT_EQ(messages.Msg("B"), "dois");
   EXPECT_FALSE(messages.Contains("C"));

@@ -59,6 +59,8 @@ TEST_F(ServerAddressTest, MalformedValuesAreClearErrorsNeverTheDefault) {
       EXPECT_NE(e.Message().find(bad), std::string::npos) << e.Message();
     }
   }
+  SetEnv("serv\xFFidor:2160");
+  EXPECT_THROW(WebPort(), rtl::Exception);
   EXPECT_THROW(SetServerAddress({"", 2160}), rtl::Exception);
   EXPECT_THROW(SetServerAddress({"host", 70000}), rtl::Exception);
   SetEnv("servidor:1");

@@ -5,6 +5,7 @@
 
 #include "db/client_dataset.h"
 #include "db/data_source.h"
+#include "vcl/application.h"
 
 namespace qmxtest {
 namespace {
@@ -31,6 +32,10 @@ TEST(ScriptedUserInterface, AnswersFromTheQueueInOrderAndRecordsEachQuestion) {
   EXPECT_EQ(ui->Questions()[1].flags, vcl::MB_YESNO | vcl::MB_ICONWARNING | vcl::MB_DEFBUTTON2);
   EXPECT_EQ(ui->Errors(), std::vector<std::string>{"Código inválido."});
   EXPECT_EQ(ui->PendingExpectations(), 0u);
+
+  vcl::Screen().SetCursor(vcl::crHourGlass);
+  vcl::Screen().SetCursor(vcl::crDefault);
+  EXPECT_EQ(ui->Cursors(), (std::vector<int>{vcl::crHourGlass, vcl::crDefault}));
 }
 
 TEST(ScriptedUserInterface, AnUnexpectedQuestionFailsAndGetsTheSafeAnswer) {
