@@ -280,7 +280,8 @@ void Server::Serve(Connection& c) {
     out.clear();
     try {
       if (PeekFrameType(payload) != FrameType::kCall)
-        throw EProtocolError("Quadro inesperado: esperava uma chamada");
+        throw EProtocolError(
+            "Quadro inválido do protocolo: quadro inesperado, esperava uma chamada");
       CallFrame call = DecodeCall(payload);
       method = std::move(call.method);
       rtl::Variant result = object->Invoke(method, call.args);
@@ -304,7 +305,11 @@ void Server::Serve(Connection& c) {
     if (options_.on_call) {
       const auto took =
           std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - started);
-      options_.on_call(CallRecord{method, took, failure.empty(), failure});
+      try {
+        options_.on_call(CallRecord{method, took, failure.empty(), failure});
+      } catch (const std::exception& e) {  // a failing log never costs the client its answer
+        Event(std::string("Falha ao registrar a chamada: ") + e.what());
+      }
     }
     // The answer of a call in flight is sent even while stopping.
     status = socket.Write(out, DeadlineIn(options_.frame_timeout_ms));

@@ -42,7 +42,7 @@ void TSocketConnection::Link::Connect() {
   out_.clear();
   try {
     EncodeHello(out_, owner_.ServerName(), owner_.MaxFrameSize());
-  } catch (const EProtocolError& e) {
+  } catch (const EProtocolError&) {
     throw ECallError(cannot + ": nome do objeto remoto inválido (" + owner_.ServerName() + ")");
   }
   std::string error;
