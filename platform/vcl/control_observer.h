@@ -51,7 +51,8 @@ class IControlObserver {
   // The form's focused control changed (either may be nullptr).
   virtual void FocusChanged(TCustomForm* /*form*/, TWinControl* /*old_focus*/,
                             TWinControl* /*new_focus*/) {}
-  // The component is being destroyed; it must not be used afterwards.
+  // The component is being destroyed: its derived parts are already gone, so
+  // identify it by address only; it must not be used afterwards.
   virtual void Destroying(rtl::TComponent* /*component*/) {}
 };
 

@@ -86,6 +86,7 @@ db::TDataSource* TDBGrid::DataSource() const {
 
 void TDBGrid::SetDataSource(db::TDataSource* source) {
   if (source == link_->DataSource()) return;
+  WriteEditor();  // typed text reaches the old dataset's row, not the void
   HideEditor();
   link_->SetDataSource(source);
   columns_.RebuildDefault();

@@ -313,6 +313,23 @@ TEST_F(GridTest, ANonCancellingGridKeepsItsInsertedRow) {
   EXPECT_EQ(State(), TDataSetState::dsInsert);
 }
 
+TEST_F(GridTest, TakingEditingAwayOrRebindingWritesTheTypedTextFirst) {
+  Type("K");
+  grid->SetOptions(grid->Options() & ~dgEditing);
+  EXPECT_FALSE(grid->EditorMode());
+  EXPECT_EQ(Value("CODE"), "K");
+
+  grid->SetOptions(grid->Options() | dgEditing);
+  grid->SelectColumn(1);
+  Type("J");
+  grid->SetDataSource(nullptr);
+  EXPECT_EQ(Value("NAME"), "J");
+  EXPECT_EQ(grid->SelectedField(), nullptr);
+  EXPECT_EQ(grid->RowCount(), 0);
+  grid->KeyPress('x');  // nothing to edit without data
+  EXPECT_FALSE(grid->EditorMode());
+}
+
 TEST_F(GridTest, PostFromOutsideTakesTheEditorText) {
   Type("T");
   ds->Post();
