@@ -132,3 +132,34 @@ TEST_F(GridPaintTest, TheRowBeingEditedIsDrawnFromTheEditBuffer) {
 
 }  // namespace
 }  // namespace vcltest
+
+namespace vcltest {
+namespace {
+
+TEST(DefaultColumnsTest, AGridWithoutColumnsShowsTheVisibleFieldsUntilColumnsAreAdded) {
+  vcl::TForm form(nullptr);
+  auto* ds = new db::TClientDataSet(&form);
+  ds->AddStringField("CDTABELADW", 30, "Código");
+  ds->AddStringField("IDDRILLDOWN", 1, "", false, true);
+  ds->AddStringField("NMTABELADW", 30, "Nome");
+  ds->CreateDataSet();
+  auto* src = new db::TDataSource(&form);
+  src->SetDataSet(ds);
+  auto* grid = new vcl::TDBGrid(&form);
+  grid->SetDataSource(src);
+  ASSERT_EQ(grid->Columns().Count(), 2);
+  EXPECT_TRUE(grid->Columns().IsDefault());
+  EXPECT_EQ(grid->Columns()[1]->Title().Caption(), "Nome");
+  EXPECT_EQ(grid->Columns()[0]->Field(), ds->FieldByName("CDTABELADW"));
+
+  grid->Columns().Add()->SetFieldName("IDDRILLDOWN");
+  ASSERT_EQ(grid->Columns().Count(), 1);
+  EXPECT_FALSE(grid->Columns().IsDefault());
+  EXPECT_EQ(grid->Columns()[0]->Title().Caption(), "IDDRILLDOWN");  // no label: the name
+  grid->Columns()[0]->SetFieldName("NADA");
+  EXPECT_EQ(grid->Columns()[0]->Field(), nullptr);
+  EXPECT_FALSE(grid->CanEditCell());
+}
+
+}  // namespace
+}  // namespace vcltest
