@@ -120,6 +120,13 @@ TEST_F(ConnectionTest, WrongObjectNameIsRefusedByTheServer) {
                   " recusou a conexão: objeto remoto desconhecido: QMX00600.rdmOutro");
   }
   EXPECT_FALSE(conn_.Connected());
+  conn_.SetServerName("");
+  try {
+    conn_.Open();
+    ADD_FAILURE();
+  } catch (const ECallError& e) {
+    EXPECT_NE(e.Message().find("nome do objeto remoto inválido"), std::string::npos);
+  }
   EXPECT_EQ(probe_.objects, 0);
 }
 
