@@ -1,0 +1,54 @@
+// The members of the save sequence: for every after-post and after-delete
+// handler of an editable list, what it sends, what it does afterwards and
+// whether it undoes a failed change. The screen builds a SaveMember from its
+// entry (screen/save_wiring.h), resolving the datasets, the extra argument
+// and the follow-up steps to its own components and handlers.
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+#include "server/save_sequence.h"
+
+namespace qmx00600 {
+
+enum class ExtraArgument {
+  kNone,
+  kNavigatorTableCode,  // CDTABELADW of the current row of the navigator's list
+  kTabelasTableCode,    // CDTABELADW of the current row of cdsTabelas
+};
+
+enum class FollowUpKind {
+  kLocate,              // fields `argument`; values: read_before (one field)
+  kLocateTableAndItem,  // fields `argument` "A;B"; values: (extra after the call, read_before[0])
+  kRefreshLocalCache,   // AtualizaLocalCache with the entity `argument`
+  kMergeChangeLog,      // MergeChangeLog without testing LogChanges
+  kCopyInto,            // the dataset's whole content into the dataset `argument`
+  kRunHandler,          // the screen's handler named `argument`
+};
+
+struct FollowUpSpec {
+  FollowUpKind kind;
+  std::string_view argument;
+  bool always = false;
+  bool after_busy = false;
+};
+
+struct SaveMemberSpec {
+  std::string_view handler;
+  std::string_view dataset;
+  std::string_view method;
+  ExtraArgument extra = ExtraArgument::kNone;
+  bool extra_by_reference = false;
+  std::string_view read_before;  // field read before the call, or empty
+  bool reloads = false;
+  MergeRule merge = MergeRule::kIfLogging;
+  std::vector<FollowUpSpec> follow_ups;
+  bool undo = false;
+};
+
+const std::vector<SaveMemberSpec>& SaveMemberSpecs();
+// The entry of `handler`; std::out_of_range when there is none.
+const SaveMemberSpec& SaveMemberSpecOf(std::string_view handler);
+
+}  // namespace qmx00600

@@ -1,0 +1,66 @@
+#include "server/save_sequence.h"
+
+#include <exception>
+
+#include "orb/busy.h"
+#include "orb/dialogs.h"
+
+namespace qmx00600 {
+
+void LoadDataPacket(db::TClientDataSet& dataset, const rtl::Variant& packet,
+                    const std::string& method) {
+  if (!packet.IsByteArray())
+    orb::MensErro("O servidor não devolveu os dados atualizados (" + method +
+                      "); as alterações continuam pendentes.",
+                  true);
+  dataset.SetData(packet);
+}
+
+namespace {
+
+void RunSteps(const SaveMember& m, SaveContext& ctx, bool after_busy, bool only_always) {
+  for (const SaveStep& step : m.follow_ups) {
+    if (step.after_busy != after_busy || (only_always && !step.always)) continue;
+    step.run(ctx);
+  }
+}
+
+}  // namespace
+
+void RunSaveSequence(const SaveMember& m, const SaveEnvironment& env) {
+  orb::BusyScope busy(env.form, orb::kAviTransfer, env.busy_caption);
+  try {
+    SaveContext ctx;
+    if (m.dataset->ChangeCount() == 0) {
+      RunSteps(m, ctx, false, true);
+      busy.Release();
+      RunSteps(m, ctx, true, true);
+      return;
+    }
+    if (m.read_before) ctx.read_before = m.read_before();
+    if (m.extra_passing != ExtraPassing::kNone && m.extra) ctx.extra = m.extra();
+    std::vector<net::Arg> args{m.dataset->Delta()};
+    if (m.extra_passing == ExtraPassing::kByValue) args.emplace_back(ctx.extra);
+    if (m.extra_passing == ExtraPassing::kByReference) args.push_back(net::Arg::Ref(ctx.extra));
+    const rtl::Variant result = env.calls->Call(m.method, std::move(args));
+    ctx.sent = true;
+    if (m.reloads) LoadDataPacket(*m.dataset, result, m.method);
+    if (m.merge == MergeRule::kIfLogging && m.dataset->LogChanges()) m.dataset->MergeChangeLog();
+    RunSteps(m, ctx, false, false);
+    busy.Release();
+    RunSteps(m, ctx, true, false);
+  } catch (...) {
+    busy.Release();
+    if (m.undo) {
+      // The failure being passed on is the one to report, not a second one
+      // from dropping the changes.
+      try {
+        m.dataset->CancelUpdates();
+      } catch (...) {
+      }
+    }
+    throw;
+  }
+}
+
+}  // namespace qmx00600
