@@ -1,0 +1,20 @@
+// The demo warehouse: a few sales, stock and finance tables with the structure
+// that describes them, some columns deliberately left unregistered so the
+// look-ups have something to offer.
+#pragma once
+
+#include <span>
+
+#include "storage.h"
+
+namespace appserver {
+
+// CREATE TABLE statements of the demo's warehouse tables for SQLite (fixed
+// text, no values); each leaves an existing table alone.
+std::span<const char* const> DemoWarehouseSqliteDdl();
+
+// Registers the demo's tables, facts, dimensions, data marts and dimension
+// catalogue. Runs inside the caller's write transaction.
+void SeedDemoStructure(Storage& storage);
+
+}  // namespace appserver

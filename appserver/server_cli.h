@@ -1,0 +1,41 @@
+// The command line of qmx-server: what it accepts and how it turns into a
+// running server.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "sqlite_storage.h"
+
+namespace appserver {
+
+enum class LogLevel { kError, kInfo, kDebug };
+
+struct ServerConfig {
+  std::string database;  // a SQLite file path, or a postgresql:// URL (refused for now)
+  std::string address = "127.0.0.1";
+  uint16_t port = 2160;
+  bool allow_remote = false;
+  DemoSeeding demo = DemoSeeding::kIfCreated;
+  LogLevel log_level = LogLevel::kInfo;
+};
+
+// "ADDR:PORT" or "[ADDR]:PORT"; nullopt when malformed.
+std::optional<std::pair<std::string, uint16_t>> ParseListen(std::string_view text);
+// 127.0.0.0/8, ::1 and "localhost".
+bool IsLoopbackAddress(std::string_view address);
+// $XDG_DATA_HOME/qmx/qmx.db, else ~/.local/share/qmx/qmx.db; "" without a home.
+std::string DefaultDatabasePath();
+bool IsPostgresUrl(std::string_view database);
+
+// Parses argv into `config`. Returns nullopt to go on, or the exit code to
+// end with (help shown, or an error already printed).
+std::optional<int> ParseCommandLine(int argc, char** argv, ServerConfig& config);
+
+// Runs the server until SIGINT or SIGTERM; returns the exit code. The signals
+// must already be blocked in every thread (main does so first).
+int RunServer(const ServerConfig& config);
+
+}  // namespace appserver

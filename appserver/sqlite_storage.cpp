@@ -1,0 +1,365 @@
+#include "sqlite_storage.h"
+
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <unordered_map>
+
+#include "demo_warehouse.h"
+
+namespace appserver {
+namespace {
+
+std::string Quote(std::string_view identifier) {
+  // Identifiers come from the entity descriptors only; quoting keeps them
+  // literal all the same.
+  return "\"" + std::string(identifier) + "\"";
+}
+
+class Statement;
+
+// One connection and its statement cache.
+class Connection {
+ public:
+  Connection(const std::string& path, int flags, int busy_timeout_ms) {
+    int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
+    if (rc != SQLITE_OK) {
+      std::string why = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+      sqlite3_close(db_);
+      db_ = nullptr;
+      throw StorageError("Não foi possível abrir o banco de dados \"" + path + "\": " + why);
+    }
+    sqlite3_extended_result_codes(db_, 1);
+    sqlite3_busy_timeout(db_, busy_timeout_ms);
+    if (flags & SQLITE_OPEN_READWRITE) {
+      Exec("PRAGMA journal_mode=WAL");
+      Exec("PRAGMA synchronous=NORMAL");
+    }
+  }
+  ~Connection() {
+    for (auto& [sql, stmt] : cache_) sqlite3_finalize(stmt);
+    sqlite3_close(db_);
+  }
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  sqlite3* db() const { return db_; }
+
+  // Runs fixed SQL text (no parameters), rows ignored.
+  void Exec(const char* sql) {
+    char* err = nullptr;
+    int rc = sqlite3_exec(db_, sql, nullptr, nullptr, &err);
+    if (rc != SQLITE_OK) {
+      std::string why = err ? err : sqlite3_errstr(rc);
+      sqlite3_free(err);
+      Fail(rc, why);
+    }
+  }
+
+  sqlite3_stmt* Prepare(const std::string& sql) {
+    auto it = cache_.find(sql);
+    if (it != cache_.end()) return it->second;
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()),
+                                SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+    if (rc != SQLITE_OK) Fail(rc, sqlite3_errmsg(db_));
+    cache_.emplace(sql, stmt);
+    return stmt;
+  }
+
+  [[noreturn]] void Fail(int rc, const std::string& why) {
+    int primary = rc & 0xFF;
+    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
+      throw StorageError("Banco de dados ocupado por outra sessão; tente de novo. (" + why + ")");
+    if (primary == SQLITE_CONSTRAINT)
+      throw StorageError("Registro duplicado ou inválido no banco de dados. (" + why + ")");
+    if (primary == SQLITE_FULL) throw StorageError("Disco cheio: " + why);
+    throw StorageError("Falha no banco de dados: " + why);
+  }
+
+ private:
+  sqlite3* db_ = nullptr;
+  std::unordered_map<std::string, sqlite3_stmt*> cache_;
+};
+
+// A cached statement in use: binds, steps and resets on scope exit.
+class Statement {
+ public:
+  Statement(Connection& conn, const std::string& sql) : conn_(conn), stmt_(conn.Prepare(sql)) {}
+  ~Statement() {
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+  }
+  void Bind(int index, std::string_view text) {
+    int rc = sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()),
+                               SQLITE_TRANSIENT);
+    if (rc != SQLITE_OK) conn_.Fail(rc, sqlite3_errmsg(conn_.db()));
+  }
+  // True while a row is available.
+  bool Step() {
+    int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW) return true;
+    if (rc == SQLITE_DONE) return false;
+    conn_.Fail(rc, sqlite3_errmsg(conn_.db()));
+  }
+  std::string Text(int column) const {
+    const unsigned char* p = sqlite3_column_text(stmt_, column);
+    if (!p) return {};
+    return std::string(reinterpret_cast<const char*>(p),
+                       static_cast<size_t>(sqlite3_column_bytes(stmt_, column)));
+  }
+  int64_t Integer(int column) const { return sqlite3_column_int64(stmt_, column); }
+  int Changes() const { return sqlite3_changes(conn_.db()); }
+
+ private:
+  Connection& conn_;
+  sqlite3_stmt* stmt_;
+};
+
+std::string Where(const EntityDef& def, std::span<const Match> where, int first_parameter) {
+  std::string sql;
+  for (size_t i = 0; i < where.size(); ++i) {
+    sql += i == 0 ? " WHERE " : " AND ";
+    sql += Quote(def.columns[where[i].column].name) + " = ?" +
+           std::to_string(first_parameter + static_cast<int>(i));
+  }
+  return sql;
+}
+
+std::vector<Match> AllColumns(const Record& record) {
+  std::vector<Match> m;
+  for (size_t c = 0; c < record.size(); ++c) m.push_back({static_cast<int>(c), record[c]});
+  return m;
+}
+
+void CheckShape(const EntityDef& def, const Record& record) {
+  if (record.size() != def.columns.size())
+    throw StorageError(std::string("Registro com número de colunas errado para ") + def.sql_table);
+}
+
+class SqliteStorage final : public Storage {
+ public:
+  SqliteStorage(const std::string& path, int busy_timeout_ms)
+      : conn_(path, SQLITE_OPEN_READWRITE, busy_timeout_ms) {}
+
+  void Begin(TransactionKind kind) override {
+    conn_.Exec(kind == TransactionKind::kWrite ? "BEGIN IMMEDIATE" : "BEGIN DEFERRED");
+  }
+  void Commit() override { conn_.Exec("COMMIT"); }
+  void Rollback() override {
+    if (!sqlite3_get_autocommit(conn_.db())) sqlite3_exec(conn_.db(), "ROLLBACK", 0, 0, 0);
+  }
+
+  std::vector<Record> Select(Entity entity, std::span<const Match> where) override {
+    const EntityDef& def = Describe(entity);
+    std::string sql = "SELECT ";
+    for (size_t c = 0; c < def.columns.size(); ++c)
+      sql += (c ? "," : "") + Quote(def.columns[c].name);
+    sql += " FROM " + Quote(def.sql_table) + Where(def, where, 1) + " ORDER BY ";
+    for (int k = 0; k < def.key_columns; ++k) sql += (k ? "," : "") + Quote(def.columns[k].name);
+    Statement st(conn_, sql);
+    for (size_t i = 0; i < where.size(); ++i) st.Bind(static_cast<int>(i) + 1, where[i].value);
+    std::vector<Record> out;
+    while (st.Step()) {
+      Record r(def.columns.size());
+      for (size_t c = 0; c < r.size(); ++c) r[c] = st.Text(static_cast<int>(c));
+      out.push_back(std::move(r));
+    }
+    return out;
+  }
+
+  void Insert(Entity entity, const Record& record) override {
+    const EntityDef& def = Describe(entity);
+    CheckShape(def, record);
+    std::string cols, params;
+    for (size_t c = 0; c < def.columns.size(); ++c) {
+      cols += (c ? "," : "") + Quote(def.columns[c].name);
+      params += (c ? ",?" : "?") + std::to_string(c + 1);
+    }
+    Statement st(conn_,
+                 "INSERT INTO " + Quote(def.sql_table) + " (" + cols + ") VALUES (" + params + ")");
+    for (size_t c = 0; c < record.size(); ++c) st.Bind(static_cast<int>(c) + 1, record[c]);
+    st.Step();
+  }
+
+  bool Update(Entity entity, const Record& old_record, const Record& new_record) override {
+    const EntityDef& def = Describe(entity);
+    CheckShape(def, old_record);
+    CheckShape(def, new_record);
+    std::string sql = "UPDATE " + Quote(def.sql_table) + " SET ";
+    int n = static_cast<int>(def.columns.size());
+    for (int c = 0; c < n; ++c)
+      sql += (c ? "," : "") + Quote(def.columns[c].name) + " = ?" + std::to_string(c + 1);
+    std::vector<Match> where = AllColumns(old_record);
+    sql += Where(def, where, n + 1);
+    Statement st(conn_, sql);
+    for (int c = 0; c < n; ++c) st.Bind(c + 1, new_record[c]);
+    for (int c = 0; c < n; ++c) st.Bind(n + c + 1, old_record[c]);
+    st.Step();
+    return st.Changes() > 0;
+  }
+
+  bool Delete(Entity entity, const Record& old_record) override {
+    CheckShape(Describe(entity), old_record);
+    std::vector<Match> where = AllColumns(old_record);
+    return Remove(entity, where) > 0;
+  }
+
+  int Assign(Entity entity, std::span<const Match> where, const Match& set) override {
+    const EntityDef& def = Describe(entity);
+    std::string sql = "UPDATE " + Quote(def.sql_table) + " SET " +
+                      Quote(def.columns[set.column].name) + " = ?1" + Where(def, where, 2);
+    Statement st(conn_, sql);
+    st.Bind(1, set.value);
+    for (size_t i = 0; i < where.size(); ++i) st.Bind(static_cast<int>(i) + 2, where[i].value);
+    st.Step();
+    return st.Changes();
+  }
+
+  int Remove(Entity entity, std::span<const Match> where) override {
+    const EntityDef& def = Describe(entity);
+    Statement st(conn_, "DELETE FROM " + Quote(def.sql_table) + Where(def, where, 1));
+    for (size_t i = 0; i < where.size(); ++i) st.Bind(static_cast<int>(i) + 1, where[i].value);
+    st.Step();
+    return st.Changes();
+  }
+
+  std::vector<std::string> WarehouseTables() override {
+    Statement st(conn_,
+                 "SELECT name FROM sqlite_schema WHERE type = 'table' "
+                 "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' "
+                 "AND name NOT LIKE 'QMX\\_%' ESCAPE '\\' ORDER BY name");
+    std::vector<std::string> out;
+    while (st.Step()) out.push_back(st.Text(0));
+    return out;
+  }
+
+  std::vector<WarehouseColumn> WarehouseColumns(std::string_view table) override {
+    // Only names the catalogue lists as warehouse tables are looked at.
+    bool known = false;
+    for (const std::string& t : WarehouseTables()) known = known || t == table;
+    if (!known) return {};
+    Statement st(conn_, "SELECT name, type FROM pragma_table_info(?1) ORDER BY cid");
+    st.Bind(1, table);
+    std::vector<WarehouseColumn> out;
+    while (st.Step()) out.push_back({st.Text(0), st.Text(1)});
+    return out;
+  }
+
+  Connection& connection() { return conn_; }
+
+ private:
+  Connection conn_;
+};
+
+// Schema migrations, each taking the structure one version up.
+const char* const kMigrations[] = {
+    // 1: the structure tables.
+    "CREATE TABLE QMX_TABELA ("
+    " CDTABELADW TEXT NOT NULL PRIMARY KEY, NMTABELADW TEXT NOT NULL DEFAULT '',"
+    " IDDRILLDOWN TEXT NOT NULL DEFAULT 'N');"
+    "CREATE TABLE QMX_FATO ("
+    " CDTABELADW TEXT NOT NULL, CDITEMDW TEXT NOT NULL, IDFATODW TEXT NOT NULL DEFAULT 'S',"
+    " CDAREANEGDW TEXT NOT NULL DEFAULT '', NMITEMDW TEXT NOT NULL DEFAULT '',"
+    " IDTPFATODW TEXT NOT NULL DEFAULT 'M', DSHINTITEM TEXT NOT NULL DEFAULT '',"
+    " CDTABDRILL TEXT NOT NULL DEFAULT '', PRIMARY KEY (CDTABELADW, CDITEMDW));"
+    "CREATE TABLE QMX_DIME ("
+    " CDTABELADW TEXT NOT NULL, CDITEMDIME TEXT NOT NULL, NRSEQUEDIME TEXT NOT NULL,"
+    " PRIMARY KEY (CDTABELADW, CDITEMDIME));"
+    "CREATE TABLE QMX_FATO_DRILL ("
+    " CDTABDRILL TEXT NOT NULL, CDITEMDRILL TEXT NOT NULL, NMITEMDRILL TEXT NOT NULL DEFAULT '',"
+    " IDTPFATODRILL TEXT NOT NULL DEFAULT 'M', DSHINTDRILL TEXT NOT NULL DEFAULT '',"
+    " PRIMARY KEY (CDTABDRILL, CDITEMDRILL));"
+    "CREATE TABLE QMX_DIME_DRILL ("
+    " CDTABDRILL TEXT NOT NULL, CDDIMEDRILL TEXT NOT NULL, NRSEQUEDIME TEXT NOT NULL,"
+    " PRIMARY KEY (CDTABDRILL, CDDIMEDRILL));"
+    "CREATE TABLE QMX_AREANEG ("
+    " CDAREANEGDW TEXT NOT NULL PRIMARY KEY, NMAREANEGDW TEXT NOT NULL DEFAULT '');"
+    "CREATE TABLE QMX_DIMENSAO ("
+    " NRSEQUEDIME TEXT NOT NULL PRIMARY KEY, NMITEMDIME TEXT NOT NULL DEFAULT '');",
+    // 2: a dimension number once per table; drill links found without a scan.
+    "CREATE UNIQUE INDEX QMX_DIME_NUMERO ON QMX_DIME (CDTABELADW, NRSEQUEDIME);"
+    "CREATE UNIQUE INDEX QMX_DIME_DRILL_NUMERO ON QMX_DIME_DRILL (CDTABDRILL, NRSEQUEDIME);"
+    "CREATE INDEX QMX_FATO_DRILL_LIGACAO ON QMX_FATO (CDTABDRILL);",
+};
+static_assert(std::size(kMigrations) == kSchemaVersion);
+
+int ReadVersion(Connection& conn) {
+  Statement has(conn,
+                "SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND name = 'QMX_VERSAO'");
+  has.Step();
+  if (has.Integer(0) == 0) return 0;
+  Statement st(conn, "SELECT max(VERSAO) FROM QMX_VERSAO");
+  return st.Step() ? static_cast<int>(st.Integer(0)) : 0;
+}
+
+bool StructureIsEmpty(Storage& storage) {
+  for (Entity e : kAllEntities)
+    if (!storage.Select(e).empty()) return false;
+  return true;
+}
+
+}  // namespace
+
+PrepareResult PrepareSqliteDatabase(const std::string& path, DemoSeeding demo, int target_version) {
+  if (target_version < 1 || target_version > kSchemaVersion)
+    throw StorageError("Versão de esquema desconhecida: " + std::to_string(target_version));
+  PrepareResult result;
+  std::error_code ec;
+  std::filesystem::path file(path);
+  result.created = !std::filesystem::exists(file, ec);
+  if (result.created && file.has_parent_path()) {
+    std::filesystem::create_directories(file.parent_path(), ec);
+    if (ec)
+      throw StorageError("Não foi possível criar a pasta \"" + file.parent_path().string() +
+                         "\": " + ec.message());
+  }
+  {
+    Connection conn(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, 5000);
+    conn.Exec("BEGIN IMMEDIATE");
+    try {
+      result.previous_version = ReadVersion(conn);
+      if (result.previous_version > kSchemaVersion)
+        throw StorageError(
+            "O banco de dados tem o esquema versão " + std::to_string(result.previous_version) +
+            ", mais novo que este servidor (" + std::to_string(kSchemaVersion) + ").");
+      if (result.previous_version == 0)
+        conn.Exec("CREATE TABLE QMX_VERSAO (VERSAO INTEGER NOT NULL)");
+      for (int v = result.previous_version; v < target_version; ++v) conn.Exec(kMigrations[v]);
+      if (target_version > result.previous_version) {
+        conn.Exec("DELETE FROM QMX_VERSAO");
+        Statement st(conn, "INSERT INTO QMX_VERSAO (VERSAO) VALUES (?1)");
+        st.Bind(1, std::to_string(target_version));
+        st.Step();
+      }
+      conn.Exec("COMMIT");
+    } catch (...) {
+      sqlite3_exec(conn.db(), "ROLLBACK", 0, 0, 0);
+      throw;
+    }
+  }
+  bool seed =
+      demo == DemoSeeding::kRequested || (demo == DemoSeeding::kIfCreated && result.created);
+  if (seed) {
+    SqliteStorage storage(path, 5000);
+    Transaction tx(storage, TransactionKind::kWrite);
+    if (StructureIsEmpty(storage)) {
+      for (const char* sql : DemoWarehouseSqliteDdl()) storage.connection().Exec(sql);
+      SeedDemoStructure(storage);
+      result.demo_seeded = true;
+    }
+    tx.Commit();
+  }
+  return result;
+}
+
+int SqliteSchemaVersion(const std::string& path) {
+  Connection conn(path, SQLITE_OPEN_READONLY, 5000);
+  return ReadVersion(conn);
+}
+
+std::unique_ptr<Storage> OpenSqliteStorage(const std::string& path, int busy_timeout_ms) {
+  return std::make_unique<SqliteStorage>(path, busy_timeout_ms);
+}
+
+}  // namespace appserver

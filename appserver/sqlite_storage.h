@@ -1,0 +1,41 @@
+// The SQLite implementation of Storage, through the C API: WAL journal, a busy
+// time-out, prepared statements (cached per session) with bound parameters.
+// The warehouse is every table of the same database except the structure
+// tables (QMX_...) and SQLite's own.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "storage.h"
+
+namespace appserver {
+
+// Version of the structure tables this build creates and upgrades to.
+inline constexpr int kSchemaVersion = 2;
+
+enum class DemoSeeding {
+  kNever,      // structure tables only
+  kIfCreated,  // the demo warehouse when the database file is new
+  kRequested,  // the demo warehouse unless the structure already holds data
+};
+
+struct PrepareResult {
+  bool created = false;      // the database file did not exist
+  int previous_version = 0;  // schema version found (0: none)
+  bool demo_seeded = false;
+};
+
+// Creates the database (and its folder) when missing, creates or upgrades the
+// structure tables in place to `target_version` and seeds the demo warehouse
+// as asked. Throws StorageError.
+PrepareResult PrepareSqliteDatabase(const std::string& path, DemoSeeding demo,
+                                    int target_version = kSchemaVersion);
+
+// Schema version recorded in the database (0 when it has none).
+int SqliteSchemaVersion(const std::string& path);
+
+// A new session on a prepared database. Throws StorageError.
+std::unique_ptr<Storage> OpenSqliteStorage(const std::string& path, int busy_timeout_ms = 5000);
+
+}  // namespace appserver
