@@ -98,6 +98,7 @@ void TClientDataSet::Impl::OpenWith(std::vector<DataRecord> new_rows) {
   scope_pos = -1;
   SetState(TDataSetState::dsBrowse);
   CursorToFirst();
+  NotifyDataSetChanged();
   Fire(self->AfterOpen);
   if (ViewSize() > 0) Fire(self->AfterScroll);
 }

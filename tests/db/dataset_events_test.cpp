@@ -36,11 +36,11 @@ class DataSetEvents : public ::testing::Test {
 
 TEST_F(DataSetEvents, OpenRaisesAfterScrollOnlyWhenNotEmpty) {
   ds.Open();
-  EXPECT_EQ(log, (Log{"BeforeOpen", "link:active", "state:browse", "AfterOpen"}));
+  EXPECT_EQ(log, (Log{"BeforeOpen", "link:active", "state:browse", "link:changed", "AfterOpen"}));
   log.clear();
   ds.SetData(TablePacket({{"A", "a", "N"}}));
   EXPECT_EQ(log, (Log{"BeforeClose", "link:active", "state:inactive", "AfterClose", "BeforeOpen",
-                      "link:active", "state:browse", "AfterOpen", "AfterScroll"}));
+                      "link:active", "state:browse", "link:changed", "AfterOpen", "AfterScroll"}));
   EXPECT_EQ(Code(), "A");
 }
 

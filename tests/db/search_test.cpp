@@ -217,3 +217,76 @@ TEST_F(Search, ActiveRecordScopeReadsAnotherRowWithoutMoving) {
 
 }  // namespace
 }  // namespace db
+
+namespace db {
+namespace {
+
+// The indexed equality filter and Locate must agree with a plain scan after
+// any sequence of edits, inserts, deletes, merges and undos.
+TEST(SearchIndex, AgreesWithAScanThroughRandomChanges) {
+  TClientDataSet ds(nullptr);
+  TField* key = ds.AddStringField("K", 3);
+  ds.CreateDataSet();
+  unsigned seed = 12345;
+  auto next = [&seed](unsigned n) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % n;
+  };
+  auto scan_count = [&](const std::string& v) {
+    int n = 0;
+    for (int r = 1; r <= ds.RecordCount(); ++r) {
+      TClientDataSet::ActiveRecordScope scope(ds, r);
+      if (key->AsString() == v) ++n;
+    }
+    return n;
+  };
+  for (int step = 0; step < 400; ++step) {
+    std::string v = std::string(1, static_cast<char>('a' + next(4)));
+    switch (next(6)) {
+      case 0:
+      case 1:
+        ds.Append();
+        key->SetAsString(v);
+        ds.Post();
+        break;
+      case 2:
+        if (!ds.IsEmpty()) {
+          ds.SetRecNo(static_cast<int>(next(static_cast<unsigned>(ds.RecordCount()))) + 1);
+          ds.Edit();
+          key->SetAsString(v);
+          ds.Post();
+        }
+        break;
+      case 3:
+        if (!ds.IsEmpty()) ds.Delete();
+        break;
+      case 4:
+        if (next(4) == 0)
+          ds.CancelUpdates();
+        else
+          ds.MergeChangeLog();
+        break;
+      case 5:
+        ds.Insert();
+        key->SetAsString(v);
+        ds.Post();
+        break;
+    }
+    int expected = scan_count(v);
+    ds.SetFilter("K = '" + v + "'");
+    ds.SetFiltered(true);
+    ASSERT_EQ(ds.RecordCount(), expected) << "step " << step;
+    for (int r = 1; r <= ds.RecordCount(); ++r) {
+      TClientDataSet::ActiveRecordScope scope(ds, r);
+      ASSERT_EQ(key->AsString(), v);
+    }
+    ds.SetFiltered(false);
+    ASSERT_EQ(ds.Locate("K", rtl::Variant(v), loNone), expected > 0);
+    if (expected > 0) {
+      ASSERT_EQ(key->AsString(), v);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace db
