@@ -372,19 +372,15 @@ void TClientDataSet::Post() {
     rec.pending = false;
     d.has_pending = false;
     rec.current = std::move(d.buffer);
-    if (d.log_changes) {
-      rec.status = RowStatus::kInserted;
-    } else {
-      rec.status = RowStatus::kUnmodified;
-      rec.base = rec.current;
-    }
+    rec.status = d.log_changes ? RowStatus::kInserted : RowStatus::kUnmodified;
   } else if (d.modified) {
-    rec.current = std::move(d.buffer);
-    if (!d.log_changes) {
-      if (rec.status == RowStatus::kUnmodified) rec.base = rec.current;
-    } else if (rec.status == RowStatus::kUnmodified) {
+    // A first logged change keeps the values as loaded; without logging, an
+    // unmodified row simply takes the new values as its base.
+    if (d.log_changes && rec.status == RowStatus::kUnmodified) {
+      rec.base = std::move(rec.current);
       rec.status = RowStatus::kModified;
     }
+    rec.current = std::move(d.buffer);
   }
   uint64_t id = rec.id;
   d.buffer.clear();
@@ -436,6 +432,8 @@ void TClientDataSet::Delete() {
   size_t row = static_cast<size_t>(d.RowAt(pos));
   DataRecord& rec = d.rows[row];
   if (d.log_changes && rec.status != RowStatus::kInserted) {
+    if (rec.status == RowStatus::kUnmodified) rec.base = std::move(rec.current);
+    rec.current.clear();
     rec.status = RowStatus::kDeleted;
   } else {
     // An unsaved insert deleted again leaves nothing to log.

@@ -21,8 +21,17 @@
 namespace db {
 
 struct DataRecord {
+  // Current values; empty for a deleted row.
   std::vector<FieldValue> current;
-  std::vector<FieldValue> base;  // as loaded or merged; empty for a row inserted since
+  // Values as loaded or merged, kept only where they differ from `current`:
+  // for modified and deleted rows. An unmodified row's base is `current`; an
+  // inserted row has none.
+  std::vector<FieldValue> base;
+  const std::vector<FieldValue>* Base() const {
+    if (status == RowStatus::kUnmodified) return &current;
+    if (status == RowStatus::kInserted) return nullptr;
+    return &base;
+  }
   RowStatus status = RowStatus::kUnmodified;
   bool pending = false;  // the row of an insert not yet posted
   uint64_t id = 0;       // identity that survives row moves, to keep the cursor on it

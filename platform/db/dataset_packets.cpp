@@ -75,7 +75,6 @@ std::vector<DataRecord> TClientDataSet::Impl::PrepareRows(Packet& packet) {
     switch (row.status) {
       case RowStatus::kUnmodified:
         r.current = map(row.values);
-        r.base = r.current;
         break;
       case RowStatus::kModified:
         r.current = map(row.values);
@@ -86,7 +85,6 @@ std::vector<DataRecord> TClientDataSet::Impl::PrepareRows(Packet& packet) {
         break;
       case RowStatus::kDeleted:
         r.base = map(row.old_values);
-        r.current = r.base;
         break;
     }
   }
@@ -163,7 +161,7 @@ void TClientDataSet::MergeChangeLog() {
     if (r.status == RowStatus::kDeleted) continue;
     if (!r.pending) {
       r.status = RowStatus::kUnmodified;
-      r.base = r.current;
+      r.base.clear();
     }
     kept.push_back(std::move(r));
   }
@@ -184,7 +182,8 @@ void TClientDataSet::CancelUpdates() {
   for (DataRecord& r : d.rows) {
     if (r.status == RowStatus::kInserted) continue;
     if (r.status != RowStatus::kUnmodified) {
-      r.current = r.base;
+      r.current = std::move(r.base);
+      r.base.clear();
       r.status = RowStatus::kUnmodified;
     }
     kept.push_back(std::move(r));

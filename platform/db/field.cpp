@@ -65,7 +65,7 @@ rtl::Variant TField::OldValue() const {
   if (!dataset_) return rtl::Variant::Null();
   const DataRecord* r = dataset_->impl_->ActiveRecord();
   if (!r) return rtl::Variant::Null();
-  const FieldValue* v = ValueIn(&r->base, Index());
+  const FieldValue* v = ValueIn(r->Base(), Index());
   if (!v || !*v) return rtl::Variant::Null();
   return rtl::Variant(**v);
 }

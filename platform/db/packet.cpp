@@ -39,23 +39,37 @@ bool ValidStatus(uint8_t s) {
   return s <= static_cast<uint8_t>(RowStatus::kDeleted);
 }
 
-// Most values are plain ASCII: a few word-wide tests settle them, and only
-// the others go through the full UTF-8 check.
-inline bool IsAscii(std::string_view text) {
-  const char* p = text.data();
-  size_t n = text.size();
-  uint64_t bits = 0, word;
-  if (n >= 8) {
-    for (size_t i = 0; i + 8 <= n; i += 8) {
-      std::memcpy(&word, p + i, 8);
-      bits |= word;
+constexpr size_t kNotSimple = static_cast<size_t>(-1);
+
+// Counts the characters of text made only of ASCII and two-byte sequences
+// (which covers Portuguese), in one pass that also proves it well-formed: a
+// lead byte C2..DF with one continuation byte can be neither overlong nor a
+// surrogate. Anything else gives kNotSimple and goes through the full check.
+inline size_t CountSimpleUtf8(std::string_view text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* end = p + text.size();
+  size_t chars = 0;
+  while (p < end) {
+    if (end - p >= 8) {
+      uint64_t word;
+      std::memcpy(&word, p, 8);
+      if ((word & 0x8080808080808080ULL) == 0) {
+        p += 8;
+        chars += 8;
+        continue;
+      }
     }
-    std::memcpy(&word, p + n - 8, 8);  // the tail, overlapping what was read
-    bits |= word;
-  } else {
-    for (size_t i = 0; i < n; ++i) bits |= static_cast<unsigned char>(p[i]);
+    unsigned char c = *p;
+    if (c < 0x80) {
+      ++p;
+    } else if (c >= 0xC2 && c <= 0xDF && end - p >= 2 && (p[1] & 0xC0) == 0x80) {
+      p += 2;
+    } else {
+      return kNotSimple;
+    }
+    ++chars;
   }
-  return (bits & 0x8080808080808080ULL) == 0;
+  return chars;
 }
 
 [[noreturn, gnu::noinline, gnu::cold]] void FailTooLong(const PacketField& field) {
@@ -70,13 +84,12 @@ inline bool IsAscii(std::string_view text) {
 // Checks one value against its field: UTF-8 and at most `size` characters
 // (a text of no more bytes than the size cannot have more characters).
 inline void CheckValue(std::string_view text, const PacketField& field) {
-  size_t size = static_cast<size_t>(field.size);
-  if (IsAscii(text)) {
-    if (text.size() > size) FailTooLong(field);
-    return;
+  size_t chars = CountSimpleUtf8(text);
+  if (chars == kNotSimple) {
+    if (!rtl::IsValidUtf8(text)) FailNotUtf8(field);
+    chars = rtl::Utf8Length(text);
   }
-  if (!rtl::IsValidUtf8(text)) FailNotUtf8(field);
-  if (text.size() > size && rtl::Utf8Length(text) > size) FailTooLong(field);
+  if (chars > static_cast<size_t>(field.size)) FailTooLong(field);
 }
 
 void CheckFields(const std::vector<PacketField>& fields) {
