@@ -64,8 +64,8 @@ void Structure::CheckFactColumn(const Side& side, const std::string& table,
     if (!SameKey(r, self)) throw Refuse(key::kCampoJa);
   auto found = FindColumn(table, column);
   if (!found) throw Refuse(key::kInvCampo, column, table);
-  if (!ClassifyColumnType(found->declared_type).numeric) throw Refuse(key::kNoNumber);
   if (!storage_.Select(side.dimes, owner).empty()) throw Refuse(key::kJDime, column, table);
+  if (!ClassifyColumnType(found->declared_type).numeric) throw Refuse(key::kNoNumber);
 }
 
 void Structure::CheckDimeColumn(const Side& side, const std::string& table,
@@ -75,8 +75,8 @@ void Structure::CheckDimeColumn(const Side& side, const std::string& table,
     if (!SameKey(r, self)) throw Refuse(side.drill ? key::kDimeDrillJa : key::kCampoJa);
   auto found = FindColumn(table, column);
   if (!found) throw Refuse(key::kInvCampo, column, table);
-  if (!ClassifyColumnType(found->declared_type).dimension) throw Refuse(key::kNoDime);
   if (!storage_.Select(side.facts, owner).empty()) throw Refuse(key::kJFato, column, table);
+  if (!ClassifyColumnType(found->declared_type).dimension) throw Refuse(key::kNoDime);
 }
 
 void Structure::CheckFactName(const Side& side, const std::string& table, const std::string& name,

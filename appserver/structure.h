@@ -40,7 +40,10 @@ class Structure {
   // The columns of warehouse table `code`; Refusal INV_TABELA when there is none.
   std::vector<WarehouseColumn> WarehouseColumns(const std::string& code);
 
-  // Column rules. `self` is the record being replaced (excluded from the
+  // Column rules, in this order: already an item of this kind (CAMPO_JA, or
+  // DIME_DRILL_JA for a drill dimension), no such column (INV_CAMPO), already
+  // an item of the other kind (J_DIME, J_FATO), a type that cannot be one
+  // (NO_NUMBER, NO_DIME). `self` is the record being replaced (excluded from the
   // duplicate tests), or null for a new one.
   void CheckFactColumn(const Side& side, const std::string& table, const std::string& column,
                        const Record* self);
