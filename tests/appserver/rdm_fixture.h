@@ -102,6 +102,20 @@ inline Variant TablesPacket(std::vector<std::string> rows) {
   return db::PacketToVariant(MakeTextPacket(AffectedFields(), r));
 }
 
+inline const Row* Find(const std::vector<Row>& rows, const std::string& field,
+                       const std::string& value) {
+  for (const Row& r : rows)
+    if (r.at(field) == value) return &r;
+  return nullptr;
+}
+
+// Field `field` of the row whose `key` is `value`, or "<none>".
+inline std::string ValueOf(const std::vector<Row>& rows, const std::string& key,
+                           const std::string& value, const std::string& field) {
+  const Row* r = Find(rows, key, value);
+  return r ? r->at(field) : "<none>";
+}
+
 class RdmTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -143,20 +157,6 @@ class RdmTest : public ::testing::Test {
     CallRef("GetDimeFatosDrill", a);
     return Rows(a[2]);
   }
-  static const Row* Find(const std::vector<Row>& rows, const std::string& field,
-                         const std::string& value) {
-    for (const Row& r : rows)
-      if (r.at(field) == value) return &r;
-    return nullptr;
-  }
-
-  // Field `field` of the row whose `key` is `value`, or "<none>".
-  static std::string ValueOf(const std::vector<Row>& rows, const std::string& key,
-                             const std::string& value, const std::string& field) {
-    const Row* r = Find(rows, key, value);
-    return r ? r->at(field) : "<none>";
-  }
-
   TempDir dir_;
   std::string path_;
   PrepareResult prepared_;

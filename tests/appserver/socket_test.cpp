@@ -1,0 +1,192 @@
+// rdmEstrutura over the real socket: an EmbeddedServer on an ephemeral
+// loopback port with a temporary database, and TSocketConnection clients.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "appserver/embedded_server.h"
+#include "appserver/refusal.h"
+#include "net/frame.h"
+#include "net/socket_connection.h"
+#include "rdm_fixture.h"
+
+namespace appserver::testing {
+namespace {
+
+using net::Arg;
+
+class OverSocket : public ::testing::Test {
+ protected:
+  std::unique_ptr<net::TSocketConnection> Client() {
+    auto c = std::make_unique<net::TSocketConnection>(nullptr);
+    c->SetServerName(std::string(RdmEstrutura::kObjectName));
+    c->SetHost("127.0.0.1");
+    c->SetPort(server_.Port());
+    return c;
+  }
+  // The demo's VL_VENDA fact of FATO_VENDAS, as loaded, under `name`.
+  static std::vector<std::string> Venda(const std::string& name) {
+    return {"S",
+            "FATO_VENDAS",
+            "VL_VENDA",
+            "00001",
+            name,
+            "M",
+            "Valor total das vendas, sem descontos",
+            "DRILL_VENDAS_DIA"};
+  }
+  std::vector<Row> Facts(net::IAppServer& app, const std::string& table) {
+    Variant code = table, dimes, facts;
+    app.Call("GetDimeFatos", {Arg::Ref(code), "", "", "", Arg::Ref(dimes), Arg::Ref(facts)});
+    return Rows(facts);
+  }
+
+  EmbeddedServer server_;
+};
+
+TEST_F(OverSocket, FreshServerAnswersTheInitialPacketsAndByReferenceArguments) {
+  EXPECT_TRUE(server_.Prepared().created);
+  EXPECT_TRUE(server_.Prepared().demo_seeded);
+  auto c = Client();
+  Variant r = c->AppServer().Call("GetInicial");
+  ASSERT_EQ(r.Length(), 4u);
+  for (size_t i = 0; i < 4; ++i) EXPECT_FALSE(Rows(r[i]).empty()) << i;
+
+  Variant code = " fato_vendas", dimes, facts;
+  Variant result = c->AppServer().Call(
+      "GetDimeFatos", {Arg::Ref(code), "", "", "", Arg::Ref(dimes), Arg::Ref(facts)});
+  EXPECT_TRUE(result.IsEmpty());
+  EXPECT_EQ(code, Variant("FATO_VENDAS"));
+  EXPECT_EQ(Rows(dimes).size(), 3u);
+  EXPECT_EQ(Rows(facts).size(), 2u);
+}
+
+TEST_F(OverSocket, RefusalsAreResultsAndBadCallsAreFailuresThatKeepTheConnection) {
+  auto c = Client();
+  Variant r = c->AppServer().Call("getVdDrill", {"FATO_ESTOQUE", "FATO_VENDAS", "", ""});
+  EXPECT_EQ(ErrorText(r), "NOT_TAB_DRILLFATO_ESTOQUE");
+  EXPECT_THROW(c->AppServer().Call("GetTabelas", {""}), net::ECallError);
+  EXPECT_THROW(c->AppServer().Call("SetTabelas", {Variant::ByteArray({'Q', 'M', 'X', 'P', 9})}),
+               net::ECallError);
+  EXPECT_THROW(c->AppServer().Call("Nada"), net::ECallError);
+  EXPECT_TRUE(c->Connected());
+  EXPECT_EQ(Rows(c->AppServer().Call("GetTabelas", {"", false})).size(), 3u);
+}
+
+TEST_F(OverSocket, TwoClientsUpdatingTheSameRowTheSecondIsRefusedNothingLost) {
+  auto a = Client(), b = Client();
+  DeltaBuilder first(kFactFields), second(kFactFields);
+  first.Modify(Venda("Valor vendido"), Venda("Valor bruto"));
+  second.Modify(Venda("Valor vendido"), Venda("Valor líquido"));
+  EXPECT_TRUE(a->AppServer().Call("SetFatos", {first.Build(), "FATO_VENDAS"}).IsEmpty());
+  EXPECT_EQ(ErrorText(b->AppServer().Call("SetFatos", {second.Build(), "FATO_VENDAS"})),
+            kChangedMeanwhile);
+  EXPECT_EQ(ValueOf(Facts(b->AppServer(), "FATO_VENDAS"), "CDITEMDW", "VL_VENDA", "NMITEMDW"),
+            "Valor bruto");
+}
+
+TEST_F(OverSocket, ConcurrentWritersEachGetTheirOwnSessionAndAllSucceed) {
+  // Each client renames a fact of its own, many times, reading it back each time.
+  const char* tables[] = {"FATO_VENDAS", "FATO_ESTOQUE", "FATO_FINANCEIRO"};
+  std::atomic<int> failures{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 6; ++t) {
+    threads.emplace_back([&, t] {
+      try {
+        auto c = Client();
+        std::string table = tables[t % 3];
+        for (int i = 0; i < 15; ++i) {
+          auto facts = Facts(c->AppServer(), table);
+          const Row& f = facts[t / 3];
+          std::vector<std::string> old_values, new_values;
+          for (const db::PacketField& field : kFactFields) old_values.push_back(f.at(field.name));
+          new_values = old_values;
+          new_values[4] = "Fato " + std::to_string(t) + "." + std::to_string(i);
+          Variant r = c->AppServer().Call(
+              "SetFatos",
+              {DeltaBuilder(kFactFields).Modify(old_values, new_values).Build(), table});
+          if (!r.IsEmpty()) ++failures;
+        }
+      } catch (...) {
+        ++failures;
+      }
+    });
+  }
+  for (auto& th : threads) th.join();
+  EXPECT_EQ(failures.load(), 0);
+  auto c = Client();
+  for (int t = 0; t < 6; ++t)
+    EXPECT_EQ(Facts(c->AppServer(), tables[t % 3])[t / 3].at("NMITEMDW"),
+              "Fato " + std::to_string(t) + ".14");
+}
+
+// A raw client that sends a whole write call and leaves without its answer.
+int RawConnect(uint16_t port) {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(port);
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+TEST_F(OverSocket, ClientVanishingMidCallLeavesTheChangeWholeAndOthersServed) {
+  int fd = RawConnect(server_.Port());
+  ASSERT_GE(fd, 0);
+  std::vector<uint8_t> bytes;
+  net::EncodeHello(bytes, RdmEstrutura::kObjectName);
+  std::vector<Arg> args{
+      DeltaBuilder(kTableFields).Insert({"FATO_COMPRAS", "Compras", "N"}).Build()};
+  net::EncodeCall(bytes, 1, "SetTabelas", args);
+  ASSERT_EQ(send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size()));
+  shutdown(fd, SHUT_RDWR);
+  close(fd);
+
+  // Half a frame, then gone: nothing of it is run.
+  fd = RawConnect(server_.Port());
+  ASSERT_GE(fd, 0);
+  bytes.clear();
+  net::EncodeHello(bytes, RdmEstrutura::kObjectName);
+  std::vector<Arg> drop{DeltaBuilder(kTableFields).Delete({"FATO_VENDAS", "Vendas", "N"}).Build()};
+  net::EncodeCall(bytes, 1, "SetTabelas", drop);
+  send(fd, bytes.data(), bytes.size() - 3, MSG_NOSIGNAL);
+  close(fd);
+
+  auto c = Client();
+  std::vector<std::string> codes;
+  for (int i = 0; i < 200; ++i) {
+    codes = Column(c->AppServer().Call("GetTabelas", {"", false}), "CDTABELADW");
+    if (codes.size() == 4) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(codes, (std::vector<std::string>{"FATO_COMPRAS", "FATO_ESTOQUE", "FATO_FINANCEIRO",
+                                             "FATO_VENDAS"}));
+  EXPECT_EQ(Facts(c->AppServer(), "FATO_VENDAS").size(), 2u);
+}
+
+TEST(EmbeddedServerLifetime, StopFinishesAndTheTemporaryDatabaseIsRemoved) {
+  std::string path;
+  {
+    EmbeddedServer server;
+    path = server.DatabasePath();
+    EXPECT_TRUE(std::filesystem::exists(path));
+    auto session = server.NewSession();
+    std::vector<Variant> none;
+    EXPECT_EQ(session->Invoke("GetInicial", none).Length(), 4u);
+    server.Stop();
+    server.Stop();
+  }
+  EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+}  // namespace
+}  // namespace appserver::testing
