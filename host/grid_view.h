@@ -1,0 +1,76 @@
+// GridView: the data-aware grid on screen, drawn and driven entirely through
+// the TDBGrid model.
+//
+// Rows are the dataset's records, columns the grid's visible columns with
+// their titles and widths. Every cell is drawn by the model (its default
+// drawing and then the screen's draw-column-cell handler) on a QtCanvas, so
+// what the handlers paint (check boxes, names in place of codes) is what the
+// person sees. The in-place editor is the model's: keys go to KeyDown and
+// KeyPress, whose handlers may change or swallow them, and the editor shows
+// the model's text. Clicks go to ClickCell, ClickTitle and ClickEditButton;
+// the ellipsis and the pick-list drop-down are drawn in the current cell.
+// The view scrolls by itself so the current row and column stay in sight.
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QRect>
+
+#include "renderer.h"
+
+namespace vcl {
+class TDBGrid;
+}
+
+namespace host {
+
+class GridView : public QAbstractScrollArea, public ControlView {
+ public:
+  GridView(Renderer& renderer, vcl::TDBGrid* grid, QWidget* parent);
+  QWidget* Widget() override { return this; }
+  QWidget* FocusTarget() override { return this; }
+  void ModelChanged(vcl::TChange what) override;
+
+  vcl::TDBGrid* Grid() const;
+  // Cell geometry in viewport coordinates; `recno` 0 is the title row.
+  // Empty for a hidden column.
+  QRect CellRect(int recno, int col) const;
+  // The drop-down or ellipsis button of the current cell (empty when none).
+  QRect ButtonRect() const;
+  int TopRow() const { return top_; }
+  int VisibleRows() const;
+  // Opens the pick list of the current column (a menu of its texts).
+  void ShowPickList();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void scrollContentsBy(int dx, int dy) override;
+  bool focusNextPrevChild(bool next) override;
+
+ private:
+  int RowHeight() const;
+  int TitleHeight() const;
+  int LineWidth() const;
+  int IndicatorWidth() const;
+  int ContentWidth() const;
+  void UpdateScrollBars();
+  void EnsureCurrentVisible();
+  void PaintTitles(QPainter& painter);
+  void PaintEditor(QPainter& painter, const QRect& cell);
+  void PaintButton(QPainter& painter);
+  // The column whose title's right edge is under x (for resizing), or -1.
+  int ResizeEdgeAt(int x) const;
+
+  int top_ = 1;
+  int resizing_ = -1;
+  int resize_start_x_ = 0;
+  int resize_start_width_ = 0;
+};
+
+}  // namespace host

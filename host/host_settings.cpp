@@ -1,0 +1,76 @@
+#include "host_settings.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <cstdio>
+
+#include "rtl/exceptions.h"
+
+namespace host {
+
+ParseOutcome ParseHostCommandLine(const QCoreApplication& app) {
+  QCommandLineParser parser;
+  parser.setApplicationDescription(
+      QStringLiteral("Aplicação hospedeira das telas do sistema (Qt)."));
+  parser.addHelpOption();
+  parser.addVersionOption();
+  const QCommandLineOption server(
+      QStringLiteral("server"),
+      QStringLiteral("Servidor de aplicação HOST:PORTA (padrão: variável QMX_SERVER, "
+                     "senão 127.0.0.1:2160)."),
+      QStringLiteral("HOST:PORTA"));
+  const QCommandLineOption package_dir(
+      QStringLiteral("package-dir"),
+      QStringLiteral("Pasta onde procurar os pacotes das telas (PKG_*.so)."),
+      QStringLiteral("PASTA"));
+  const QCommandLineOption open(QStringLiteral("open"),
+                                QStringLiteral("Abre a tela indicada ao iniciar (ex.: QMX00600)."),
+                                QStringLiteral("TELA"));
+  parser.addOptions({server, package_dir, open});
+
+  ParseOutcome out;
+  if (!parser.parse(app.arguments())) {
+    std::fprintf(stderr, "qmx-host: %s\nUse --help para ver as opções.\n",
+                 qPrintable(parser.errorText()));
+    out.exit_code = 2;
+    return out;
+  }
+  if (parser.isSet(QStringLiteral("help"))) {
+    std::printf("%s", qPrintable(parser.helpText()));
+    out.exit_code = 0;
+    return out;
+  }
+  if (parser.isSet(QStringLiteral("version"))) {
+    std::printf("qmx-host %s\n", qPrintable(QCoreApplication::applicationVersion()));
+    out.exit_code = 0;
+    return out;
+  }
+  if (!parser.positionalArguments().isEmpty()) {
+    std::fprintf(stderr, "qmx-host: argumento não reconhecido: %s\n",
+                 qPrintable(parser.positionalArguments().join(QLatin1Char(' '))));
+    out.exit_code = 2;
+    return out;
+  }
+  if (parser.isSet(server)) {
+    try {
+      out.settings.server = orb::ParseServerAddress(parser.value(server).toStdString());
+    } catch (const rtl::Exception& e) {
+      std::fprintf(stderr, "qmx-host: --server: %s\n", e.Message().c_str());
+      out.exit_code = 2;
+      return out;
+    }
+  }
+  out.settings.package_dir = parser.value(package_dir).toStdString();
+  for (const QString& code : parser.values(open))
+    out.settings.open_screens.push_back(code.trimmed().toUpper().toStdString());
+  return out;
+}
+
+void ApplyHostSettings(const HostSettings& settings) {
+  if (settings.server)
+    orb::SetServerAddress(*settings.server);
+  else
+    orb::ClearServerAddress();
+}
+
+}  // namespace host

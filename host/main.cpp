@@ -1,0 +1,25 @@
+// qmx-host: the desktop host of the system's screens.
+#include <QApplication>
+#include <QTimer>
+
+#include "host_settings.h"
+#include "main_window.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("qmx-host"));
+  QApplication::setApplicationDisplayName(QStringLiteral("QMX"));
+  QApplication::setApplicationVersion(QStringLiteral("0.1.0"));
+
+  const host::ParseOutcome parsed = host::ParseHostCommandLine(app);
+  if (parsed.exit_code) return *parsed.exit_code;
+  host::ApplyHostSettings(parsed.settings);
+
+  host::MainWindow window(parsed.settings.package_dir);
+  window.show();
+  const std::vector<std::string> open = parsed.settings.open_screens;
+  QTimer::singleShot(0, &window, [&window, open] {
+    for (const std::string& code : open) window.OpenScreen(code);
+  });
+  return app.exec();
+}

@@ -1,0 +1,52 @@
+#include "model_call.h"
+
+#include <QTimer>
+#include <exception>
+
+#include "orb/busy.h"
+#include "rtl/exceptions.h"
+#include "vcl/application.h"
+#include "vcl/user_interface.h"
+
+namespace host {
+
+namespace {
+
+int depth = 0;
+
+// A failure that ends the outermost action leaves nothing busy behind; one
+// inside a nested action belongs to the call still running around it.
+void ResetBusy() {
+  if (depth != 1) return;
+  orb::ResetShowAvi();
+  if (vcl::Screen().Cursor() != vcl::crDefault) vcl::Screen().SetCursor(vcl::crDefault);
+}
+
+void Report(const std::string& text) {
+  ResetBusy();
+  if (vcl::HasUserInterface()) vcl::UserInterface().ShowError(text);
+}
+
+}  // namespace
+
+bool RunModelAction(const std::function<void()>& action) {
+  bool ok = false;
+  ++depth;
+  try {
+    action();
+    ok = true;
+  } catch (const rtl::EAbort&) {
+    ResetBusy();
+  } catch (const rtl::Exception& e) {
+    Report(e.Message());
+  } catch (const std::exception& e) {
+    Report(std::string("Erro inesperado: ") + e.what());
+  }
+  --depth;
+  // Only the outermost action frees released forms, never one nested in a
+  // modal dialog opened by a handler.
+  if (depth == 0) QTimer::singleShot(0, [] { vcl::Application().ProcessMessages(); });
+  return ok;
+}
+
+}  // namespace host

@@ -1,0 +1,176 @@
+#include "qt_user_interface.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "busy_overlay.h"
+#include "lookup_dialog.h"
+#include "search_dialog.h"
+
+namespace host {
+
+namespace {
+
+QString Text(const std::string& s) {
+  return QString::fromStdString(s);
+}
+
+QMessageBox::Icon IconOf(vcl::TMsgDlgType type) {
+  switch (type) {
+    case vcl::TMsgDlgType::mtWarning:
+      return QMessageBox::Warning;
+    case vcl::TMsgDlgType::mtError:
+      return QMessageBox::Critical;
+    case vcl::TMsgDlgType::mtInformation:
+      return QMessageBox::Information;
+    case vcl::TMsgDlgType::mtConfirmation:
+      return QMessageBox::Question;
+    case vcl::TMsgDlgType::mtCustom:
+      return QMessageBox::NoIcon;
+  }
+  return QMessageBox::NoIcon;
+}
+
+QString TitleOf(vcl::TMsgDlgType type) {
+  switch (type) {
+    case vcl::TMsgDlgType::mtWarning:
+      return QStringLiteral("Aviso");
+    case vcl::TMsgDlgType::mtError:
+      return QStringLiteral("Erro");
+    case vcl::TMsgDlgType::mtInformation:
+      return QStringLiteral("Informação");
+    case vcl::TMsgDlgType::mtConfirmation:
+      return QStringLiteral("Confirmação");
+    case vcl::TMsgDlgType::mtCustom:
+      break;
+  }
+  return QApplication::applicationDisplayName();
+}
+
+// Buttons with Portuguese texts; returns the button standing for each answer.
+QPushButton* AddButton(QMessageBox& box, const QString& text, QMessageBox::ButtonRole role) {
+  return box.addButton(text, role);
+}
+
+// Blocking calls may be under way with the hourglass up: a dialog shows the
+// normal arrow while the person answers.
+struct ArrowWhileAsking {
+  ArrowWhileAsking() { QApplication::setOverrideCursor(Qt::ArrowCursor); }
+  ~ArrowWhileAsking() { QApplication::restoreOverrideCursor(); }
+};
+
+}  // namespace
+
+QtUserInterface::QtUserInterface(QWidget* main_window)
+    : window_(main_window), busy_(new BusyOverlay(main_window)) {}
+
+QtUserInterface::~QtUserInterface() {
+  if (wait_cursor_) QApplication::restoreOverrideCursor();
+}
+
+void QtUserInterface::ShowError(const std::string& text) {
+  ArrowWhileAsking arrow;
+  QMessageBox box(QMessageBox::Critical, QStringLiteral("Erro"), Text(text), QMessageBox::NoButton,
+                  window_);
+  box.setObjectName(QStringLiteral("errorMessage"));
+  box.setDefaultButton(AddButton(box, QStringLiteral("OK"), QMessageBox::AcceptRole));
+  box.exec();
+}
+
+int QtUserInterface::ShowMessageDialog(const std::string& text, vcl::TMsgDlgType type,
+                                       vcl::TMsgDlgButtons buttons, int) {
+  ArrowWhileAsking arrow;
+  QMessageBox box(IconOf(type), TitleOf(type), Text(text), QMessageBox::NoButton, window_);
+  box.setObjectName(QStringLiteral("messageDialog"));
+  QPushButton* yes = nullptr;
+  QPushButton* no = nullptr;
+  QPushButton* ok = nullptr;
+  QPushButton* cancel = nullptr;
+  if (buttons & vcl::mbYes) yes = AddButton(box, QStringLiteral("&Sim"), QMessageBox::YesRole);
+  if (buttons & vcl::mbNo) no = AddButton(box, QStringLiteral("&Não"), QMessageBox::NoRole);
+  if (buttons & vcl::mbOK) ok = AddButton(box, QStringLiteral("OK"), QMessageBox::AcceptRole);
+  if (buttons & vcl::mbCancel)
+    cancel = AddButton(box, QStringLiteral("Cancelar"), QMessageBox::RejectRole);
+  if (!yes && !no && !ok && !cancel)
+    ok = AddButton(box, QStringLiteral("OK"), QMessageBox::AcceptRole);
+  box.setDefaultButton(yes ? yes : ok ? ok : no ? no : cancel);
+  if (cancel)
+    box.setEscapeButton(cancel);
+  else if (no)
+    box.setEscapeButton(no);
+  box.exec();
+  QAbstractButton* clicked = box.clickedButton();
+  if (clicked && clicked == yes) return vcl::mrYes;
+  if (clicked && clicked == no) return vcl::mrNo;
+  if (clicked && clicked == ok) return vcl::mrOk;
+  if (clicked && clicked == cancel) return vcl::mrCancel;
+  // Closed without a button: the safe answer.
+  return no ? vcl::mrNo : cancel ? vcl::mrCancel : vcl::mrOk;
+}
+
+int QtUserInterface::MessageBox(const std::string& text, const std::string& caption,
+                                unsigned flags) {
+  ArrowWhileAsking arrow;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  switch (flags & 0xF0) {
+    case vcl::MB_ICONERROR:
+      icon = QMessageBox::Critical;
+      break;
+    case vcl::MB_ICONQUESTION:
+      icon = QMessageBox::Question;
+      break;
+    case vcl::MB_ICONWARNING:
+      icon = QMessageBox::Warning;
+      break;
+    default:
+      break;
+  }
+  QMessageBox box(icon, caption.empty() ? QApplication::applicationDisplayName() : Text(caption),
+                  Text(text), QMessageBox::NoButton, window_);
+  box.setObjectName(QStringLiteral("messageBox"));
+  if ((flags & 0x0F) == vcl::MB_YESNO) {
+    QPushButton* yes = AddButton(box, QStringLiteral("&Sim"), QMessageBox::YesRole);
+    QPushButton* no = AddButton(box, QStringLiteral("&Não"), QMessageBox::NoRole);
+    box.setDefaultButton((flags & vcl::MB_DEFBUTTON2) ? no : yes);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes ? vcl::IDYES : vcl::IDNO;
+  }
+  box.setDefaultButton(AddButton(box, QStringLiteral("OK"), QMessageBox::AcceptRole));
+  box.exec();
+  return vcl::IDOK;
+}
+
+bool QtUserInterface::Lookup(db::TDataSource& source, const std::string& title) {
+  ArrowWhileAsking arrow;
+  LookupDialog dialog(source, Text(title), window_);
+  return dialog.Run();
+}
+
+bool QtUserInterface::Search(db::TClientDataSet& dataset) {
+  ArrowWhileAsking arrow;
+  SearchDialog dialog(dataset, window_);
+  return dialog.Run();
+}
+
+void QtUserInterface::ShowBusy(int kind, const std::string& caption) {
+  busy_->ShowBusy(kind, Text(caption));
+}
+
+void QtUserInterface::HideBusy() {
+  busy_->HideBusy();
+}
+
+void QtUserInterface::CursorChanged(int cursor) {
+  const bool wait = cursor == vcl::crHourGlass;
+  if (wait == wait_cursor_) return;
+  wait_cursor_ = wait;
+  if (wait) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+  } else {
+    QApplication::restoreOverrideCursor();
+  }
+}
+
+}  // namespace host

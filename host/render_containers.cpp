@@ -1,0 +1,157 @@
+#include "render_containers.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <algorithm>
+
+#include "model_call.h"
+#include "qt_canvas.h"
+#include "vcl/panel.h"
+
+namespace host {
+
+void PlaceAlignedChildren(const Renderer& renderer, const vcl::TWinControl* container,
+                          const QRect& area) {
+  QRect r = area;
+  for (vcl::TAlign pass : {vcl::TAlign::alTop, vcl::TAlign::alBottom, vcl::TAlign::alLeft,
+                           vcl::TAlign::alRight, vcl::TAlign::alClient, vcl::TAlign::alNone}) {
+    for (const vcl::TControl* c : container->Children()) {
+      if (c->Align() != pass || !c->Visible()) continue;
+      QWidget* w = renderer.WidgetFor(c);
+      if (!w) continue;
+      switch (pass) {
+        case vcl::TAlign::alTop:
+          w->setGeometry(r.left(), r.top(), r.width(), c->Height());
+          r.setTop(r.top() + c->Height());
+          break;
+        case vcl::TAlign::alBottom:
+          w->setGeometry(r.left(), r.bottom() + 1 - c->Height(), r.width(), c->Height());
+          r.setBottom(r.bottom() - c->Height());
+          break;
+        case vcl::TAlign::alLeft:
+          w->setGeometry(r.left(), r.top(), c->Width(), std::max(r.height(), 0));
+          r.setLeft(r.left() + c->Width());
+          break;
+        case vcl::TAlign::alRight:
+          w->setGeometry(r.right() + 1 - c->Width(), r.top(), c->Width(), std::max(r.height(), 0));
+          r.setRight(r.right() - c->Width());
+          break;
+        case vcl::TAlign::alClient:
+          w->setGeometry(r.left(), r.top(), std::max(r.width(), 0), std::max(r.height(), 0));
+          break;
+        case vcl::TAlign::alNone:
+          w->setGeometry(area.left() + c->Left(), area.top() + c->Top(), c->Width(), c->Height());
+          break;
+      }
+    }
+  }
+}
+
+ContainerWidget::ContainerWidget(Renderer& renderer, vcl::TWinControl* control, QWidget* parent,
+                                 bool panel)
+    : QWidget(parent), ControlView(renderer, control), panel_(panel) {
+  setObjectName(QString::fromStdString(control->Name()));
+}
+
+void ContainerWidget::LayoutChildren() {
+  if (auto* c = dynamic_cast<vcl::TWinControl*>(Control()))
+    PlaceAlignedChildren(Owner(), c, rect());
+}
+
+void ContainerWidget::resizeEvent(QResizeEvent*) {
+  LayoutChildren();
+}
+
+void ContainerWidget::paintEvent(QPaintEvent*) {
+  const vcl::TControl* c = Control();
+  if (!c) return;
+  QPainter p(this);
+  p.fillRect(rect(), ToQColor(c->Color()));
+  if (!panel_) return;
+  // The panel's raised bevel.
+  p.setPen(QColor(255, 255, 255));
+  p.drawLine(0, 0, width() - 1, 0);
+  p.drawLine(0, 0, 0, height() - 1);
+  p.setPen(QColor(160, 160, 160));
+  p.drawLine(0, height() - 1, width() - 1, height() - 1);
+  p.drawLine(width() - 1, 0, width() - 1, height() - 1);
+  if (c->Caption().empty()) return;
+  p.setFont(ToQFont(c->Font()));
+  p.setPen(ToQColor(c->Font().Color()));
+  p.drawText(rect().adjusted(4, 0, -4, 0), Qt::AlignVCenter | Qt::AlignLeft,
+             ShownText(c->Font(), c->Caption()));
+}
+
+SplitterWidget::SplitterWidget(Renderer& renderer, vcl::TSplitter* splitter, QWidget* parent)
+    : QWidget(parent), ControlView(renderer, splitter) {
+  setObjectName(QString::fromStdString(splitter->Name()));
+}
+
+void SplitterWidget::ModelChanged(vcl::TChange what) {
+  ControlView::ModelChanged(what);
+  if (what == vcl::TChange::Align || what == vcl::TChange::Visible) {
+    const vcl::TControl* c = Control();
+    if (!c) return;
+    vertical_ = c->Align() == vcl::TAlign::alTop || c->Align() == vcl::TAlign::alBottom;
+    setCursor(vertical_ ? Qt::SplitVCursor : Qt::SplitHCursor);
+  }
+}
+
+vcl::TControl* SplitterWidget::Neighbour() const {
+  const vcl::TControl* self = Control();
+  if (!self || !self->Parent()) return nullptr;
+  vcl::TControl* found = nullptr;
+  for (vcl::TControl* c : self->Parent()->Children()) {
+    if (c == self) break;
+    if (c->Align() == self->Align() && c->Visible()) found = c;
+  }
+  return found;
+}
+
+void SplitterWidget::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.fillRect(rect(), QColor(0xEC, 0xE9, 0xD8));
+  p.setPen(QColor(170, 170, 170));
+  if (vertical_) {
+    p.drawLine(width() / 2 - 10, height() / 2 - 1, width() / 2 + 10, height() / 2 - 1);
+    p.drawLine(width() / 2 - 10, height() / 2 + 1, width() / 2 + 10, height() / 2 + 1);
+  } else {
+    p.drawLine(width() / 2 - 1, height() / 2 - 10, width() / 2 - 1, height() / 2 + 10);
+    p.drawLine(width() / 2 + 1, height() / 2 - 10, width() / 2 + 1, height() / 2 + 10);
+  }
+}
+
+void SplitterWidget::mousePressEvent(QMouseEvent* event) {
+  vcl::TControl* n = Neighbour();
+  if (!n || event->button() != Qt::LeftButton) return;
+  dragging_ = true;
+  press_ = event->globalPosition().toPoint();
+  start_size_ = vertical_ ? n->Height() : n->Width();
+}
+
+void SplitterWidget::mouseMoveEvent(QMouseEvent* event) {
+  if (!dragging_) return;
+  vcl::TControl* n = Neighbour();
+  auto* self = dynamic_cast<vcl::TSplitter*>(Control());
+  if (!n || !self || !parentWidget()) return;
+  const QPoint d = event->globalPosition().toPoint() - press_;
+  int delta = vertical_ ? d.y() : d.x();
+  if (self->Align() == vcl::TAlign::alBottom || self->Align() == vcl::TAlign::alRight)
+    delta = -delta;
+  const int room = (vertical_ ? parentWidget()->height() : parentWidget()->width()) -
+                   (vertical_ ? height() : width()) - self->MinSize();
+  const int size =
+      std::clamp(start_size_ + delta, self->MinSize(), std::max(room, self->MinSize()));
+  RunModelAction([n, size, this] {
+    if (vertical_)
+      n->SetHeight(size);
+    else
+      n->SetWidth(size);
+  });
+}
+
+void SplitterWidget::mouseReleaseEvent(QMouseEvent*) {
+  dragging_ = false;
+}
+
+}  // namespace host

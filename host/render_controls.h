@@ -1,0 +1,71 @@
+// Leaf controls: flat toolbar buttons, labels (TLabel and the data-aware
+// TDBText), images, the navigator, and a plain widget for anything else.
+#pragma once
+
+#include <QLabel>
+#include <QToolButton>
+#include <QWidget>
+#include <vector>
+
+#include "renderer.h"
+#include "vcl/db_navigator.h"
+
+namespace vcl {
+class TButtonFlat;
+class TImage;
+}  // namespace vcl
+
+namespace host {
+
+// A flat button; a click runs the model's Click (which checks Enabled and
+// Visible up the chain itself).
+class ButtonWidget : public QToolButton, public ControlView {
+ public:
+  ButtonWidget(Renderer& renderer, vcl::TButtonFlat* button, QWidget* parent);
+  QWidget* Widget() override { return this; }
+  void ModelChanged(vcl::TChange what) override;
+};
+
+// A label: a TLabel's caption, or the display text of a TDBText's field.
+class LabelWidget : public QLabel, public ControlView {
+ public:
+  LabelWidget(Renderer& renderer, vcl::TControl* control, QWidget* parent);
+  QWidget* Widget() override { return this; }
+  void ModelChanged(vcl::TChange what) override;
+};
+
+class ImageWidget : public QLabel, public ControlView {
+ public:
+  ImageWidget(Renderer& renderer, vcl::TImage* image, QWidget* parent);
+  QWidget* Widget() override { return this; }
+  void ModelChanged(vcl::TChange what) override;
+};
+
+// The navigator: one button per visible button of the model, enabled as the
+// model's ButtonEnabled says; a press runs BtnClick.
+class NavigatorWidget : public QWidget, public ControlView {
+ public:
+  NavigatorWidget(Renderer& renderer, vcl::TDBNavigator* navigator, QWidget* parent);
+  QWidget* Widget() override { return this; }
+  void ModelChanged(vcl::TChange what) override;
+  QToolButton* Button(vcl::TNavButtonSet which) const;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void Arrange();
+  struct Item {
+    vcl::TNavButtonSet button;
+    QToolButton* widget;
+  };
+  std::vector<Item> items_;
+};
+
+class PlainWidget : public QWidget, public ControlView {
+ public:
+  PlainWidget(Renderer& renderer, vcl::TControl* control, QWidget* parent);
+  QWidget* Widget() override { return this; }
+};
+
+}  // namespace host

@@ -1,0 +1,68 @@
+// FormView: a form as an MDI sub-window: its caption, its menu bar, its
+// client area (the form's controls, aligned as the model says) and its window
+// state.
+//
+// The client area starts at the form's design size; when the person resizes
+// the window the form's model size follows, so the model realigns. Closing
+// the window asks the model (Close: the screen may refuse); the window goes
+// when the form is hidden or destroyed. Maximising or restoring the window
+// sets the form's window state, and the other way round.
+#pragma once
+
+#include <QMdiSubWindow>
+#include <map>
+
+#include "renderer.h"
+
+class QMenu;
+class QMenuBar;
+class QAction;
+
+namespace vcl {
+class TMenuItem;
+}
+
+namespace host {
+
+class FormClient;
+
+class FormView : public QMdiSubWindow, public ControlView {
+ public:
+  FormView(Renderer& renderer, vcl::TCustomForm* form, QMdiArea* area);
+  ~FormView() override;
+
+  vcl::TCustomForm* Form() const;
+  QWidget* Widget() override { return this; }
+  QWidget* ChildHost() override;
+  QWidget* FocusTarget() override;
+  void LayoutChildren() override;
+  void ModelChanged(vcl::TChange what) override;
+  QMenuBar* MenuBar() const { return menu_bar_; }
+  // True while the view itself sizes or shows the window.
+  bool Following() const { return following_; }
+  // The action standing for a menu item, or nullptr.
+  QAction* ActionFor(const vcl::TMenuItem* item) const;
+
+  // Builds the views of the form's controls and its menu.
+  void BuildContents();
+  void MenuItemChanged(vcl::TMenuItem* item, vcl::TChange what);
+  void MenuItemDestroyed(vcl::TMenuItem* item);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildMenu();
+  void AddMenuItems(vcl::TMenuItem* parent, QWidget* menu);
+  void SyncAction(vcl::TMenuItem* item);
+  void ApplyWindowState();
+  void ResizeToModel();
+
+  QWidget* content_ = nullptr;
+  QMenuBar* menu_bar_ = nullptr;
+  FormClient* client_ = nullptr;
+  std::map<const vcl::TMenuItem*, QAction*> actions_;
+  bool following_ = false;
+};
+
+}  // namespace host

@@ -1,0 +1,50 @@
+// The page control as a QTabWidget and its sheets as the tab pages.
+//
+// Qt never changes the page by itself: a click on a tab (or Ctrl+Tab) asks
+// the model (SelectTab), which may refuse (a disabled sheet, an OnChanging
+// that says no, an exit handler that throws); the tabs then show whatever
+// page the model has active. A disabled sheet's tab is disabled, a sheet
+// without a visible tab has no tab.
+#pragma once
+
+#include <QTabWidget>
+
+#include "render_containers.h"
+
+namespace vcl {
+class TPageControl;
+class TTabSheet;
+}  // namespace vcl
+
+namespace host {
+
+class PageControlWidget : public QTabWidget, public ControlView {
+ public:
+  PageControlWidget(Renderer& renderer, vcl::TPageControl* pages, QWidget* parent);
+  QWidget* Widget() override { return this; }
+  QWidget* ChildHost() override { return this; }
+  void ChildViewAdded(ControlView* child) override;
+  void LayoutChildren() override {}
+  void ModelChanged(vcl::TChange what) override;
+  QWidget* FocusTarget() override;
+  // Mirrors a sheet's caption, enabled state and tab visibility.
+  void SheetChanged(vcl::TTabSheet* sheet);
+  // The person chose tab `index`.
+  void ChooseTab(int index);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  int IndexOf(const vcl::TTabSheet* sheet) const;
+  void FollowActivePage();
+  bool following_ = false;
+};
+
+class SheetWidget : public ContainerWidget {
+ public:
+  SheetWidget(Renderer& renderer, vcl::TTabSheet* sheet, QWidget* parent);
+  void ModelChanged(vcl::TChange what) override;
+};
+
+}  // namespace host

@@ -1,0 +1,126 @@
+// Renderer: keeps real Qt widgets in step with the headless control model.
+//
+// It observes every control of the process. A form gets its widgets the
+// first time it is shown (an MDI sub-window of the area given), and from then
+// on every change of it or of anything placed on it is mirrored: controls
+// added, removed or destroyed, captions, enabled and visible states, bounds
+// and alignment, fonts, colours, active pages, window states, menus, grids
+// and focus. The person's actions go the other way, always through the
+// model (a click runs the model's Click, a tab click its SelectTab, a focus
+// arriving by mouse or Tab its SetFocus), so the model's handlers decide and
+// the widgets then follow what the model did.
+//
+// A view whose control goes away is detached at once (it never touches the
+// model again) and deleted from the event loop, so a handler may destroy
+// controls while one of their widgets is still running an event.
+#pragma once
+
+#include <QPointer>
+#include <functional>
+#include <map>
+#include <vector>
+
+#include "vcl/control_observer.h"
+
+class QMdiArea;
+class QMdiSubWindow;
+class QWidget;
+
+namespace vcl {
+class TControl;
+class TWinControl;
+class TCustomForm;
+class TMenuItem;
+}  // namespace vcl
+
+namespace host {
+
+class Renderer;
+class FormView;
+
+// One widget standing for one control.
+class ControlView {
+ public:
+  ControlView(Renderer& renderer, vcl::TControl* control);
+  virtual ~ControlView();
+  ControlView(const ControlView&) = delete;
+  ControlView& operator=(const ControlView&) = delete;
+
+  // The control, or nullptr once the view was detached.
+  vcl::TControl* Control() const { return control_; }
+  Renderer& Owner() const { return renderer_; }
+  virtual QWidget* Widget() = 0;
+  // Where the widgets of the control's children go (nullptr: it has none).
+  virtual QWidget* ChildHost() { return nullptr; }
+  // A child's widget was made inside ChildHost().
+  virtual void ChildViewAdded(ControlView* /*child*/) {}
+  // A child's bounds, alignment or visibility changed, or children came or
+  // went: place them again.
+  virtual void LayoutChildren() {}
+  // Mirrors one property of the control.
+  virtual void ModelChanged(vcl::TChange what);
+  // The widget that takes Qt's focus for this control, or nullptr when it
+  // never holds the focus itself.
+  virtual QWidget* FocusTarget() { return nullptr; }
+  // Mirrors every property once, after the view was made.
+  void SyncAll();
+
+ private:
+  friend class Renderer;
+  Renderer& renderer_;
+  vcl::TControl* control_;
+};
+
+class Renderer : public vcl::IControlObserver {
+ public:
+  explicit Renderer(QMdiArea* area);
+  ~Renderer() override;
+
+  QMdiArea* Area() const { return area_; }
+  ControlView* ViewFor(const vcl::TControl* control) const;
+  QWidget* WidgetFor(const vcl::TControl* control) const;
+  // The sub-window showing `form`, or nullptr.
+  QMdiSubWindow* SubWindowFor(const vcl::TCustomForm* form) const;
+  // The form shown in `window`, or nullptr.
+  vcl::TCustomForm* FormFor(const QMdiSubWindow* window) const;
+  std::vector<vcl::TCustomForm*> Forms() const;
+
+  // Makes the view of `control` (and of everything inside it) in `parent`.
+  ControlView* Build(vcl::TControl* control, QWidget* parent);
+  // The person moved Qt's focus to `control`'s widget: moves the model's
+  // focus there; afterwards Qt's focus follows wherever the model put it.
+  void FocusArrived(vcl::TWinControl* control);
+  // Puts Qt's focus where the model's focus of `form` is.
+  void FollowFocus(vcl::TCustomForm* form);
+  // True while the renderer itself is moving Qt's focus.
+  bool MovingFocus() const { return moving_focus_; }
+
+  // Menu items shown by a form's menu bar.
+  void RegisterMenuItem(vcl::TMenuItem* item, FormView* form);
+  void ForgetMenuItems(FormView* form);
+
+  // IControlObserver.
+  void Changed(rtl::TComponent* component, vcl::TChange what) override;
+  void ChildAdded(vcl::TWinControl* parent, vcl::TControl* child) override;
+  void ChildRemoved(vcl::TWinControl* parent, vcl::TControl* child) override;
+  void FocusChanged(vcl::TCustomForm* form, vcl::TWinControl* old_focus,
+                    vcl::TWinControl* new_focus) override;
+  void Destroying(rtl::TComponent* component) override;
+
+ private:
+  friend class ControlView;
+  void Register(ControlView* view);
+  void Forget(ControlView* view);
+  // Detaches the view and every view inside its widget, then deletes the
+  // widget from the event loop.
+  void Detach(ControlView* view);
+  void BuildForm(vcl::TCustomForm* form);
+  void LayoutParentOf(vcl::TControl* control);
+
+  QMdiArea* area_;
+  std::map<const vcl::TControl*, ControlView*> views_;
+  std::map<const vcl::TMenuItem*, FormView*> menu_items_;
+  bool moving_focus_ = false;
+};
+
+}  // namespace host

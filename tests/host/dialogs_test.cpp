@@ -1,0 +1,165 @@
+// The Qt user-interface service: message boxes, the look-up and search
+// dialogs, the busy animation and the failures that reach the host.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTableWidget>
+
+#include "busy_overlay.h"
+#include "db/client_dataset.h"
+#include "dialog_answerer.h"
+#include "lookup_dialog.h"
+#include "model_call.h"
+#include "orb/busy.h"
+#include "orb/dialogs.h"
+#include "qt_user_interface.h"
+#include "rtl/exceptions.h"
+#include "search_dialog.h"
+#include "vcl/application.h"
+
+namespace {
+
+class DialogsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    window_.resize(600, 400);
+    window_.show();
+    vcl::SetUserInterface(&ui_);
+    dataset_.AddStringField("CDAREANEGDW", 5, "Código");
+    dataset_.AddStringField("NMAREANEGDW", 30, "Nome");
+    dataset_.AddStringField("IDOCULTO", 1, "", false);
+    dataset_.CreateDataSet();
+    for (auto [code, name] :
+         {std::pair{"00001", "Vendas"}, {"00002", "Estoque"}, {"00003", "Finanças"}}) {
+      dataset_.Append();
+      dataset_.FieldByName("CDAREANEGDW")->SetAsString(code);
+      dataset_.FieldByName("NMAREANEGDW")->SetAsString(name);
+      dataset_.Post();
+    }
+    dataset_.First();
+    source_.SetDataSet(&dataset_);
+  }
+  void TearDown() override {
+    vcl::SetUserInterface(nullptr);
+    EXPECT_EQ(answers_.Pending(), 0u);
+    EXPECT_TRUE(answers_.Unexpected().empty()) << answers_.Unexpected().front();
+  }
+
+  QWidget window_;
+  host::QtUserInterface ui_{&window_};
+  host_test::DialogAnswerer answers_;
+  db::TClientDataSet dataset_{nullptr};
+  db::TDataSource source_{nullptr};
+};
+
+TEST_F(DialogsTest, WarningQuestionHasTheWarningIconAndNoAsDefault) {
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  QString title, default_text;
+  answers_.Expect([&](QWidget* w) {
+    auto* box = qobject_cast<QMessageBox*>(w);
+    ASSERT_NE(box, nullptr);
+    icon = box->icon();
+    title = box->windowTitle();
+    default_text = box->defaultButton()->text();
+    box->defaultButton()->click();  // Enter takes the default
+  });
+  const int answer = vcl::MessageBoxA(vcl::Application().Handle(), "Remover os drills?", "Alerta",
+                                      vcl::MB_YESNO | vcl::MB_ICONWARNING | vcl::MB_DEFBUTTON2);
+  EXPECT_EQ(answer, vcl::IDNO);
+  EXPECT_EQ(icon, QMessageBox::Warning);
+  EXPECT_EQ(title, QStringLiteral("Alerta"));
+  EXPECT_EQ(default_text, QStringLiteral("&Não"));
+
+  answers_.Expect(host_test::DialogAnswerer::Press(QStringLiteral("&Sim")));
+  EXPECT_EQ(vcl::MessageBoxA(0, "Remover?", "Alerta", vcl::MB_YESNO | vcl::MB_ICONWARNING),
+            vcl::IDYES);
+}
+
+TEST_F(DialogsTest, ConfirmationAnswersWithTheModalResultOfTheButton) {
+  answers_.Expect(host_test::DialogAnswerer::Press(QStringLiteral("&Sim")));
+  EXPECT_EQ(ui_.ShowMessageDialog("Confirma exclusão?", vcl::TMsgDlgType::mtConfirmation,
+                                  vcl::mbYes | vcl::mbNo, 0),
+            vcl::mrYes);
+  answers_.Expect(host_test::DialogAnswerer::Press(QStringLiteral("&Não")));
+  EXPECT_EQ(ui_.ShowMessageDialog("Confirma exclusão?", vcl::TMsgDlgType::mtConfirmation,
+                                  vcl::mbYes | vcl::mbNo, 0),
+            vcl::mrNo);
+  // Closed without a button: the safe answer, No.
+  answers_.Expect([](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); });
+  EXPECT_EQ(ui_.ShowMessageDialog("Cancela?", vcl::TMsgDlgType::mtConfirmation,
+                                  vcl::mbYes | vcl::mbNo, 0),
+            vcl::mrNo);
+  ASSERT_EQ(answers_.Texts().size(), 3u);
+  EXPECT_EQ(answers_.Texts()[0], "Confirma exclusão?");
+}
+
+TEST_F(DialogsTest, LookupShowsTheLabelsFiltersAndPositionsTheDatasetOnTheChosenRow) {
+  QStringList titles;
+  answers_.Expect([&](QWidget* w) {
+    auto* dialog = dynamic_cast<host::LookupDialog*>(w);
+    ASSERT_NE(dialog, nullptr);
+    for (int c = 0; c < dialog->Table()->columnCount(); ++c)
+      titles << dialog->Table()->horizontalHeaderItem(c)->text();
+    dialog->FilterBox()->setText(QStringLiteral("FINAN"));
+    EXPECT_TRUE(dialog->Table()->isRowHidden(0));
+    EXPECT_FALSE(dialog->Table()->isRowHidden(2));
+    EXPECT_EQ(dialog->ChosenRecord(), 3);
+    dialog->accept();
+  });
+  EXPECT_TRUE(orb::Pesquisar(source_, "Data Marts", false, true));
+  EXPECT_EQ(titles, (QStringList{QStringLiteral("Código"), QStringLiteral("Nome")}));
+  EXPECT_EQ(dataset_.RecNo(), 3);
+  EXPECT_EQ(dataset_.FieldByName("NMAREANEGDW")->AsString(), "Finanças");
+  EXPECT_FALSE(dataset_.Filtered());
+
+  answers_.Expect([](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); });
+  EXPECT_FALSE(orb::Pesquisar(source_, "Data Marts", false, true));
+  EXPECT_EQ(dataset_.RecNo(), 3);
+}
+
+TEST_F(DialogsTest, SearchFindsByTheBeginningOfAValueWithoutRegardToCase) {
+  answers_.Expect([](QWidget* w) {
+    auto* dialog = dynamic_cast<host::SearchDialog*>(w);
+    ASSERT_NE(dialog, nullptr);
+    dialog->FieldBox()->setCurrentIndex(1);
+    dialog->ValueBox()->setText(QStringLiteral("est"));
+    ASSERT_TRUE(dialog->Find());
+    dialog->accept();
+  });
+  EXPECT_TRUE(orb::Procura(dataset_));
+  EXPECT_EQ(dataset_.FieldByName("NMAREANEGDW")->AsString(), "Estoque");
+}
+
+TEST_F(DialogsTest, BusyAnimationIsUpDuringTheCallAndGoneWhenAFailureReachesTheHost) {
+  bool shown_during_call = false;
+  QString caption;
+  answers_.Expect(host_test::DialogAnswerer::Press(QStringLiteral("OK")));
+  const bool ok = host::RunModelAction([&] {
+    orb::ActiveShowAvi(nullptr, orb::kAviTransfer, "Recebendo dados do servidor");
+    shown_during_call = ui_.Busy()->isVisible();
+    caption = ui_.Busy()->Caption();
+    vcl::Screen().SetCursor(vcl::crHourGlass);
+    throw rtl::Exception("Servidor fora do ar");
+  });
+  EXPECT_FALSE(ok);
+  EXPECT_TRUE(shown_during_call);
+  EXPECT_EQ(caption, QStringLiteral("Recebendo dados do servidor"));
+  EXPECT_FALSE(ui_.Busy()->isVisible());
+  EXPECT_EQ(orb::ShowAviDepth(), 0);
+  EXPECT_FALSE(ui_.WaitCursorShown());
+  ASSERT_EQ(answers_.Texts().size(), 1u);
+  EXPECT_EQ(answers_.Texts()[0], "Servidor fora do ar");
+
+  // The silent abort shows nothing, and still takes the animation down.
+  EXPECT_FALSE(host::RunModelAction([] {
+    orb::ActiveShowAvi(nullptr, orb::kAviSearch, "Validando");
+    rtl::Abort();
+  }));
+  EXPECT_FALSE(ui_.Busy()->isVisible());
+  EXPECT_EQ(answers_.Texts().size(), 1u);
+}
+
+}  // namespace

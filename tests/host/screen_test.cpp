@@ -1,0 +1,162 @@
+// The structure screen in the host, against the real application server
+// in-process on a temporary demo database: what a person does from the
+// host's menu on.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTabBar>
+#include <QTest>
+
+#include "appserver/embedded_server.h"
+#include "db/client_dataset.h"
+#include "dialog_answerer.h"
+#include "grid_view.h"
+#include "main_window.h"
+#include "orb/server_address.h"
+#include "qt_user_interface.h"
+#include "render_controls.h"
+#include "render_pages.h"
+#include "renderer.h"
+#include "vcl/application.h"
+#include "vcl/button_flat.h"
+#include "vcl/db_grid.h"
+#include "vcl/label.h"
+#include "vcl/page_control.h"
+
+namespace {
+
+class ScreenTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    orb::SetServerAddress({"127.0.0.1", server_.Port()});
+    window_.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window_));
+    window_.activateWindow();
+  }
+  void TearDown() override {
+    vcl::Application().DestroyForms();
+    QApplication::processEvents();
+    orb::ClearServerAddress();
+    EXPECT_TRUE(answers_.Unexpected().empty()) << answers_.Unexpected().front();
+  }
+
+  // Opens the screen through the host's menu entry.
+  vcl::TCustomForm* OpenFromMenu() {
+    QAction* action = window_.ScreenAction("QMX00600");
+    EXPECT_NE(action, nullptr);
+    if (action) action->trigger();
+    QApplication::processEvents();
+    const auto forms = window_.Views().Forms();
+    return forms.empty() ? nullptr : forms.front();
+  }
+  template <class T>
+  T* Model(vcl::TCustomForm* form, const char* name) {
+    return dynamic_cast<T*>(form->FindComponent(name));
+  }
+  template <class T>
+  T* View(const vcl::TControl* control) {
+    return dynamic_cast<T*>(window_.Views().WidgetFor(control));
+  }
+  int VisibleSubWindows() {
+    int n = 0;
+    for (QMdiSubWindow* w : window_.Area()->subWindowList()) n += w->isVisible();
+    return n;
+  }
+
+  appserver::EmbeddedServer server_;
+  host::MainWindow window_{""};
+  host_test::DialogAnswerer answers_;
+};
+
+TEST_F(ScreenTest, MenuOpensTheScreenOnceWithBothListsFilled) {
+  vcl::TCustomForm* form = OpenFromMenu();
+  ASSERT_NE(form, nullptr);
+  QMdiSubWindow* sub = window_.Views().SubWindowFor(form);
+  ASSERT_NE(sub, nullptr);
+  EXPECT_EQ(sub->windowTitle(), QStringLiteral("Estrutura do DW"));
+  EXPECT_TRUE(sub->isVisible());
+
+  for (const char* name : {"dbgTabelaFatos", "dbgTabelaDrill"}) {
+    auto* grid = Model<vcl::TDBGrid>(form, name);
+    ASSERT_NE(grid, nullptr) << name;
+    auto* view = View<host::GridView>(grid);
+    ASSERT_NE(view, nullptr) << name;
+    EXPECT_TRUE(view->isVisible()) << name;
+    ASSERT_GT(grid->RowCount(), 0) << name;
+    EXPECT_FALSE(grid->CellText(1, 0).empty()) << name;
+    EXPECT_EQ(grid->Columns()[0]->Title().Caption(), "Código");
+  }
+  auto* code = Model<vcl::TLabel>(form, "lblCodTela");
+  ASSERT_NE(code, nullptr);
+  EXPECT_EQ(View<host::LabelWidget>(code)->text(), QStringLiteral("QMX00600"));
+
+  // The menu entry again brings the same screen back.
+  sub->showMinimized();
+  OpenFromMenu();
+  EXPECT_EQ(window_.Views().Forms().size(), 1u);
+  EXPECT_EQ(VisibleSubWindows(), 1);
+  EXPECT_FALSE(sub->isMinimized());
+}
+
+TEST_F(ScreenTest, UnreachableServerIsReportedAndTheScreenOpensOnceItIsUp) {
+  orb::SetServerAddress({"127.0.0.1", 1});  // nothing listens there
+  answers_.Expect(host_test::DialogAnswerer::Press(QStringLiteral("OK")));
+  EXPECT_EQ(OpenFromMenu(), nullptr);
+  ASSERT_EQ(answers_.Texts().size(), 1u);
+  EXPECT_FALSE(answers_.Texts()[0].empty());
+  EXPECT_EQ(VisibleSubWindows(), 0);
+  EXPECT_FALSE(window_.UserInterface().WaitCursorShown());
+
+  orb::SetServerAddress({"127.0.0.1", server_.Port()});
+  vcl::TCustomForm* form = OpenFromMenu();
+  ASSERT_NE(form, nullptr);
+  EXPECT_TRUE(form->Visible());
+  EXPECT_EQ(VisibleSubWindows(), 1);
+}
+
+TEST_F(ScreenTest, PagesSwitchToFactsAndDimensionsAndBack) {
+  vcl::TCustomForm* form = OpenFromMenu();
+  ASSERT_NE(form, nullptr);
+  auto* pages = Model<vcl::TPageControl>(form, "pgcPadrao");
+  auto* data = Model<vcl::TTabSheet>(form, "tshDados");
+  auto* list = Model<vcl::TTabSheet>(form, "tshPadrao");
+  ASSERT_TRUE(pages && data && list);
+  auto* tabs = View<host::PageControlWidget>(pages);
+  ASSERT_NE(tabs, nullptr);
+  ASSERT_EQ(tabs->count(), 2);
+  EXPECT_EQ(tabs->tabText(0), QStringLiteral("Tabelas Fato"));
+  EXPECT_EQ(tabs->tabText(1), QStringLiteral("Fatos e Dimensões"));
+
+  QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(1).center());
+  EXPECT_EQ(pages->ActivePage(), data);
+  EXPECT_EQ(tabs->currentIndex(), 1);
+  auto* facts = Model<vcl::TDBGrid>(form, "dbgFatos");
+  ASSERT_NE(facts, nullptr);
+  EXPECT_TRUE(View<host::GridView>(facts)->isVisible());
+
+  QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(0).center());
+  EXPECT_EQ(pages->ActivePage(), list);
+  EXPECT_EQ(tabs->currentIndex(), 0);
+  EXPECT_TRUE(View<host::GridView>(Model<vcl::TDBGrid>(form, "dbgTabelaFatos"))->isVisible());
+}
+
+TEST_F(ScreenTest, ToolbarButtonsFollowTheModelsEnabledState) {
+  vcl::TCustomForm* form = OpenFromMenu();
+  ASSERT_NE(form, nullptr);
+  for (const char* name : {"sbtIncluir", "sbtAlterar", "sbtExcluir", "sbtProcurar", "sbtCancelar",
+                           "sbtConfirmar", "sbtVerificar", "sbtImprimir"}) {
+    auto* button = Model<vcl::TButtonFlat>(form, name);
+    ASSERT_NE(button, nullptr) << name;
+    auto* widget = View<host::ButtonWidget>(button);
+    ASSERT_NE(widget, nullptr) << name;
+    EXPECT_EQ(widget->isEnabled(), button->Enabled()) << name;
+    button->SetEnabled(!button->Enabled());
+    EXPECT_EQ(widget->isEnabled(), button->Enabled()) << name;
+    button->SetEnabled(!button->Enabled());
+  }
+  EXPECT_FALSE(View<host::ButtonWidget>(Model<vcl::TButtonFlat>(form, "sbtImprimir"))->isEnabled());
+}
+
+}  // namespace
