@@ -40,6 +40,16 @@ bool Unescape(std::string_view text, std::string& out) {
 
 }  // namespace
 
+bool IsFillableText(std::string_view text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '%') continue;
+    if (i + 1 == text.size()) return false;
+    const char c = text[++i];
+    if (c != 's' && c != 'S' && c != '%') return false;
+  }
+  return true;
+}
+
 int PlaceholderCount(std::string_view text) {
   int n = 0;
   for (size_t i = 0; i + 1 < text.size(); ++i) {
@@ -87,7 +97,7 @@ LanguageFile ParseLanguageFile(std::string_view content, const std::vector<std::
       reject("texto vazio para a chave " + std::string(key));
       continue;
     }
-    if (PlaceholderCount(text) != PlaceholderCount(original->second)) {
+    if (!IsFillableText(text) || PlaceholderCount(text) != PlaceholderCount(original->second)) {
       reject("número de parâmetros diferente do original na chave " + std::string(key));
       continue;
     }

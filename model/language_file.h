@@ -7,8 +7,9 @@
 // lines and lines beginning with '#' are skipped. An entry replaces the
 // catalogue's text of the same key; it is refused, and the catalogue's text
 // kept, when its key is not in the catalogue, when its text is not UTF-8 or
-// would be empty, or when it does not hold the same number of %s/%S
-// placeholders as the text it replaces (so every message can still be filled
+// would be empty, when it holds a '%' that does not begin "%s", "%S" or
+// "%%", or when it does not hold the same number of %s/%S placeholders as the
+// text it replaces (so every message can still be filled
 // with its arguments). A key given twice keeps the later text.
 #pragma once
 
@@ -43,6 +44,10 @@ LanguageFile ParseLanguageFile(std::string_view content, const std::vector<std::
 // `lines` with the entries' texts in place of their keys' texts.
 std::vector<std::string> ApplyLanguage(const std::vector<std::string>& lines,
                                        const std::vector<LanguageEntry>& entries);
+
+// True when every '%' of the text starts "%s", "%S" or "%%", the only marks
+// the runtime's Format fills.
+bool IsFillableText(std::string_view text);
 
 // Number of %s / %S placeholders of a text ("%%" is not one).
 int PlaceholderCount(std::string_view text);

@@ -27,9 +27,10 @@ TEST(LanguageFile, EntriesReplaceTextsWithEscapesAndChecks) {
       "NADA|unknown key\n"
       "|no key\n"
       "no bar at all\n"
-      "FATOS|\n"                   // empty
-      "AND|a\\q\n"                 // bad escape
-      "CD_DEVE|\xC3\x28 broken\n"  // not UTF-8
+      "FATOS|\n"                    // empty
+      "AND|a\\q\n"                  // bad escape
+      "CD_DEVE|\xC3\x28 broken\n"   // not UTF-8
+      "NO_DIME|100% not allowed\n"  // a mark Format cannot fill
       "M|Currency\n"
       "M|Money";
   LanguageFile f = ParseLanguageFile(content, Catalogue());
@@ -40,7 +41,7 @@ TEST(LanguageFile, EntriesReplaceTextsWithEscapesAndChecks) {
   EXPECT_EQ(f.entries[2].text, "Money");
   std::vector<int> rejected;
   for (const RejectedLine& r : f.rejected) rejected.push_back(r.line);
-  EXPECT_EQ(rejected, (std::vector<int>{5, 6, 7, 8, 9, 10, 11}));
+  EXPECT_EQ(rejected, (std::vector<int>{5, 6, 7, 8, 9, 10, 11, 12}));
 
   const std::vector<std::string> lines = ApplyLanguage(Catalogue(), f.entries);
   ASSERT_EQ(lines.size(), Catalogue().size());
@@ -53,6 +54,10 @@ TEST(LanguageFile, PlaceholdersAreCountedWithoutPercentSigns) {
   EXPECT_EQ(PlaceholderCount("a %s b %S"), 2);
   EXPECT_EQ(PlaceholderCount("100%% %s"), 1);
   EXPECT_EQ(PlaceholderCount("%"), 0);
+  EXPECT_TRUE(IsFillableText("100%% %s"));
+  EXPECT_FALSE(IsFillableText("100% sure"));
+  EXPECT_FALSE(IsFillableText("ends with %"));
+  for (const std::string& line : Catalogue()) EXPECT_TRUE(IsFillableText(line)) << line;
 }
 
 TEST(LanguageResource, LooksBesideTheModuleForTheEnvironmentsLanguage) {

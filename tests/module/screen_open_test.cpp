@@ -290,3 +290,34 @@ TEST(ScreenOpen, SavesANewFactTableAndStaysOnIt) {
 
 }  // namespace
 }  // namespace qmxtest
+
+namespace qmxtest {
+namespace {
+
+TEST(PackageRoutines, FinalizeNestsAndTheLastOneFreesAnOpenScreen) {
+  ScreenHarness h;
+  OpenLinkedScreen(h);
+  const QmxPackageInfoTable* table = GetPackageInfoTable();
+  ASSERT_EQ(table, Pkg_qmx00600_GetPackageInfoTable());
+  EXPECT_STREQ(table->units[table->unit_count - 1].name, "Cli_qmx00600");
+
+  // Loading the module initialised the package once; a host's own
+  // Initialize nests inside it.
+  Initialize();
+  Finalize();
+  EXPECT_TRUE(boestrutura);
+  EXPECT_EQ(h.ScreenCount(), 1);
+
+  // The last Finalize runs the screen unit's finalisation: the screen's code
+  // is about to go, so the screen goes first.
+  Pkg_qmx00600_Finalize();
+  EXPECT_FALSE(boestrutura);
+  EXPECT_EQ(frmEstrutura, nullptr);
+  EXPECT_EQ(h.ScreenCount(), 0);
+  Pkg_qmx00600_Initialize();
+  OpenLinkedScreen(h);
+  EXPECT_TRUE(boestrutura);
+}
+
+}  // namespace
+}  // namespace qmxtest
