@@ -143,8 +143,9 @@ TEST(ScreenOpen, AsksForTheHostAddressAtEveryConnect) {
     try {
       s.cdsTabelas->Next();
       reconnected = true;
-    } catch (const net::ECallError&) {
+    } catch (const net::ECallError& e) {
       EXPECT_EQ(orb::ShowAviDepth(), 0);
+      RecordProperty("lost_link", e.Message());
     }
   }
   EXPECT_TRUE(reconnected);
