@@ -14,8 +14,8 @@ rtl::Variant ToVariant(const db::Packet& p) {
   return db::PacketToVariant(p);
 }
 
-rtl::Variant RecordsPacket(Entity e, const std::vector<Record>& records) {
-  return ToVariant(MakePacket(e, FieldsOf(e), records));
+rtl::Variant RecordsPacket(Entity e, std::vector<Record> records) {
+  return ToVariant(MakePacket(e, FieldsOf(e), std::move(records)));
 }
 
 // A TABELAS packet with one row listing `codes` (an empty row when none).
@@ -138,7 +138,7 @@ rtl::Variant RdmEstrutura::GetDimeFatos(std::vector<rtl::Variant>& raw) {
           (!rtl::Trim(value).empty() && rtl::SameText(f[fato::NMITEMDW], value)))
         clash.push_back(std::move(f));
     tx.Commit();
-    return ToVariant(MakePacket(Entity::kFact, FactCheckFields(), clash));
+    return ToVariant(MakePacket(Entity::kFact, FactCheckFields(), std::move(clash)));
   }
   if (mode == "VD_DIME") {
     std::string number = WidenNumber(value);
@@ -148,7 +148,7 @@ rtl::Variant RdmEstrutura::GetDimeFatos(std::vector<rtl::Variant>& raw) {
           (!number.empty() && d[dime::NRSEQUEDIME] == number))
         clash.push_back(std::move(d));
     tx.Commit();
-    return RecordsPacket(Entity::kDime, clash);
+    return RecordsPacket(Entity::kDime, std::move(clash));
   }
   throw net::ECallError("GetDimeFatos: modo desconhecido \"" + mode +
                         "\" (use \"\", \"VD_FATO\" ou \"VD_DIME\").");
@@ -186,7 +186,7 @@ rtl::Variant RdmEstrutura::GetTabelas(std::vector<rtl::Variant>& raw) {
     rows.push_back(*t);
   }
   tx.Commit();
-  return RecordsPacket(Entity::kTable, rows);
+  return RecordsPacket(Entity::kTable, std::move(rows));
 }
 
 rtl::Variant RdmEstrutura::SetFatos(std::vector<rtl::Variant>& raw) {

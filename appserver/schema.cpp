@@ -130,7 +130,7 @@ const std::vector<db::PacketField>& FieldsOf(Entity entity) {
 }
 
 db::Packet MakePacket(Entity entity, const std::vector<db::PacketField>& fields,
-                      const std::vector<Record>& records) {
+                      std::vector<Record> records) {
   const EntityDef& def = Describe(entity);
   std::vector<int> source(fields.size(), -1);
   for (size_t f = 0; f < fields.size(); ++f)
@@ -139,14 +139,14 @@ db::Packet MakePacket(Entity entity, const std::vector<db::PacketField>& fields,
   db::Packet packet;
   packet.fields = fields;
   packet.rows.reserve(records.size());
-  for (const Record& r : records) {
+  for (Record& r : records) {
     db::PacketRow row;
     row.values.reserve(fields.size());
     for (int c : source) {
       if (c < 0 || r[c].empty())
         row.values.push_back(std::nullopt);
       else
-        row.values.push_back(r[c]);
+        row.values.push_back(std::move(r[c]));
     }
     packet.rows.push_back(std::move(row));
   }

@@ -89,8 +89,9 @@ const std::vector<db::PacketField>& FieldsOf(Entity entity);
 
 // Builds a data packet: each record is laid out on `fields` by column name
 // (fields the entity lacks stay null; empty values become null).
+// Takes the records by value so their texts move into the packet.
 db::Packet MakePacket(Entity entity, const std::vector<db::PacketField>& fields,
-                      const std::vector<Record>& records);
+                      std::vector<Record> records);
 // A data packet of rows of plain texts, one value per field.
 db::Packet MakeTextPacket(const std::vector<db::PacketField>& fields,
                           const std::vector<std::vector<std::string>>& rows);

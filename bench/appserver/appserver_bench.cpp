@@ -1,0 +1,405 @@
+// rdmEstrutura over the socket against baselines measured in the same run:
+// GetTabelas of one code against a raw 64-byte loopback ping-pong; the load
+// form of GetDimeFatos for a table of 100 facts and 20 dimensions against the
+// same two SELECTs run in-process on SQLite plus one 16 KiB ping-pong; and
+// throughput with 1, 8 and 32 clients against a raw echo over as many
+// connections. Prints the ratios at the end.
+#include <arpa/inet.h>
+#include <benchmark/benchmark.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sqlite3.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "appserver/embedded_server.h"
+#include "appserver/storage.h"
+#include "net/socket_connection.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr auto kWindow = std::chrono::milliseconds(500);
+constexpr const char* kBenchTable = "BANCADA_FATO";
+
+std::map<std::string, double> g_results;
+std::unique_ptr<appserver::EmbeddedServer> g_server;
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// ---- plain loopback TCP ----------------------------------------------------
+
+bool ReadExact(int fd, uint8_t* p, size_t n) {
+  while (n > 0) {
+    ssize_t r = recv(fd, p, n, 0);
+    if (r <= 0) return false;
+    p += r;
+    n -= static_cast<size_t>(r);
+  }
+  return true;
+}
+
+bool WriteAll(int fd, const uint8_t* p, size_t n) {
+  while (n > 0) {
+    ssize_t r = send(fd, p, n, MSG_NOSIGNAL);
+    if (r <= 0) return false;
+    p += r;
+    n -= static_cast<size_t>(r);
+  }
+  return true;
+}
+
+void NoDelay(int fd) {
+  int one = 1;
+  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+}
+
+// Echoes messages of one size back, a thread per connection.
+class EchoServer {
+ public:
+  explicit EchoServer(size_t size) : size_(size) {
+    listen_ = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    listen(listen_, 64);
+    socklen_t len = sizeof a;
+    getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len);
+    port_ = ntohs(a.sin_port);
+    acceptor_ = std::thread([this] {
+      for (;;) {
+        int fd = accept(listen_, nullptr, nullptr);
+        if (fd < 0) return;
+        NoDelay(fd);
+        std::lock_guard lock(mutex_);
+        fds_.push_back(fd);
+        workers_.emplace_back([this, fd] {
+          std::vector<uint8_t> buf(size_);
+          while (ReadExact(fd, buf.data(), size_) && WriteAll(fd, buf.data(), size_)) {
+          }
+        });
+      }
+    });
+  }
+  ~EchoServer() {
+    shutdown(listen_, SHUT_RDWR);
+    close(listen_);
+    acceptor_.join();
+    for (int fd : fds_) shutdown(fd, SHUT_RDWR);
+    for (auto& w : workers_) w.join();
+    for (int fd : fds_) close(fd);
+  }
+  uint16_t Port() const { return port_; }
+
+ private:
+  size_t size_;
+  int listen_;
+  uint16_t port_;
+  std::thread acceptor_;
+  std::mutex mutex_;
+  std::vector<int> fds_;
+  std::vector<std::thread> workers_;
+};
+
+class PingPong {
+ public:
+  PingPong(uint16_t port, size_t size) : buf_(size, 0x5a) {
+    fd_ = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) std::abort();
+    NoDelay(fd_);
+  }
+  ~PingPong() { close(fd_); }
+  void RoundTrip() {
+    if (!WriteAll(fd_, buf_.data(), buf_.size()) || !ReadExact(fd_, buf_.data(), buf_.size()))
+      std::abort();
+  }
+
+ private:
+  int fd_;
+  std::vector<uint8_t> buf_;
+};
+
+// ---- the server --------------------------------------------------------------
+
+std::unique_ptr<net::TSocketConnection> Connect() {
+  auto c = std::make_unique<net::TSocketConnection>(nullptr);
+  c->SetServerName(std::string(appserver::RdmEstrutura::kObjectName));
+  c->SetPort(g_server->Port());
+  c->Open();
+  return c;
+}
+
+rtl::Variant GetTabelasOne(net::TSocketConnection& c) {
+  rtl::Variant code = "FATO_VENDAS";
+  return c.AppServer().Call("GetTabelas", {net::Arg::Ref(code), false});
+}
+
+void GetDimeFatos(net::TSocketConnection& c) {
+  rtl::Variant code = kBenchTable, dimes, facts;
+  c.AppServer().Call("GetDimeFatos",
+                     {net::Arg::Ref(code), "", "", "", net::Arg::Ref(dimes), net::Arg::Ref(facts)});
+  if (dimes.Length() == 0 || facts.Length() == 0) std::abort();
+  benchmark::DoNotOptimize(facts);
+}
+
+// A warehouse table of 100 numeric and 20 integer columns, registered with
+// 100 facts and 20 dimensions.
+void AddBenchTable(const std::string& path) {
+  std::string ddl = std::string("CREATE TABLE ") + kBenchTable + " (";
+  for (int i = 1; i <= 20; ++i) ddl += "CD_" + std::to_string(100 + i) + " INTEGER, ";
+  for (int i = 1; i <= 100; ++i)
+    ddl += "VL_" + std::to_string(1000 + i) + " NUMERIC(15,2)" + (i < 100 ? ", " : ")");
+  sqlite3* db = nullptr;
+  sqlite3_open(path.c_str(), &db);
+  sqlite3_exec(db, ddl.c_str(), nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+
+  auto s = appserver::OpenSqliteStorage(path);
+  appserver::Transaction tx(*s, appserver::TransactionKind::kWrite);
+  for (int n = 12; n <= 20; ++n) {
+    char number[8];
+    std::snprintf(number, sizeof number, "%05d", n);
+    s->Insert(appserver::Entity::kDimension, {number, "Dimensão " + std::to_string(n)});
+  }
+  s->Insert(appserver::Entity::kTable, {kBenchTable, "Bancada", "N"});
+  for (int i = 1; i <= 20; ++i) {
+    char number[8];
+    std::snprintf(number, sizeof number, "%05d", i);
+    s->Insert(appserver::Entity::kDime, {kBenchTable, "CD_" + std::to_string(100 + i), number});
+  }
+  for (int i = 1; i <= 100; ++i)
+    s->Insert(appserver::Entity::kFact,
+              {kBenchTable, "VL_" + std::to_string(1000 + i), "S", "00001",
+               "Fato número " + std::to_string(i), "M",
+               "Descrição do fato número " + std::to_string(i) + " da tabela de bancada", ""});
+  tx.Commit();
+}
+
+// The two SELECTs the load form runs, in-process on their own connection.
+class DirectSelects {
+ public:
+  explicit DirectSelects(const std::string& path) {
+    // Opened as the server opens its sessions (one thread per connection).
+    sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+    sqlite3_prepare_v2(db_,
+                       "SELECT CDTABELADW, CDITEMDIME, NRSEQUEDIME FROM QMX_DIME "
+                       "WHERE CDTABELADW = ?1 ORDER BY CDTABELADW, CDITEMDIME",
+                       -1, &dimes_, nullptr);
+    sqlite3_prepare_v2(db_,
+                       "SELECT CDTABELADW, CDITEMDW, IDFATODW, CDAREANEGDW, NMITEMDW, IDTPFATODW, "
+                       "DSHINTITEM, CDTABDRILL FROM QMX_FATO WHERE CDTABELADW = ?1 "
+                       "ORDER BY CDTABELADW, CDITEMDW",
+                       -1, &facts_, nullptr);
+  }
+  ~DirectSelects() {
+    sqlite3_finalize(dimes_);
+    sqlite3_finalize(facts_);
+    sqlite3_close(db_);
+  }
+  size_t Run() {
+    sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr);
+    size_t rows = Read(dimes_) + Read(facts_);
+    sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+    return rows;
+  }
+
+ private:
+  size_t Read(sqlite3_stmt* st) {
+    sqlite3_bind_text(st, 1, kBenchTable, -1, SQLITE_STATIC);
+    std::vector<std::vector<std::string>> rows;
+    while (sqlite3_step(st) == SQLITE_ROW) {
+      std::vector<std::string> row;
+      for (int c = 0; c < sqlite3_column_count(st); ++c) {
+        const unsigned char* p = sqlite3_column_text(st, c);
+        row.emplace_back(p ? reinterpret_cast<const char*>(p) : "");
+      }
+      rows.push_back(std::move(row));
+    }
+    sqlite3_reset(st);
+    benchmark::DoNotOptimize(rows);
+    return rows.size();
+  }
+  sqlite3* db_ = nullptr;
+  sqlite3_stmt* dimes_ = nullptr;
+  sqlite3_stmt* facts_ = nullptr;
+};
+
+// Times baseline and call alternately, so a change in the shared machine's
+// load falls on both alike; records both medians.
+template <class Base, class Ours>
+void Compare(benchmark::State& state, const std::string& name, Base base, Ours ours) {
+  for (int i = 0; i < 100; ++i) base(), ours();
+  std::vector<double> base_us, our_us;
+  for (auto _ : state) {
+    auto t0 = Clock::now();
+    base();
+    auto t1 = Clock::now();
+    ours();
+    auto t2 = Clock::now();
+    base_us.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
+    our_us.push_back(std::chrono::duration<double, std::micro>(t2 - t1).count());
+  }
+  double b = Median(base_us), o = Median(our_us);
+  state.counters["baseline_median_us"] = b;
+  state.counters["call_median_us"] = o;
+  state.counters["ratio"] = b > 0 ? o / b : 0;
+  g_results["base_" + name] = b;
+  g_results["call_" + name] = o;
+}
+
+void BM_GetTabelasOneCodeVsPingPong64(benchmark::State& state) {
+  EchoServer echo(64);
+  PingPong raw(echo.Port(), 64);
+  auto conn = Connect();
+  Compare(
+      state, "small", [&] { raw.RoundTrip(); },
+      [&] { benchmark::DoNotOptimize(GetTabelasOne(*conn)); });
+}
+BENCHMARK(BM_GetTabelasOneCodeVsPingPong64)->UseRealTime();
+
+void BM_GetDimeFatos100x20VsSelectsPlusPingPong16K(benchmark::State& state) {
+  EchoServer echo(16 * 1024);
+  PingPong raw(echo.Port(), 16 * 1024);
+  DirectSelects selects(g_server->DatabasePath());
+  if (selects.Run() != 120) state.SkipWithError("bench table not set up");
+  auto conn = Connect();
+  Compare(
+      state, "dimefatos",
+      [&] {
+        selects.Run();
+        raw.RoundTrip();
+      },
+      [&] { GetDimeFatos(*conn); });
+}
+BENCHMARK(BM_GetDimeFatos100x20VsSelectsPlusPingPong16K)->UseRealTime();
+
+// The same load form without the socket: what the server itself spends.
+void BM_GetDimeFatos100x20InProcess(benchmark::State& state) {
+  auto rdm = g_server->NewSession();
+  DirectSelects selects(g_server->DatabasePath());
+  std::vector<double> base_us, our_us;
+  for (auto _ : state) {
+    auto t0 = Clock::now();
+    selects.Run();
+    auto t1 = Clock::now();
+    std::vector<rtl::Variant> args{kBenchTable, "", "", "", rtl::Variant(), rtl::Variant()};
+    benchmark::DoNotOptimize(rdm->Invoke("GetDimeFatos", args));
+    auto t2 = Clock::now();
+    base_us.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
+    our_us.push_back(std::chrono::duration<double, std::micro>(t2 - t1).count());
+  }
+  state.counters["selects_median_us"] = Median(base_us);
+  state.counters["invoke_median_us"] = Median(our_us);
+}
+BENCHMARK(BM_GetDimeFatos100x20InProcess)->UseRealTime();
+
+// Round trips per second over `clients` threads during one window.
+template <class Make>
+double Throughput(int clients, Make make) {
+  std::atomic<bool> go{false}, stop{false};
+  std::atomic<long> total{0};
+  std::atomic<int> ready{0};
+  std::vector<std::thread> threads;
+  for (int i = 0; i < clients; ++i)
+    threads.emplace_back([&] {
+      auto round_trip = make();
+      ++ready;
+      while (!go) std::this_thread::yield();
+      long n = 0;
+      while (!stop) {
+        round_trip();
+        ++n;
+      }
+      total += n;
+    });
+  while (ready < clients) std::this_thread::yield();
+  auto t0 = Clock::now();
+  go = true;
+  std::this_thread::sleep_for(kWindow);
+  stop = true;
+  for (auto& t : threads) t.join();
+  return total / std::chrono::duration<double>(Clock::now() - t0).count();
+}
+
+void BM_ThroughputVsRawEcho(benchmark::State& state) {
+  int clients = static_cast<int>(state.range(0));
+  EchoServer echo(64);
+  std::vector<double> raw_rates, our_rates;
+  for (auto _ : state) {
+    for (int round = 0; round < 3; ++round) {
+      raw_rates.push_back(Throughput(clients, [&] {
+        auto c = std::make_shared<PingPong>(echo.Port(), 64);
+        return [c] { c->RoundTrip(); };
+      }));
+      our_rates.push_back(Throughput(clients, [] {
+        std::shared_ptr<net::TSocketConnection> c = Connect();
+        return [c] { benchmark::DoNotOptimize(GetTabelasOne(*c)); };
+      }));
+    }
+  }
+  double raw = Median(raw_rates), ours = Median(our_rates);
+  state.counters["raw_per_s"] = raw;
+  state.counters["calls_per_s"] = ours;
+  state.counters["ratio"] = raw > 0 ? ours / raw : 0;
+  g_results["raw_tput" + std::to_string(clients)] = raw;
+  g_results["call_tput" + std::to_string(clients)] = ours;
+}
+BENCHMARK(BM_ThroughputVsRawEcho)->Arg(1)->Arg(8)->Arg(32)->Iterations(1)->UseRealTime();
+
+void PrintRatios() {
+  auto r = [](const std::string& a, const std::string& b) {
+    double x = g_results[a], y = g_results[b];
+    return y > 0 ? x / y : 0.0;
+  };
+  std::printf("\nRatios (same run):\n");
+  std::printf(
+      "  GetTabelas(one code) median / raw 64 B ping-pong median       = %.2f (goal <= 2.0)\n",
+      r("call_small", "base_small"));
+  std::printf(
+      "  GetDimeFatos(100+20) median / (2 SELECTs + 16 KiB ping-pong)  = %.2f (goal <= 1.5)\n",
+      r("call_dimefatos", "base_dimefatos"));
+  for (int n : {1, 8, 32})
+    std::printf("  throughput, %2d clients: GetTabelas calls / raw echo round trips = %.2f%s\n", n,
+                r("call_tput" + std::to_string(n), "raw_tput" + std::to_string(n)),
+                n == 8 ? " (goal >= 0.35)" : "");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  g_server = std::make_unique<appserver::EmbeddedServer>();
+  AddBenchTable(g_server->DatabasePath());
+  {
+    auto c = Connect();
+    rtl::Variant code = kBenchTable, dimes, facts;
+    c->AppServer().Call("GetDimeFatos", {net::Arg::Ref(code), "", "", "", net::Arg::Ref(dimes),
+                                         net::Arg::Ref(facts)});
+    std::printf("GetDimeFatos answer: dimensions packet %zu bytes, facts packet %zu bytes\n",
+                dimes.Length(), facts.Length());
+  }
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  PrintRatios();
+  g_server.reset();
+  return 0;
+}
