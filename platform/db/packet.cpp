@@ -1,5 +1,6 @@
 #include "db/packet.h"
 
+#include <bit>
 #include <cstring>
 #include <unordered_set>
 
@@ -53,10 +54,18 @@ inline size_t CountSimpleUtf8(std::string_view text) {
     if (end - p >= 8) {
       uint64_t word;
       std::memcpy(&word, p, 8);
-      if ((word & 0x8080808080808080ULL) == 0) {
+      uint64_t high = word & 0x8080808080808080ULL;
+      if (high == 0) {
         p += 8;
         chars += 8;
         continue;
+      }
+      // Skip the ASCII bytes before the first one with its high bit set
+      // (words are read little-endian).
+      if constexpr (std::endian::native == std::endian::little) {
+        size_t ascii = static_cast<size_t>(std::countr_zero(high)) / 8;
+        p += ascii;
+        chars += ascii;
       }
     }
     unsigned char c = *p;
@@ -228,18 +237,21 @@ int Packet::FieldIndex(std::string_view name) const {
   return -1;
 }
 
-namespace detail {
+namespace {
 
-std::vector<uint8_t> EncodeRows(PacketKind kind, const std::vector<PacketField>& fields,
-                                std::span<const RowView> rows) {
+// Encodes `count` rows, row_at(i) giving each as a RowView.
+template <class RowAt>
+std::vector<uint8_t> Encode(PacketKind kind, const std::vector<PacketField>& fields, size_t count,
+                            RowAt row_at) {
   if (kind != PacketKind::kData && kind != PacketKind::kDelta) Fail("tipo de pacote desconhecido");
   CheckFields(fields);
-  if (rows.size() > kMaxPacketRows) Fail("linhas demais");
+  if (count > kMaxPacketRows) Fail("linhas demais");
 
   // Shapes are checked while sizing, so the writer never runs past its buffer.
   size_t size = kHeaderBytes + 8;
   for (const PacketField& f : fields) size += kMinFieldBytes - 1 + f.name.size();
-  for (const RowView& row : rows) {
+  for (size_t i = 0; i < count; ++i) {
+    detail::RowView row = row_at(i);
     CheckRowShape(row, kind, fields.size());
     size += 1 + EncodedSize(row.values) + EncodedSize(row.old_values);
   }
@@ -256,8 +268,9 @@ std::vector<uint8_t> EncodeRows(PacketKind kind, const std::vector<PacketField>&
     w.U16(static_cast<uint16_t>(f.size));
     w.U8(f.fixed_char ? kFixedCharFlag : 0);
   }
-  w.U32(static_cast<uint32_t>(rows.size()));
-  for (const RowView& row : rows) {
+  w.U32(static_cast<uint32_t>(count));
+  for (size_t i = 0; i < count; ++i) {
+    detail::RowView row = row_at(i);
     w.U8(static_cast<uint8_t>(row.status));
     WriteValues(w, row.values, fields);
     WriteValues(w, row.old_values, fields);
@@ -265,13 +278,22 @@ std::vector<uint8_t> EncodeRows(PacketKind kind, const std::vector<PacketField>&
   return w.Take();
 }
 
+}  // namespace
+
+namespace detail {
+
+std::vector<uint8_t> EncodeRows(PacketKind kind, const std::vector<PacketField>& fields,
+                                std::span<const RowView> rows) {
+  return Encode(kind, fields, rows.size(), [rows](size_t i) { return rows[i]; });
+}
+
 }  // namespace detail
 
 std::vector<uint8_t> EncodePacket(const Packet& packet) {
-  std::vector<detail::RowView> rows;
-  rows.reserve(packet.rows.size());
-  for (const PacketRow& r : packet.rows) rows.push_back({r.status, &r.values, &r.old_values});
-  return detail::EncodeRows(packet.kind, packet.fields, rows);
+  const std::vector<PacketRow>& rows = packet.rows;
+  return Encode(packet.kind, packet.fields, rows.size(), [&rows](size_t i) {
+    return detail::RowView{rows[i].status, &rows[i].values, &rows[i].old_values};
+  });
 }
 
 Packet DecodePacket(std::span<const uint8_t> bytes) {

@@ -52,6 +52,20 @@ TEST(Packet, SizeCountsCharactersNotBytes) {
   EXPECT_THROW(EncodePacket(p), EPacketError);
 }
 
+TEST(Packet, CharacterCountAndValidationAcrossWordBoundaries) {
+  auto fits = [](const std::string& v, int size) {
+    Packet p;
+    p.fields = {{"A", size, false}};
+    p.rows.push_back({RowStatus::kUnmodified, {v}, {}});
+    return DecodePacket(EncodePacket(p)) == p;
+  };
+  EXPECT_TRUE(fits("ab\xF0\x9F\x98\x80", 3));  // four-byte character
+  for (const char* bad : {"abcdefg\xC3", "abcdefg\xC3(", "\xC0\x80", "\xC1\xBF", "abc\xE2\x82",
+                          "\xED\xA0\x80xxxxxxx", "\xF4\x90\x80\x80", "\x80"}) {
+    EXPECT_THROW(fits(bad, 30), EPacketError) << bad;
+  }
+}
+
 TEST(Packet, EncoderRefusesBrokenPackets) {
   auto refused = [](auto mutate) {
     Packet p = SamplePacket();
