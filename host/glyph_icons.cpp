@@ -113,6 +113,17 @@ QIcon GlyphIcon(std::string_view name) {
   });
 }
 
+QIcon WindowIcon() {
+  return Paint([](QPainter& p) {
+    p.setPen(QColor(40, 70, 130));
+    p.setBrush(QColor(255, 255, 225));
+    p.drawRect(QRectF(2.5, 3.5, 15, 13));
+    p.fillRect(QRectF(3, 4, 14.5, 3.5), QColor(70, 110, 180));
+    p.drawLine(QPointF(8, 7.5), QPointF(8, 16.5));
+    p.drawLine(QPointF(2.5, 11), QPointF(17.5, 11));
+  });
+}
+
 QIcon NavigatorIcon(std::string_view name) {
   const QColor bar(40, 60, 120);
   if (name == "first")

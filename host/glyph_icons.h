@@ -10,6 +10,8 @@ namespace host {
 // Toolbar glyphs: incluir, alterar, excluir, procurar, cancelar, confirmar,
 // verificar, imprimir.
 QIcon GlyphIcon(std::string_view name);
+// The icon of the host and of its screens' windows: a small grid.
+QIcon WindowIcon();
 // Navigator buttons: first, prior, next, last, insert, delete, edit, post, cancel.
 QIcon NavigatorIcon(std::string_view name);
 

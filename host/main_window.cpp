@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QStatusBar>
 
+#include "glyph_icons.h"
 #include "model_call.h"
 #include "orb/server_address.h"
 #include "qt_user_interface.h"
@@ -24,6 +25,7 @@ MainWindow::MainWindow(const std::string& package_dir, QWidget* parent)
     : QMainWindow(parent), area_(new QMdiArea(this)), loader_(package_dir) {
   setObjectName(QStringLiteral("mainWindow"));
   setWindowTitle(QStringLiteral("QMX — Gestão do Data Warehouse"));
+  setWindowIcon(WindowIcon());
   area_->setObjectName(QStringLiteral("mdiArea"));
   area_->setBackground(QColor(0x80, 0x80, 0x80));
   setCentralWidget(area_);

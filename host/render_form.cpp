@@ -8,6 +8,7 @@
 #include <QResizeEvent>
 #include <QVBoxLayout>
 
+#include "glyph_icons.h"
 #include "model_call.h"
 #include "qt_canvas.h"
 #include "render_containers.h"
@@ -50,6 +51,7 @@ FormView::FormView(Renderer& renderer, vcl::TCustomForm* form, QMdiArea* area)
     : QMdiSubWindow(nullptr), ControlView(renderer, form) {
   setObjectName(QString::fromStdString(form->Name()));
   setAttribute(Qt::WA_DeleteOnClose, false);
+  setWindowIcon(WindowIcon());
   content_ = new QWidget(this);
   auto* layout = new QVBoxLayout(content_);
   layout->setContentsMargins(0, 0, 0, 0);

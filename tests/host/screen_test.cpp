@@ -8,8 +8,11 @@
 #include <QMdiSubWindow>
 #include <QTabBar>
 #include <QTest>
+#include <algorithm>
+#include <cstdio>
 
 #include "appserver/embedded_server.h"
+#include "busy_overlay.h"
 #include "db/client_dataset.h"
 #include "dialog_answerer.h"
 #include "grid_view.h"
@@ -157,6 +160,68 @@ TEST_F(ScreenTest, ToolbarButtonsFollowTheModelsEnabledState) {
     button->SetEnabled(!button->Enabled());
   }
   EXPECT_FALSE(View<host::ButtonWidget>(Model<vcl::TButtonFlat>(form, "sbtImprimir"))->isEnabled());
+}
+
+// The fact tables stored on the server, read through a session of its own.
+std::vector<std::string> StoredFactTables(const appserver::EmbeddedServer& server) {
+  auto session = server.NewSession();
+  std::vector<rtl::Variant> args{rtl::Variant(std::string()), rtl::Variant(false)};
+  const rtl::Variant packet = session->Invoke("GetTabelas", args);
+  db::TClientDataSet rows(nullptr);
+  rows.SetData(packet);
+  std::vector<std::string> codes;
+  for (rows.First(); !rows.Eof(); rows.Next())
+    codes.push_back(rows.FieldByName("CDTABELADW")->AsString());
+  return codes;
+}
+
+TEST_F(ScreenTest, FactTableAddedThroughTheToolbarIsSavedNormalisedAndADuplicateIsRefused) {
+  vcl::TCustomForm* form = OpenFromMenu();
+  ASSERT_NE(form, nullptr);
+  auto* grid = Model<vcl::TDBGrid>(form, "dbgTabelaFatos");
+  auto* view = View<host::GridView>(grid);
+  auto* add = View<host::ButtonWidget>(Model<vcl::TButtonFlat>(form, "sbtIncluir"));
+  auto* confirm = View<host::ButtonWidget>(Model<vcl::TButtonFlat>(form, "sbtConfirmar"));
+  ASSERT_TRUE(grid && view && add && confirm);
+  db::TClientDataSet* tables = grid->DataSet();
+  const int before = tables->RecordCount();
+
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->CellRect(1, 0).center());
+  QTest::mouseClick(add, Qt::LeftButton);
+  ASSERT_EQ(tables->State(), db::TDataSetState::dsInsert);
+  EXPECT_TRUE(confirm->isEnabled());
+  EXPECT_FALSE(add->isEnabled());
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->CellRect(grid->Row(), 0).center());
+  QTest::keyClicks(view, "fato_compras");
+  QTest::keyClick(view, Qt::Key_Tab);
+  QTest::keyClicks(view, "Compras");
+  QTest::mouseClick(confirm, Qt::LeftButton);
+  QApplication::processEvents();
+  EXPECT_EQ(tables->State(), db::TDataSetState::dsBrowse);
+  EXPECT_EQ(tables->RecordCount(), before + 1);
+  const std::vector<std::string> stored = StoredFactTables(server_);
+  EXPECT_NE(std::find(stored.begin(), stored.end(), "FATO_COMPRAS"), stored.end());
+  EXPECT_TRUE(add->isEnabled());
+  EXPECT_FALSE(window_.UserInterface().WaitCursorShown());
+
+  // The same code again, typed in another case: the server refuses it and
+  // the screen shows the catalogue's message.
+  QTest::mouseClick(add, Qt::LeftButton);
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->CellRect(grid->Row(), 0).center());
+  QTest::keyClicks(view, "Fato_Vendas");
+  QTest::keyClick(view, Qt::Key_Tab);
+  QTest::keyClicks(view, "Vendas de novo");
+  answers_.Expect(host_test::DialogAnswerer::Press(QStringLiteral("OK")));
+  QTest::mouseClick(confirm, Qt::LeftButton);
+  QApplication::processEvents();
+  ASSERT_EQ(answers_.Texts().size(), 1u);
+  EXPECT_NE(answers_.Texts()[0].find("\"FATO_VENDAS\" já cadastrado"), std::string::npos)
+      << answers_.Texts()[0];
+  // The refused row stays on the screen for the person to correct.
+  EXPECT_EQ(tables->FieldByName("CDTABELADW")->AsString(), "Fato_Vendas");
+  const std::vector<std::string> after = StoredFactTables(server_);
+  EXPECT_EQ(std::count(after.begin(), after.end(), std::string("FATO_VENDAS")), 1);
+  EXPECT_FALSE(window_.UserInterface().Busy()->isVisible());
 }
 
 }  // namespace
