@@ -48,6 +48,31 @@ TEST_F(Saving, NewTableIsNormalisedAndTheListComesBack) {
             "");
 }
 
+TEST_F(Saving, RenamingKeepsTheCodeAndACodeWithItemsCannotChange) {
+  Variant renamed = Call("SetTabelas", {DeltaBuilder(kTableFields)
+                                            .Modify({"FATO_FINANCEIRO", "Financeiro", "N"},
+                                                    {"FATO_FINANCEIRO", "Finanças", "N"})
+                                            .Build()});
+  ASSERT_EQ(ErrorText(renamed), "");
+  EXPECT_EQ(ValueOf(Rows(renamed), "CDTABELADW", "FATO_FINANCEIRO", "NMTABELADW"), "Finanças");
+  std::string refused = ErrorText(Call(
+      "SetTabelas", {DeltaBuilder(kTableFields)
+                         .Modify({"FATO_VENDAS", "Vendas", "N"}, {"FATO_COMPRAS", "Vendas", "N"})
+                         .Build()}));
+  EXPECT_NE(refused.find("FATO_VENDAS"), std::string::npos) << refused;
+  EXPECT_EQ(Facts("FATO_VENDAS").size(), 2u);
+  EXPECT_EQ(Rows(Call("GetTabelas", {"FATO_COMPRAS", false})).size(), 0u);
+  // A code registered on one list is refused on the other.
+  ASSERT_EQ(ErrorText(Call(
+                "SetTabelas",
+                {DeltaBuilder(kTableFields).Insert({"FATO_COMPRAS", "Compras", "N"}).Build()})),
+            "");
+  EXPECT_EQ(ErrorText(Call(
+                "SetTabelaDrill",
+                {DeltaBuilder(kTableFields).Insert({"FATO_COMPRAS", "Compras", "S"}).Build()})),
+            "Código \"FATO_COMPRAS\" já cadastrado para tabela fato.");
+}
+
 TEST_F(Saving, EveryFactRowIsRevalidatedWhateverTheClientChecked) {
   auto save = [&](std::vector<std::string> row) {
     std::vector<Variant> a{DeltaBuilder(kFactFields).Insert(row).Build(), "fato_vendas"};
