@@ -173,6 +173,26 @@ TEST_F(OverSocket, ClientVanishingMidCallLeavesTheChangeWholeAndOthersServed) {
   EXPECT_EQ(Facts(c->AppServer(), "FATO_VENDAS").size(), 2u);
 }
 
+TEST_F(OverSocket, OversizedFrameClosesThatConnectionOnly) {
+  auto good = Client();
+  ASSERT_EQ(good->AppServer().Call("GetInicial").Length(), 4u);
+  int fd = RawConnect(server_.Port());
+  ASSERT_GE(fd, 0);
+  std::vector<uint8_t> bytes;
+  net::EncodeHello(bytes, RdmEstrutura::kObjectName);
+  for (uint8_t b : {0xF0, 0xFF, 0xFF, 0x7F}) bytes.push_back(b);  // a 2 GiB frame announced
+  ASSERT_EQ(send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size()));
+  timeval limit{5, 0};
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+  uint8_t buf[256];
+  ssize_t n;
+  while ((n = recv(fd, buf, sizeof buf, 0)) > 0) {
+  }  // the accept frame, perhaps a failure text, then the end
+  EXPECT_EQ(n, 0) << "the server kept a connection that announced an oversized frame";
+  close(fd);
+  EXPECT_EQ(Rows(good->AppServer().Call("GetTabelas", {"", true})).size(), 2u);
+}
+
 TEST(EmbeddedServerLifetime, StopFinishesAndTheTemporaryDatabaseIsRemoved) {
   std::string path;
   {
