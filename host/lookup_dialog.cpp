@@ -1,7 +1,9 @@
 #include "lookup_dialog.h"
 
+#include <QApplication>
 #include <QDialogButtonBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -65,6 +67,7 @@ LookupDialog::LookupDialog(db::TDataSource& source, const QString& title, QWidge
     if (ChosenRecord() > 0) accept();
   });
   connect(filter_, &QLineEdit::textChanged, this, &LookupDialog::ApplyFilter);
+  filter_->installEventFilter(this);
 
   // Start on the dataset's current row.
   const int current = dataset_ && dataset_->Active() ? dataset_->RecNo() : 0;
@@ -74,6 +77,18 @@ LookupDialog::LookupDialog(db::TDataSource& source, const QString& title, QWidge
     table_->selectRow(0);
   resize(std::max(420, std::min(760, table_->horizontalHeader()->length() + 60)), 380);
   filter_->setFocus();
+}
+
+bool LookupDialog::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == filter_ && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp ||
+        key == Qt::Key_PageDown) {
+      QApplication::sendEvent(table_, event);
+      return true;
+    }
+  }
+  return QDialog::eventFilter(watched, event);
 }
 
 void LookupDialog::ApplyFilter(const QString& text) {

@@ -28,6 +28,10 @@ class LookupDialog : public QDialog {
   // Shows the dialog; on OK positions the dataset. True when a row was chosen.
   bool Run();
 
+ protected:
+  // Up, Down, PageUp and PageDown typed in the filter box move through the rows.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   void ApplyFilter(const QString& text);
   db::TClientDataSet* dataset_;

@@ -22,6 +22,17 @@ void ResetBusy() {
   if (vcl::Screen().Cursor() != vcl::crDefault) vcl::Screen().SetCursor(vcl::crDefault);
 }
 
+// Frees the forms released by finished actions; while an action runs (a busy
+// animation lets timers through) it waits for the action to end, so no form
+// goes away under a running handler.
+void FreeReleasedForms() {
+  if (depth > 0) {
+    QTimer::singleShot(50, FreeReleasedForms);
+    return;
+  }
+  vcl::Application().ProcessMessages();
+}
+
 void Report(const std::string& text) {
   ResetBusy();
   if (vcl::HasUserInterface()) vcl::UserInterface().ShowError(text);
@@ -45,7 +56,7 @@ bool RunModelAction(const std::function<void()>& action) {
   --depth;
   // Only the outermost action frees released forms, never one nested in a
   // modal dialog opened by a handler.
-  if (depth == 0) QTimer::singleShot(0, [] { vcl::Application().ProcessMessages(); });
+  if (depth == 0) QTimer::singleShot(0, FreeReleasedForms);
   return ok;
 }
 

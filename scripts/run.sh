@@ -3,12 +3,14 @@
 # qmx-server on the embedded demo database when no server answers on the
 # address, and starts qmx-host with the screen "Estrutura do DW" open.
 #
-#   bash scripts/run.sh [--server HOST:PORTA] [--vnc[=PORTA]] [--xvfb]
+#   bash scripts/run.sh [--server HOST:PORTA] [--vnc[=PORTA]] [--qt-vnc[=PORTA]] [--xvfb]
 #
 # The address is --server, else $QMX_SERVER, else 127.0.0.1:2160. A server
 # this script started is stopped when the host ends. Without a display
-# ($DISPLAY and $WAYLAND_DISPLAY empty) the host is shown through Qt's VNC
-# platform on 127.0.0.1 (port 5900 unless given), or inside Xvfb with --xvfb.
+# ($DISPLAY and $WAYLAND_DISPLAY empty) the host runs inside Xvfb and is
+# shown by x11vnc on 127.0.0.1 only (port 5900 unless given; --vnc asks for
+# it on any machine). --qt-vnc uses Qt's own VNC platform instead, which in
+# this Qt version listens on every interface. --xvfb runs without a viewer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,8 +23,10 @@ while [ $# -gt 0 ]; do
     --server=*) server="${1#*=}"; shift ;;
     --vnc) mode=vnc; shift ;;
     --vnc=*) mode=vnc; vnc_port="${1#*=}"; shift ;;
+    --qt-vnc) mode=qt-vnc; shift ;;
+    --qt-vnc=*) mode=qt-vnc; vnc_port="${1#*=}"; shift ;;
     --xvfb) mode=xvfb; shift ;;
-    -h|--help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "run.sh: opção desconhecida: $1 (veja --help)" >&2; exit 2 ;;
   esac
 done
@@ -46,11 +50,15 @@ fi
 answers() { (exec 3<>"/dev/tcp/$host/$port") 2>/dev/null; }
 
 server_pid=""
+xvfb_pid=""
+vnc_pid=""
 cleanup() {
-  if [ -n "$server_pid" ] && kill -0 "$server_pid" 2>/dev/null; then
-    kill "$server_pid" 2>/dev/null || true
-    wait "$server_pid" 2>/dev/null || true
-  fi
+  for pid in "$vnc_pid" "$xvfb_pid" "$server_pid"; do
+    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
+      kill "$pid" 2>/dev/null || true
+      wait "$pid" 2>/dev/null || true
+    fi
+  done
 }
 trap cleanup EXIT INT TERM
 
@@ -80,19 +88,51 @@ host_cmd=("$bin/qmx-host" --server "$server" --open QMX00600)
 if [ -z "$mode" ] && [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] &&
    [ -z "${QT_QPA_PLATFORM:-}" ]; then
   echo "Esta máquina não tem tela (DISPLAY e WAYLAND_DISPLAY estão vazios)."
-  echo "O host será mostrado por VNC, só em loopback. Para usar Xvfb: bash scripts/run.sh --xvfb"
+  echo "O host vai rodar num Xvfb e ser mostrado por VNC, só em loopback."
   mode=vnc
 fi
+
+# Starts Xvfb on a free display number and sets DISPLAY.
+start_xvfb() {
+  command -v Xvfb >/dev/null || { echo "run.sh: Xvfb não está instalado (pacote xvfb)" >&2; exit 1; }
+  local n
+  for n in $(seq 90 120); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
+  done
+  Xvfb ":$n" -screen 0 1024x720x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 1 50); do
+    [ -e "/tmp/.X11-unix/X$n" ] && break
+    sleep 0.1
+  done
+  export DISPLAY=":$n"
+  unset WAYLAND_DISPLAY
+}
+
 case "$mode" in
   vnc)
+    if ! command -v x11vnc >/dev/null; then
+      echo "run.sh: x11vnc não está instalado (bash scripts/install-deps.sh, ou apt-get install x11vnc)." >&2
+      echo "        Alternativa: bash scripts/run.sh --qt-vnc (o VNC do Qt escuta em todas as interfaces)." >&2
+      exit 1
+    fi
+    start_xvfb
+    x11vnc -display "$DISPLAY" -localhost -rfbport "$vnc_port" -forever -shared -nopw -quiet \
+      >/dev/null 2>&1 &
+    vnc_pid=$!
     echo "== conecte um cliente VNC a 127.0.0.1:$vnc_port (por exemplo: vncviewer 127.0.0.1::$vnc_port;"
     echo "   de outra máquina: ssh -L $vnc_port:127.0.0.1:$vnc_port esta-maquina). Ctrl+C encerra."
-    "${host_cmd[@]}" -platform "vnc:addr=127.0.0.1:port=$vnc_port:size=1024x720"
+    QT_QPA_PLATFORM=xcb "${host_cmd[@]}"
+    ;;
+  qt-vnc)
+    echo "== atenção: o VNC do Qt escuta a porta $vnc_port em todas as interfaces desta máquina."
+    echo "== conecte um cliente VNC a 127.0.0.1:$vnc_port. Ctrl+C encerra."
+    "${host_cmd[@]}" -platform "vnc:port=$vnc_port:size=1024x720"
     ;;
   xvfb)
-    command -v xvfb-run >/dev/null || { echo "run.sh: xvfb-run não está instalado" >&2; exit 1; }
-    echo "== host dentro do Xvfb (sem janela visível; use --vnc para ver)"
-    xvfb-run -a -s "-screen 0 1024x720x24" "${host_cmd[@]}"
+    start_xvfb
+    echo "== host dentro do Xvfb ($DISPLAY, sem visualizador; use --vnc para ver). Ctrl+C encerra."
+    QT_QPA_PLATFORM=xcb "${host_cmd[@]}"
     ;;
   *)
     "${host_cmd[@]}"
