@@ -2,8 +2,6 @@
 
 #include <stdexcept>
 
-#include "rtl/strings.h"
-
 namespace appserver {
 namespace {
 
@@ -43,6 +41,17 @@ std::vector<db::PacketField> FieldsFromColumns(Entity entity) {
   std::vector<db::PacketField> out;
   for (const ColumnDef& c : Describe(entity).columns) out.push_back({c.name, c.size, c.fixed_char});
   return out;
+}
+
+// Field and column names are ASCII; compared without allocating.
+bool SameAsciiName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i] >= 'a' && a[i] <= 'z' ? static_cast<char>(a[i] - 32) : a[i];
+    char y = b[i] >= 'a' && b[i] <= 'z' ? static_cast<char>(b[i] - 32) : b[i];
+    if (x != y) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -135,7 +144,7 @@ db::Packet MakePacket(Entity entity, const std::vector<db::PacketField>& fields,
   std::vector<int> source(fields.size(), -1);
   for (size_t f = 0; f < fields.size(); ++f)
     for (size_t c = 0; c < def.columns.size(); ++c)
-      if (rtl::SameText(fields[f].name, def.columns[c].name)) source[f] = static_cast<int>(c);
+      if (SameAsciiName(fields[f].name, def.columns[c].name)) source[f] = static_cast<int>(c);
   db::Packet packet;
   packet.fields = fields;
   packet.rows.reserve(records.size());

@@ -312,6 +312,16 @@ void BM_GetDimeFatos100x20InProcess(benchmark::State& state) {
 }
 BENCHMARK(BM_GetDimeFatos100x20InProcess)->UseRealTime();
 
+// GetTabelas of one code without the socket.
+void BM_GetTabelasOneCodeInProcess(benchmark::State& state) {
+  auto rdm = g_server->NewSession();
+  for (auto _ : state) {
+    std::vector<rtl::Variant> args{"FATO_VENDAS", false};
+    benchmark::DoNotOptimize(rdm->Invoke("GetTabelas", args));
+  }
+}
+BENCHMARK(BM_GetTabelasOneCodeInProcess);
+
 // Round trips per second over `clients` threads during one window.
 template <class Make>
 double Throughput(int clients, Make make) {
