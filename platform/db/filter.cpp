@@ -1,7 +1,6 @@
 #include "db/filter.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "db/errors.h"
 #include "rtl/strings.h"
@@ -21,11 +20,12 @@ struct Token {
   size_t pos = 0;
 };
 
+// Field names are ASCII; the locale plays no part.
 bool IsIdentStart(char c) {
-  return std::isalpha(static_cast<unsigned char>(c)) || c == '_';
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
 }
 bool IsIdentChar(char c) {
-  return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+  return IsIdentStart(c) || (c >= '0' && c <= '9');
 }
 
 class Parser {
@@ -39,8 +39,12 @@ class Parser {
   }
 
  private:
-  bool IsKeyword(const char* word) const {
-    return tok_.kind == Tok::kIdent && rtl::UpperCase(tok_.text) == word;
+  // `word` is upper case; identifiers are ASCII, so folding a to z suffices.
+  bool IsKeyword(std::string_view word) const {
+    if (tok_.kind != Tok::kIdent || tok_.text.size() != word.size()) return false;
+    for (size_t i = 0; i < word.size(); ++i)
+      if (rtl::UpCase(tok_.text[i]) != word[i]) return false;
+    return true;
   }
 
   void Advance() {
