@@ -39,6 +39,10 @@ TEST_F(Saving, NewTableIsNormalisedAndTheListComesBack) {
           {DeltaBuilder(kTableFields).Insert({"X'; DROP TABLE QMX_FATO;--", "X", "N"}).Build()})),
       "INV_TABELAX';DROPTABLEQMX_FATO;--");
   EXPECT_FALSE(Facts("FATO_VENDAS").empty());
+  // The structure tables are no warehouse tables.
+  EXPECT_EQ(ErrorText(Call("SetTabelas",
+                           {DeltaBuilder(kTableFields).Insert({"QMX_FATO", "X", "N"}).Build()})),
+            "INV_TABELAQMX_FATO");
   // A drill table cannot be saved through the fact list, nor a name left out.
   EXPECT_NE(ErrorText(Call("SetTabelas",
                            {DeltaBuilder(kTableFields).Insert({"DRILL_X", "X", "S"}).Build()})),
@@ -119,7 +123,10 @@ TEST_F(Saving, DimensionRowsFollowTheColumnCatalogueAndDrillRules) {
   ASSERT_TRUE(
       Call("setDelDrillDw", {Call("getVdDrill", {"", "FATO_VENDAS", "", "4"}), "$$FATO_VENDAS"})
           .IsEmpty());
-  Variant list = save(" cd_regiao", "4");
+  std::vector<Variant> a{DeltaBuilder(kDimeFields).Insert({"", " cd_regiao", "4"}).Build(),
+                         " fato_vendas"};
+  Variant list = CallRef("SetDime", a);
+  EXPECT_EQ(a[1], Variant("FATO_VENDAS"));
   ASSERT_EQ(ErrorText(list), "");
   EXPECT_EQ(FieldsOfPacket(list), kDimeFields);
   EXPECT_EQ(Column(list, "CDITEMDIME"),
