@@ -241,32 +241,37 @@ bool TClientDataSet::Locate(std::string_view key_fields,
     keys.push_back(ci ? rtl::AnsiUpperCase(KeyText(v)) : KeyText(v));
 
   d.CheckBrowse();
+  auto matches = [&](const DataRecord& r, size_t from) {
+    for (size_t k = from; k < fields.size(); ++k) {
+      std::string_view text = TextOf(r.current[static_cast<size_t>(fields[k])]);
+      std::string folded;
+      if (ci) {
+        folded = rtl::AnsiUpperCase(text);
+        text = folded;
+      }
+      if (partial ? !text.starts_with(keys[k]) : text != keys[k]) return false;
+    }
+    return true;
+  };
   int found = -1;
-  if (fields.size() == 1 && !partial) {
+  if (!partial) {
+    // Candidates from the first key field's index, in row order; the other
+    // key fields are checked on each.
     const HashIndex& index = d.Index(fields[0], ci);
     auto it = index.buckets.find(keys[0]);
     if (it != index.buckets.end()) {
       for (int row : it->second) {
-        found = d.PositionOf(row);
-        if (found >= 0) break;
+        int pos = d.PositionOf(row);
+        if (pos >= 0 && matches(d.rows[static_cast<size_t>(row)], 1)) {
+          found = pos;
+          break;
+        }
       }
     }
   } else {
     const std::vector<int>& view = d.View();
-    for (size_t pos = 0; pos < view.size() && found < 0; ++pos) {
-      const DataRecord& r = d.rows[static_cast<size_t>(view[pos])];
-      bool match = true;
-      for (size_t k = 0; k < fields.size() && match; ++k) {
-        std::string_view text = TextOf(r.current[static_cast<size_t>(fields[k])]);
-        std::string folded;
-        if (ci) {
-          folded = rtl::AnsiUpperCase(text);
-          text = folded;
-        }
-        match = partial ? text.starts_with(keys[k]) : text == keys[k];
-      }
-      if (match) found = static_cast<int>(pos);
-    }
+    for (size_t pos = 0; pos < view.size() && found < 0; ++pos)
+      if (matches(d.rows[static_cast<size_t>(view[pos])], 0)) found = static_cast<int>(pos);
   }
   if (found < 0) return false;
   d.Scroll([&d, found] {

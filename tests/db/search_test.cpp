@@ -226,34 +226,47 @@ namespace {
 TEST(SearchIndex, AgreesWithAScanThroughRandomChanges) {
   TClientDataSet ds(nullptr);
   TField* key = ds.AddStringField("K", 3);
+  TField* other = ds.AddStringField("L", 3);
   ds.CreateDataSet();
   unsigned seed = 12345;
   auto next = [&seed](unsigned n) {
     seed = seed * 1103515245u + 12345u;
     return (seed >> 16) % n;
   };
-  auto scan_count = [&](const std::string& v) {
+  auto letter = [&] { return std::string(1, static_cast<char>('a' + next(4))); };
+  auto set_both = [&] {
+    key->SetAsString(letter());
+    other->SetAsString(letter());
+  };
+  // Position of the first row with these values, 0 when none.
+  auto scan = [&](const std::string& k, const std::string* l) {
+    for (int r = 1; r <= ds.RecordCount(); ++r) {
+      TClientDataSet::ActiveRecordScope scope(ds, r);
+      if (key->AsString() == k && (!l || other->AsString() == *l)) return r;
+    }
+    return 0;
+  };
+  auto count = [&](const std::string& k) {
     int n = 0;
     for (int r = 1; r <= ds.RecordCount(); ++r) {
       TClientDataSet::ActiveRecordScope scope(ds, r);
-      if (key->AsString() == v) ++n;
+      if (key->AsString() == k) ++n;
     }
     return n;
   };
   for (int step = 0; step < 400; ++step) {
-    std::string v = std::string(1, static_cast<char>('a' + next(4)));
     switch (next(6)) {
       case 0:
       case 1:
         ds.Append();
-        key->SetAsString(v);
+        set_both();
         ds.Post();
         break;
       case 2:
         if (!ds.IsEmpty()) {
           ds.SetRecNo(static_cast<int>(next(static_cast<unsigned>(ds.RecordCount()))) + 1);
           ds.Edit();
-          key->SetAsString(v);
+          set_both();
           ds.Post();
         }
         break;
@@ -268,11 +281,12 @@ TEST(SearchIndex, AgreesWithAScanThroughRandomChanges) {
         break;
       case 5:
         ds.Insert();
-        key->SetAsString(v);
+        set_both();
         ds.Post();
         break;
     }
-    int expected = scan_count(v);
+    std::string v = letter(), w = letter();
+    int expected = count(v);
     ds.SetFilter("K = '" + v + "'");
     ds.SetFiltered(true);
     ASSERT_EQ(ds.RecordCount(), expected) << "step " << step;
@@ -281,9 +295,15 @@ TEST(SearchIndex, AgreesWithAScanThroughRandomChanges) {
       ASSERT_EQ(key->AsString(), v);
     }
     ds.SetFiltered(false);
-    ASSERT_EQ(ds.Locate("K", rtl::Variant(v), loNone), expected > 0);
-    if (expected > 0) {
-      ASSERT_EQ(key->AsString(), v);
+    int first = scan(v, nullptr);
+    ASSERT_EQ(ds.Locate("K", rtl::Variant(v), loNone), first > 0);
+    if (first > 0) {
+      ASSERT_EQ(ds.RecNo(), first);
+    }
+    int both = scan(v, &w);
+    ASSERT_EQ(ds.Locate("K;L", {rtl::Variant(v), rtl::Variant(w)}, loNone), both > 0);
+    if (both > 0) {
+      ASSERT_EQ(ds.RecNo(), both);
     }
   }
 }
