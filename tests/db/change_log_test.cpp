@@ -86,6 +86,17 @@ TEST_F(ChangeLog, DeltaHoldsOnlyPendingChangesWithTheirOldValues) {
   EXPECT_EQ(PacketFromVariant(ds.Data()).rows.size(), 3u);
 }
 
+TEST_F(ChangeLog, UnpostedEditsAndInsertsAreInNoPacket) {
+  ds.Edit();
+  Name()->SetAsString("em edição");
+  EXPECT_TRUE(PacketFromVariant(ds.Delta()).rows.empty());
+  EXPECT_EQ(PacketFromVariant(ds.Data()).rows[0].values[1], FieldValue("Alfa"));
+  ds.Cancel();
+  ds.Append();
+  EXPECT_EQ(PacketFromVariant(ds.Data()).rows.size(), 3u);
+  EXPECT_EQ(ds.ChangeCount(), 0);
+}
+
 TEST_F(ChangeLog, DataCopiesPendingChangesToAnotherDataSet) {
   EditName("Alfa 2");
   ds.Next();

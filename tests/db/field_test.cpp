@@ -88,6 +88,19 @@ TEST_F(Fields, LabelsIndexAndLookup) {
   EXPECT_THROW(other.AddStringField("ZERO", 0), EDatabaseError);
 }
 
+TEST_F(Fields, AFieldDestroyedOnItsOwnLeavesTheDataSetClosedAndConsistent) {
+  ds.Cancel();
+  delete type;
+  EXPECT_FALSE(ds.Active());
+  EXPECT_EQ(ds.FieldCount(), 1);
+  EXPECT_EQ(ds.FindField("IDTPFATODW"), nullptr);
+  ds.Open();
+  ds.Append();
+  code->SetAsString("OK");
+  ds.Post();
+  EXPECT_EQ(PacketFromVariant(ds.Data()).fields.size(), 1u);
+}
+
 TEST_F(Fields, FieldWritesNotifyTheLinksWithTheField) {
   std::vector<std::string> log;
   TDataSource src(nullptr);
