@@ -442,7 +442,9 @@ void GridView::ShowPickList() {
   menu.setMinimumWidth(cell.width());
   for (const std::string& item : g->Columns()[col]->PickList())
     menu.addAction(QString::fromStdString(item));
-  QAction* chosen = menu.exec(viewport()->mapToGlobal(cell.bottomLeft()));
+  QAction* chosen = nullptr;
+  connect(&menu, &QMenu::triggered, &menu, [&chosen](QAction* action) { chosen = action; });
+  if (QAction* returned = menu.exec(viewport()->mapToGlobal(cell.bottomLeft()))) chosen = returned;
   if (!chosen || Grid() != g) return;
   const std::string text = chosen->text().toStdString();
   RunModelAction([g, &text] { g->ChoosePickItem(text); });

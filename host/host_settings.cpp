@@ -8,7 +8,7 @@
 
 namespace host {
 
-ParseOutcome ParseHostCommandLine(const QCoreApplication& app) {
+ParseOutcome ParseHostCommandLine(const QStringList& arguments) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
       QStringLiteral("Aplicação hospedeira das telas do sistema (Qt)."));
@@ -29,7 +29,7 @@ ParseOutcome ParseHostCommandLine(const QCoreApplication& app) {
   parser.addOptions({server, package_dir, open});
 
   ParseOutcome out;
-  if (!parser.parse(app.arguments())) {
+  if (!parser.parse(arguments)) {
     std::fprintf(stderr, "qmx-host: %s\nUse --help para ver as opções.\n",
                  qPrintable(parser.errorText()));
     out.exit_code = 2;

@@ -6,13 +6,12 @@
 // first for run-time packages; --open names screens opened at start.
 #pragma once
 
+#include <QStringList>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "orb/server_address.h"
-
-class QCoreApplication;
 
 namespace host {
 
@@ -29,7 +28,8 @@ struct ParseOutcome {
   std::optional<int> exit_code;
 };
 
-ParseOutcome ParseHostCommandLine(const QCoreApplication& app);
+// `arguments` as QCoreApplication::arguments() gives them (the program first).
+ParseOutcome ParseHostCommandLine(const QStringList& arguments);
 
 // Makes the settings take effect: the server address goes to the host library.
 void ApplyHostSettings(const HostSettings& settings);

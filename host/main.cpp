@@ -11,7 +11,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationDisplayName(QStringLiteral("QMX"));
   QApplication::setApplicationVersion(QStringLiteral("0.1.0"));
 
-  const host::ParseOutcome parsed = host::ParseHostCommandLine(app);
+  const host::ParseOutcome parsed = host::ParseHostCommandLine(QApplication::arguments());
   if (parsed.exit_code) return *parsed.exit_code;
   host::ApplyHostSettings(parsed.settings);
 

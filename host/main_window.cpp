@@ -35,6 +35,7 @@ MainWindow::MainWindow(const std::string& package_dir, QWidget* parent)
   vcl::Application().SetTitle("QMX");
   BuildMenus();
   connect(area_, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* window) {
+    if (!renderer_) return;
     if (vcl::TCustomForm* form = renderer_->FormFor(window)) vcl::Screen().SetActiveForm(form);
   });
   ShowServerAddress();
@@ -42,6 +43,7 @@ MainWindow::MainWindow(const std::string& package_dir, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+  area_->disconnect(this);
   // Screens go before the renderer and the service they use.
   vcl::Application().DestroyForms();
   if (vcl::HasUserInterface() && &vcl::UserInterface() == ui_.get()) vcl::SetUserInterface(nullptr);
@@ -122,7 +124,16 @@ bool MainWindow::OpenScreen(const std::string& code) {
     return false;
   }
   ShowServerAddress();
-  return RunModelAction([this, screen] { loader_.OpenScreen(*screen); });
+  return RunModelAction([this, screen] {
+    try {
+      loader_.OpenScreen(*screen);
+    } catch (const rtl::EAbort&) {
+      throw;
+    } catch (const rtl::Exception& e) {
+      throw rtl::Exception("A tela " + screen->title + " (" + screen->code +
+                           ") não pôde ser aberta.\n\n" + e.Message());
+    }
+  });
 }
 
 bool MainWindow::CloseScreens() {

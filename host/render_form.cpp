@@ -76,7 +76,8 @@ FormView::FormView(Renderer& renderer, vcl::TCustomForm* form, QMdiArea* area)
 }
 
 FormView::~FormView() {
-  Owner().ForgetMenuItems(this);
+  // A detached view has already left the renderer, which may be gone by now.
+  if (Control()) Owner().ForgetMenuItems(this);
 }
 
 vcl::TCustomForm* FormView::Form() const {

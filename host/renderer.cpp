@@ -248,7 +248,7 @@ void Renderer::FocusArrived(vcl::TWinControl* control) {
   // Whatever the handlers did, Qt's focus goes where the model's is, once the
   // current event is over.
   QPointer<QWidget> form_widget = WidgetFor(form);
-  QTimer::singleShot(0, [this, form, form_widget] {
+  QTimer::singleShot(0, &deferred_, [this, form, form_widget] {
     if (form_widget && ViewFor(form)) FollowFocus(form);
   });
 }

@@ -15,6 +15,7 @@
 // controls while one of their widgets is still running an event.
 #pragma once
 
+#include <QObject>
 #include <QPointer>
 #include <functional>
 #include <map>
@@ -118,6 +119,7 @@ class Renderer : public vcl::IControlObserver {
   void LayoutParentOf(vcl::TControl* control);
 
   QMdiArea* area_;
+  QObject deferred_;  // context of the renderer's deferred work, gone with it
   std::map<const vcl::TControl*, ControlView*> views_;
   std::map<const vcl::TMenuItem*, FormView*> menu_items_;
   bool moving_focus_ = false;

@@ -4,8 +4,10 @@
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QTabBar>
 #include <QTest>
+#include <QTimer>
 
 #include "db/client_dataset.h"
 #include "dialog_answerer.h"
@@ -167,6 +169,47 @@ TEST_F(RendererTest, GridShowsTheDatasetAndEditsThroughTheModelsKeyHandlers) {
   // Ctrl+Delete deletes the current row.
   QTest::keyClick(grid, Qt::Key_Delete, Qt::ControlModifier);
   EXPECT_EQ(dataset_->RecordCount(), 2);
+}
+
+TEST_F(RendererTest, InsertKeyInsertsAndEllipsisAndPickListButtonsReachTheModel) {
+  auto* grid = View<host::GridView>(form_->dbgPadrao);
+  vcl::TColumn* code = form_->dbgPadrao->Columns()[0];
+  vcl::TColumn* name = form_->dbgPadrao->Columns()[1];
+  code->SetButtonStyle(vcl::TColumnButtonStyle::cbsEllipsis);
+  name->SetPickList({"Alfa", "Delta"});
+  int ellipsis = 0;
+  form_->dbgPadrao->OnEditButtonClick = [&](rtl::TObject*) { ++ellipsis; };
+
+  QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->CellRect(1, 0).center());
+  ASSERT_FALSE(grid->ButtonRect().isEmpty());
+  QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->ButtonRect().center());
+  EXPECT_EQ(ellipsis, 1);
+  QTest::keyClick(grid, Qt::Key_Return, Qt::ControlModifier);
+  EXPECT_EQ(ellipsis, 2);
+
+  // The drop-down offers the pick list; the choice reaches the field.
+  QTest::keyClick(grid, Qt::Key_Right);
+  ASSERT_EQ(form_->dbgPadrao->SelectedIndex(), 1);
+  QStringList offered;
+  QTimer::singleShot(20, [&] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    if (!menu) return;
+    for (QAction* a : menu->actions()) offered << a->text();
+    menu->actions().last()->trigger();
+    menu->close();
+  });
+  QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->ButtonRect().center());
+  EXPECT_EQ(offered, (QStringList{QStringLiteral("Alfa"), QStringLiteral("Delta")}));
+  EXPECT_EQ(dataset_->State(), db::TDataSetState::dsEdit);
+  EXPECT_EQ(dataset_->FieldByName("NOME")->AsString(), "Delta");
+  QTest::keyClick(grid, Qt::Key_Escape);
+  EXPECT_EQ(dataset_->FieldByName("NOME")->AsString(), "Alfa");
+
+  QTest::keyClick(grid, Qt::Key_Insert);
+  EXPECT_EQ(dataset_->State(), db::TDataSetState::dsInsert);
+  EXPECT_EQ(dataset_->RecordCount(), 4);
+  QTest::keyClick(grid, Qt::Key_Escape);
+  EXPECT_EQ(dataset_->RecordCount(), 3);
 }
 
 TEST_F(RendererTest, RefusedColumnExitKeepsTheColumnAndTitleClicksReachTheModel) {
