@@ -21,6 +21,7 @@ TfrmEstrutura::TfrmEstrutura(rtl::TComponent* owner) : frm::TfrmPadraoGrid(owner
       [this](const rtl::Variant& result) { return CheckOleContents(result); });
   RegisterHandlers();
   unbound_ = BindEvents(*this, handlers_);
+  built_ = true;
 }
 
 TfrmEstrutura::~TfrmEstrutura() = default;
@@ -45,6 +46,8 @@ void TfrmEstrutura::RegisterHandlers() {
     dbgPadraoKeyPress(s, key);
   };
   RegisterListHandlers();
+  RegisterDetailStateHandlers();
+  RegisterCommandHandlers();
 }
 
 void TfrmEstrutura::RunHandler(std::string_view name) {

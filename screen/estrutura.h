@@ -57,17 +57,93 @@ class TfrmEstrutura : public frm::TfrmPadraoGrid, public EstruturaComponents {
   void Save(std::string_view handler);
 
   // -- Fact-table list (screen/lists/fact_tables.cpp).
+  // Entering the grid makes the fact-table list the current list (navigator
+  // and name label bound to dtsPadrao) and reloads the current table's details.
+  void dbgTabelaFatosEnter(rtl::TObject* sender);
+  void dbgTabelaFatosColEnter(rtl::TObject* sender);
+  void dbgTabelaFatosColExit(rtl::TObject* sender);
+  void cdsTabelasBeforePost(db::TDataSet* dataset);
   void cdsTabelasAfterPost(db::TDataSet* dataset);
   void cdsTabelasAfterDelete(db::TDataSet* dataset);
+  void cdsTabelasAfterCancel(db::TDataSet* dataset);
   void cdsTabelasAfterScroll(db::TDataSet* dataset);
+  void dtsPadraoStateChange(rtl::TObject* sender) override;
+
+  // -- Validation of the current list's row (screen/lists/table_validation.cpp).
+  // Required code and name (with `checkRequired`), the normalised code, the
+  // local and server duplicate look-ups; a rejection focuses its field, shows
+  // its message and aborts (rtl::EAbort). Nothing happens in browse state.
+  void VD_TABELA(bool checkRequired);
+
+  // -- Reload of the current list or detail (screen/lists/verify.cpp).
+  void sbtVerificarClick(rtl::TObject* sender) override;
 
   // -- Drill-table list (screen/lists/drill_tables.cpp).
+  void dbgTabelaDrillEnter(rtl::TObject* sender);
+  void dbgTabelaDrillColEnter(rtl::TObject* sender);
+  void dbgTabelaDrillColExit(rtl::TObject* sender);
+  void cdsTabelaDrillBeforePost(db::TDataSet* dataset);
   void cdsTabelaDrillAfterPost(db::TDataSet* dataset);
   void cdsTabelaDrillAfterDelete(db::TDataSet* dataset);
   void cdsTabelaDrillAfterScroll(db::TDataSet* dataset);
+  void dtsTabelaDrillStateChange(rtl::TObject* sender);
 
   // -- Dimension grid binding (screen/facts_dimensions/dimension_binding.cpp).
   void optaCDSDime();
+
+  // -- Screen state of the fact and dimension lists
+  // (screen/facts_dimensions/detail_state.cpp). They act only while page 2
+  // and their panel are active: defaults of a new row, the commands, and the
+  // lock of page 1 and of the other panel while a row is edited.
+  void dtsFatosStateChange(rtl::TObject* sender);
+  void dtsDimeStateChange(rtl::TObject* sender);
+
+  // -- Drill-table check of a fact (screen/facts_dimensions/drill_down_check.cpp).
+  // false: the current fact's drill table is checked with the server (returns
+  // false). true: asks whether the current drill dimension may be deleted,
+  // naming the fact tables that would lose their drill link, and on consent
+  // has the server drop those links; returns the consent.
+  bool vd_drillDown(bool deleting);
+
+  // -- Screen state of the drill facts and dimensions (screen/drill/detail_state.cpp).
+  void dtsFatosDrillStateChange(rtl::TObject* sender);
+  void dtsDimeDrillStateChange(rtl::TObject* sender);
+
+  // -- Deletion guard (screen/drill/deletion_guard.cpp).
+  // Whether the current row of the list of `kind` ("DRILL", "FATOS",
+  // "FATOS_DRILL", "DIME", "DIME_DRILL") may be deleted now: asks the person
+  // and, where fact tables drill into the drill table concerned, has the
+  // server drop those links first. Any other kind: false, nothing asked.
+  bool pode_deletar(const std::string& kind);
+
+  // -- Command availability (screen/commands/command_state.cpp).
+  // The seven commands and the navigator from the state of `source`.
+  void controlaBotoes(db::TDataSource* source);
+
+  // -- Pages and panels (screen/commands/pages_panels.cpp).
+  void tshPadraoEnter(rtl::TObject* sender);
+  void tshDadosEnter(rtl::TObject* sender);
+  void pnlFatosEnter(rtl::TObject* sender);
+  void pnlDImensoesEnter(rtl::TObject* sender);
+
+  // -- Toolbar commands (screen/commands/toolbar.cpp), each on the target
+  // list of CommandTarget.
+  struct CommandTarget {
+    db::TDataSource* source = nullptr;  // nullptr: no target
+    db::TClientDataSet* dataset = nullptr;
+    // The deletion guard's kind; empty for the fact-table list, which asks
+    // the plain confirmation.
+    std::string delete_kind;
+  };
+  // The list the user is working in: the current list on page 1; on page 2
+  // the facts or the dimensions (by bofatos) of the chosen side.
+  CommandTarget TargetList() const;
+  void sbtIncluirClick(rtl::TObject* sender) override;
+  void sbtAlterarClick(rtl::TObject* sender) override;
+  void sbtExcluirClick(rtl::TObject* sender) override;
+  void sbtProcurarClick(rtl::TObject* sender) override;
+  void sbtCancelarClick(rtl::TObject* sender) override;
+  void sbtConfirmarClick(rtl::TObject* sender) override;
 
   // -- Handlers by name, for the event table and the save members'
   // follow-up steps; later handler families register theirs here.
@@ -83,6 +159,23 @@ class TfrmEstrutura : public frm::TfrmPadraoGrid, public EstruturaComponents {
  private:
   void RegisterHandlers();
   void RegisterListHandlers();
+  void RegisterDetailStateHandlers();
+  void RegisterCommandHandlers();
+  // The two branches of VD_TABELA.
+  void ValidateFactTable(bool checkRequired);
+  void ValidateDrillTable(bool checkRequired);
+  // Focuses `field` (when given), shows the message of `key` and aborts.
+  [[noreturn]] void Reject(db::TField* field, std::string_view key);
+  // Runs the state-change handler of `source`, with `source` as sender.
+  static void RunStateChange(db::TDataSource* source);
+  // Moves the focus to `control` when it can take it.
+  static void FocusIfPossible(vcl::TWinControl* control);
+  // The plain confirmation (Excl, Yes/No); true on Yes.
+  bool ConfirmDelete();
+  // Asks the warning question with `text`; true on Yes.
+  bool AskWarning(const std::string& text);
+
+  bool built_ = false;  // every component exists and the events are bound
 
   ScreenFlags flags_;
   HandlerSet handlers_;

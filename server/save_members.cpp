@@ -39,6 +39,8 @@ const std::vector<SaveMemberSpec>& SaveMemberSpecs() {
        MergeRule::kIfLogging,
        {{F::kLocate, "CDTABELADW"}},
        false},
+      // A refused deletion is undone, as on the fact-table list: left in the
+      // change log it would be sent, and refused, with every later change.
       {"cdsTabelaDrillAfterDelete",
        "cdsTabelaDrill",
        "SetTabelaDrill",
@@ -48,7 +50,7 @@ const std::vector<SaveMemberSpec>& SaveMemberSpecs() {
        true,
        MergeRule::kIfLogging,
        {},
-       false},
+       true},
       {"cdsFatosAfterPost",
        "cdsFatos",
        "SetFatos",

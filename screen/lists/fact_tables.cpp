@@ -1,6 +1,8 @@
-// The fact-table list (cdsTabelas, shown by dbgTabelaFatos): saving its rows
-// and loading the current table's facts and dimensions.
+// The fact-table list (cdsTabelas, shown by dbgTabelaFatos): making it the
+// current list, its column rules, saving its rows, and loading the current
+// table's facts and dimensions.
 #include "orb/busy.h"
+#include "orb/text.h"
 #include "screen/estrutura.h"
 
 namespace qmx00600 {
@@ -9,14 +11,64 @@ void TfrmEstrutura::RegisterListHandlers() {
   auto dataset = [this](void (TfrmEstrutura::*h)(db::TDataSet*)) {
     return [this, h](db::TDataSet* ds) { (this->*h)(ds); };
   };
+  auto notify = [this](void (TfrmEstrutura::*h)(rtl::TObject*)) {
+    return [this, h](rtl::TObject* sender) { (this->*h)(sender); };
+  };
+  handlers_.dataset["cdsTabelasBeforePost"] = dataset(&TfrmEstrutura::cdsTabelasBeforePost);
   handlers_.dataset["cdsTabelasAfterPost"] = dataset(&TfrmEstrutura::cdsTabelasAfterPost);
   handlers_.dataset["cdsTabelasAfterDelete"] = dataset(&TfrmEstrutura::cdsTabelasAfterDelete);
+  handlers_.dataset["cdsTabelasAfterCancel"] = dataset(&TfrmEstrutura::cdsTabelasAfterCancel);
   handlers_.dataset["cdsTabelasAfterScroll"] = dataset(&TfrmEstrutura::cdsTabelasAfterScroll);
+  handlers_.notify["dbgTabelaFatosEnter"] = notify(&TfrmEstrutura::dbgTabelaFatosEnter);
+  handlers_.notify["dbgTabelaFatosColEnter"] = notify(&TfrmEstrutura::dbgTabelaFatosColEnter);
+  handlers_.notify["dbgTabelaFatosColExit"] = notify(&TfrmEstrutura::dbgTabelaFatosColExit);
+  // dtsPadrao's state change is the base screen's virtual handler; the entry
+  // lets the save members and RunHandler reach it by name.
+  handlers_.notify["dtsPadraoStateChange"] = notify(&TfrmEstrutura::dtsPadraoStateChange);
+
+  handlers_.dataset["cdsTabelaDrillBeforePost"] = dataset(&TfrmEstrutura::cdsTabelaDrillBeforePost);
   handlers_.dataset["cdsTabelaDrillAfterPost"] = dataset(&TfrmEstrutura::cdsTabelaDrillAfterPost);
   handlers_.dataset["cdsTabelaDrillAfterDelete"] =
       dataset(&TfrmEstrutura::cdsTabelaDrillAfterDelete);
   handlers_.dataset["cdsTabelaDrillAfterScroll"] =
       dataset(&TfrmEstrutura::cdsTabelaDrillAfterScroll);
+  handlers_.notify["dbgTabelaDrillEnter"] = notify(&TfrmEstrutura::dbgTabelaDrillEnter);
+  handlers_.notify["dbgTabelaDrillColEnter"] = notify(&TfrmEstrutura::dbgTabelaDrillColEnter);
+  handlers_.notify["dbgTabelaDrillColExit"] = notify(&TfrmEstrutura::dbgTabelaDrillColExit);
+  handlers_.notify["dtsTabelaDrillStateChange"] = notify(&TfrmEstrutura::dtsTabelaDrillStateChange);
+}
+
+void TfrmEstrutura::dbgTabelaFatosEnter(rtl::TObject*) {
+  // Detaching first makes both controls re-read the data source.
+  dbnPadrao->SetDataSource(nullptr);
+  dbnPadrao->SetDataSource(dtsPadrao);
+  dbtNome->SetDataSource(nullptr);
+  dbtNome->SetDataSource(dtsPadrao);
+  dtsPadraoStateChange(dtsPadrao);
+  cdsTabelasAfterScroll(cdsTabelas);
+  dbgTabelaFatosColEnter(dbgTabelaFatos);
+}
+
+// The code can be typed only into a new row; the name always.
+void TfrmEstrutura::dbgTabelaFatosColEnter(rtl::TObject*) {
+  const vcl::TDBGridOptions editing = dbgTabelaFatos->Options() | vcl::dgEditing;
+  dbgTabelaFatos->SetOptions(editing);
+  const db::TField* field = dbgTabelaFatos->SelectedField();
+  if (field != nullptr && field->FieldName() == "CDTABELADW" &&
+      cdsTabelas->State() != db::TDataSetState::dsInsert)
+    dbgTabelaFatos->SetOptions(editing & ~vcl::dgEditing);
+}
+
+void TfrmEstrutura::dbgTabelaFatosColExit(rtl::TObject*) {
+  const db::TField* field = dbgTabelaFatos->SelectedField();
+  if (field != nullptr && field->FieldName() == "CDTABELADW" &&
+      !orb::EmptyString(cdsTabelas->FieldByName("CDTABELADW")->AsString()))
+    VD_TABELA(false);
+}
+
+void TfrmEstrutura::cdsTabelasBeforePost(db::TDataSet*) {
+  VD_TABELA(true);
+  cdsTabelas->FieldByName("IDDRILLDOWN")->SetAsString("N");
 }
 
 // Also bound to cdsVdTabela: it always saves cdsTabelas.
@@ -28,6 +80,11 @@ void TfrmEstrutura::cdsTabelasAfterDelete(db::TDataSet*) {
   Save("cdsTabelasAfterDelete");
 }
 
+// Cancelling also drops earlier posts that failed to save.
+void TfrmEstrutura::cdsTabelasAfterCancel(db::TDataSet*) {
+  cdsTabelas->CancelUpdates();
+}
+
 // Also bound to cdsVdTabela: it always reads the current row of cdsTabelas.
 void TfrmEstrutura::cdsTabelasAfterScroll(db::TDataSet*) {
   orb::BusyScope busy(this, orb::kAviTransfer, msgPadrao->Msg("GetAtualiza"));
@@ -36,6 +93,20 @@ void TfrmEstrutura::cdsTabelasAfterScroll(db::TDataSet*) {
   cdsDime->SetData(dimensions);
   cdsFatos->SetData(facts);
   optaCDSDime();
+}
+
+void TfrmEstrutura::dtsPadraoStateChange(rtl::TObject* sender) {
+  // dtsPadrao reports its state while the constructor is still building the
+  // screen's own components; until then the base's rule is all there is.
+  if (!built_) {
+    frm::TfrmPadraoGrid::dtsPadraoStateChange(sender);
+    return;
+  }
+  controlaBotoes(dtsPadrao);
+  const bool browse = dtsPadrao->State() == db::TDataSetState::dsBrowse;
+  tshDados->SetEnabled(browse && cdsTabelas->RecordCount() > 0);
+  panClientFatos->SetEnabled(browse);
+  dbgTabelaFatosColEnter(dbgTabelaFatos);
 }
 
 }  // namespace qmx00600

@@ -1,0 +1,51 @@
+// Screen state of the facts and dimensions of a fact table: defaults of a
+// new row, the commands, and the lock of page 1 and of the other panel while
+// a row is edited. They act only while page 2 and their own panel are active.
+#include "screen/estrutura.h"
+
+namespace qmx00600 {
+namespace {
+
+db::TDataSource* SourceOr(rtl::TObject* sender, db::TDataSource* fallback) {
+  auto* source = dynamic_cast<db::TDataSource*>(sender);
+  return source != nullptr ? source : fallback;
+}
+
+}  // namespace
+
+void TfrmEstrutura::RegisterDetailStateHandlers() {
+  auto notify = [this](void (TfrmEstrutura::*h)(rtl::TObject*)) {
+    return [this, h](rtl::TObject* sender) { (this->*h)(sender); };
+  };
+  handlers_.notify["dtsFatosStateChange"] = notify(&TfrmEstrutura::dtsFatosStateChange);
+  handlers_.notify["dtsDimeStateChange"] = notify(&TfrmEstrutura::dtsDimeStateChange);
+  handlers_.notify["dtsFatosDrillStateChange"] = notify(&TfrmEstrutura::dtsFatosDrillStateChange);
+  handlers_.notify["dtsDimeDrillStateChange"] = notify(&TfrmEstrutura::dtsDimeDrillStateChange);
+}
+
+void TfrmEstrutura::dtsFatosStateChange(rtl::TObject* sender) {
+  if (!flags_.bodados || !flags_.bofatos) return;
+  if (dtsFatos->State() == db::TDataSetState::dsInsert) {
+    cdsFatos->FieldByName("CDTABELADW")
+        ->SetAsString(cdsTabelas->FieldByName("CDTABELADW")->AsString());
+    cdsFatos->FieldByName("IDFATODW")->SetAsString("S");
+    cdsFatos->FieldByName("IDTPFATODW")->SetAsString("M");
+  }
+  controlaBotoes(SourceOr(sender, dtsFatos));
+  const bool browse = dtsFatos->State() == db::TDataSetState::dsBrowse;
+  tshPadrao->SetEnabled(browse);
+  pnlDImensoes->SetEnabled(browse);
+}
+
+void TfrmEstrutura::dtsDimeStateChange(rtl::TObject* sender) {
+  if (!flags_.bodados || flags_.bofatos) return;
+  if (dtsDime->State() == db::TDataSetState::dsInsert)
+    cdsDime->FieldByName("CDTABELADW")
+        ->SetAsString(cdsTabelas->FieldByName("CDTABELADW")->AsString());
+  controlaBotoes(SourceOr(sender, dtsDime));
+  const bool browse = dtsDime->State() == db::TDataSetState::dsBrowse;
+  tshPadrao->SetEnabled(browse);
+  pnlFatos->SetEnabled(browse);
+}
+
+}  // namespace qmx00600

@@ -1,0 +1,52 @@
+// vd_drillDown: the drill table of a fact (false), and the question before a
+// dimension of a drill table is deleted (true).
+#include <memory>
+
+#include "orb/busy.h"
+#include "orb/text.h"
+#include "rtl/format.h"
+#include "screen/estrutura.h"
+
+namespace qmx00600 {
+namespace {
+
+// CDTABELADW-like value of the current row, or "" when there is none.
+std::string CurrentValue(const db::TClientDataSet* ds, std::string_view field) {
+  if (!ds->Active() || ds->IsEmpty()) return {};
+  return ds->FieldByName(field)->AsString();
+}
+
+}  // namespace
+
+bool TfrmEstrutura::vd_drillDown(bool deleting) {
+  orb::BusyScope busy(this, orb::kAviTransfer, msgPadrao->Msg("GetAtualiza"));
+  if (!deleting) {
+    const std::string drill = cdsFatos->Active() ? CurrentValue(cdsFatos, "CDTABDRILL") : "";
+    const db::TDataSetState state = cdsFatos->State();
+    if (!orb::EmptyString(drill) &&
+        (state == db::TDataSetState::dsEdit || state == db::TDataSetState::dsInsert))
+      Server().getVdDrill(drill, cdsFatos->FieldByName("CDTABELADW")->AsString(), "", "");
+    return false;
+  }
+
+  const std::string drill_table = CurrentValue(cdsTabelaDrill, "CDTABELADW");
+  const rtl::Variant answer = Server().getVdDrill(drill_table, CurrentValue(cdsDime, "CDTABELADW"),
+                                                  CurrentValue(cdsDimeDrill, "NRSEQUEDIME"), "");
+  // Scratch copy of the answer, released on every path.
+  auto affected = std::make_unique<db::TClientDataSet>(this);
+  affected->SetData(answer);
+  busy.Release();
+  const std::string tables =
+      affected->Active() && !affected->IsEmpty() && affected->FindField("TABELAS") != nullptr
+          ? affected->FieldByName("TABELAS")->AsString()
+          : std::string();
+  if (orb::EmptyString(tables)) return ConfirmDelete();
+
+  const char* key = tables.find(',') != std::string::npos ? "INCONSIST_P" : "INCONSIST_S";
+  if (!AskWarning(rtl::Format(msgPadrao->Msg(key), {tables}))) return false;
+  orb::BusyScope dropping(this, orb::kAviTransfer, msgPadrao->Msg("GetAtualiza"));
+  Server().getVdDelDrill(drill_table, false);
+  return true;
+}
+
+}  // namespace qmx00600

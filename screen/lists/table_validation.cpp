@@ -1,0 +1,113 @@
+// VD_TABELA: validation of the row being edited in the current list of
+// tables, with one branch per list. The branches differ on purpose: see each.
+#include "orb/busy.h"
+#include "orb/dialogs.h"
+#include "orb/text.h"
+#include "rtl/exceptions.h"
+#include "rtl/strings.h"
+#include "screen/estrutura.h"
+
+namespace qmx00600 {
+namespace {
+
+bool Editing(db::TDataSetState state) {
+  return state == db::TDataSetState::dsEdit || state == db::TDataSetState::dsInsert;
+}
+
+// The value differs from the one last loaded or saved (a new row's code
+// always does).
+bool CodeChanged(const db::TField* code) {
+  return !(code->OldValue() == code->NewValue());
+}
+
+// Upper case, every blank removed: the form codes are stored in.
+std::string NormalisedCode(std::string_view code) {
+  return orb::Replace(" ", rtl::AnsiUpperCase(code), "", orb::rfReplaceAll);
+}
+
+}  // namespace
+
+void TfrmEstrutura::Reject(db::TField* field, std::string_view key) {
+  if (field != nullptr) field->FocusControl();
+  orb::MensErro(msgPadrao->Msg(key), true);
+  rtl::Abort();  // MensErro with abort never returns; this keeps [[noreturn]] honest
+}
+
+void TfrmEstrutura::VD_TABELA(bool checkRequired) {
+  if (dbnPadrao->DataSource() == dtsPadrao)
+    ValidateFactTable(checkRequired);
+  else
+    ValidateDrillTable(checkRequired);
+}
+
+void TfrmEstrutura::ValidateFactTable(bool checkRequired) {
+  if (!Editing(dtsPadrao->State())) return;
+  db::TField* code = cdsTabelas->FieldByName("CDTABELADW");
+  db::TField* name = cdsTabelas->FieldByName("NMTABELADW");
+  if (checkRequired) {
+    if (orb::EmptyString(code->AsString())) Reject(code, "CD_DEVE");
+    if (orb::EmptyString(name->AsString())) Reject(name, "NM_DEVE");
+  }
+  const bool code_changed = CodeChanged(code);
+  if (code_changed) code->SetAsString(NormalisedCode(code->AsString()));
+
+  orb::BusyScope busy(this, orb::kAviTransfer, msgPadrao->Msg("GetValida"));
+  rtl::Variant value(code->AsString());
+  if (cdsTabelaDrill->Active() &&
+      cdsTabelaDrill->Locate("CDTABELADW", value, db::loCaseInsensitive))
+    Reject(nullptr, "CD_JCAD_DRILL");
+
+  // A table that has facts or dimensions keeps its code: they are stored
+  // under it. Its name may change. The details loaded are those of the row's
+  // code as last saved, so that is the code they are looked up by.
+  if (cdsTabelas->State() == db::TDataSetState::dsEdit && code_changed) {
+    const rtl::Variant saved_code = code->OldValue();
+    if (cdsFatos->Active() && cdsFatos->Locate("CDTABELADW", saved_code, db::loCaseInsensitive))
+      Reject(nullptr, "UPD_TAB_C_FATO");
+    if (cdsDime->Active() && cdsDime->Locate("CDTABELADW", saved_code, db::loCaseInsensitive))
+      Reject(nullptr, "UPD_TAB_C_DIME");
+  }
+
+  cdsVdTabela->SetData(Server().GetTabelas(value, false));
+  busy.Release();
+  if (!cdsVdTabela->Active() || cdsVdTabela->IsEmpty()) return;
+  const std::string kind = cdsVdTabela->FieldByName("IDDRILLDOWN")->AsString();
+  const bool counts = cdsTabelas->State() == db::TDataSetState::dsInsert || CodeChanged(code);
+  if (kind == "N") {
+    if (counts) Reject(code, "CD_JCAD");
+  } else if (kind == "S") {
+    if (counts) Reject(code, "CD_JCAD_DRILL");
+  }
+}
+
+// Unlike the fact branch, the look-ups use the code as it was read before
+// the normalisation; the server normalises what it is asked itself.
+void TfrmEstrutura::ValidateDrillTable(bool checkRequired) {
+  db::TField* code = cdsTabelaDrill->FieldByName("CDTABELADW");
+  db::TField* name = cdsTabelaDrill->FieldByName("NMTABELADW");
+  const std::string typed = code->AsString();
+  if (!Editing(cdsTabelaDrill->State())) return;
+  if (checkRequired) {
+    if (orb::EmptyString(typed)) Reject(code, "CD_DEVE");
+    if (orb::EmptyString(name->AsString())) Reject(name, "NM_DEVE");
+  }
+  if (CodeChanged(code)) code->SetAsString(NormalisedCode(typed));
+
+  orb::BusyScope busy(this, orb::kAviTransfer, msgPadrao->Msg("GetValida"));
+  if (cdsTabelas->Active() &&
+      cdsTabelas->Locate("CDTABELADW", rtl::Variant(typed), db::loCaseInsensitive))
+    Reject(nullptr, "CD_JCAD_FATO");
+  rtl::Variant value(typed);
+  cdsVdTabela->SetData(Server().GetTabelas(value, true));
+  busy.Release();
+  if (!cdsVdTabela->Active() || cdsVdTabela->IsEmpty()) return;
+  const std::string kind = cdsVdTabela->FieldByName("IDDRILLDOWN")->AsString();
+  const bool counts = cdsTabelaDrill->State() == db::TDataSetState::dsInsert || CodeChanged(code);
+  if (kind == "N") {
+    if (counts) Reject(code, "CD_JCAD_FATO");
+  } else if (kind == "S") {
+    if (counts) Reject(code, "CD_JCAD");
+  }
+}
+
+}  // namespace qmx00600
