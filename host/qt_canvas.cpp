@@ -26,7 +26,7 @@ QString ShownText(const vcl::TFont& font, std::string_view text) {
     switch (c.unicode()) {
       case '4':
       case 'a':
-        shown += QChar(0x2713);  // check mark
+        shown += QChar(0x2714);  // heavy check mark
         break;
       case 'r':
         shown += QChar(0x2715);  // cross

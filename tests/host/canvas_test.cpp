@@ -58,7 +58,7 @@ TEST(QtCanvasTest, TextRectFillsItsRectangleAndClipsTheText) {
 TEST(QtCanvasTest, SymbolFontShowsGlyphsAndOtherFontsTheirText) {
   vcl::TFont symbol;
   symbol.SetCharset(vcl::SYMBOL_CHARSET);
-  EXPECT_EQ(host::ShownText(symbol, "4"), QString(QChar(0x2713)));
+  EXPECT_EQ(host::ShownText(symbol, "4"), QString(QChar(0x2714)));
   vcl::TFont plain;
   EXPECT_EQ(host::ShownText(plain, "4"), QStringLiteral("4"));
   EXPECT_EQ(host::ShownText(plain, "Dimensões"), QStringLiteral("Dimensões"));

@@ -103,6 +103,23 @@ TEST_F(ScreenTest, MenuOpensTheScreenOnceWithBothListsFilled) {
   EXPECT_FALSE(sub->isMinimized());
 }
 
+TEST_F(ScreenTest, ClosedScreenGoesAndTheMenuOpensAFreshOne) {
+  vcl::TCustomForm* form = OpenFromMenu();
+  ASSERT_NE(form, nullptr);
+  window_.Views().SubWindowFor(form)->close();
+  QTest::qWait(100);  // the closed screen is freed from the event loop
+  EXPECT_TRUE(window_.Views().Forms().empty());
+  EXPECT_EQ(VisibleSubWindows(), 0);
+
+  vcl::TCustomForm* again = OpenFromMenu();
+  ASSERT_NE(again, nullptr);
+  EXPECT_TRUE(again->Visible());
+  auto* grid = Model<vcl::TDBGrid>(again, "dbgTabelaFatos");
+  ASSERT_NE(grid, nullptr);
+  EXPECT_GT(grid->RowCount(), 0);
+  EXPECT_EQ(VisibleSubWindows(), 1);
+}
+
 TEST_F(ScreenTest, UnreachableServerIsReportedAndTheScreenOpensOnceItIsUp) {
   orb::SetServerAddress({"127.0.0.1", 1});  // nothing listens there
   answers_.Expect(host_test::DialogAnswerer::Press(QStringLiteral("OK")));
