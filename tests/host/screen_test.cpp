@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTabBar>
@@ -22,9 +24,11 @@
 #include "render_controls.h"
 #include "render_pages.h"
 #include "renderer.h"
+#include "search_dialog.h"
 #include "vcl/application.h"
 #include "vcl/button_flat.h"
 #include "vcl/db_grid.h"
+#include "vcl/db_text.h"
 #include "vcl/label.h"
 #include "vcl/page_control.h"
 
@@ -101,6 +105,36 @@ TEST_F(ScreenTest, MenuOpensTheScreenOnceWithBothListsFilled) {
   EXPECT_EQ(window_.Views().Forms().size(), 1u);
   EXPECT_EQ(VisibleSubWindows(), 1);
   EXPECT_FALSE(sub->isMinimized());
+}
+
+TEST_F(ScreenTest, SearchFromTheToolbarMovesTheCurrentListAndTheNameLabelFollows) {
+  vcl::TCustomForm* form = OpenFromMenu();
+  ASSERT_NE(form, nullptr);
+  auto* grid = Model<vcl::TDBGrid>(form, "dbgTabelaFatos");
+  auto* view = View<host::GridView>(grid);
+  auto* search = View<host::ButtonWidget>(Model<vcl::TButtonFlat>(form, "sbtProcurar"));
+  auto* name = View<host::LabelWidget>(Model<vcl::TDBText>(form, "dbtNome"));
+  ASSERT_TRUE(grid && view && search && name);
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->CellRect(1, 0).center());
+  ASSERT_NE(grid->DataSet()->FieldByName("NMTABELADW")->AsString(), "Vendas");
+
+  QStringList columns;
+  answers_.Expect([&columns](QWidget* w) {
+    auto* dialog = dynamic_cast<host::SearchDialog*>(w);
+    ASSERT_NE(dialog, nullptr);
+    for (int i = 0; i < dialog->FieldBox()->count(); ++i)
+      columns << dialog->FieldBox()->itemText(i);
+    dialog->FieldBox()->setCurrentIndex(dialog->FieldBox()->findText(QStringLiteral("Nome")));
+    dialog->ValueBox()->setText(QStringLiteral("vend"));
+    if (dialog->Find())
+      dialog->accept();
+    else
+      dialog->reject();
+  });
+  QTest::mouseClick(search, Qt::LeftButton);
+  EXPECT_EQ(columns, (QStringList{QStringLiteral("Código"), QStringLiteral("Nome")}));
+  EXPECT_EQ(grid->DataSet()->FieldByName("NMTABELADW")->AsString(), "Vendas");
+  EXPECT_EQ(name->text(), QStringLiteral("Vendas"));
 }
 
 TEST_F(ScreenTest, ClosedScreenGoesAndTheMenuOpensAFreshOne) {
@@ -211,6 +245,11 @@ TEST_F(ScreenTest, FactTableAddedThroughTheToolbarIsSavedNormalisedAndADuplicate
   ASSERT_EQ(tables->State(), db::TDataSetState::dsInsert);
   EXPECT_TRUE(confirm->isEnabled());
   EXPECT_FALSE(add->isEnabled());
+  // Whatever the screen allows during the insert, the tabs show it.
+  auto* data = Model<vcl::TTabSheet>(form, "tshDados");
+  auto* tabs = View<host::PageControlWidget>(Model<vcl::TPageControl>(form, "pgcPadrao"));
+  ASSERT_TRUE(data && tabs);
+  EXPECT_EQ(tabs->isTabEnabled(1), data->Enabled());
   QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->CellRect(grid->Row(), 0).center());
   QTest::keyClicks(view, "fato_compras");
   QTest::keyClick(view, Qt::Key_Tab);
