@@ -171,6 +171,9 @@ class TDBGrid : public TWinControl {
   TGridDrawState CellState(int recno, int col) const;
   void Paint(TCanvas& canvas);
   void DrawCell(TCanvas& canvas, int recno, int col, const TRect& rect);
+  // The canvas being painted on while Paint or DrawCell runs, so that a
+  // draw-column-cell handler can draw on it; nullptr outside painting.
+  TCanvas* Canvas() const { return canvas_; }
   // Repaint request to the observers (TChange::DataState).
   void Invalidate();
   void Refresh() { Invalidate(); }
@@ -218,6 +221,7 @@ class TDBGrid : public TWinControl {
   bool editor_modified_ = false;
   std::string editor_text_;
   bool in_col_exit_ = false;
+  TCanvas* canvas_ = nullptr;
 };
 
 }  // namespace vcl

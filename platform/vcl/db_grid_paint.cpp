@@ -85,6 +85,12 @@ void TDBGrid::DrawCell(TCanvas& canvas, int recno, int col, const TRect& rect) {
   if (recno < 1 || recno > RowCount()) throw rtl::Exception("Linha fora dos limites");
   TColumn* column = columns_[col];
   const TGridDrawState state = CellState(recno, col);
+  struct Restore {
+    TCanvas*& slot;
+    TCanvas* saved;
+    ~Restore() { slot = saved; }
+  } restore{canvas_, canvas_};
+  canvas_ = &canvas;
   canvas.Font().Assign(Font());
   // Fields read the row being drawn, without moving the dataset.
   db::TClientDataSet::ActiveRecordScope scope(*DataSet(), recno);

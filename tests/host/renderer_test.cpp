@@ -5,6 +5,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QTabBar>
 #include <QTest>
 #include <QTimer>
@@ -21,6 +22,7 @@
 #include "rtl/exceptions.h"
 #include "vcl/application.h"
 #include "vcl/page_control.h"
+#include "vcl/panel.h"
 
 namespace {
 
@@ -210,6 +212,71 @@ TEST_F(RendererTest, InsertKeyInsertsAndEllipsisAndPickListButtonsReachTheModel)
   EXPECT_EQ(dataset_->RecordCount(), 4);
   QTest::keyClick(grid, Qt::Key_Escape);
   EXPECT_EQ(dataset_->RecordCount(), 3);
+}
+
+TEST_F(RendererTest, CellsArePaintedByTheDrawColumnCellHandlerOnTheGridsCanvas) {
+  auto* grid = View<host::GridView>(form_->dbgPadrao);
+  // A box whose white is transparent, as the check column's images are.
+  vcl::TBitmap box(6, 6);
+  for (int y = 0; y < 6; ++y)
+    for (int x = 0; x < 6; ++x) box.SetPixel(x, y, x == 0 ? vcl::clRed : vcl::clWhite);
+  std::vector<std::string> drawn;
+  form_->dbgPadrao->OnDrawColumnCell = [&](rtl::TObject*, const vcl::TRect& rect, int col,
+                                           vcl::TColumn*, vcl::TGridDrawState) {
+    vcl::TCanvas* canvas = form_->dbgPadrao->Canvas();
+    if (col != 0 || !canvas) return;
+    drawn.push_back(dataset_->FieldByName("CODIGO")->AsString());
+    canvas->Brush().SetColor(vcl::clLime);
+    canvas->FillRect(rect);
+    canvas->BrushCopy(vcl::Rect(rect.Left + 2, rect.Top + 2, rect.Left + 8, rect.Top + 8), box,
+                      vcl::Rect(0, 0, 6, 6), vcl::clWhite);
+  };
+  QApplication::processEvents();
+  drawn.clear();
+  const QImage image = grid->viewport()->grab().toImage();
+  EXPECT_EQ(drawn, (std::vector<std::string>{"A1", "B2", "C3"}));
+  const QRect cell = grid->CellRect(2, 0);
+  EXPECT_EQ(image.pixelColor(cell.left() + 2, cell.top() + 4), QColor(255, 0, 0));
+  EXPECT_EQ(image.pixelColor(cell.left() + 5, cell.top() + 4), QColor(0, 255, 0));
+  EXPECT_EQ(image.pixelColor(cell.right() - 2, cell.bottom() - 1), QColor(0, 255, 0));
+  // Outside painting there is no canvas to draw on.
+  EXPECT_EQ(form_->dbgPadrao->Canvas(), nullptr);
+}
+
+TEST_F(RendererTest, SplitterDragResizesTheNeighbourAndTheNavigatorMovesTheDataset) {
+  auto* top = new vcl::TPanel(form_);
+  top->SetName("panTopo");
+  top->SetParent(form_->panDbgPadrao);
+  top->SetAlign(vcl::TAlign::alTop);
+  top->SetHeight(60);
+  auto* splitter = new vcl::TSplitter(form_);
+  splitter->SetName("splTopo");
+  splitter->SetParent(form_->panDbgPadrao);
+  splitter->SetAlign(vcl::TAlign::alTop);
+  splitter->SetHeight(6);
+  QApplication::processEvents();
+  QWidget* bar = Widget(splitter);
+  ASSERT_NE(bar, nullptr);
+  EXPECT_EQ(bar->geometry().top(), Widget(top)->geometry().bottom() + 1);
+  QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(10, 3));
+  QMouseEvent move(QEvent::MouseMove, QPointF(10, 23), bar->mapToGlobal(QPointF(10, 23)),
+                   Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(bar, &move);
+  QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(10, 23));
+  EXPECT_EQ(top->Height(), 80);
+  EXPECT_EQ(Widget(top)->height(), 80);
+
+  auto* navigator = View<host::NavigatorWidget>(form_->dbnPadrao);
+  ASSERT_NE(navigator, nullptr);
+  EXPECT_FALSE(navigator->Button(vcl::nbPrior)->isEnabled());
+  EXPECT_TRUE(navigator->Button(vcl::nbNext)->isEnabled());
+  QTest::mouseClick(navigator->Button(vcl::nbLast), Qt::LeftButton);
+  EXPECT_EQ(dataset_->RecNo(), 3);
+  EXPECT_FALSE(navigator->Button(vcl::nbNext)->isEnabled());
+  EXPECT_TRUE(navigator->Button(vcl::nbPrior)->isEnabled());
+  EXPECT_EQ(View<host::LabelWidget>(form_->dbtNome)->text(), QString());
+  form_->dbtNome->SetDataField("NOME");
+  EXPECT_EQ(View<host::LabelWidget>(form_->dbtNome)->text(), QStringLiteral("Gama"));
 }
 
 TEST_F(RendererTest, RefusedColumnExitKeepsTheColumnAndTitleClicksReachTheModel) {
