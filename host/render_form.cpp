@@ -76,6 +76,8 @@ FormView::FormView(Renderer& renderer, vcl::TCustomForm* form, QMdiArea* area)
 }
 
 FormView::~FormView() {
+  // The base window still changes state while it goes; this part is gone then.
+  disconnect(this, &QMdiSubWindow::windowStateChanged, this, nullptr);
   // A detached view has already left the renderer, which may be gone by now.
   if (Control()) Owner().ForgetMenuItems(this);
 }
