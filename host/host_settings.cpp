@@ -30,8 +30,12 @@ ParseOutcome ParseHostCommandLine(const QStringList& arguments) {
 
   ParseOutcome out;
   if (!parser.parse(arguments)) {
-    std::fprintf(stderr, "qmx-host: %s\nUse --help para ver as opções.\n",
-                 qPrintable(parser.errorText()));
+    const QStringList unknown = parser.unknownOptionNames();
+    const QString why =
+        unknown.isEmpty()
+            ? QStringLiteral("falta o valor de uma opção (%1)").arg(parser.errorText())
+            : QStringLiteral("opção desconhecida: %1").arg(unknown.join(QStringLiteral(", ")));
+    std::fprintf(stderr, "qmx-host: %s\nUse --help para ver as opções.\n", qPrintable(why));
     out.exit_code = 2;
     return out;
   }
