@@ -31,10 +31,11 @@ ParseOutcome ParseHostCommandLine(const QStringList& arguments) {
   ParseOutcome out;
   if (!parser.parse(arguments)) {
     const QStringList unknown = parser.unknownOptionNames();
-    const QString why =
-        unknown.isEmpty()
-            ? QStringLiteral("falta o valor de uma opção (%1)").arg(parser.errorText())
-            : QStringLiteral("opção desconhecida: %1").arg(unknown.join(QStringLiteral(", ")));
+    QString why = QStringLiteral("falta o valor de uma opção");
+    if (!unknown.isEmpty())
+      why = QStringLiteral("opção desconhecida: %1").arg(unknown.join(QStringLiteral(", ")));
+    else if (!arguments.isEmpty() && arguments.last().startsWith(QLatin1Char('-')))
+      why = QStringLiteral("falta o valor de %1").arg(arguments.last());
     std::fprintf(stderr, "qmx-host: %s\nUse --help para ver as opções.\n", qPrintable(why));
     out.exit_code = 2;
     return out;
