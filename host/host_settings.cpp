@@ -41,7 +41,16 @@ ParseOutcome ParseHostCommandLine(const QStringList& arguments) {
     return out;
   }
   if (parser.isSet(QStringLiteral("help"))) {
-    std::printf("%s", qPrintable(parser.helpText()));
+    std::printf(
+        "Uso: qmx-host [opções]\n"
+        "Aplicação hospedeira das telas do sistema.\n\n"
+        "  --server HOST:PORTA   servidor de aplicação (padrão: variável QMX_SERVER,\n"
+        "                        senão 127.0.0.1:2160)\n"
+        "  --package-dir PASTA   pasta onde procurar os pacotes das telas (PKG_*.so)\n"
+        "  --open TELA           abre a tela ao iniciar (ex.: QMX00600); pode repetir\n"
+        "  -h, --help            mostra esta ajuda\n"
+        "  -v, --version         mostra a versão\n"
+        "Opções do Qt, como -platform, também são aceitas.\n");
     out.exit_code = 0;
     return out;
   }
