@@ -47,7 +47,8 @@ if [ ! -x "$bin/qmx-host" ] || [ ! -x "$bin/qmx-server" ] || [ ! -f "$build/lib/
   cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target qmx-host qmx-server PKG_QMX00600
 fi
 
-answers() { (exec 3<>"/dev/tcp/$host/$port") 2>/dev/null; }
+# Whether something accepts connections on the address (within 2 seconds).
+answers() { timeout 2 bash -c 'exec 3<>"/dev/tcp/$0/$1"' "$host" "$port" 2>/dev/null; }
 
 server_pid=""
 xvfb_pid=""
