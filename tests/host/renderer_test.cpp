@@ -5,6 +5,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QTabBar>
 #include <QTest>
@@ -92,6 +93,16 @@ TEST_F(RendererTest, ShownFormBecomesASubWindowAtItsDesignSizeWithItsControls) {
   ASSERT_NE(pages, nullptr);
   EXPECT_EQ(pages->count(), 2);
   EXPECT_EQ(pages->tabText(0), QStringLiteral("Lista"));
+  // The host's window list names the screen.
+  QMenu* windows = nullptr;
+  for (QAction* a : window_.menuBar()->actions())
+    if (a->text() == QStringLiteral("&Janelas")) windows = a->menu();
+  ASSERT_NE(windows, nullptr);
+  emit windows->aboutToShow();
+  QStringList entries;
+  for (QAction* a : windows->actions()) entries << a->text();
+  EXPECT_TRUE(entries.contains(QStringLiteral("&1 Tela de teste")))
+      << entries.join(", ").toStdString();
   // The form's menu is the sub-window's menu bar.
   auto* view = dynamic_cast<host::FormView*>(sub);
   ASSERT_NE(view, nullptr);
