@@ -10,7 +10,7 @@
 namespace qmx00600 {
 namespace {
 
-// CDTABELADW-like value of the current row, or "" when there is none.
+// The field's value in the current row, or "" when the list has no rows.
 std::string CurrentValue(const db::TClientDataSet* ds, std::string_view field) {
   if (!ds->Active() || ds->IsEmpty()) return {};
   return ds->FieldByName(field)->AsString();
@@ -21,10 +21,12 @@ std::string CurrentValue(const db::TClientDataSet* ds, std::string_view field) {
 bool TfrmEstrutura::vd_drillDown(bool deleting) {
   orb::BusyScope busy(this, orb::kAviTransfer, msgPadrao->Msg("GetAtualiza"));
   if (!deleting) {
-    const std::string drill = cdsFatos->Active() ? CurrentValue(cdsFatos, "CDTABDRILL") : "";
+    // Only a row being edited is checked (a new row may be the only one, so
+    // the fields are read directly, not as "the current row" of a list).
     const db::TDataSetState state = cdsFatos->State();
-    if (!orb::EmptyString(drill) &&
-        (state == db::TDataSetState::dsEdit || state == db::TDataSetState::dsInsert))
+    if (state != db::TDataSetState::dsEdit && state != db::TDataSetState::dsInsert) return false;
+    const std::string drill = cdsFatos->FieldByName("CDTABDRILL")->AsString();
+    if (!orb::EmptyString(drill))
       Server().getVdDrill(drill, cdsFatos->FieldByName("CDTABELADW")->AsString(), "", "");
     return false;
   }

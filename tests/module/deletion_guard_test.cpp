@@ -196,6 +196,26 @@ TEST_F(DeletionGuard, ADimensionOfADrillTableNamesTheTablesThatLoseTheirDrill) {
                 "drill.\r\nDeseja continuar?");
 }
 
+// The other mode of the same check: the drill table of a fact being edited.
+TEST_F(DeletionGuard, TheDrillTableOfAFactBeingEditedIsCheckedWithTheServer) {
+  h.Scripted().ClearCalls();
+  EXPECT_FALSE(s.vd_drillDown(false));  // browse: nothing to check
+  EXPECT_TRUE(Calls().empty());
+  ASSERT_TRUE(s.cdsTabelas->Locate("CDTABELADW", rtl::Variant("FATO_ESTOQUE"), db::loNone));
+  s.cdsFatos->Edit();
+  s.cdsFatos->FieldByName("CDTABDRILL")->SetAsString("DRILL_VENDAS_DIA");
+  h.Scripted().ClearCalls();
+  // FATO_ESTOQUE has dimension 00006, which DRILL_VENDAS_DIA lacks.
+  h.ui().ExpectError("DRILL_VENDAS_DIA");
+  EXPECT_THROW(s.vd_drillDown(false), rtl::EAbort);
+  const auto asked = h.Scripted().CallsOf("getVdDrill");
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0].args[1].AsString(), "FATO_ESTOQUE");
+  s.cdsFatos->FieldByName("CDTABDRILL")->SetAsString("DRILL_ESTOQUE_LOTE");
+  EXPECT_FALSE(s.vd_drillDown(false));
+  s.cdsFatos->Cancel();
+}
+
 TEST_F(DeletionGuard, AnyOtherKindIsRefusedWithoutAQuestion) {
   h.Scripted().ClearCalls();
   for (const char* kind : {"", "drill", "FATO", "TABELAS", "DIME_DRILL "})

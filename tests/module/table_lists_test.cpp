@@ -109,6 +109,7 @@ TEST_F(TableLists, CodesTheServerKnowsAreRefusedWithTheKeyOfTheirKind) {
     SCOPED_TRACE(c.grid + " " + c.kind);
     NewRowWithCode(c.grid, "outra tabela");
     h.Scripted().ClearCalls();
+    h.ui().ClearLog();
     const std::string kind = c.kind;
     h.Scripted().Once("GetTabelas", [kind](std::vector<rtl::Variant>&) {
       return TablesPacket({{"OUTRATABELA", "Outra", kind}});
@@ -127,6 +128,10 @@ TEST_F(TableLists, CodesTheServerKnowsAreRefusedWithTheKeyOfTheirKind) {
     db::TClientDataSet* list = drill ? s.cdsTabelaDrill : s.cdsTabelas;
     EXPECT_EQ(list->FieldByName("CDTABELADW")->AsString(), "OUTRATABELA");
     EXPECT_EQ(list->State(), TDataSetState::dsInsert);
+    // Only the drill list shows an animation of its own around the check.
+    ASSERT_FALSE(h.ui().BusyLog().empty());
+    EXPECT_EQ(h.ui().BusyLog().front().caption,
+              drill ? "Recebendo dados do servidor" : "Validando dados no servidor");
     h.ui().ExpectDialog(vcl::mrYes);
     ASSERT_TRUE(h.Click("sbtCancelar"));
   }
