@@ -65,8 +65,9 @@ void ControlView::ModelChanged(vcl::TChange what) {
 void ControlView::SyncAll() {
   for (vcl::TChange what :
        {vcl::TChange::Font, vcl::TChange::Color, vcl::TChange::Hint, vcl::TChange::Caption,
-        vcl::TChange::Glyph, vcl::TChange::Enabled, vcl::TChange::Columns, vcl::TChange::DataState,
-        vcl::TChange::ActivePage, vcl::TChange::WindowState, vcl::TChange::Visible})
+        vcl::TChange::Align, vcl::TChange::Glyph, vcl::TChange::Enabled, vcl::TChange::Columns,
+        vcl::TChange::DataState, vcl::TChange::ActivePage, vcl::TChange::WindowState,
+        vcl::TChange::Visible})
     ModelChanged(what);
 }
 

@@ -269,6 +269,7 @@ TEST_F(RendererTest, SplitterDragResizesTheNeighbourAndTheNavigatorMovesTheDatas
   QWidget* bar = Widget(splitter);
   ASSERT_NE(bar, nullptr);
   EXPECT_EQ(bar->geometry().top(), Widget(top)->geometry().bottom() + 1);
+  EXPECT_EQ(bar->cursor().shape(), Qt::SplitVCursor);
   QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(10, 3));
   QMouseEvent move(QEvent::MouseMove, QPointF(10, 23), bar->mapToGlobal(QPointF(10, 23)),
                    Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
