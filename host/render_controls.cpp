@@ -49,9 +49,14 @@ void LabelWidget::ModelChanged(vcl::TChange what) {
   if (!c) return;
   if (what == vcl::TChange::Caption || what == vcl::TChange::DataSource ||
       what == vcl::TChange::Font) {
-    if (auto* text = dynamic_cast<const vcl::TDBText*>(c))
-      setText(QString::fromStdString(text->Text()));
-    else
+    if (auto* text = dynamic_cast<const vcl::TDBText*>(c)) {
+      // Observers must not throw: a get-text handler that fails shows nothing.
+      try {
+        setText(QString::fromStdString(text->Text()));
+      } catch (...) {
+        setText(QString());
+      }
+    } else
       setText(ShownText(c->Font(), c->Caption()));
     QPalette pal = palette();
     pal.setColor(QPalette::WindowText, ToQColor(c->Font().Color()));
