@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs the system: builds what is missing (Release, in build/run), starts
+# Runs the system: builds what is missing or stale (Release, in build/run), starts
 # qmx-server on the embedded demo database when no server answers on the
 # address, and starts qmx-host with the screen "Estrutura do DW" open.
 #
@@ -41,11 +41,15 @@ fi
 
 build=build/run
 bin="$build/bin"
-if [ ! -x "$bin/qmx-host" ] || [ ! -x "$bin/qmx-server" ] || [ ! -f "$build/lib/PKG_QMX00600.so" ]; then
-  echo "== compilando (Release) em $build"
+# An incremental build: nothing to do when everything is up to date, and a
+# package never runs against platform libraries newer than itself.
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  echo "== configurando (Release) em $build"
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DQMX_BENCH=OFF >/dev/null
-  cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target qmx-host qmx-server PKG_QMX00600
 fi
+echo "== compilando o que falta em $build"
+cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target qmx-host qmx-server PKG_QMX00600 \
+  | grep -Ev '^\[ *[0-9]+%\] (Built target|Automatic MOC)' || true
 
 # Whether something accepts connections on the address (within 2 seconds).
 answers() { timeout 2 bash -c 'exec 3<>"/dev/tcp/$0/$1"' "$host" "$port" 2>/dev/null; }

@@ -12,10 +12,11 @@ if [ "${1:-}" = "--xvfb" ]; then use_xvfb=1; shift; fi
 out="${1:-docs/screenshots}"
 build=build/run
 
-if [ ! -x "$build/bin/host_screenshots" ]; then
+if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DQMX_BENCH=OFF >/dev/null
-  cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target host_screenshots PKG_QMX00600
 fi
+cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target host_screenshots PKG_QMX00600 \
+  | grep -Ev '^\[ *[0-9]+%\] (Built target|Automatic MOC)' || true
 mkdir -p "$out"
 if [ "$use_xvfb" = 1 ]; then
   xvfb-run -a -s "-screen 0 1024x768x24" env QT_QPA_PLATFORM=xcb "$build/bin/host_screenshots" "$out"
