@@ -97,25 +97,25 @@ const std::vector<DataSourceSpec>& DataSourceSpecs() {
 }
 
 void BuildDataSets(rtl::TComponent* owner, db::TDataSource* dtsPadrao, EstruturaComponents& c) {
-  for (const DataSetSpec& spec : DataSetSpecs()) {
+  for (const DataSetSpec& def : DataSetSpecs()) {
     auto* ds = new db::TClientDataSet(owner);
-    ds->SetName(std::string(spec.name));
-    for (const FieldSpec& f : spec.fields)
+    ds->SetName(std::string(def.name));
+    for (const FieldSpec& f : def.fields)
       ds->AddStringField(std::string(f.name), f.size, std::string(f.label), !f.hidden, f.fixed);
     // An empty filter lets every row through; the checks set their own.
-    ds->SetFiltered(spec.filtered);
-    c.*spec.member = ds;
+    ds->SetFiltered(def.filtered);
+    c.*def.member = ds;
   }
-  for (const DataSourceSpec& spec : DataSourceSpecs()) {
+  for (const DataSourceSpec& def : DataSourceSpecs()) {
     db::TDataSource* source = dtsPadrao;
-    if (spec.member != nullptr) {
+    if (def.member != nullptr) {
       source = new db::TDataSource(owner);
-      source->SetName(std::string(spec.name));
-      c.*spec.member = source;
+      source->SetName(std::string(def.name));
+      c.*def.member = source;
     }
-    auto* ds = dynamic_cast<db::TClientDataSet*>(owner->FindComponent(spec.dataset));
+    auto* ds = dynamic_cast<db::TClientDataSet*>(owner->FindComponent(def.dataset));
     if (ds == nullptr)
-      throw std::logic_error("data source without its dataset: " + std::string(spec.name));
+      throw std::logic_error("data source without its dataset: " + std::string(def.name));
     source->SetDataSet(ds);
   }
 }

@@ -40,12 +40,12 @@ vcl::TDBGrid* Grid(rtl::TComponent* owner, vcl::TWinControl* parent, const char*
   grid->SetOptions(kGridOptions);
   grid->SetColor(vcl::clInfoBk);
   grid->SetDataSource(source);
-  for (const ColumnSpec& spec : SpecOf(name).columns) {
+  for (const ColumnSpec& def : SpecOf(name).columns) {
     vcl::TColumn* column = grid->Columns().Add();
-    column->SetFieldName(std::string(spec.field));
-    column->SetWidth(spec.width);
-    if (spec.ellipsis) column->SetButtonStyle(vcl::TColumnButtonStyle::cbsEllipsis);
-    if (spec.type_pick_list) column->SetPickList(FactTypePickList());
+    column->SetFieldName(std::string(def.field));
+    column->SetWidth(def.width);
+    if (def.ellipsis) column->SetButtonStyle(vcl::TColumnButtonStyle::cbsEllipsis);
+    if (def.type_pick_list) column->SetPickList(FactTypePickList());
   }
   return grid;
 }

@@ -8,7 +8,7 @@
 namespace qmx00600 {
 
 SaveMember TfrmEstrutura::BuildSaveMember(std::string_view handler) {
-  const SaveMemberSpec& spec = SaveMemberSpecOf(handler);
+  const SaveMemberSpec& def = SaveMemberSpecOf(handler);
   auto dataset_named = [this](std::string_view name) {
     auto* ds = dynamic_cast<db::TClientDataSet*>(FindComponent(name));
     if (ds == nullptr) throw std::logic_error("no dataset " + std::string(name));
@@ -16,13 +16,13 @@ SaveMember TfrmEstrutura::BuildSaveMember(std::string_view handler) {
   };
 
   SaveMember m;
-  m.handler = std::string(spec.handler);
-  m.dataset = dataset_named(spec.dataset);
-  m.method = std::string(spec.method);
-  m.reloads = spec.reloads;
-  m.merge = spec.merge;
-  m.undo = spec.undo;
-  switch (spec.extra) {
+  m.handler = std::string(def.handler);
+  m.dataset = dataset_named(def.dataset);
+  m.method = std::string(def.method);
+  m.reloads = def.reloads;
+  m.merge = def.merge;
+  m.undo = def.undo;
+  switch (def.extra) {
     case ExtraArgument::kNone:
       m.extra_passing = ExtraPassing::kNone;
       break;
@@ -37,15 +37,15 @@ SaveMember TfrmEstrutura::BuildSaveMember(std::string_view handler) {
       m.extra = [this] { return rtl::Variant(cdsTabelas->FieldByName("CDTABELADW")->AsString()); };
       break;
   }
-  if (spec.extra != ExtraArgument::kNone)
-    m.extra_passing = spec.extra_by_reference ? ExtraPassing::kByReference : ExtraPassing::kByValue;
-  if (!spec.read_before.empty()) {
-    m.read_before = [ds = m.dataset, field = std::string(spec.read_before)] {
+  if (def.extra != ExtraArgument::kNone)
+    m.extra_passing = def.extra_by_reference ? ExtraPassing::kByReference : ExtraPassing::kByValue;
+  if (!def.read_before.empty()) {
+    m.read_before = [ds = m.dataset, field = std::string(def.read_before)] {
       return std::vector<rtl::Variant>{rtl::Variant(ds->FieldByName(field)->AsString())};
     };
   }
 
-  for (const FollowUpSpec& f : spec.follow_ups) {
+  for (const FollowUpSpec& f : def.follow_ups) {
     SaveStep step;
     step.always = f.always;
     step.after_busy = f.after_busy;

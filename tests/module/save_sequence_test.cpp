@@ -217,14 +217,14 @@ TEST_F(SaveSequence, AFailingFollowUpOfAnUndoMemberDropsTheChanges) {
 }
 
 TEST_F(SaveSequence, EveryMemberOfTheTableResolvesOnTheScreen) {
-  for (const qmx00600::SaveMemberSpec& spec : qmx00600::SaveMemberSpecs()) {
-    qmx00600::SaveMember m = s.BuildSaveMember(spec.handler);
-    EXPECT_NE(m.dataset, nullptr) << spec.handler;
-    EXPECT_EQ(m.dataset->Name(), spec.dataset);
-    EXPECT_EQ(m.follow_ups.size(), spec.follow_ups.size());
+  for (const qmx00600::SaveMemberSpec& def : qmx00600::SaveMemberSpecs()) {
+    qmx00600::SaveMember m = s.BuildSaveMember(def.handler);
+    EXPECT_NE(m.dataset, nullptr) << def.handler;
+    EXPECT_EQ(m.dataset->Name(), def.dataset);
+    EXPECT_EQ(m.follow_ups.size(), def.follow_ups.size());
     EXPECT_EQ(m.extra_passing == qmx00600::ExtraPassing::kNone,
-              spec.extra == qmx00600::ExtraArgument::kNone)
-        << spec.handler;
+              def.extra == qmx00600::ExtraArgument::kNone)
+        << def.handler;
   }
 }
 
