@@ -25,8 +25,8 @@ using TMsgDlgButtons = unsigned;
 inline constexpr int mrNone = 0, mrOk = 1, mrCancel = 2, mrYes = 6, mrNo = 7;
 
 // Message box styles and answers.
-inline constexpr unsigned MB_OK = 0x0, MB_YESNO = 0x4, MB_ICONERROR = 0x10,
-                          MB_ICONQUESTION = 0x20, MB_ICONWARNING = 0x30, MB_DEFBUTTON2 = 0x100;
+inline constexpr unsigned MB_OK = 0x0, MB_YESNO = 0x4, MB_ICONERROR = 0x10, MB_ICONQUESTION = 0x20,
+                          MB_ICONWARNING = 0x30, MB_DEFBUTTON2 = 0x100;
 inline constexpr int IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7;
 
 // Mouse cursors.
