@@ -84,7 +84,7 @@ class TClientDataSet : public rtl::TComponent {
                          bool fixed_char = false);
   int FieldCount() const;
   TField* Fields(int index) const;
-  TField* FindField(std::string_view name) const;  // case-insensitive; nullptr if absent
+  TField* FindField(std::string_view name) const;    // case-insensitive; nullptr if absent
   TField* FieldByName(std::string_view name) const;  // throws EDatabaseError if absent
 
   // -- Opening and closing.

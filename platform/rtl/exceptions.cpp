@@ -2,6 +2,8 @@
 
 namespace rtl {
 
-void Abort() { throw EAbort(); }
+void Abort() {
+  throw EAbort();
+}
 
 }  // namespace rtl

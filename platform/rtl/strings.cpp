@@ -27,9 +27,13 @@ std::string AnsiUpperCase(std::string_view text) {
   return out;
 }
 
-char UpCase(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+char UpCase(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
 
-static bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+static bool IsBlank(char c) {
+  return static_cast<unsigned char>(c) <= ' ';
+}
 
 std::string TrimLeft(std::string_view text) {
   size_t b = 0;
@@ -43,7 +47,9 @@ std::string TrimRight(std::string_view text) {
   return std::string(text.substr(0, e));
 }
 
-std::string Trim(std::string_view text) { return TrimLeft(TrimRight(text)); }
+std::string Trim(std::string_view text) {
+  return TrimLeft(TrimRight(text));
+}
 
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
   if (from.empty()) return std::string(text);

@@ -6,9 +6,13 @@
 
 namespace rtl {
 
-Variant Variant::Null() { return Variant(varNull, std::monostate{}); }
+Variant Variant::Null() {
+  return Variant(varNull, std::monostate{});
+}
 
-Variant Variant::Byte(uint8_t value) { return Variant(varByte, int64_t{value}); }
+Variant Variant::Byte(uint8_t value) {
+  return Variant(varByte, int64_t{value});
+}
 
 Variant Variant::Array(std::vector<Variant> items) {
   return Variant(varArray | varVariant, std::move(items));
@@ -115,7 +119,9 @@ int VarArrayLowBound(const Variant& v) {
   return 0;
 }
 
-int VarArrayHighBound(const Variant& v) { return static_cast<int>(v.Length()) - 1; }
+int VarArrayHighBound(const Variant& v) {
+  return static_cast<int>(v.Length()) - 1;
+}
 
 Variant VarArrayOf(std::initializer_list<Variant> items) {
   return Variant::Array(std::vector<Variant>(items));

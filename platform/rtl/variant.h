@@ -84,14 +84,24 @@ class Variant {
 };
 
 // The runtime's free functions over variants.
-inline uint16_t VarType(const Variant& v) { return v.Type(); }
-inline bool VarIsArray(const Variant& v) { return v.IsArray(); }
-inline bool VarIsEmpty(const Variant& v) { return v.IsEmpty(); }
-inline bool VarIsNull(const Variant& v) { return v.IsNull(); }
+inline uint16_t VarType(const Variant& v) {
+  return v.Type();
+}
+inline bool VarIsArray(const Variant& v) {
+  return v.IsArray();
+}
+inline bool VarIsEmpty(const Variant& v) {
+  return v.IsEmpty();
+}
+inline bool VarIsNull(const Variant& v) {
+  return v.IsNull();
+}
 // Bounds of the single dimension; the low bound is always 0.
 int VarArrayLowBound(const Variant& v);
 int VarArrayHighBound(const Variant& v);
 Variant VarArrayOf(std::initializer_list<Variant> items);
-inline std::string VarToStr(const Variant& v) { return v.AsString(); }
+inline std::string VarToStr(const Variant& v) {
+  return v.AsString();
+}
 
 }  // namespace rtl
