@@ -48,8 +48,7 @@ void TfrmEstrutura::ValidateFactTable(bool checkRequired) {
     if (orb::EmptyString(code->AsString())) Reject(code, "CD_DEVE");
     if (orb::EmptyString(name->AsString())) Reject(name, "NM_DEVE");
   }
-  const bool code_changed = CodeChanged(code);
-  if (code_changed) code->SetAsString(NormalisedCode(code->AsString()));
+  if (CodeChanged(code)) code->SetAsString(NormalisedCode(code->AsString()));
 
   orb::BusyScope busy(this, orb::kAviTransfer, msgPadrao->Msg("GetValida"));
   rtl::Variant value(code->AsString());
@@ -58,9 +57,10 @@ void TfrmEstrutura::ValidateFactTable(bool checkRequired) {
     Reject(nullptr, "CD_JCAD_DRILL");
 
   // A table that has facts or dimensions keeps its code: they are stored
-  // under it. Its name may change. The details loaded are those of the row's
-  // code as last saved, so that is the code they are looked up by.
-  if (cdsTabelas->State() == db::TDataSetState::dsEdit && code_changed) {
+  // under it. Its name may change, and so may the letter case or blanks of
+  // its code, which normalise back to the same code. The details loaded are
+  // those of the code as last saved, so that is the code they are looked up by.
+  if (cdsTabelas->State() == db::TDataSetState::dsEdit && CodeChanged(code)) {
     const rtl::Variant saved_code = code->OldValue();
     if (cdsFatos->Active() && cdsFatos->Locate("CDTABELADW", saved_code, db::loCaseInsensitive))
       Reject(nullptr, "UPD_TAB_C_FATO");

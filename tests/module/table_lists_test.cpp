@@ -175,6 +175,16 @@ TEST_F(TableLists, ATableWithFactsMayBeRenamedButKeepsItsCode) {
   EXPECT_FALSE(Contains(Calls(), "SetTabelas"));
   EXPECT_EQ(s.cdsTabelas->FieldByName("CDTABELADW")->AsString(), "FATO_VENDAS2");
   s.cdsTabelas->Cancel();
+  // Letter case and blanks alone are no change of the code.
+  ASSERT_TRUE(h.Click("sbtVerificar"));
+  ASSERT_TRUE(s.cdsTabelas->Locate("CDTABELADW", rtl::Variant("FATO_VENDAS"), db::loNone));
+  s.cdsTabelas->Edit();
+  s.cdsTabelas->FieldByName("CDTABELADW")->SetAsString("fato_ vendas");
+  s.cdsTabelas->FieldByName("NMTABELADW")->SetAsString("Vendas");
+  s.cdsTabelas->Post();
+  EXPECT_EQ(s.cdsTabelas->ChangeCount(), 0);
+  EXPECT_EQ(s.cdsTabelas->FieldByName("CDTABELADW")->AsString(), "FATO_VENDAS");
+  EXPECT_EQ(s.cdsTabelas->FieldByName("NMTABELADW")->AsString(), "Vendas");
 
   // A drill table with facts and dimensions is renamed the same way.
   h.Focus("dbgTabelaDrill");
@@ -292,6 +302,25 @@ TEST_F(TableLists, ASavedDrillTableIsCurrentAgainWhateverOrderTheServerAnswers) 
   // The saved row's details were loaded: the drill side's, not the fact side's.
   EXPECT_EQ(h.Scripted().CallsOf("GetDimeFatosDrill").back().args[0].AsString(), "FATOCOMPRAS");
   EXPECT_FALSE(Contains(Calls(), "SetTabelas"));
+}
+
+TEST_F(TableLists, ASavedFactTableIsCurrentAgainWhateverOrderTheServerAnswers) {
+  NewRowWithCode("dbgTabelaFatos", "fato_compras");
+  h.PickColumn("dbgTabelaFatos", "NMTABELADW");
+  h.Type("dbgTabelaFatos", "Compras");
+  h.Scripted().Once("SetTabelas", [](std::vector<rtl::Variant>&) {
+    return TablesPacket({{"FATO_VENDAS", "Vendas", "N"},
+                         {"FATO_ESTOQUE", "Estoque", "N"},
+                         {"FATO_COMPRAS", "Compras", "N"},
+                         {"FATO_FINANCEIRO", "Financeiro", "N"}});
+  });
+  h.Scripted().ClearCalls();
+  ASSERT_TRUE(h.Click("sbtConfirmar"));
+  EXPECT_EQ(s.cdsTabelas->ChangeCount(), 0);
+  EXPECT_EQ(s.cdsTabelas->RecNo(), 3);
+  EXPECT_EQ(s.cdsTabelas->FieldByName("CDTABELADW")->AsString(), "FATO_COMPRAS");
+  EXPECT_EQ(h.Scripted().CallsOf("GetDimeFatos").back().args[0].AsString(), "FATO_COMPRAS");
+  EXPECT_FALSE(Contains(Calls(), "SetTabelaDrill"));
 }
 
 TEST_F(TableLists, MovingInEachListLoadsItsOwnDetailsAndPage2ShowsThem) {
