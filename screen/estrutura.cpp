@@ -48,6 +48,7 @@ void TfrmEstrutura::RegisterHandlers() {
   RegisterListHandlers();
   RegisterDetailStateHandlers();
   RegisterCommandHandlers();
+  RegisterDisplayHandlers();
 }
 
 void TfrmEstrutura::RunHandler(std::string_view name) {

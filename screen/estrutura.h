@@ -105,9 +105,30 @@ class TfrmEstrutura : public frm::TfrmPadraoGrid, public EstruturaComponents {
   // has the server drop those links; returns the consent.
   bool vd_drillDown(bool deleting);
 
+  // -- Fact grid display (screen/facts_dimensions/fact_grid_display.cpp).
+  // The type is shown and edited as its catalogue name; a typed name that is
+  // not exactly one of the four leaves the type as it was, silently. The
+  // data-mart column is drawn as the data mart's name (empty when none has
+  // the code), the check column as a ticked ("S") or empty ("N", empty) box.
+  void cdsFatosIDTPFATODWGetText(db::TField* sender, std::string& text, bool display_text);
+  void cdsFatosIDTPFATODWSetText(db::TField* sender, const std::string& text);
+  void dbgFatosDrawColumnCell(rtl::TObject* sender, const vcl::TRect& rect, int data_col,
+                              vcl::TColumn* column, vcl::TGridDrawState state);
+
+  // -- Dimension grid display (screen/facts_dimensions/dimension_grid_display.cpp).
+  // The number column is drawn as the dimension's name, as the number itself
+  // when the catalogue has no name for it.
+  void dbgDimensoesDrawColumnCell(rtl::TObject* sender, const vcl::TRect& rect, int data_col,
+                                  vcl::TColumn* column, vcl::TGridDrawState state);
+
   // -- Screen state of the drill facts and dimensions (screen/drill/detail_state.cpp).
   void dtsFatosDrillStateChange(rtl::TObject* sender);
   void dtsDimeDrillStateChange(rtl::TObject* sender);
+
+  // -- Type of a drill fact (screen/drill/drill_fact_types.cpp), shown and
+  // entered as the fact type is.
+  void cdsFatosDrillIDTPFATODRILLGetText(db::TField* sender, std::string& text, bool display_text);
+  void cdsFatosDrillIDTPFATODRILLSetText(db::TField* sender, const std::string& text);
 
   // -- Deletion guard (screen/drill/deletion_guard.cpp).
   // Whether the current row of the list of `kind` ("DRILL", "FATOS",
@@ -161,6 +182,7 @@ class TfrmEstrutura : public frm::TfrmPadraoGrid, public EstruturaComponents {
   void RegisterListHandlers();
   void RegisterDetailStateHandlers();
   void RegisterCommandHandlers();
+  void RegisterDisplayHandlers();
   // The two branches of VD_TABELA.
   void ValidateFactTable(bool checkRequired);
   void ValidateDrillTable(bool checkRequired);

@@ -1,0 +1,72 @@
+// What the fact grid shows instead of codes: the type by its catalogue name
+// (shown and entered), the data mart by its name, and the check column as a
+// ticked or empty box. Also registers the display handlers of every grid.
+#include <algorithm>
+#include <functional>
+
+#include "model/check_images.h"
+#include "orb/grids.h"
+#include "orb/text.h"
+#include "screen/estrutura.h"
+#include "screen/fact_types.h"
+#include "screen/lookup_by_filter.h"
+
+namespace qmx00600 {
+
+void TfrmEstrutura::RegisterDisplayHandlers() {
+  using namespace std::placeholders;
+  handlers_.get_text["cdsFatosIDTPFATODWGetText"] =
+      std::bind(&TfrmEstrutura::cdsFatosIDTPFATODWGetText, this, _1, _2, _3);
+  handlers_.set_text["cdsFatosIDTPFATODWSetText"] =
+      std::bind(&TfrmEstrutura::cdsFatosIDTPFATODWSetText, this, _1, _2);
+  handlers_.get_text["cdsFatosDrillIDTPFATODRILLGetText"] =
+      std::bind(&TfrmEstrutura::cdsFatosDrillIDTPFATODRILLGetText, this, _1, _2, _3);
+  handlers_.set_text["cdsFatosDrillIDTPFATODRILLSetText"] =
+      std::bind(&TfrmEstrutura::cdsFatosDrillIDTPFATODRILLSetText, this, _1, _2);
+  handlers_.draw_cell["dbgFatosDrawColumnCell"] =
+      std::bind(&TfrmEstrutura::dbgFatosDrawColumnCell, this, _1, _2, _3, _4, _5);
+  handlers_.draw_cell["dbgDimensoesDrawColumnCell"] =
+      std::bind(&TfrmEstrutura::dbgDimensoesDrawColumnCell, this, _1, _2, _3, _4, _5);
+}
+
+void TfrmEstrutura::cdsFatosIDTPFATODWGetText(db::TField* sender, std::string& text, bool) {
+  text = FactTypeName(*msgPadrao, sender->AsString());
+}
+
+void TfrmEstrutura::cdsFatosIDTPFATODWSetText(db::TField* sender, const std::string& text) {
+  const std::string code = FactTypeCode(*msgPadrao, text);
+  if (!code.empty()) sender->SetAsString(code);
+}
+
+void TfrmEstrutura::dbgFatosDrawColumnCell(rtl::TObject*, const vcl::TRect& rect, int data_col,
+                                           vcl::TColumn* column, vcl::TGridDrawState state) {
+  vcl::TCanvas* canvas = dbgFatos->Canvas();
+  db::TField* field = column != nullptr ? column->Field() : nullptr;
+  if (canvas == nullptr || field == nullptr) return;
+
+  if (data_col == orb::IndiceCol(dbgFatos, "CDAREANEGDW")) {
+    std::string text = orb::AllTrim(field->DisplayText());
+    if (!text.empty()) text = NameByFilter(*cdsAreaNegDW, "CDAREANEGDW", text, "NMAREANEGDW");
+    // TextRect fills the cell first, hiding the code the grid drew.
+    canvas->TextRect(rect, rect.Left + 1, rect.Top + 2, text);
+    if (state & vcl::gdFocused) canvas->DrawFocusRect(rect);
+  }
+
+  if (field->FieldName() == "IDFATODW") {
+    vcl::TBitmap box;
+    const std::string mark = field->AsString();
+    if (mark == "S")
+      box.Assign(imgCheck->Bitmap());
+    else if (mark == "N" || mark.empty())
+      box.Assign(imgUncheck->Bitmap());
+    canvas->FillRect(rect);
+    // Never more rows than the bitmap has: a taller cell would otherwise
+    // stretch the box on canvases that scale to the destination.
+    const int height = std::min(rect.Height(), box.Height());
+    if (box.Width() > 0 && height > 0)
+      canvas->BrushCopy({rect.Left + 1, rect.Top, rect.Left + 1 + box.Width(), rect.Top + height},
+                        box, {0, 0, box.Width(), height}, kCheckTransparent);
+  }
+}
+
+}  // namespace qmx00600
