@@ -60,12 +60,14 @@ void TfrmEstrutura::dbgFatosDrawColumnCell(rtl::TObject*, const vcl::TRect& rect
     else if (mark == "N" || mark.empty())
       box.Assign(imgUncheck->Bitmap());
     canvas->FillRect(rect);
-    // Never more rows than the bitmap has: a taller cell would otherwise
-    // stretch the box on canvases that scale to the destination.
+    // Never more than the cell holds, nor more rows than the bitmap has: a
+    // canvas that scales to the destination would otherwise stretch the box,
+    // and the box would paint over the next column.
+    const int width = std::min(rect.Width() - 1, box.Width());
     const int height = std::min(rect.Height(), box.Height());
-    if (box.Width() > 0 && height > 0)
-      canvas->BrushCopy({rect.Left + 1, rect.Top, rect.Left + 1 + box.Width(), rect.Top + height},
-                        box, {0, 0, box.Width(), height}, kCheckTransparent);
+    if (width > 0 && height > 0)
+      canvas->BrushCopy({rect.Left + 1, rect.Top, rect.Left + 1 + width, rect.Top + height}, box,
+                        {0, 0, width, height}, kCheckTransparent);
   }
 }
 

@@ -144,8 +144,10 @@ TEST_F(GridDisplay, TheCheckColumnIsDrawnAsABox) {
     const TCanvasCall& copy = copies[0];
     EXPECT_EQ(copy.bitmap, *boxes.at(recno));
     EXPECT_EQ(copy.transparent, vcl::clOlive);
-    EXPECT_EQ(copy.rect, vcl::Rect(cell.Left + 1, cell.Top, cell.Left + 17, cell.Top + 16));
-    EXPECT_EQ(copy.source, vcl::Rect(0, 0, 16, 16));
+    // The box from its top-left corner, as much as the 15-pixel column holds.
+    ASSERT_EQ(cell.Width(), 15);
+    EXPECT_EQ(copy.rect, vcl::Rect(cell.Left + 1, cell.Top, cell.Right, cell.Top + 16));
+    EXPECT_EQ(copy.source, vcl::Rect(0, 0, 14, 16));
     EXPECT_EQ(copy.brush_color, fills[0].brush_color);
   }
   EXPECT_NE(s.imgCheck->Bitmap(), s.imgUncheck->Bitmap());
