@@ -20,6 +20,7 @@
 #include "grid_view.h"
 #include "main_window.h"
 #include "orb/server_address.h"
+#include "qt_canvas.h"
 #include "qt_user_interface.h"
 #include "render_controls.h"
 #include "render_pages.h"
@@ -29,6 +30,7 @@
 #include "vcl/button_flat.h"
 #include "vcl/db_grid.h"
 #include "vcl/db_text.h"
+#include "vcl/image.h"
 #include "vcl/label.h"
 #include "vcl/page_control.h"
 
@@ -197,6 +199,40 @@ TEST_F(ScreenTest, PagesSwitchToFactsAndDimensionsAndBack) {
   EXPECT_EQ(pages->ActivePage(), list);
   EXPECT_EQ(tabs->currentIndex(), 0);
   EXPECT_TRUE(View<host::GridView>(Model<vcl::TDBGrid>(form, "dbgTabelaFatos"))->isVisible());
+}
+
+TEST_F(ScreenTest, FactGridShowsTheCheckColumnAsTheScreensBoxes) {
+  vcl::TCustomForm* form = OpenFromMenu();
+  ASSERT_NE(form, nullptr);
+  auto* pages = Model<vcl::TPageControl>(form, "pgcPadrao");
+  auto* tabs = View<host::PageControlWidget>(pages);
+  QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(1).center());
+  auto* facts = Model<vcl::TDBGrid>(form, "dbgFatos");
+  auto* check = Model<vcl::TImage>(form, "imgCheck");
+  ASSERT_TRUE(facts && check);
+  ASSERT_GT(facts->RowCount(), 1);
+  // A row other than the current one: the focused cell wears the focus frame.
+  const int row = facts->Row() == 1 ? 2 : 1;
+  ASSERT_EQ(facts->CellText(row, 0), "S");  // the demo's facts are checked
+  auto* view = View<host::GridView>(facts);
+  QApplication::processEvents();
+  const QImage image = view->viewport()->grab().toImage();
+  // The screen's draw handler copies the box one pixel into the cell; every
+  // pixel of the box that is not its transparent colour is on screen.
+  const QRect cell = view->CellRect(row, 0);
+  const vcl::TBitmap& box = check->Bitmap();
+  ASSERT_FALSE(box.Empty());
+  const vcl::TColor transparent = vcl::clOlive;  // the screen's boxes are drawn on olive
+  int compared = 0;
+  for (int y = 0; y < std::min(box.Height(), cell.height()); ++y)
+    for (int x = 0; x < std::min(box.Width(), cell.width() - 1); ++x) {
+      if (box.Pixel(x, y) == transparent) continue;
+      ++compared;
+      ASSERT_EQ(image.pixelColor(cell.left() + 1 + x, cell.top() + y),
+                host::ToQColor(box.Pixel(x, y)))
+          << x << "," << y;
+    }
+  EXPECT_GT(compared, 10);
 }
 
 TEST_F(ScreenTest, ToolbarButtonsFollowTheModelsEnabledState) {
