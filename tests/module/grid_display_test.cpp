@@ -232,24 +232,6 @@ TEST_F(GridDisplay, TheDimensionNumberIsDrawnByItsName) {
   EXPECT_EQ(LastText(field_cell).text, "CD_00002");
 }
 
-TEST_F(GridDisplay, TheDrillDimensionsShowNamesToo) {
-  // Choosing the drill list binds the dimension grid to the drill side.
-  h.Focus("dbgTabelaFatos");
-  h.Focus("dbgTabelaDrill");
-  ASSERT_EQ(s.dbgDimensoes->DataSource(), s.dtsDimeDrill);
-  std::map<std::string, std::string> catalogue;
-  const auto numbers = Column(s.cdsDimeDime, "NRSEQUEDIME");
-  const auto names = Column(s.cdsDimeDime, "NMITEMDIME");
-  for (size_t i = 0; i < numbers.size(); ++i) catalogue[numbers[i]] = names[i];
-
-  const auto drill_numbers = Column(s.cdsDimeDrill, "NRSEQUEDIME");
-  ASSERT_FALSE(drill_numbers.empty());
-  for (int recno = 1; recno <= static_cast<int>(drill_numbers.size()); ++recno) {
-    ASSERT_TRUE(catalogue.contains(drill_numbers[recno - 1]));
-    EXPECT_EQ(DrawnText(s.dbgDimensoes, recno, "NRSEQUEDIME"), catalogue[drill_numbers[recno - 1]]);
-  }
-}
-
 TEST_F(GridDisplay, TheOpenEditorOfAnUnfocusedGridShowsTheNumberItself) {
   ASSERT_TRUE(s.pgcPadrao->SelectTab(s.tshDados));
   h.Focus("dbgDimensoes");
