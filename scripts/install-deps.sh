@@ -4,8 +4,8 @@
 set -euo pipefail
 packages=(cmake g++ make clang libclang-rt-14-dev clang-format
           libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
-          libsqlite3-dev libpq-dev postgresql
-          qt6-base-dev xvfb xauth x11vnc)
+          libsqlite3-dev libpq-dev
+          qt6-base-dev fonts-dejavu-core xvfb xauth x11vnc)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
