@@ -1,5 +1,7 @@
 #include "model_call.h"
 
+#include <QCoreApplication>
+#include <QPointer>
 #include <QTimer>
 #include <exception>
 
@@ -22,12 +24,28 @@ void ResetBusy() {
   if (vcl::Screen().Cursor() != vcl::crDefault) vcl::Screen().SetCursor(vcl::crDefault);
 }
 
+void FreeReleasedForms();
+
+// Runs FreeReleasedForms after `ms`. The one timer is owned by the
+// application object, so a pending run goes away with it instead of leaking
+// when the application ends first.
+void ScheduleFreeReleasedForms(int ms) {
+  static QPointer<QTimer> timer;
+  if (!timer) {
+    if (!QCoreApplication::instance()) return;  // no event loop to run it
+    timer = new QTimer(QCoreApplication::instance());
+    timer->setSingleShot(true);
+    QObject::connect(timer, &QTimer::timeout, [] { FreeReleasedForms(); });
+  }
+  timer->start(ms);
+}
+
 // Frees the forms released by finished actions; while an action runs (a busy
 // animation lets timers through) it waits for the action to end, so no form
 // goes away under a running handler.
 void FreeReleasedForms() {
   if (depth > 0) {
-    QTimer::singleShot(50, FreeReleasedForms);
+    ScheduleFreeReleasedForms(50);
     return;
   }
   vcl::Application().ProcessMessages();
@@ -56,7 +74,7 @@ bool RunModelAction(const std::function<void()>& action) {
   --depth;
   // Only the outermost action frees released forms, never one nested in a
   // modal dialog opened by a handler.
-  if (depth == 0) QTimer::singleShot(0, FreeReleasedForms);
+  if (depth == 0) ScheduleFreeReleasedForms(0);
   return ok;
 }
 
