@@ -18,5 +18,7 @@ run_suite() {
 echo "== normal build"
 run_suite build/normal -DCMAKE_BUILD_TYPE=RelWithDebInfo
 echo "== sanitizer build (ASan + UBSan)"
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  run_suite build/asan -DCMAKE_BUILD_TYPE=Debug -DQMX_SANITIZE=ON -DQMX_BENCH=OFF
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
+run_suite build/asan -DCMAKE_BUILD_TYPE=Debug -DQMX_SANITIZE=ON -DQMX_BENCH=OFF
