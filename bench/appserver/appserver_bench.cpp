@@ -4,13 +4,8 @@
 // same two SELECTs run in-process on SQLite plus one 16 KiB ping-pong; and
 // throughput with 1, 8 and 32 clients against a raw echo over as many
 // connections. Prints the ratios at the end.
-#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <sqlite3.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -26,6 +21,7 @@
 #include "appserver/embedded_server.h"
 #include "appserver/storage.h"
 #include "net/socket_connection.h"
+#include "support/raw_loopback.h"
 
 namespace {
 
@@ -41,102 +37,8 @@ double Median(std::vector<double> v) {
   return v.empty() ? 0 : v[v.size() / 2];
 }
 
-// ---- plain loopback TCP ----------------------------------------------------
-
-bool ReadExact(int fd, uint8_t* p, size_t n) {
-  while (n > 0) {
-    ssize_t r = recv(fd, p, n, 0);
-    if (r <= 0) return false;
-    p += r;
-    n -= static_cast<size_t>(r);
-  }
-  return true;
-}
-
-bool WriteAll(int fd, const uint8_t* p, size_t n) {
-  while (n > 0) {
-    ssize_t r = send(fd, p, n, MSG_NOSIGNAL);
-    if (r <= 0) return false;
-    p += r;
-    n -= static_cast<size_t>(r);
-  }
-  return true;
-}
-
-void NoDelay(int fd) {
-  int one = 1;
-  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-}
-
-// Echoes messages of one size back, a thread per connection.
-class EchoServer {
- public:
-  explicit EchoServer(size_t size) : size_(size) {
-    listen_ = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    listen(listen_, 64);
-    socklen_t len = sizeof a;
-    getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len);
-    port_ = ntohs(a.sin_port);
-    acceptor_ = std::thread([this] {
-      for (;;) {
-        int fd = accept(listen_, nullptr, nullptr);
-        if (fd < 0) return;
-        NoDelay(fd);
-        std::lock_guard lock(mutex_);
-        fds_.push_back(fd);
-        workers_.emplace_back([this, fd] {
-          std::vector<uint8_t> buf(size_);
-          while (ReadExact(fd, buf.data(), size_) && WriteAll(fd, buf.data(), size_)) {
-          }
-        });
-      }
-    });
-  }
-  ~EchoServer() {
-    shutdown(listen_, SHUT_RDWR);
-    close(listen_);
-    acceptor_.join();
-    for (int fd : fds_) shutdown(fd, SHUT_RDWR);
-    for (auto& w : workers_) w.join();
-    for (int fd : fds_) close(fd);
-  }
-  uint16_t Port() const { return port_; }
-
- private:
-  size_t size_;
-  int listen_;
-  uint16_t port_;
-  std::thread acceptor_;
-  std::mutex mutex_;
-  std::vector<int> fds_;
-  std::vector<std::thread> workers_;
-};
-
-class PingPong {
- public:
-  PingPong(uint16_t port, size_t size) : buf_(size, 0x5a) {
-    fd_ = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) std::abort();
-    NoDelay(fd_);
-  }
-  ~PingPong() { close(fd_); }
-  void RoundTrip() {
-    if (!WriteAll(fd_, buf_.data(), buf_.size()) || !ReadExact(fd_, buf_.data(), buf_.size()))
-      std::abort();
-  }
-
- private:
-  int fd_;
-  std::vector<uint8_t> buf_;
-};
+using EchoServer = bench::RawEchoServer;
+using PingPong = bench::RawClient;
 
 // ---- the server --------------------------------------------------------------
 

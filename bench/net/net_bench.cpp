@@ -2,12 +2,7 @@
 // latency against a ping-pong of the same size, and throughput with several
 // clients against a raw echo over as many connections. Prints the ratios at
 // the end.
-#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -22,6 +17,7 @@
 
 #include "net/server.h"
 #include "net/socket_connection.h"
+#include "support/raw_loopback.h"
 
 namespace {
 
@@ -36,102 +32,8 @@ double Median(std::vector<double>& v) {
   return v.empty() ? 0 : v[v.size() / 2];
 }
 
-// ---- plain sockets -------------------------------------------------------
-
-void NoDelay(int fd) {
-  const int one = 1;
-  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-}
-
-bool ReadExact(int fd, uint8_t* p, size_t n) {
-  while (n > 0) {
-    const ssize_t r = recv(fd, p, n, 0);
-    if (r <= 0) return false;
-    p += r;
-    n -= static_cast<size_t>(r);
-  }
-  return true;
-}
-
-bool WriteAll(int fd, const uint8_t* p, size_t n) {
-  while (n > 0) {
-    const ssize_t r = send(fd, p, n, MSG_NOSIGNAL);
-    if (r <= 0) return false;
-    p += r;
-    n -= static_cast<size_t>(r);
-  }
-  return true;
-}
-
-// Echoes fixed-size messages, a thread per connection.
-class RawEchoServer {
- public:
-  explicit RawEchoServer(size_t message_size) : size_(message_size) {
-    listen_ = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    listen(listen_, 64);
-    socklen_t len = sizeof a;
-    getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len);
-    port_ = ntohs(a.sin_port);
-    acceptor_ = std::thread([this] {
-      for (;;) {
-        const int fd = accept(listen_, nullptr, nullptr);
-        if (fd < 0) return;
-        NoDelay(fd);
-        std::lock_guard lock(mutex_);
-        fds_.push_back(fd);
-        workers_.emplace_back([this, fd] {
-          std::vector<uint8_t> buf(size_);
-          while (ReadExact(fd, buf.data(), size_) && WriteAll(fd, buf.data(), size_)) {
-          }
-        });
-      }
-    });
-  }
-  ~RawEchoServer() {
-    shutdown(listen_, SHUT_RDWR);
-    close(listen_);
-    acceptor_.join();
-    for (int fd : fds_) shutdown(fd, SHUT_RDWR);
-    for (auto& w : workers_) w.join();
-    for (int fd : fds_) close(fd);
-  }
-  uint16_t Port() const { return port_; }
-
- private:
-  size_t size_;
-  int listen_;
-  uint16_t port_;
-  std::thread acceptor_;
-  std::mutex mutex_;
-  std::vector<int> fds_;
-  std::vector<std::thread> workers_;
-};
-
-class RawClient {
- public:
-  RawClient(uint16_t port, size_t size) : buf_(size, 0x5a) {
-    fd_ = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    NoDelay(fd_);
-  }
-  ~RawClient() { close(fd_); }
-  void RoundTrip() {
-    if (!WriteAll(fd_, buf_.data(), buf_.size()) || !ReadExact(fd_, buf_.data(), buf_.size()))
-      std::abort();
-  }
-
- private:
-  int fd_;
-  std::vector<uint8_t> buf_;
-};
+using bench::RawClient;
+using bench::RawEchoServer;
 
 // ---- our link ------------------------------------------------------------
 
