@@ -181,6 +181,10 @@ class TfrmEstrutura : public frm::TfrmPadraoGrid, public EstruturaComponents {
   void RegisterHandlers();
   void RegisterListHandlers();
   void RegisterDetailStateHandlers();
+  // The common end of the four detail state changes: the commands for the
+  // sender (or `own` when the sender is no data source), and page 1 and
+  // `other_panel` usable only while `own` is in browse state.
+  void DetailStateChanged(rtl::TObject* sender, db::TDataSource* own, vcl::TPanel* other_panel);
   void RegisterCommandHandlers();
   void RegisterDisplayHandlers();
   // The two branches of VD_TABELA.

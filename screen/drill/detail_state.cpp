@@ -4,14 +4,6 @@
 #include "screen/estrutura.h"
 
 namespace qmx00600 {
-namespace {
-
-db::TDataSource* SourceOr(rtl::TObject* sender, db::TDataSource* fallback) {
-  auto* source = dynamic_cast<db::TDataSource*>(sender);
-  return source != nullptr ? source : fallback;
-}
-
-}  // namespace
 
 void TfrmEstrutura::dtsFatosDrillStateChange(rtl::TObject* sender) {
   if (!flags_.bodados || !flags_.bofatos) return;
@@ -20,10 +12,7 @@ void TfrmEstrutura::dtsFatosDrillStateChange(rtl::TObject* sender) {
         ->SetAsString(cdsTabelaDrill->FieldByName("CDTABELADW")->AsString());
     cdsFatosDrill->FieldByName("IDTPFATODRILL")->SetAsString("M");
   }
-  controlaBotoes(SourceOr(sender, dtsFatosDrill));
-  const bool browse = dtsFatosDrill->State() == db::TDataSetState::dsBrowse;
-  tshPadrao->SetEnabled(browse);
-  pnlDImensoes->SetEnabled(browse);
+  DetailStateChanged(sender, dtsFatosDrill, pnlDImensoes);
 }
 
 void TfrmEstrutura::dtsDimeDrillStateChange(rtl::TObject* sender) {
@@ -31,10 +20,7 @@ void TfrmEstrutura::dtsDimeDrillStateChange(rtl::TObject* sender) {
   if (dtsDimeDrill->State() == db::TDataSetState::dsInsert)
     cdsDimeDrill->FieldByName("CDTABDRILL")
         ->SetAsString(cdsTabelaDrill->FieldByName("CDTABELADW")->AsString());
-  controlaBotoes(SourceOr(sender, dtsDimeDrill));
-  const bool browse = dtsDimeDrill->State() == db::TDataSetState::dsBrowse;
-  tshPadrao->SetEnabled(browse);
-  pnlFatos->SetEnabled(browse);
+  DetailStateChanged(sender, dtsDimeDrill, pnlFatos);
 }
 
 }  // namespace qmx00600

@@ -4,14 +4,6 @@
 #include "screen/estrutura.h"
 
 namespace qmx00600 {
-namespace {
-
-db::TDataSource* SourceOr(rtl::TObject* sender, db::TDataSource* fallback) {
-  auto* source = dynamic_cast<db::TDataSource*>(sender);
-  return source != nullptr ? source : fallback;
-}
-
-}  // namespace
 
 void TfrmEstrutura::RegisterDetailStateHandlers() {
   auto notify = [this](void (TfrmEstrutura::*h)(rtl::TObject*)) {
@@ -31,10 +23,7 @@ void TfrmEstrutura::dtsFatosStateChange(rtl::TObject* sender) {
     cdsFatos->FieldByName("IDFATODW")->SetAsString("S");
     cdsFatos->FieldByName("IDTPFATODW")->SetAsString("M");
   }
-  controlaBotoes(SourceOr(sender, dtsFatos));
-  const bool browse = dtsFatos->State() == db::TDataSetState::dsBrowse;
-  tshPadrao->SetEnabled(browse);
-  pnlDImensoes->SetEnabled(browse);
+  DetailStateChanged(sender, dtsFatos, pnlDImensoes);
 }
 
 void TfrmEstrutura::dtsDimeStateChange(rtl::TObject* sender) {
@@ -42,10 +31,16 @@ void TfrmEstrutura::dtsDimeStateChange(rtl::TObject* sender) {
   if (dtsDime->State() == db::TDataSetState::dsInsert)
     cdsDime->FieldByName("CDTABELADW")
         ->SetAsString(cdsTabelas->FieldByName("CDTABELADW")->AsString());
-  controlaBotoes(SourceOr(sender, dtsDime));
-  const bool browse = dtsDime->State() == db::TDataSetState::dsBrowse;
+  DetailStateChanged(sender, dtsDime, pnlFatos);
+}
+
+void TfrmEstrutura::DetailStateChanged(rtl::TObject* sender, db::TDataSource* own,
+                                       vcl::TPanel* other_panel) {
+  auto* source = dynamic_cast<db::TDataSource*>(sender);
+  controlaBotoes(source != nullptr ? source : own);
+  const bool browse = own->State() == db::TDataSetState::dsBrowse;
   tshPadrao->SetEnabled(browse);
-  pnlFatos->SetEnabled(browse);
+  other_panel->SetEnabled(browse);
 }
 
 }  // namespace qmx00600
