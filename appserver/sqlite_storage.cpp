@@ -134,6 +134,29 @@ void CheckShape(const EntityDef& def, const Record& record) {
     throw StorageError(std::string("Registro com número de colunas errado para ") + def.sql_table);
 }
 
+// An entry from a history row; a row this build cannot read is a failure,
+// never an entry shown without its values.
+HistoryEntry HistoryRow(const Statement& st) {
+  HistoryEntry e;
+  e.id = st.Integer(0);
+  e.when = st.Text(1);
+  e.origin = {st.Text(2), st.Text(3), st.Text(4)};
+  auto entity = EntityOfTable(st.Text(5));
+  auto kind = ChangeKindOfCode(st.Text(6));
+  if (!entity || !kind)
+    throw StorageError("Registro " + std::to_string(e.id) + " do histórico ilegível.");
+  e.entity = *entity;
+  e.kind = *kind;
+  for (auto [column, target] : {std::pair{7, &e.before}, std::pair{8, &e.after}}) {
+    std::string text = st.Text(column);
+    if (text.empty()) continue;
+    *target = DecodeRecord(e.entity, text);
+    if (!*target)
+      throw StorageError("Registro " + std::to_string(e.id) + " do histórico ilegível.");
+  }
+  return e;
+}
+
 class SqliteStorage final : public Storage {
  public:
   // A session is used by one thread at a time, so SQLite's own per-call
@@ -247,6 +270,37 @@ class SqliteStorage final : public Storage {
     return out;
   }
 
+  void AppendHistory(const HistoryEntry& e) override {
+    Statement st(conn_,
+                 "INSERT INTO QMX_HISTORICO (QUANDO, ENDERECO, USUARIO, METODO, ENTIDADE, "
+                 "OPERACAO, TABELA, CHAVE, ANTES, DEPOIS) "
+                 "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)");
+    const Record any = e.after ? *e.after : e.before ? *e.before : Record{};
+    st.Bind(1, e.when);
+    st.Bind(2, e.origin.peer_address);
+    st.Bind(3, e.origin.user_name);
+    st.Bind(4, e.origin.method);
+    st.Bind(5, Describe(e.entity).sql_table);
+    st.Bind(6, std::string(1, ChangeKindCode(e.kind)));
+    st.Bind(7, HistoryTable(e.entity, any));
+    st.Bind(8, HistoryKey(e.entity, any));
+    st.Bind(9, e.before ? EncodeRecord(e.entity, *e.before) : std::string());
+    st.Bind(10, e.after ? EncodeRecord(e.entity, *e.after) : std::string());
+    st.Step();
+  }
+
+  std::vector<HistoryEntry> ReadHistory(const HistoryFilter& filter) override {
+    Statement st(conn_,
+                 "SELECT ID, QUANDO, ENDERECO, USUARIO, METODO, ENTIDADE, OPERACAO, ANTES, DEPOIS "
+                 "FROM QMX_HISTORICO WHERE (?1 = '' OR TABELA = ?1) AND (?2 = '' OR QUANDO >= ?2) "
+                 "ORDER BY ID DESC");
+    st.Bind(1, filter.table);
+    st.Bind(2, filter.since);
+    std::vector<HistoryEntry> out;
+    while (st.Step()) out.push_back(HistoryRow(st));
+    return out;
+  }
+
   Connection& connection() { return conn_; }
 
  private:
@@ -282,6 +336,14 @@ const char* const kMigrations[] = {
     "CREATE UNIQUE INDEX QMX_DIME_NUMERO ON QMX_DIME (CDTABELADW, NRSEQUEDIME);"
     "CREATE UNIQUE INDEX QMX_DIME_DRILL_NUMERO ON QMX_DIME_DRILL (CDTABDRILL, NRSEQUEDIME);"
     "CREATE INDEX QMX_FATO_DRILL_LIGACAO ON QMX_FATO (CDTABDRILL);",
+    // 3: the history of changes; ID grows in commit order (writers are serialised).
+    "CREATE TABLE QMX_HISTORICO ("
+    " ID INTEGER PRIMARY KEY AUTOINCREMENT, QUANDO TEXT NOT NULL,"
+    " ENDERECO TEXT NOT NULL DEFAULT '', USUARIO TEXT NOT NULL DEFAULT '',"
+    " METODO TEXT NOT NULL DEFAULT '', ENTIDADE TEXT NOT NULL, OPERACAO TEXT NOT NULL,"
+    " TABELA TEXT NOT NULL DEFAULT '', CHAVE TEXT NOT NULL DEFAULT '',"
+    " ANTES TEXT NOT NULL DEFAULT '', DEPOIS TEXT NOT NULL DEFAULT '');"
+    "CREATE INDEX QMX_HISTORICO_TABELA ON QMX_HISTORICO (TABELA, ID);",
 };
 static_assert(std::size(kMigrations) == kSchemaVersion);
 

@@ -24,6 +24,7 @@
 #include <string_view>
 #include <vector>
 
+#include "history.h"
 #include "rtl/exceptions.h"
 #include "schema.h"
 
@@ -72,6 +73,12 @@ class Storage {
   // columns in their declared order (empty for an unknown table).
   virtual std::vector<std::string> WarehouseTables() = 0;
   virtual std::vector<WarehouseColumn> WarehouseColumns(std::string_view table) = 0;
+
+  // The history of changes (history.h): an entry is appended inside the
+  // caller's write transaction and gets the next id; entries are read newest
+  // first.
+  virtual void AppendHistory(const HistoryEntry& entry) = 0;
+  virtual std::vector<HistoryEntry> ReadHistory(const HistoryFilter& filter) = 0;
 };
 
 // A transaction that rolls back unless committed.
