@@ -36,6 +36,19 @@ void AddToolCommands(CLI::App& app, ToolOptions& o) {
   history->add_option("--since", o.since, "Só as alterações desde esta data (UTC)");
   history->add_option("--format", o.format, "text ou json")->check(CLI::IsMember({"text", "json"}));
   history->callback([&o] { o.command = ToolCommand::kHistory; });
+  auto* check = app.add_subcommand(
+      "check",
+      "Confere a estrutura com o data warehouse (saída 0: sem problemas, 1: problemas, "
+      "2: não foi possível conferir)");
+  check->add_option("--format", o.format, "text ou json")->check(CLI::IsMember({"text", "json"}));
+  check->callback([&o] { o.command = ToolCommand::kCheck; });
+  auto* export_ = app.add_subcommand("export", "Exporta a estrutura para uma camada semântica");
+  export_->add_option("--format", o.format, "metricflow ou cube")
+      ->required()
+      ->check(CLI::IsMember({"metricflow", "cube"}));
+  export_->add_option("--out", o.out, "Arquivo de saída (padrão: a saída padrão)");
+  export_->callback([&o] { o.command = ToolCommand::kExport; });
+  app.require_subcommand(0, 1);
 }
 
 }  // namespace

@@ -1,11 +1,14 @@
 #include "tool_commands.h"
 
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 
 #include "codes.h"
 #include "history_report.h"
+#include "semantic_export.h"
 #include "sqlite_storage.h"
+#include "structure_check.h"
 
 namespace appserver {
 namespace {
@@ -39,6 +42,50 @@ int History(const ToolOptions& o, Storage& storage, std::ostream& out, std::ostr
   return kToolOk;
 }
 
+int Check(const ToolOptions& o, Storage& storage, std::ostream& out) {
+  Transaction tx(storage, TransactionKind::kRead);
+  std::vector<StructureProblem> problems = CheckStructure(storage);
+  tx.Commit();
+  out << (o.format == "json" ? StructureProblemsJson(problems) : StructureProblemsText(problems));
+  return problems.empty() ? kToolOk : kToolProblems;
+}
+
+// Writes `text` to `path` through a temporary file in the same folder, so a
+// failed export never leaves a half-written file in place of a good one.
+void WriteFile(const std::string& path, const std::string& text) {
+  std::string temporary = path + ".tmp";
+  {
+    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+    file << text;
+    file.flush();
+    if (!file) throw StorageError("Não foi possível gravar \"" + temporary + "\".");
+  }
+  std::error_code ec;
+  std::filesystem::rename(temporary, path, ec);
+  if (ec) {
+    std::filesystem::remove(temporary, ec);
+    throw StorageError("Não foi possível gravar \"" + path + "\".");
+  }
+}
+
+int Export(const ToolOptions& o, Storage& storage, std::ostream& out, std::ostream& err) {
+  auto format = ParseExportFormat(o.format);
+  if (!format) {
+    err << "--format: use metricflow ou cube.\n";
+    return kToolFailed;
+  }
+  Transaction tx(storage, TransactionKind::kRead);
+  std::string yaml = ExportStructure(storage, *format);
+  tx.Commit();
+  if (o.out.empty()) {
+    out << yaml;
+  } else {
+    WriteFile(o.out, yaml);
+    err << "Estrutura exportada para " << o.out << ".\n";
+  }
+  return kToolOk;
+}
+
 }  // namespace
 
 int RunTool(const ToolOptions& o, const std::string& database, std::ostream& out,
@@ -48,6 +95,10 @@ int RunTool(const ToolOptions& o, const std::string& database, std::ostream& out
     switch (o.command) {
       case ToolCommand::kHistory:
         return History(o, *storage, out, err);
+      case ToolCommand::kCheck:
+        return Check(o, *storage, out);
+      case ToolCommand::kExport:
+        return Export(o, *storage, out, err);
       default:
         break;
     }

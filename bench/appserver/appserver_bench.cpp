@@ -3,7 +3,8 @@
 // form of GetDimeFatos for a table of 100 facts and 20 dimensions against the
 // same two SELECTs run in-process on SQLite plus one 16 KiB ping-pong; and
 // throughput with 1, 8 and 32 clients against a raw echo over as many
-// connections. Prints the ratios at the end.
+// connections; a one-fact SetFatos with the history recorded against the same
+// call without it. Prints the ratios at the end.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
@@ -20,6 +21,7 @@
 
 #include "appserver/embedded_server.h"
 #include "appserver/storage.h"
+#include "db/packet.h"
 #include "net/socket_connection.h"
 #include "support/raw_loopback.h"
 
@@ -224,6 +226,51 @@ void BM_GetTabelasOneCodeInProcess(benchmark::State& state) {
 }
 BENCHMARK(BM_GetTabelasOneCodeInProcess);
 
+// A one-fact SetFatos that renames one fact of FATO_FINANCEIRO back and forth,
+// on its own session; the two facts of that table keep the call's own checks
+// small, so the recording's share shows at its largest.
+class RenameFact {
+ public:
+  RenameFact(bool record_history, const std::string& column, const std::string& name)
+      : rdm_(std::make_unique<appserver::RdmEstrutura>(
+            appserver::OpenSqliteStorage(g_server->DatabasePath()), record_history)) {
+    for (const std::string& n : {name, name + " (b)"})
+      rows_.push_back({"S", "FATO_FINANCEIRO", column, "00002", n, "M", "", ""});
+  }
+  void Run() {
+    const auto& from = rows_[turn_ % 2];
+    const auto& to = rows_[(turn_ + 1) % 2];
+    ++turn_;
+    db::Packet delta;
+    delta.kind = db::PacketKind::kDelta;
+    delta.fields = {{"IDFATODW", 1, true},      {"CDTABELADW", 30, false}, {"CDITEMDW", 30, false},
+                    {"CDAREANEGDW", 5, false},  {"NMITEMDW", 30, false},   {"IDTPFATODW", 1, true},
+                    {"DSHINTITEM", 200, false}, {"CDTABDRILL", 30, false}};
+    auto values = [](const std::vector<std::string>& v) {
+      std::vector<db::FieldValue> out;
+      for (const std::string& s : v)
+        out.push_back(s.empty() ? db::FieldValue() : db::FieldValue(s));
+      return out;
+    };
+    delta.rows.push_back({db::RowStatus::kModified, values(to), values(from)});
+    std::vector<rtl::Variant> args{db::PacketToVariant(delta), "FATO_FINANCEIRO"};
+    if (!rdm_->Invoke("SetFatos", args).IsEmpty()) std::abort();
+  }
+
+ private:
+  std::unique_ptr<appserver::RdmEstrutura> rdm_;
+  std::vector<std::vector<std::string>> rows_;
+  int turn_ = 0;
+};
+
+void BM_SetFatosOneFactWithVsWithoutHistory(benchmark::State& state) {
+  RenameFact without(false, "VL_DESPESA", "Despesa");
+  RenameFact with(true, "VL_RECEITA", "Receita");
+  Compare(
+      state, "history", [&] { without.Run(); }, [&] { with.Run(); });
+}
+BENCHMARK(BM_SetFatosOneFactWithVsWithoutHistory)->UseRealTime();
+
 // Round trips per second over `clients` threads during one window.
 template <class Make>
 double Throughput(int clients, Make make) {
@@ -289,6 +336,9 @@ void PrintRatios() {
   std::printf(
       "  GetDimeFatos(100+20) median / (2 SELECTs + 16 KiB ping-pong)  = %.2f (goal <= 1.5)\n",
       r("call_dimefatos", "base_dimefatos"));
+  std::printf(
+      "  SetFatos(one fact) median with history / without history       = %.2f (goal <= 1.15)\n",
+      r("call_history", "base_history"));
   for (int n : {1, 8, 32})
     std::printf("  throughput, %2d clients: GetTabelas calls / raw echo round trips = %.2f%s\n", n,
                 r("call_tput" + std::to_string(n), "raw_tput" + std::to_string(n)),

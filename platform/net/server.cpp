@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "net/frame_socket.h"
@@ -48,17 +49,17 @@ std::string Errno() {
 // "ADDR:PORT" of an accepted peer, IPv6 in brackets; "" when unknown.
 std::string PeerAddress(const sockaddr_storage& peer) {
   char host[INET6_ADDRSTRLEN] = {};
+  char text[INET6_ADDRSTRLEN + 16] = {};
   if (peer.ss_family == AF_INET) {
     const auto& a = reinterpret_cast<const sockaddr_in&>(peer);
     if (!inet_ntop(AF_INET, &a.sin_addr, host, sizeof host)) return {};
-    return std::string(host) + ":" + std::to_string(ntohs(a.sin_port));
-  }
-  if (peer.ss_family == AF_INET6) {
+    std::snprintf(text, sizeof text, "%s:%u", host, unsigned{ntohs(a.sin_port)});
+  } else if (peer.ss_family == AF_INET6) {
     const auto& a = reinterpret_cast<const sockaddr_in6&>(peer);
     if (!inet_ntop(AF_INET6, &a.sin6_addr, host, sizeof host)) return {};
-    return "[" + std::string(host) + "]:" + std::to_string(ntohs(a.sin6_port));
+    std::snprintf(text, sizeof text, "[%s]:%u", host, unsigned{ntohs(a.sin6_port)});
   }
-  return {};
+  return text;
 }
 
 }  // namespace
