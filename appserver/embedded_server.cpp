@@ -34,8 +34,9 @@ EmbeddedServer::EmbeddedServer(EmbeddedServerOptions options) {
     so.object_name = std::string(RdmEstrutura::kObjectName);
     so.max_connections = options.max_connections;
     std::string path = path_;
-    so.factory = [path]() -> std::unique_ptr<net::IRemoteObject> {
-      return std::make_unique<RdmEstrutura>(OpenSqliteStorage(path));
+    bool record = options.record_history;
+    so.factory = [path, record]() -> std::unique_ptr<net::IRemoteObject> {
+      return std::make_unique<RdmEstrutura>(OpenSqliteStorage(path), record);
     };
     so.on_call = std::move(options.on_call);
     so.on_event = std::move(options.on_event);

@@ -21,24 +21,22 @@ std::string HistoryKey(Entity entity, const Record& record) {
   return key;
 }
 
-std::string EncodeRecord(Entity entity, const Record& record) {
+std::string EncodeRecord(const Record& record) {
+  return JsonArray(record);
+}
+
+std::optional<Record> DecodeRecord(Entity entity, std::string_view text) {
+  auto values = ParseJsonArray(text);
+  if (!values || values->size() != Describe(entity).columns.size()) return std::nullopt;
+  return std::move(*values);
+}
+
+std::string RecordObject(Entity entity, const Record& record) {
   const EntityDef& def = Describe(entity);
   JsonFields fields;
   for (size_t c = 0; c < def.columns.size() && c < record.size(); ++c)
     fields.emplace_back(def.columns[c].name, record[c]);
   return JsonObject(fields);
-}
-
-std::optional<Record> DecodeRecord(Entity entity, std::string_view text) {
-  auto fields = ParseJsonObject(text);
-  const EntityDef& def = Describe(entity);
-  if (!fields || fields->size() != def.columns.size()) return std::nullopt;
-  Record out;
-  for (size_t c = 0; c < def.columns.size(); ++c) {
-    if ((*fields)[c].first != def.columns[c].name) return std::nullopt;
-    out.push_back(std::move((*fields)[c].second));
-  }
-  return out;
 }
 
 std::optional<Entity> EntityOfTable(std::string_view sql_table) {

@@ -43,10 +43,13 @@ struct HistoryFilter {
 std::string HistoryTable(Entity entity, const Record& record);
 // The record's key as text, key columns joined by ".".
 std::string HistoryKey(Entity entity, const Record& record);
-// A record as a JSON object of its columns, and back (nullopt when the text
-// does not hold exactly the entity's columns).
-std::string EncodeRecord(Entity entity, const Record& record);
+// A record as stored in the history: a JSON array of its values in column
+// order (the column names would double the row and the cost of writing it);
+// and back, nullopt when the text does not hold exactly the entity's columns.
+std::string EncodeRecord(const Record& record);
 std::optional<Record> DecodeRecord(Entity entity, std::string_view text);
+// A record as a JSON object of its columns, for readers of the history.
+std::string RecordObject(Entity entity, const Record& record);
 
 // The entity whose structure table is `sql_table`, if any.
 std::optional<Entity> EntityOfTable(std::string_view sql_table);

@@ -60,8 +60,8 @@ std::string HistoryJson(const std::vector<HistoryEntry>& entries) {
            ",\"entidade\":" + JsonString(EntityTitle(e.entity)) +
            ",\"tabela\":" + JsonString(HistoryTable(e.entity, AnyRecord(e))) +
            ",\"chave\":" + JsonString(HistoryKey(e.entity, AnyRecord(e))) +
-           ",\"antes\":" + (e.before ? EncodeRecord(e.entity, *e.before) : "null") +
-           ",\"depois\":" + (e.after ? EncodeRecord(e.entity, *e.after) : "null") + "}";
+           ",\"antes\":" + (e.before ? RecordObject(e.entity, *e.before) : "null") +
+           ",\"depois\":" + (e.after ? RecordObject(e.entity, *e.after) : "null") + "}";
   }
   return out + (entries.empty() ? "]\n" : "\n]\n");
 }

@@ -177,6 +177,28 @@ std::optional<JsonFields> ParseJsonObject(std::string_view text) {
   return out;
 }
 
+std::optional<std::vector<std::string>> ParseJsonArray(std::string_view text) {
+  Reader r(text);
+  std::vector<std::string> out;
+  if (!r.Take('[')) return std::nullopt;
+  if (!r.Take(']')) {
+    do {
+      std::string value;
+      if (!r.String(value)) return std::nullopt;
+      out.push_back(std::move(value));
+    } while (r.Take(','));
+    if (!r.Take(']')) return std::nullopt;
+  }
+  if (!r.AtEnd()) return std::nullopt;
+  return out;
+}
+
+std::string JsonArray(const std::vector<std::string>& items) {
+  std::string out = "[";
+  for (size_t i = 0; i < items.size(); ++i) out += (i ? "," : "") + JsonString(items[i]);
+  return out + "]";
+}
+
 std::string JsonObject(const JsonFields& fields) {
   std::string out = "{";
   for (size_t i = 0; i < fields.size(); ++i)

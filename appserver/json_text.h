@@ -1,5 +1,5 @@
 // JSON text: strings written with the escapes JSON requires, and flat
-// objects of string values read back (what the history keeps per row).
+// objects and arrays of strings read back (what the history keeps per row).
 #pragma once
 
 #include <optional>
@@ -21,5 +21,9 @@ using JsonFields = std::vector<std::pair<std::string, std::string>>;
 std::optional<JsonFields> ParseJsonObject(std::string_view text);
 // The inverse of ParseJsonObject.
 std::string JsonObject(const JsonFields& fields);
+
+// ["x","y"]; nullopt unless the text is exactly one array of strings.
+std::optional<std::vector<std::string>> ParseJsonArray(std::string_view text);
+std::string JsonArray(const std::vector<std::string>& items);
 
 }  // namespace appserver

@@ -273,19 +273,19 @@ class SqliteStorage final : public Storage {
   void AppendHistory(const HistoryEntry& e) override {
     Statement st(conn_,
                  "INSERT INTO QMX_HISTORICO (QUANDO, ENDERECO, USUARIO, METODO, ENTIDADE, "
-                 "OPERACAO, TABELA, CHAVE, ANTES, DEPOIS) "
-                 "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)");
-    const Record any = e.after ? *e.after : e.before ? *e.before : Record{};
+                 "OPERACAO, TABELA, ANTES, DEPOIS) "
+                 "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
+    const Record* any = e.after ? &*e.after : e.before ? &*e.before : nullptr;
+    if (!any) throw StorageError("Registro de histórico sem valores.");
     st.Bind(1, e.when);
     st.Bind(2, e.origin.peer_address);
     st.Bind(3, e.origin.user_name);
     st.Bind(4, e.origin.method);
     st.Bind(5, Describe(e.entity).sql_table);
     st.Bind(6, std::string(1, ChangeKindCode(e.kind)));
-    st.Bind(7, HistoryTable(e.entity, any));
-    st.Bind(8, HistoryKey(e.entity, any));
-    st.Bind(9, e.before ? EncodeRecord(e.entity, *e.before) : std::string());
-    st.Bind(10, e.after ? EncodeRecord(e.entity, *e.after) : std::string());
+    st.Bind(7, HistoryTable(e.entity, *any));
+    st.Bind(8, e.before ? EncodeRecord(*e.before) : std::string());
+    st.Bind(9, e.after ? EncodeRecord(*e.after) : std::string());
     st.Step();
   }
 
@@ -336,14 +336,17 @@ const char* const kMigrations[] = {
     "CREATE UNIQUE INDEX QMX_DIME_NUMERO ON QMX_DIME (CDTABELADW, NRSEQUEDIME);"
     "CREATE UNIQUE INDEX QMX_DIME_DRILL_NUMERO ON QMX_DIME_DRILL (CDTABDRILL, NRSEQUEDIME);"
     "CREATE INDEX QMX_FATO_DRILL_LIGACAO ON QMX_FATO (CDTABDRILL);",
-    // 3: the history of changes; ID grows in commit order (writers are serialised).
+    // 3: the history of changes. ID is the rowid: history rows are never
+    // removed, so it grows in commit order (writers are serialised). Neither
+    // AUTOINCREMENT nor an index, and values as arrays without column names:
+    // each page or page split more would show in every change's commit, and
+    // the history is read rarely and whole. TABELA is kept for the filter.
     "CREATE TABLE QMX_HISTORICO ("
-    " ID INTEGER PRIMARY KEY AUTOINCREMENT, QUANDO TEXT NOT NULL,"
+    " ID INTEGER PRIMARY KEY, QUANDO TEXT NOT NULL,"
     " ENDERECO TEXT NOT NULL DEFAULT '', USUARIO TEXT NOT NULL DEFAULT '',"
     " METODO TEXT NOT NULL DEFAULT '', ENTIDADE TEXT NOT NULL, OPERACAO TEXT NOT NULL,"
-    " TABELA TEXT NOT NULL DEFAULT '', CHAVE TEXT NOT NULL DEFAULT '',"
-    " ANTES TEXT NOT NULL DEFAULT '', DEPOIS TEXT NOT NULL DEFAULT '');"
-    "CREATE INDEX QMX_HISTORICO_TABELA ON QMX_HISTORICO (TABELA, ID);",
+    " TABELA TEXT NOT NULL DEFAULT '', ANTES TEXT NOT NULL DEFAULT '',"
+    " DEPOIS TEXT NOT NULL DEFAULT '');",
 };
 static_assert(std::size(kMigrations) == kSchemaVersion);
 

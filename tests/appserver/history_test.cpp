@@ -235,6 +235,11 @@ TEST(JsonText, StringsSurviveTheRoundTrip) {
       {"A", "aspas \" barra \\ linha\n tab\t ç 😀"}, {"B", std::string("\x01\x1f")}, {"C", ""}};
   EXPECT_EQ(ParseJsonObject(JsonObject(fields)), fields);
   EXPECT_EQ(ParseJsonObject(R"( {"x" : "\u00e7\ud83d\ude00\/"} )"), (JsonFields{{"x", "ç😀/"}}));
+  std::vector<std::string> items{"", "a\"b", "ç\n", std::string(1, '\0')};
+  EXPECT_EQ(ParseJsonArray(JsonArray(items)), items);
+  EXPECT_EQ(ParseJsonArray(" [ ] "), std::vector<std::string>{});
+  for (const char* bad : {"[", "[\"a\",]", "[1]", "[\"a\"] [", "{}"})
+    EXPECT_FALSE(ParseJsonArray(bad)) << bad;
   for (const char* bad : {"", "{", "{\"a\":1}", "{\"a\":\"b\"} x", "{\"a\":\"\\ud83d\"}",
                           "{\"a\":\"b\",}", "[\"a\"]", "{\"a\":\"\\q\"}"})
     EXPECT_FALSE(ParseJsonObject(bad)) << bad;
