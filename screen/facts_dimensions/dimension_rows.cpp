@@ -33,6 +33,12 @@ std::string StoredNumber(std::string_view number) {
   return orb::Ajusta(number, 5);
 }
 
+// Assigns only a value that differs, so that a row left as it was is not
+// posted as modified and sent again.
+void Store(db::TField* field, const std::string& value) {
+  if (field->AsString() != value) field->SetAsString(value);
+}
+
 bool HasRecord(const db::TClientDataSet* ds) {
   return ds->Active() && !ds->IsEmpty();
 }
@@ -92,8 +98,8 @@ void TfrmEstrutura::VD_Dime() {
 
   const db::TDataSetState state = dtsDime->State();
   if (state == db::TDataSetState::dsInsert) {
-    number->SetAsString(StoredNumber(number->AsString()));
-    column->SetAsString(StoredColumn(column->AsString()));
+    Store(number, StoredNumber(number->AsString()));
+    Store(column, StoredColumn(column->AsString()));
     check(column->AsString(), number->AsString());
     if (!HasRecord(cdsVdDime)) return;
     if (cdsVdDime->FieldByName("CDITEMDIME")->AsString() == column->AsString())
@@ -104,8 +110,8 @@ void TfrmEstrutura::VD_Dime() {
   }
   if (state != db::TDataSetState::dsEdit) return;
 
-  if (ValueChanged(column)) column->SetAsString(StoredColumn(column->AsString()));
-  if (ValueChanged(number)) number->SetAsString(StoredNumber(number->AsString()));
+  if (ValueChanged(column)) Store(column, StoredColumn(column->AsString()));
+  if (ValueChanged(number)) Store(number, StoredNumber(number->AsString()));
   // Compared again: a value typed in another form of the saved one is no change.
   if (ValueChanged(number) && !orb::EmptyString(number->AsString())) {
     check("", number->AsString());
@@ -135,9 +141,9 @@ void TfrmEstrutura::VD_DimeDime(db::TField* number) {
   // By the field's component name, as the datasets name their fields.
   const std::string name = rtl::AnsiUpperCase(number->DataSet()->Name() + number->FieldName());
   if (name.find("DRILL") != std::string::npos) {
-    if (Editing(cdsDimeDrill)) number->SetAsString(StoredNumber(number->AsString()));
+    if (Editing(cdsDimeDrill)) Store(number, StoredNumber(number->AsString()));
   } else if (name.find("DIME") != std::string::npos) {
-    if (Editing(cdsDime)) number->SetAsString(StoredNumber(number->AsString()));
+    if (Editing(cdsDime)) Store(number, StoredNumber(number->AsString()));
   }
   cdsDimeDime->SetFiltered(true);
   cdsDimeDime->SetFilter(EqualsFilter("NRSEQUEDIME", number->AsString()));
