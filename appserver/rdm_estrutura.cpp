@@ -94,7 +94,7 @@ RdmEstrutura::RdmEstrutura(std::unique_ptr<Storage> storage, bool record_history
                               : std::move(storage)),
       structure_(*storage_) {}
 
-void RdmEstrutura::Attach(const net::ConnectionInfo& info) {
+void RdmEstrutura::SetConnectionInfo(const net::ConnectionInfo& info) {
   origin_.peer_address = info.peer_address;
   origin_.user_name = info.user_name;
 }

@@ -29,7 +29,7 @@ class RdmEstrutura final : public net::IRemoteObject {
   // Every change is recorded in the history unless `record_history` is false
   // (benchmarks measure the cost of recording that way).
   explicit RdmEstrutura(std::unique_ptr<Storage> storage, bool record_history = true);
-  void Attach(const net::ConnectionInfo& info) override;
+  void SetConnectionInfo(const net::ConnectionInfo& info) override;
   rtl::Variant Invoke(std::string_view method, std::vector<rtl::Variant>& args) override;
 
   // The method names Invoke answers.

@@ -33,7 +33,7 @@ class IRemoteObject {
  public:
   virtual ~IRemoteObject() = default;
   // Told once, before the first call, who the connection belongs to.
-  virtual void Attach(const ConnectionInfo& /*info*/) {}
+  virtual void SetConnectionInfo(const ConnectionInfo& /*info*/) {}
   virtual rtl::Variant Invoke(std::string_view method, std::vector<rtl::Variant>& args) = 0;
 };
 

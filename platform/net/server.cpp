@@ -265,7 +265,7 @@ void Server::Serve(Connection& c) {
                     " conexões");
     object = options_.factory();
     if (!object) return refuse("o objeto remoto não pôde ser criado");
-    object->Attach(ConnectionInfo{c.peer, ""});
+    object->SetConnectionInfo(ConnectionInfo{c.peer, ""});
   } catch (const EProtocolError& e) {
     return refuse(e.Message());
   } catch (const std::exception& e) {
