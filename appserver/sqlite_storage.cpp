@@ -32,8 +32,14 @@ class Connection {
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_timeout(db_, busy_timeout_ms);
     if (flags & SQLITE_OPEN_READWRITE) {
-      Exec("PRAGMA journal_mode=WAL");
-      Exec("PRAGMA synchronous=NORMAL");
+      // A file that is no database fails here; the destructor will not run.
+      try {
+        Exec("PRAGMA journal_mode=WAL");
+        Exec("PRAGMA synchronous=NORMAL");
+      } catch (...) {
+        sqlite3_close(db_);
+        throw;
+      }
     }
   }
   ~Connection() {
