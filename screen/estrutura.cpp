@@ -49,6 +49,7 @@ void TfrmEstrutura::RegisterHandlers() {
   RegisterDetailStateHandlers();
   RegisterCommandHandlers();
   RegisterDisplayHandlers();
+  RegisterDrillHandlers();
 }
 
 void TfrmEstrutura::RunHandler(std::string_view name) {

@@ -91,11 +91,15 @@ SaveMember TfrmEstrutura::BuildSaveMember(std::string_view handler) {
 }
 
 void TfrmEstrutura::Save(std::string_view handler) {
+  Save(BuildSaveMember(handler));
+}
+
+void TfrmEstrutura::Save(SaveMember member) {
   SaveEnvironment env;
   env.calls = &Server();
   env.form = this;
   env.busy_caption = msgPadrao->Msg("SetAtualiza");
-  RunSaveSequence(BuildSaveMember(handler), env);
+  RunSaveSequence(member, env);
 }
 
 }  // namespace qmx00600

@@ -114,6 +114,9 @@ const std::vector<SaveMemberSpec>& SaveMemberSpecs() {
        MergeRule::kIfLogging,
        {{F::kRefreshLocalCache, "ITEMDRILL"}, {F::kRunHandler, "dtsFatosDrillStateChange"}},
        false},
+      // A refused deletion is undone: left pending it would travel, and be
+      // refused, with every later save of the list, which has no cancel of
+      // its own to drop it.
       {"cdsFatosDrillAfterDelete",
        "cdsFatosDrill",
        "SetFatosDrill",
@@ -123,7 +126,9 @@ const std::vector<SaveMemberSpec>& SaveMemberSpecs() {
        false,
        MergeRule::kIfLogging,
        {{F::kRefreshLocalCache, "ITEMDRILL"}, {F::kRunHandler, "dtsFatosDrillStateChange", true}},
-       false},
+       true},
+      // Also bound as the after-post handler: the screen undoes only a
+      // refused deletion (see cdsDimeDrillAfterDelete).
       {"cdsDimeDrillAfterDelete",
        "cdsDimeDrill",
        "SetDimeDrill",
@@ -133,7 +138,7 @@ const std::vector<SaveMemberSpec>& SaveMemberSpecs() {
        false,
        MergeRule::kIfLogging,
        {{F::kRunHandler, "dtsDimeDrillStateChange", true}},
-       false},
+       true},
   };
   return members;
 }
