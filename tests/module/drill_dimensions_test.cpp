@@ -1,0 +1,225 @@
+// Drill dimensions through the screen against the real server (behind a
+// scripted one that records the calls and, where the real one never names
+// tables, answers the consistency question's list): the stored forms, the
+// checks asked and not asked, the question with Yes and No, and deletes.
+#include <gtest/gtest.h>
+
+#include "db/packet.h"
+#include "linked_screen.h"
+#include "orb/busy.h"
+#include "rtl/exceptions.h"
+#include "screen_test_util.h"
+#include "vcl/control.h"
+#include "vcl/user_interface.h"
+
+namespace qmxtest {
+namespace {
+
+using db::TDataSetState;
+using qmx00600::TfrmEstrutura;
+
+constexpr unsigned kWarningFlags = vcl::MB_YESNO | vcl::MB_ICONWARNING | vcl::MB_DEFBUTTON2;
+
+class DrillDimensions : public ::testing::Test {
+ protected:
+  DrillDimensions() : h(Backend::kScripted), s(OpenLinkedScreen(h)) { h.Focus("dbgTabelaFatos"); }
+  ~DrillDimensions() override { EXPECT_EQ(orb::ShowAviDepth(), 0); }
+
+  // The drill table `code` chosen, then page 2 with its dimension panel.
+  void OpenDimensionsOf(const std::string& code) {
+    h.Focus("dbgTabelaDrill");
+    ASSERT_TRUE(s.cdsTabelaDrill->Locate("CDTABELADW", rtl::Variant(code), db::loNone));
+    ASSERT_TRUE(s.pgcPadrao->SelectTab(s.tshDados));
+    h.Focus("dbgDimensoes");
+    ASSERT_EQ(s.dbgDimensoes->DataSource(), s.dtsDimeDrill);
+    h.Scripted().ClearCalls();
+    h.ui().ClearLog();
+  }
+  // The drill dimensions of the current drill table as the server has them.
+  std::vector<std::string> Stored(const std::string& field) {
+    s.cdsTabelaDrillAfterScroll(s.cdsTabelaDrill);
+    return Column(s.cdsDimeDrill, field);
+  }
+  // (field, value) of each check asked of the server.
+  std::vector<std::pair<std::string, std::string>> Checks() {
+    std::vector<std::pair<std::string, std::string>> out;
+    for (const RecordedCall& c : h.Scripted().CallsOf("getVdDimeDrill")) {
+      EXPECT_EQ(c.args[0].AsString(), s.cdsTabelaDrill->FieldByName("CDTABELADW")->AsString());
+      out.emplace_back(c.args[1].AsString(), c.args[2].AsString());
+    }
+    return out;
+  }
+  // The next getVdDimeDrill names `tables`.
+  void NextCheckNames(const std::string& tables) {
+    h.Scripted().Once("getVdDimeDrill",
+                      ScriptedServer::Returns(TextPacket({"TABELAS"}, {{tables}})));
+  }
+  // The drill tables the facts of fact table `fact` drill into, from the server.
+  std::vector<std::string> DrillLinksOf(const std::string& fact) {
+    rtl::Variant dimensions, facts;
+    s.Server().GetDimeFatos(fact, dimensions, facts);
+    db::TClientDataSet rows(nullptr);
+    rows.SetData(facts);
+    return Column(&rows, "CDTABDRILL");
+  }
+  db::TField* F(const std::string& name) { return s.cdsDimeDrill->FieldByName(name); }
+
+  ScreenHarness h;
+  TfrmEstrutura& s;
+};
+
+using Check = std::pair<std::string, std::string>;
+
+TEST_F(DrillDimensions, ValuesAreBroughtToTheirStoredFormAndCheckedOnlyWhenChanged) {
+  OpenDimensionsOf("DRILL_VENDAS_DIA");
+  ASSERT_TRUE(h.Click("sbtIncluir"));
+  ASSERT_EQ(F("CDTABDRILL")->AsString(), "DRILL_VENDAS_DIA");
+  // Empty and not required: nothing at all.
+  s.vd_dimeDrill(F("CDDIMEDRILL"), false);
+  h.ui().ExpectError("Campo deve ser informado.");
+  EXPECT_THROW(s.vd_dimeDrill(F("CDDIMEDRILL"), true), rtl::EAbort);
+  h.ui().ExpectError("Dimensão deve ser informada.");
+  EXPECT_THROW(s.vd_dimeDrill(F("NRSEQUEDIME"), true), rtl::EAbort);
+  EXPECT_TRUE(Checks().empty());
+
+  F("CDDIMEDRILL")->SetAsString(" cd_ regiao");
+  F("NRSEQUEDIME")->SetAsString("4");
+  s.vd_dimeDrill(F("CDDIMEDRILL"), true);
+  s.vd_dimeDrill(F("NRSEQUEDIME"), true);
+  EXPECT_EQ(F("CDDIMEDRILL")->AsString(), "CD_REGIAO");
+  EXPECT_EQ(F("NRSEQUEDIME")->AsString(), "00004");
+  EXPECT_EQ(Checks(), (std::vector<Check>{{"CDDIMEDRILL", "CD_REGIAO"}, {"NRSEQUEDIME", "00004"}}));
+  s.cdsDimeDrill->Cancel();
+
+  // Edit: a number typed short and a column in another case are the same
+  // values: nothing is asked.
+  ASSERT_TRUE(s.cdsDimeDrill->Locate("CDDIMEDRILL", rtl::Variant("CD_MES"), db::loNone));
+  s.cdsDimeDrill->Edit();
+  F("CDDIMEDRILL")->SetAsString("cd_ mes");
+  F("NRSEQUEDIME")->SetAsString("3");
+  h.Scripted().ClearCalls();
+  s.vd_dimeDrill(F("CDDIMEDRILL"), false);
+  s.vd_dimeDrill(F("NRSEQUEDIME"), false);
+  EXPECT_EQ(F("CDDIMEDRILL")->AsString(), "CD_MES");
+  EXPECT_EQ(F("NRSEQUEDIME")->AsString(), "00003");
+  EXPECT_TRUE(Checks().empty());
+  // A number that is another one is asked, and refused: the table has it.
+  F("NRSEQUEDIME")->SetAsString("1");
+  h.ui().ExpectError("Dimensão já cadastrada.");
+  EXPECT_THROW(s.vd_dimeDrill(F("NRSEQUEDIME"), false), rtl::EAbort);
+  EXPECT_EQ(Checks(), (std::vector<Check>{{"NRSEQUEDIME", "00001"}}));
+  EXPECT_EQ(s.cdsDimeDrill->State(), TDataSetState::dsEdit);
+  EXPECT_EQ(s.dbgDimensoes->SelectedField(), F("NRSEQUEDIME"));
+  s.cdsDimeDrill->Cancel();
+  // In browse state nothing is checked.
+  h.Scripted().ClearCalls();
+  s.vd_dimeDrill(F("NRSEQUEDIME"), true);
+  EXPECT_TRUE(Checks().empty());
+}
+
+TEST_F(DrillDimensions, NoToTheQuestionDropsTheNewRowAndReloadsTheDrillTable) {
+  OpenDimensionsOf("DRILL_VENDAS_DIA");
+  const int rows = s.cdsDimeDrill->RecordCount();
+  ASSERT_TRUE(h.Click("sbtIncluir"));
+  F("CDDIMEDRILL")->SetAsString("CD_REGIAO");
+  NextCheckNames("FATO_VENDAS");
+  h.ui().ExpectMessageBox(vcl::IDNO);
+  EXPECT_THROW(s.vd_dimeDrill(F("CDDIMEDRILL"), false), rtl::EAbort);
+  ASSERT_EQ(h.Questions().size(), 1u);
+  const Question& q = h.Questions()[0];
+  EXPECT_EQ(q.text,
+            "A tabela \"DRILL_VENDAS_DIA\" terá dimensões inconsistentes com a tabela drill "
+            "\"FATO_VENDAS\".\r\nConfirma Inclusão?");
+  EXPECT_EQ(q.caption, "Alerta");
+  EXPECT_EQ(q.flags, kWarningFlags);
+  EXPECT_TRUE(h.ui().Errors().empty());
+  EXPECT_EQ(s.cdsDimeDrill->State(), TDataSetState::dsBrowse);
+  EXPECT_EQ(s.cdsDimeDrill->RecordCount(), rows);
+  EXPECT_EQ(h.Scripted().CallsOf("GetDimeFatosDrill").size(), 1u);
+  EXPECT_TRUE(h.Scripted().CallsOf("setDelDrillDw").empty());
+  EXPECT_TRUE(h.Scripted().CallsOf("SetDimeDrill").empty());
+  EXPECT_EQ(DrillLinksOf("FATO_VENDAS"),
+            (std::vector<std::string>{"DRILL_VENDAS_DIA", "DRILL_VENDAS_DIA"}));
+}
+
+TEST_F(DrillDimensions, YesDropsTheNamedLinksAndReloadsTheFactTableOnlyAfterAnEdit) {
+  OpenDimensionsOf("DRILL_VENDAS_DIA");
+  ASSERT_TRUE(h.Click("sbtIncluir"));
+  F("CDDIMEDRILL")->SetAsString("CD_REGIAO");
+  NextCheckNames("FATO_VENDAS, FATO_ESTOQUE");
+  h.ui().ExpectMessageBox(vcl::IDYES, "as tabelas drill \"FATO_VENDAS, FATO_ESTOQUE\"");
+  s.vd_dimeDrill(F("CDDIMEDRILL"), false);
+  EXPECT_EQ(s.cdsDimeDrill->State(), TDataSetState::dsInsert);
+  auto drops = h.Scripted().CallsOf("setDelDrillDw");
+  ASSERT_EQ(drops.size(), 1u);
+  const db::Packet sent_back = db::PacketFromVariant(drops[0].args[0]);
+  ASSERT_EQ(sent_back.rows.size(), 1u);
+  EXPECT_EQ(sent_back.rows[0].values[sent_back.FieldIndex("TABELAS")], "FATO_VENDAS, FATO_ESTOQUE");
+  EXPECT_EQ(drops[0].args[1].AsString(), "DRILL_VENDAS_DIA");
+  EXPECT_TRUE(h.Scripted().CallsOf("GetDimeFatos").empty());
+  EXPECT_TRUE(h.Scripted().CallsOf("GetDimeFatosDrill").empty());
+  // The server dropped FATO_VENDAS's links into this drill table.
+  EXPECT_EQ(DrillLinksOf("FATO_VENDAS"), (std::vector<std::string>{"", ""}));
+  s.cdsDimeDrill->Cancel();
+
+  // After an edit the current fact table's details are read again.
+  ASSERT_TRUE(s.cdsDimeDrill->Locate("CDDIMEDRILL", rtl::Variant("DT_VENDA"), db::loNone));
+  s.cdsDimeDrill->Edit();
+  F("NRSEQUEDIME")->SetAsString("4");
+  h.Scripted().ClearCalls();
+  NextCheckNames("FATO_VENDAS");
+  h.ui().ExpectMessageBox(vcl::IDYES, "a tabela drill \"FATO_VENDAS\"");
+  s.vd_dimeDrill(F("NRSEQUEDIME"), false);
+  EXPECT_EQ(h.Scripted().CallsOf("setDelDrillDw").size(), 1u);
+  EXPECT_EQ(h.Scripted().CallsOf("GetDimeFatos").size(), 1u);
+  EXPECT_EQ(s.cdsDimeDrill->State(), TDataSetState::dsEdit);
+  EXPECT_EQ(F("NRSEQUEDIME")->AsString(), "00004");
+  s.cdsDimeDrill->Cancel();
+}
+
+TEST_F(DrillDimensions, AnswersThatNameNoTableAskNothing) {
+  OpenDimensionsOf("DRILL_VENDAS_DIA");
+  ASSERT_TRUE(h.Click("sbtIncluir"));
+  F("CDDIMEDRILL")->SetAsString("CD_REGIAO");
+  s.vd_dimeDrill(F("CDDIMEDRILL"), false);  // the real answer: an empty list
+  for (rtl::Variant answer : {rtl::Variant(), rtl::Variant("FATO_VENDAS"),
+                              TextPacket({"TABELAS"}, {{"  "}}), TextPacket({"TABELAS"}, {})}) {
+    h.Scripted().Once("getVdDimeDrill", ScriptedServer::Returns(answer));
+    s.vd_dimeDrill(F("CDDIMEDRILL"), false);
+  }
+  EXPECT_EQ(Checks().size(), 5u);
+  EXPECT_TRUE(h.Questions().empty());
+  EXPECT_TRUE(h.Scripted().CallsOf("setDelDrillDw").empty());
+  EXPECT_EQ(s.cdsDimeDrill->State(), TDataSetState::dsInsert);
+  s.cdsDimeDrill->Cancel();
+}
+
+// Ctrl+Delete in the grid passes by the guard; the server refuses to leave
+// FATO_VENDAS drilling into a table without its dimension 1, and the row
+// comes back instead of riding along with every later save.
+TEST_F(DrillDimensions, ADeleteTheServerRefusesIsUndone) {
+  OpenDimensionsOf("DRILL_VENDAS_DIA");
+  ASSERT_TRUE(s.cdsDimeDrill->Locate("CDDIMEDRILL", rtl::Variant("CD_CLIENTE"), db::loNone));
+  const std::vector<std::string> before = Column(s.cdsDimeDrill, "CDDIMEDRILL");
+  h.ui().ExpectDialog(vcl::mrYes, "Excluir");
+  h.ui().ExpectError("As dimensões da Tabela Drill \"DRILL_VENDAS_DIA\" são incompatíveis");
+  EXPECT_THROW(h.Press("dbgDimensoes", vcl::VK_DELETE, vcl::ssCtrl), rtl::EAbort);
+  EXPECT_EQ(Column(s.cdsDimeDrill, "CDDIMEDRILL"), before);
+  EXPECT_EQ(s.cdsDimeDrill->ChangeCount(), 0);
+  EXPECT_FALSE(h.ui().BusyVisible());
+
+  // One nobody relies on goes, and only it is sent.
+  ASSERT_TRUE(s.cdsDimeDrill->Locate("CDDIMEDRILL", rtl::Variant("DT_VENDA"), db::loNone));
+  h.Scripted().ClearCalls();
+  h.ui().ExpectDialog(vcl::mrYes, "Excluir");
+  h.Press("dbgDimensoes", vcl::VK_DELETE, vcl::ssCtrl);
+  const auto sent = h.Scripted().CallsOf("SetDimeDrill");
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(db::PacketFromVariant(sent[0].args[0]).rows.size(), 1u);
+  EXPECT_EQ(s.cdsDimeDrill->ChangeCount(), 0);
+  EXPECT_FALSE(Contains(Stored("CDDIMEDRILL"), "DT_VENDA"));
+  EXPECT_TRUE(Contains(Column(s.cdsDimeDrill, "CDDIMEDRILL"), "CD_CLIENTE"));
+}
+
+}  // namespace
+}  // namespace qmxtest
