@@ -55,7 +55,6 @@ class TfrmEstrutura : public frm::TfrmPadraoGrid, public EstruturaComponents {
   // The save member of `handler`, resolved to this screen's components.
   SaveMember BuildSaveMember(std::string_view handler);
   void Save(std::string_view handler);
-  void Save(SaveMember member);
 
   // -- Fact-table list (screen/lists/fact_tables.cpp).
   // Entering the grid makes the fact-table list the current list (navigator

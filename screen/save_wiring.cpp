@@ -22,6 +22,7 @@ SaveMember TfrmEstrutura::BuildSaveMember(std::string_view handler) {
   m.reloads = def.reloads;
   m.merge = def.merge;
   m.undo = def.undo;
+  m.hand_back_post = def.hand_back_post;
   switch (def.extra) {
     case ExtraArgument::kNone:
       m.extra_passing = ExtraPassing::kNone;
@@ -91,15 +92,11 @@ SaveMember TfrmEstrutura::BuildSaveMember(std::string_view handler) {
 }
 
 void TfrmEstrutura::Save(std::string_view handler) {
-  Save(BuildSaveMember(handler));
-}
-
-void TfrmEstrutura::Save(SaveMember member) {
   SaveEnvironment env;
   env.calls = &Server();
   env.form = this;
   env.busy_caption = msgPadrao->Msg("SetAtualiza");
-  RunSaveSequence(member, env);
+  RunSaveSequence(BuildSaveMember(handler), env);
 }
 
 }  // namespace qmx00600

@@ -18,7 +18,8 @@ const std::vector<SaveMemberSpec>& SaveMemberSpecs() {
        true,
        MergeRule::kIfLogging,
        {{F::kLocate, "CDTABELADW"}},
-       false},
+       false,
+       true},
       {"cdsTabelasAfterDelete",
        "cdsTabelas",
        "SetTabelas",
@@ -38,7 +39,8 @@ const std::vector<SaveMemberSpec>& SaveMemberSpecs() {
        true,
        MergeRule::kIfLogging,
        {{F::kLocate, "CDTABELADW"}},
-       false},
+       false,
+       true},
       // A refused deletion is undone, as on the fact-table list: left in the
       // change log it would be sent, and refused, with every later change.
       {"cdsTabelaDrillAfterDelete",
@@ -62,7 +64,8 @@ const std::vector<SaveMemberSpec>& SaveMemberSpecs() {
        {{F::kRefreshLocalCache, "ITEMDW"},
         {F::kLocateTableAndItem, "CDTABELADW;CDITEMDW"},
         {F::kRunHandler, "dtsFatosStateChange"}},
-       false},
+       false,
+       true},
       {"cdsFatosAfterDelete",
        "cdsFatos",
        "SetFatos",
@@ -93,7 +96,8 @@ const std::vector<SaveMemberSpec>& SaveMemberSpecs() {
        MergeRule::kIfLogging,
        {{F::kLocateTableAndItem, "CDTABELADW;CDITEMDIME"},
         {F::kRunHandler, "cdsTabelasAfterScroll", true, true}},
-       false},
+       false,
+       true},
       {"cdsDimeAfterDelete",
        "cdsDime",
        "SetDime",
@@ -113,7 +117,8 @@ const std::vector<SaveMemberSpec>& SaveMemberSpecs() {
        false,
        MergeRule::kIfLogging,
        {{F::kRefreshLocalCache, "ITEMDRILL"}, {F::kRunHandler, "dtsFatosDrillStateChange"}},
-       false},
+       false,
+       true},
       // A refused deletion is undone: left pending it would travel, and be
       // refused, with every later save of the list, which has no cancel of
       // its own to drop it.
@@ -127,8 +132,9 @@ const std::vector<SaveMemberSpec>& SaveMemberSpecs() {
        MergeRule::kIfLogging,
        {{F::kRefreshLocalCache, "ITEMDRILL"}, {F::kRunHandler, "dtsFatosDrillStateChange", true}},
        true},
-      // Also bound as the after-post handler: the screen undoes only a
-      // refused deletion (see cdsDimeDrillAfterDelete).
+      // Bound as both the after-post and the after-delete of cdsDimeDrill:
+      // a failed run hands a row back when the dataset's last change is a
+      // post, and otherwise undoes the refused deletion, as above.
       {"cdsDimeDrillAfterDelete",
        "cdsDimeDrill",
        "SetDimeDrill",
@@ -138,6 +144,7 @@ const std::vector<SaveMemberSpec>& SaveMemberSpecs() {
        false,
        MergeRule::kIfLogging,
        {{F::kRunHandler, "dtsDimeDrillStateChange", true}},
+       true,
        true},
   };
   return members;

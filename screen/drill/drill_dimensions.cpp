@@ -3,7 +3,6 @@
 // question it may raise, and saving each posted or deleted row at once.
 #include <memory>
 
-#include "db/packet.h"
 #include "orb/busy.h"
 #include "orb/text.h"
 #include "rtl/exceptions.h"
@@ -20,13 +19,6 @@ std::string StoredForm(const db::TField* field) {
   if (field->FieldName() == "CDDIMEDRILL")
     return orb::Replace(" ", rtl::AnsiUpperCase(field->AsString()), "", orb::rfReplaceAll);
   return orb::Ajusta(field->AsString(), 5);
-}
-
-bool HasPendingDeletion(const db::TClientDataSet& ds) {
-  if (ds.ChangeCount() == 0) return false;
-  for (const db::PacketRow& row : db::PacketFromVariant(ds.Delta()).rows)
-    if (row.status == db::RowStatus::kDeleted) return true;
-  return false;
 }
 
 }  // namespace
@@ -83,12 +75,10 @@ void TfrmEstrutura::vd_dimeDrill(db::TField* field, bool required) {
   }
 }
 
+// Runs after posts and deletes alike; the save member tells them apart (a
+// refused post goes back to the person, a refused deletion is undone).
 void TfrmEstrutura::cdsDimeDrillAfterDelete(db::TDataSet*) {
-  SaveMember member = BuildSaveMember("cdsDimeDrillAfterDelete");
-  // The handler saves posts as well: only a refused deletion is undone, so it
-  // cannot ride along with the next change of the list.
-  member.undo = member.undo && HasPendingDeletion(*cdsDimeDrill);
-  Save(std::move(member));
+  Save("cdsDimeDrillAfterDelete");
 }
 
 }  // namespace qmx00600

@@ -221,5 +221,34 @@ TEST_F(DrillDimensions, ADeleteTheServerRefusesIsUndone) {
   EXPECT_TRUE(Contains(Column(s.cdsDimeDrill, "CDDIMEDRILL"), "CD_CLIENTE"));
 }
 
+// The one save handler runs after posts too: a post the server refuses is
+// handed back open, not undone like a refused deletion.
+TEST_F(DrillDimensions, APostTheServerRefusesComesBackOpenWithWhatWasTyped) {
+  OpenDimensionsOf("DRILL_VENDAS_DIA");
+  const int rows = s.cdsDimeDrill->RecordCount();
+  ASSERT_TRUE(h.Click("sbtIncluir"));
+  F("CDDIMEDRILL")->SetAsString("CD_REGIAO");
+  F("NRSEQUEDIME")->SetAsString("00004");
+  h.Scripted().Once("SetDimeDrill", ScriptedServer::Refuses("Tabela ocupada; tente de novo."));
+  h.ui().ExpectError("Tabela ocupada; tente de novo.");
+  EXPECT_THROW(h.Click("sbtConfirmar"), rtl::EAbort);
+  EXPECT_EQ(s.cdsDimeDrill->State(), TDataSetState::dsInsert);
+  EXPECT_EQ(F("CDDIMEDRILL")->AsString(), "CD_REGIAO");
+  EXPECT_EQ(F("NRSEQUEDIME")->AsString(), "00004");
+  EXPECT_EQ(s.cdsDimeDrill->ChangeCount(), 0);
+  EXPECT_FALSE(s.tshPadrao->Enabled());  // the row is still being edited
+
+  // Confirmed again, it goes alone and is stored.
+  h.Scripted().ClearCalls();
+  ASSERT_TRUE(h.Click("sbtConfirmar"));
+  const auto sent = h.Scripted().CallsOf("SetDimeDrill");
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(db::PacketFromVariant(sent[0].args[0]).rows.size(), 1u);
+  EXPECT_EQ(s.cdsDimeDrill->ChangeCount(), 0);
+  EXPECT_TRUE(s.tshPadrao->Enabled());
+  EXPECT_EQ(Stored("CDDIMEDRILL").size(), static_cast<size_t>(rows + 1));
+  EXPECT_TRUE(Contains(Column(s.cdsDimeDrill, "NRSEQUEDIME"), "00004"));
+}
+
 }  // namespace
 }  // namespace qmxtest
