@@ -192,6 +192,32 @@ TEST_F(DrillFacts, RequiredFieldsAndServerRefusalsKeepTheRowOpen) {
   EXPECT_FALSE(s.tshPadrao->Enabled());
 }
 
+// A column another person registered in the meantime: the checks passed, the
+// save is refused with the catalogue's message, and the row comes back open.
+TEST_F(DrillFacts, ASaveTheServerRefusesGivesTheRowBackOpen) {
+  OpenFactsOf("DRILL_VENDAS_DIA");
+  ASSERT_TRUE(h.Click("sbtIncluir"));
+  F("CDITEMDRILL")->SetAsString("vl_venda");
+  F("NMITEMDRILL")->SetAsString("Outro valor");
+  h.Scripted().On("getVdFatosDrill", ScriptedServer::Returns(rtl::Variant()));
+  h.ui().ExpectError("Campo já cadastrado");
+  EXPECT_THROW(h.Click("sbtConfirmar"), rtl::EAbort);
+  EXPECT_EQ(h.Scripted().CallsOf("SetFatosDrill").size(), 1u);
+  EXPECT_EQ(s.cdsFatosDrill->State(), TDataSetState::dsInsert);
+  EXPECT_EQ(F("CDITEMDRILL")->AsString(), "VL_VENDA");
+  EXPECT_EQ(F("NMITEMDRILL")->AsString(), "Outro valor");
+  EXPECT_EQ(s.cdsFatosDrill->ChangeCount(), 0);
+  EXPECT_FALSE(h.ui().BusyVisible());
+  // Corrected, it is stored alone.
+  F("CDITEMDRILL")->SetAsString("VL_DESCONTO");
+  h.Scripted().ClearCalls();
+  ASSERT_TRUE(h.Click("sbtConfirmar"));
+  const auto sent = h.Scripted().CallsOf("SetFatosDrill");
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(db::PacketFromVariant(sent[0].args[0]).rows.size(), 1u);
+  EXPECT_TRUE(Contains(Stored("CDITEMDRILL"), "VL_DESCONTO"));
+}
+
 TEST_F(DrillFacts, ThePickerWithNothingFreeOrTheSameColumnChangesNothing) {
   OpenFactsOf("DRILL_VENDAS_DIA");
   ASSERT_TRUE(s.cdsFatosDrill->Locate("CDITEMDRILL", rtl::Variant("VL_VENDA"), db::loNone));
