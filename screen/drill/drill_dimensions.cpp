@@ -75,6 +75,16 @@ void TfrmEstrutura::vd_dimeDrill(db::TField* field, bool required) {
   }
 }
 
+// Each rule may abandon the post; up to three questions can come, two from
+// the field checks of a new row and one from the insertion check.
+void TfrmEstrutura::cdsDimeDrillBeforePost(db::TDataSet*) {
+  db::TField* number = cdsDimeDrill->FieldByName("NRSEQUEDIME");
+  vd_dimeDrill(cdsDimeDrill->FieldByName("CDDIMEDRILL"), true);
+  vd_dimeDrill(number, true);
+  VD_DimeDime(number);
+  vd_incluirFatos();
+}
+
 // Runs after posts and deletes alike; the save member tells them apart (a
 // refused post goes back to the person, a refused deletion is undone).
 void TfrmEstrutura::cdsDimeDrillAfterDelete(db::TDataSet*) {

@@ -14,6 +14,7 @@ void TfrmEstrutura::RegisterDrillHandlers() {
   handlers_.dataset["cdsFatosDrillBeforePost"] = dataset(&TfrmEstrutura::cdsFatosDrillBeforePost);
   handlers_.dataset["cdsFatosDrillAfterPost"] = dataset(&TfrmEstrutura::cdsFatosDrillAfterPost);
   handlers_.dataset["cdsFatosDrillAfterDelete"] = dataset(&TfrmEstrutura::cdsFatosDrillAfterDelete);
+  handlers_.dataset["cdsDimeDrillBeforePost"] = dataset(&TfrmEstrutura::cdsDimeDrillBeforePost);
   handlers_.dataset["cdsDimeDrillAfterDelete"] = dataset(&TfrmEstrutura::cdsDimeDrillAfterDelete);
   handlers_.notify["dbgFatosDrillColExit"] = notify(&TfrmEstrutura::dbgFatosDrillColExit);
   handlers_.notify["dbgFatosDrillEditButtonClick"] =

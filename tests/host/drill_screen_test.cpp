@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTabBar>
@@ -15,6 +16,7 @@
 #include "db/client_dataset.h"
 #include "dialog_answerer.h"
 #include "grid_view.h"
+#include "lookup_dialog.h"
 #include "main_window.h"
 #include "orb/server_address.h"
 #include "qt_user_interface.h"
@@ -73,6 +75,22 @@ class DrillScreenTest : public ::testing::Test {
     QTest::mouseClick(View<host::ButtonWidget>(Model<vcl::TButtonFlat>(name)), Qt::LeftButton);
     QApplication::processEvents();
   }
+  void ClickEllipsis(const char* grid) {
+    QApplication::processEvents();
+    const QRect button = GridOf(grid)->ButtonRect();
+    ASSERT_FALSE(button.isEmpty()) << grid;
+    QTest::mouseClick(GridOf(grid)->viewport(), Qt::LeftButton, {}, button.center());
+    QApplication::processEvents();
+  }
+  // Chooses, in the look-up dialog, the first row the filter `text` leaves.
+  static host_test::DialogAnswerer::Step ChooseInLookup(const QString& text) {
+    return [text](QWidget* w) {
+      auto* dialog = dynamic_cast<host::LookupDialog*>(w);
+      if (dialog == nullptr) return qobject_cast<QDialog*>(w)->reject();
+      dialog->FilterBox()->setText(text);
+      dialog->accept();
+    };
+  }
   // (column, second field) of the drill table's items stored on the server,
   // read through a session of its own.
   std::vector<std::pair<std::string, std::string>> Stored(const std::string& drill, bool facts) {
@@ -121,12 +139,16 @@ TEST_F(DrillScreenTest, ADrillFactAndADrillDimensionAddedWithMouseAndKeys) {
   ASSERT_TRUE(GridOf("dbgFatosDrill")->isVisible());
   db::TClientDataSet* facts = facts_grid->DataSet();
 
-  // A drill fact: the column typed in lower case, the name, confirm.
+  // A drill fact: the column picked behind the cell's ellipsis, the name
+  // typed, confirm.
   ClickCell("dbgFatosDrill", 1, 0);
   ClickButton("sbtIncluir");
   ASSERT_EQ(facts->State(), db::TDataSetState::dsInsert);
   ClickCell("dbgFatosDrill", facts_grid->Row(), 0);
-  QTest::keyClicks(GridOf("dbgFatosDrill"), "nr_nota");
+  answers_.Expect(ChooseInLookup("NR_NOTA"));
+  ClickEllipsis("dbgFatosDrill");
+  ASSERT_EQ(answers_.Pending(), 0u);
+  EXPECT_EQ(facts->FieldByName("CDITEMDRILL")->AsString(), "NR_NOTA");
   QTest::keyClick(GridOf("dbgFatosDrill"), Qt::Key_Tab);
   QTest::keyClicks(GridOf("dbgFatosDrill"), "Numero da nota");
   ClickButton("sbtConfirmar");
@@ -142,8 +164,15 @@ TEST_F(DrillScreenTest, ADrillFactAndADrillDimensionAddedWithMouseAndKeys) {
   ASSERT_EQ(dimes->State(), db::TDataSetState::dsInsert);
   ClickCell("dbgDimensoes", dimes_grid->Row(), 0);
   QTest::keyClicks(GridOf("dbgDimensoes"), "cd_regiao");
+  EXPECT_EQ(dimes_grid->EditorText(), "CD_REGIAO");  // typed in upper case
   QTest::keyClick(GridOf("dbgDimensoes"), Qt::Key_Tab);
-  QTest::keyClicks(GridOf("dbgDimensoes"), "4");
+  // The number from the catalogue's look-up, opened with the keyboard.
+  ASSERT_EQ(dimes_grid->SelectedField()->FieldName(), "NRSEQUEDIME");
+  answers_.Expect(ChooseInLookup("Região"));
+  QTest::keyClick(GridOf("dbgDimensoes"), Qt::Key_Return, Qt::ControlModifier);
+  QApplication::processEvents();
+  ASSERT_EQ(answers_.Pending(), 0u);
+  EXPECT_EQ(dimes->FieldByName("NRSEQUEDIME")->AsString(), "00004");
   ClickButton("sbtConfirmar");
   EXPECT_EQ(dimes->State(), db::TDataSetState::dsBrowse);
   EXPECT_TRUE(Has(Stored("DRILL_VENDAS_DIA", false), "CD_REGIAO", "00004"));
