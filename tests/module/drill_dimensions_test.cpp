@@ -250,5 +250,136 @@ TEST_F(DrillDimensions, APostTheServerRefusesComesBackOpenWithWhatWasTyped) {
   EXPECT_TRUE(Contains(Column(s.cdsDimeDrill, "NRSEQUEDIME"), "00004"));
 }
 
+TEST_F(DrillDimensions, ARowAddedWithTheLookUpsIsCheckedInOrderAndStored) {
+  OpenDimensionsOf("DRILL_VENDAS_DIA");
+  ASSERT_TRUE(h.Click("sbtIncluir"));
+  h.PickColumn("dbgDimensoes", "CDDIMEDRILL");
+  h.ui().ExpectLookup(
+      [](db::TDataSource& src) {
+        return src.DataSet()->Locate("CDFIELD", rtl::Variant("CD_REGIAO"), db::loNone);
+      },
+      "Campos");
+  s.dbgDimensoes->ClickEditButton();
+  const auto fields = h.Scripted().CallsOf("GetFields");
+  ASSERT_EQ(fields.size(), 1u);
+  EXPECT_EQ(fields[0].args[0].AsString(), "D");
+  EXPECT_EQ(fields[0].args[1].AsString(), "DRILL_VENDAS_DIA");
+  h.PickColumn("dbgDimensoes", "NRSEQUEDIME");  // leaving the column checks it
+  h.ui().ExpectLookup(
+      [](db::TDataSource& src) {
+        return src.DataSet()->Locate("NRSEQUEDIME", rtl::Variant("00004"), db::loNone);
+      },
+      "Dimensão");
+  s.dbgDimensoes->ClickEditButton();
+  EXPECT_EQ(F("NRSEQUEDIME")->AsString(), "00004");
+  ASSERT_TRUE(h.Click("sbtConfirmar"));
+  EXPECT_EQ(s.cdsDimeDrill->ChangeCount(), 0);
+  EXPECT_EQ(Checks(), (std::vector<Check>{{"CDDIMEDRILL", "CD_REGIAO"},
+                                          {"CDDIMEDRILL", "CD_REGIAO"},
+                                          {"NRSEQUEDIME", "00004"}}));
+  // The insertion check comes last, before the save.
+  const std::vector<std::string> calls = h.Scripted().CallNames();
+  const auto check = std::find(calls.begin(), calls.end(), "getVdDrill");
+  ASSERT_NE(check, calls.end());
+  EXPECT_EQ(std::find(check, calls.end(), "getVdDimeDrill"), calls.end());
+  EXPECT_NE(std::find(check, calls.end(), "SetDimeDrill"), calls.end());
+  EXPECT_TRUE(Contains(Stored("CDDIMEDRILL"), "CD_REGIAO"));
+  EXPECT_TRUE(Contains(Column(s.cdsDimeDrill, "NRSEQUEDIME"), "00004"));
+}
+
+TEST_F(DrillDimensions, TypedValuesAreFilteredNormalisedAndRefusedWithTheirMessages) {
+  OpenDimensionsOf("DRILL_VENDAS_DIA");
+  ASSERT_TRUE(h.Click("sbtIncluir"));
+  h.PickColumn("dbgDimensoes", "CDDIMEDRILL");
+  h.PickColumn("dbgDimensoes", "NRSEQUEDIME");  // an empty column says nothing
+  h.ui().ExpectError("Campo deve ser informado.");
+  EXPECT_THROW(h.Click("sbtConfirmar"), rtl::EAbort);
+  EXPECT_EQ(s.dbgDimensoes->SelectedField(), F("CDDIMEDRILL"));
+
+  h.Type("dbgDimensoes", "nr _nota");
+  EXPECT_EQ(s.dbgDimensoes->EditorText(), "NR _NOTA");
+  h.PickColumn("dbgDimensoes", "NRSEQUEDIME");
+  EXPECT_EQ(F("CDDIMEDRILL")->AsString(), "NR_NOTA");
+  h.ui().ExpectError("Dimensão deve ser informada.");
+  EXPECT_THROW(h.Click("sbtConfirmar"), rtl::EAbort);
+  EXPECT_EQ(s.dbgDimensoes->SelectedField(), F("NRSEQUEDIME"));
+
+  // Only digits reach the number; one the table has is refused on leaving.
+  h.Type("dbgDimensoes", "x1-");
+  EXPECT_EQ(s.dbgDimensoes->EditorText(), "1");
+  h.ui().ExpectError("Dimensão já cadastrada.");
+  EXPECT_THROW(h.PickColumn("dbgDimensoes", "CDDIMEDRILL"), rtl::EAbort);
+  EXPECT_EQ(s.dbgDimensoes->SelectedField(), F("NRSEQUEDIME"));
+  // One outside the catalogue: the catalogue check after the server's.
+  F("NRSEQUEDIME")->SetAsString("12");
+  h.ui().ExpectError("Dimensão \"00012\" inválida para a tabela \"DRILL_VENDAS_DIA\".");
+  EXPECT_THROW(h.Click("sbtConfirmar"), rtl::EAbort);
+  EXPECT_EQ(s.cdsDimeDrill->State(), TDataSetState::dsInsert);
+
+  F("NRSEQUEDIME")->SetAsString("5");
+  h.Scripted().ClearCalls();
+  ASSERT_TRUE(h.Click("sbtConfirmar"));
+  const auto sent = h.Scripted().CallsOf("SetDimeDrill");
+  ASSERT_EQ(sent.size(), 1u);
+  const db::Packet delta = db::PacketFromVariant(sent[0].args[0]);
+  EXPECT_EQ(delta.rows[0].values[delta.FieldIndex("CDDIMEDRILL")], "NR_NOTA");
+  EXPECT_EQ(delta.rows[0].values[delta.FieldIndex("NRSEQUEDIME")], "00005");
+
+  // An edit that changes nothing but letter case and width asks nothing.
+  ASSERT_TRUE(s.cdsDimeDrill->Locate("CDDIMEDRILL", rtl::Variant("NR_NOTA"), db::loNone));
+  h.Scripted().ClearCalls();
+  s.cdsDimeDrill->Edit();
+  F("CDDIMEDRILL")->SetAsString("nr_nota");
+  F("NRSEQUEDIME")->SetAsString("005");
+  ASSERT_TRUE(h.Click("sbtConfirmar"));
+  EXPECT_TRUE(Checks().empty());
+  EXPECT_TRUE(h.Scripted().CallsOf("getVdDrill").empty());
+  EXPECT_EQ(Stored("NRSEQUEDIME").size(), Column(s.cdsDimeDrill, "CDDIMEDRILL").size());
+  ASSERT_TRUE(s.cdsDimeDrill->Locate("CDDIMEDRILL", rtl::Variant("NR_NOTA"), db::loNone));
+  EXPECT_EQ(F("NRSEQUEDIME")->AsString(), "00005");
+}
+
+// The question of the column check can come again from the post's check.
+TEST_F(DrillDimensions, TheQuestionOnLeavingTheColumnIsAskedAgainOnPosting) {
+  OpenDimensionsOf("DRILL_VENDAS_DIA");
+  ASSERT_TRUE(h.Click("sbtIncluir"));
+  h.PickColumn("dbgDimensoes", "CDDIMEDRILL");
+  h.Type("dbgDimensoes", "CD_REGIAO");
+  NextCheckNames("FATO_VENDAS");
+  h.ui().ExpectMessageBox(vcl::IDYES, "Confirma Inclusão?");
+  h.PickColumn("dbgDimensoes", "NRSEQUEDIME");
+  h.Type("dbgDimensoes", "4");
+  NextCheckNames("FATO_VENDAS");
+  h.ui().ExpectMessageBox(vcl::IDNO, "Confirma Inclusão?");
+  EXPECT_THROW(h.Click("sbtConfirmar"), rtl::EAbort);
+  EXPECT_TRUE(h.ui().Errors().empty());
+  EXPECT_EQ(s.cdsDimeDrill->State(), TDataSetState::dsBrowse);
+  EXPECT_FALSE(Contains(Column(s.cdsDimeDrill, "CDDIMEDRILL"), "CD_REGIAO"));
+  EXPECT_TRUE(h.Scripted().CallsOf("SetDimeDrill").empty());
+  EXPECT_TRUE(s.tshPadrao->Enabled());
+}
+
+TEST_F(DrillDimensions, TheGuardsQuestionMeetsTheRealDelete) {
+  OpenDimensionsOf("DRILL_VENDAS_DIA");
+  ASSERT_TRUE(s.cdsDimeDrill->Locate("CDDIMEDRILL", rtl::Variant("CD_CLIENTE"), db::loNone));
+  h.ui().ExpectMessageBox(vcl::IDNO, "FATO_VENDAS");
+  ASSERT_TRUE(h.Click("sbtExcluir"));
+  EXPECT_TRUE(Contains(Column(s.cdsDimeDrill, "CDDIMEDRILL"), "CD_CLIENTE"));
+  EXPECT_TRUE(h.Scripted().CallsOf("SetDimeDrill").empty());
+
+  h.ui().ExpectMessageBox(vcl::IDYES, "FATO_VENDAS");
+  ASSERT_TRUE(h.Click("sbtExcluir"));
+  EXPECT_EQ(s.cdsDimeDrill->ChangeCount(), 0);
+  EXPECT_EQ(h.Scripted().CallsOf("SetDimeDrill").size(), 1u);
+  EXPECT_FALSE(Contains(Stored("CDDIMEDRILL"), "CD_CLIENTE"));
+  EXPECT_EQ(DrillLinksOf("FATO_VENDAS"), (std::vector<std::string>{"", ""}));
+
+  // One nobody relies on: the plain confirmation, then the delete.
+  ASSERT_TRUE(s.cdsDimeDrill->Locate("CDDIMEDRILL", rtl::Variant("DT_VENDA"), db::loNone));
+  h.ui().ExpectDialog(vcl::mrYes, "Confirma exclusão?");
+  ASSERT_TRUE(h.Click("sbtExcluir"));
+  EXPECT_FALSE(Contains(Stored("CDDIMEDRILL"), "DT_VENDA"));
+}
+
 }  // namespace
 }  // namespace qmxtest
