@@ -444,6 +444,27 @@ TEST_F(Dimensions, TheKeyFilterOfEachColumn) {
   EXPECT_EQ(s.cdsDimeDrill->State(), TDataSetState::dsBrowse);
 }
 
+TEST_F(Dimensions, LeavingTheNumberColumnChecksTheCatalogueOnEitherSide) {
+  auto check = [&](db::TClientDataSet* ds, const std::string& column) {
+    ASSERT_TRUE(h.Click("sbtIncluir"));
+    h.PickColumn("dbgDimensoes", "NRSEQUEDIME");
+    h.Type("dbgDimensoes", "99");
+    h.ui().ExpectError("Dimensão não cadastrada.");
+    EXPECT_THROW(h.PickColumn("dbgDimensoes", column), rtl::EAbort);
+    EXPECT_EQ(s.dbgDimensoes->SelectedField()->FieldName(), "NRSEQUEDIME");
+    s.dbgDimensoes->SetEditorText("6");
+    h.PickColumn("dbgDimensoes", column);
+    EXPECT_EQ(ds->FieldByName("NRSEQUEDIME")->AsString(), "00006");
+    ds->Cancel();
+  };
+  check(s.cdsDime, "CDITEMDIME");
+  ASSERT_TRUE(s.pgcPadrao->SelectTab(s.tshPadrao));
+  h.Focus("dbgTabelaDrill");
+  ASSERT_TRUE(s.pgcPadrao->SelectTab(s.tshDados));
+  h.Focus("dbgDimensoes");
+  check(s.cdsDimeDrill, "CDDIMEDRILL");
+}
+
 TEST_F(Dimensions, TheDrillSideLookupsListTheDrillTable) {
   ASSERT_TRUE(s.pgcPadrao->SelectTab(s.tshPadrao));
   h.Focus("dbgTabelaDrill");
