@@ -320,6 +320,18 @@ TEST_F(DrillDimensions, TypedValuesAreFilteredNormalisedAndRefusedWithTheirMessa
 // The question of the column check can come again from the post's check.
 TEST_F(DrillDimensions, TheQuestionOnLeavingTheColumnIsAskedAgainOnPosting) {
   OpenDimensionsOf("DRILL_VENDAS_DIA");
+  // No while leaving the column: the grid's own row is given up under it.
+  ASSERT_TRUE(h.Click("sbtIncluir"));
+  h.PickColumn("dbgDimensoes", "CDDIMEDRILL");
+  h.Type("dbgDimensoes", "CD_REGIAO");
+  NextCheckNames("FATO_VENDAS");
+  h.ui().ExpectMessageBox(vcl::IDNO, "Confirma Inclusão?");
+  EXPECT_THROW(h.PickColumn("dbgDimensoes", "NRSEQUEDIME"), rtl::EAbort);
+  EXPECT_EQ(s.cdsDimeDrill->State(), TDataSetState::dsBrowse);
+  EXPECT_EQ(s.dbgDimensoes->DataSource(), s.dtsDimeDrill);
+  EXPECT_TRUE(s.tshPadrao->Enabled());
+  EXPECT_TRUE(h.ui().Errors().empty());
+
   ASSERT_TRUE(h.Click("sbtIncluir"));
   h.PickColumn("dbgDimensoes", "CDDIMEDRILL");
   h.Type("dbgDimensoes", "CD_REGIAO");
