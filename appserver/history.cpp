@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 
 #include "json_text.h"
@@ -37,6 +38,27 @@ std::string RecordObject(Entity entity, const Record& record) {
   for (size_t c = 0; c < def.columns.size() && c < record.size(); ++c)
     fields.emplace_back(def.columns[c].name, record[c]);
   return JsonObject(fields);
+}
+
+std::optional<HistoryEntry> HistoryEntryOfRow(const std::vector<std::string>& row) {
+  if (row.size() != 9) return std::nullopt;
+  HistoryEntry e;
+  char* end = nullptr;
+  e.id = std::strtoll(row[0].c_str(), &end, 10);
+  auto entity = EntityOfTable(row[5]);
+  auto kind = ChangeKindOfCode(row[6]);
+  if (row[0].empty() || *end || !entity || !kind) return std::nullopt;
+  e.when = row[1];
+  e.origin = {row[2], row[3], row[4]};
+  e.entity = *entity;
+  e.kind = *kind;
+  for (auto [column, target] : {std::pair{7, &e.before}, std::pair{8, &e.after}}) {
+    if (row[column].empty()) continue;
+    *target = DecodeRecord(e.entity, row[column]);
+    if (!*target) return std::nullopt;
+  }
+  if (!e.before && !e.after) return std::nullopt;
+  return e;
 }
 
 std::optional<Entity> EntityOfTable(std::string_view sql_table) {

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "schema.h"
 
@@ -50,6 +51,11 @@ std::string EncodeRecord(const Record& record);
 std::optional<Record> DecodeRecord(Entity entity, std::string_view text);
 // A record as a JSON object of its columns, for readers of the history.
 std::string RecordObject(Entity entity, const Record& record);
+
+// An entry from the texts of a stored history row, in the order ID, QUANDO,
+// ENDERECO, USUARIO, METODO, ENTIDADE, OPERACAO, ANTES, DEPOIS; nullopt when
+// the row cannot be read back whole.
+std::optional<HistoryEntry> HistoryEntryOfRow(const std::vector<std::string>& row);
 
 // The entity whose structure table is `sql_table`, if any.
 std::optional<Entity> EntityOfTable(std::string_view sql_table);

@@ -140,29 +140,6 @@ void CheckShape(const EntityDef& def, const Record& record) {
     throw StorageError(std::string("Registro com número de colunas errado para ") + def.sql_table);
 }
 
-// An entry from a history row; a row this build cannot read is a failure,
-// never an entry shown without its values.
-HistoryEntry HistoryRow(const Statement& st) {
-  HistoryEntry e;
-  e.id = st.Integer(0);
-  e.when = st.Text(1);
-  e.origin = {st.Text(2), st.Text(3), st.Text(4)};
-  auto entity = EntityOfTable(st.Text(5));
-  auto kind = ChangeKindOfCode(st.Text(6));
-  if (!entity || !kind)
-    throw StorageError("Registro " + std::to_string(e.id) + " do histórico ilegível.");
-  e.entity = *entity;
-  e.kind = *kind;
-  for (auto [column, target] : {std::pair{7, &e.before}, std::pair{8, &e.after}}) {
-    std::string text = st.Text(column);
-    if (text.empty()) continue;
-    *target = DecodeRecord(e.entity, text);
-    if (!*target)
-      throw StorageError("Registro " + std::to_string(e.id) + " do histórico ilegível.");
-  }
-  return e;
-}
-
 class SqliteStorage final : public Storage {
  public:
   // A session is used by one thread at a time, so SQLite's own per-call
@@ -303,7 +280,15 @@ class SqliteStorage final : public Storage {
     st.Bind(1, filter.table);
     st.Bind(2, filter.since);
     std::vector<HistoryEntry> out;
-    while (st.Step()) out.push_back(HistoryRow(st));
+    while (st.Step()) {
+      std::vector<std::string> row;
+      for (int c = 0; c < 9; ++c) row.push_back(st.Text(c));
+      auto entry = HistoryEntryOfRow(row);
+      // A row this build cannot read is a failure, never an entry shown
+      // without its values.
+      if (!entry) throw StorageError("Registro " + row[0] + " do histórico ilegível.");
+      out.push_back(std::move(*entry));
+    }
     return out;
   }
 

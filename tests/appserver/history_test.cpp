@@ -1,6 +1,7 @@
 // The history of changes: one entry per row written, with its old and new
 // values, in commit order; nothing for a refused call; and how
 // qmx-server history filters and prints it.
+#include <sqlite3.h>
 #include <yaml-cpp/yaml.h>
 
 #include <sstream>
@@ -228,6 +229,25 @@ TEST_F(History, TheSubcommandFiltersByTableAndDateAndPrintsTextOrJson) {
   std::ostringstream out, err;
   EXPECT_EQ(RunTool(missing, dir_.path() + "/nenhum.db", out, err), kToolFailed);
   EXPECT_NE(err.str().find("não encontrado"), std::string::npos);
+}
+
+TEST_F(History, AnUnreadableEntryFailsTheReadingInsteadOfShowingLessThanWasStored) {
+  Ok("SetTabelas", {DeltaBuilder(kTableFields).Insert({"FATO_COMPRAS", "Compras", "N"}).Build()});
+  auto read = [this] {
+    ToolOptions o;
+    o.command = ToolCommand::kHistory;
+    std::ostringstream out, err;
+    return RunTool(o, path_, out, err);
+  };
+  EXPECT_EQ(read(), kToolOk);
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path_.c_str(), &db), SQLITE_OK);
+  // One value fewer than the entity has columns.
+  EXPECT_EQ(sqlite3_exec(db, "UPDATE QMX_HISTORICO SET DEPOIS = '[\"FATO_COMPRAS\",\"Compras\"]'",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(db);
+  EXPECT_EQ(read(), kToolFailed);
 }
 
 TEST(JsonText, StringsSurviveTheRoundTrip) {
