@@ -19,6 +19,7 @@
 #include "orb/server_address.h"
 #include "rtl/exceptions.h"
 #include "screen_test_util.h"
+#include "vcl/user_interface.h"
 
 namespace qmxtest {
 namespace {
@@ -296,6 +297,163 @@ INSTANTIATE_TEST_SUITE_P(EveryAfterPostMember, SaveFailure, ::testing::ValuesIn(
                          [](const ::testing::TestParamInfo<Member>& info) {
                            return info.param.handler;
                          });
+
+// The server applied the change, then the link broke before its answer
+// arrived: the screen cannot know the change was applied, so the row comes
+// back as after any failure. Confirming it again is refused by the server
+// with a plain reason, the saved row is what a reload shows, and nothing is
+// applied twice.
+class LostAnswer : public ::testing::Test {
+ protected:
+  LostAnswer() : h(Backend::kScripted), s(OpenLinkedScreen(h)), relay(h.Port()) {
+    orb::SetServerAddress({"127.0.0.1", relay.Port()});
+    s.netEstrutura->Close();
+  }
+  ~LostAnswer() override { EXPECT_EQ(orb::ShowAviDepth(), 0); }
+  void LoseTheAnswerOf(const std::string& method) {
+    h.Scripted().OnceAfterFallback(method, [this] { relay.DropNextAnswer(); });
+  }
+  void TypeInto(const std::string& grid, const std::string& field, const std::string& text) {
+    h.PickColumn(grid, field);
+    h.Find<vcl::TDBGrid>(grid).SetEditorText(text);
+  }
+  void CancelAndReload() {
+    h.ui().ExpectDialog(vcl::mrYes);
+    ASSERT_TRUE(h.Click("sbtCancelar"));
+    ASSERT_TRUE(h.Click("sbtVerificar"));
+  }
+
+  ScreenHarness h;
+  TfrmEstrutura& s;
+  LinkRelay relay;
+};
+
+TEST_F(LostAnswer, ANewTableIsKnownToTheServerWhenConfirmedAgain) {
+  EnterList(h, "dbgTabelaFatos");
+  ASSERT_TRUE(h.Click("sbtIncluir"));
+  TypeInto("dbgTabelaFatos", "CDTABELADW", "FATO_COMPRAS");
+  TypeInto("dbgTabelaFatos", "NMTABELADW", "Compras");
+  LoseTheAnswerOf("SetTabelas");
+  EXPECT_THROW(h.Click("sbtConfirmar"), net::ECallError);
+  EXPECT_EQ(relay.Drops(), 1);
+  EXPECT_EQ(s.cdsTabelas->State(), TDataSetState::dsInsert);
+  EXPECT_EQ(s.cdsTabelas->FieldByName("CDTABELADW")->AsString(), "FATO_COMPRAS");
+  EXPECT_EQ(s.cdsTabelas->ChangeCount(), 0);
+
+  h.ui().ExpectError("Código já cadastrado.");
+  EXPECT_THROW(h.Click("sbtConfirmar"), rtl::EAbort);
+  EXPECT_EQ(s.cdsTabelas->State(), TDataSetState::dsInsert);
+  CancelAndReload();
+  EXPECT_EQ(CountOf(Column(s.cdsTabelas, "CDTABELADW"), "FATO_COMPRAS"), 1);
+  EXPECT_EQ(s.cdsTabelas->ChangeCount(), 0);
+}
+
+TEST_F(LostAnswer, ARenameNoLongerMatchesWhatTheServerHoldsWhenConfirmedAgain) {
+  EnterList(h, "dbgTabelaFatos");
+  ASSERT_TRUE(s.cdsTabelas->Locate("CDTABELADW", rtl::Variant("FATO_VENDAS"), db::loNone));
+  ASSERT_TRUE(h.Click("sbtAlterar"));
+  TypeInto("dbgTabelaFatos", "NMTABELADW", "Vendas totais");
+  LoseTheAnswerOf("SetTabelas");
+  EXPECT_THROW(h.Click("sbtConfirmar"), net::ECallError);
+  EXPECT_EQ(s.cdsTabelas->State(), TDataSetState::dsEdit);
+  EXPECT_EQ(s.cdsTabelas->FieldByName("NMTABELADW")->AsString(), "Vendas totais");
+  EXPECT_EQ(s.cdsTabelas->FieldByName("NMTABELADW")->OldValue(), rtl::Variant("Vendas"));
+  EXPECT_EQ(s.cdsTabelas->ChangeCount(), 0);
+
+  // The server no longer holds the old name the change was made from.
+  h.ui().ExpectError("alterado ou excluído por outro usuário");
+  EXPECT_THROW(h.Click("sbtConfirmar"), rtl::EAbort);
+  EXPECT_EQ(s.cdsTabelas->State(), TDataSetState::dsEdit);
+  EXPECT_EQ(s.cdsTabelas->ChangeCount(), 0);
+  CancelAndReload();
+  ASSERT_TRUE(s.cdsTabelas->Locate("CDTABELADW", rtl::Variant("FATO_VENDAS"), db::loNone));
+  EXPECT_EQ(s.cdsTabelas->FieldByName("NMTABELADW")->AsString(), "Vendas totais");
+  EXPECT_EQ(CountOf(Column(s.cdsTabelas, "CDTABELADW"), "FATO_VENDAS"), 1);
+}
+
+// A detail list has no check of its own before the save here: the server's
+// save itself refuses the second attempt.
+TEST_F(LostAnswer, ANewFactIsRefusedByTheServersSaveWhenSentAgain) {
+  OpenFactTable(h, s, true);
+  s.cdsFatos->Append();
+  const Fields fact = {
+      {"CDTABELADW", "FATO_VENDAS"}, {"CDITEMDW", "VL_DESCONTO"}, {"IDFATODW", "S"},
+      {"CDAREANEGDW", "00001"},      {"NMITEMDW", "Desconto"},    {"IDTPFATODW", "M"}};
+  for (const auto& [field, value] : fact) s.cdsFatos->FieldByName(field)->SetAsString(value);
+  const auto post_and_save = [this] {
+    auto before = std::exchange(s.cdsFatos->BeforePost, nullptr);
+    auto after = std::exchange(s.cdsFatos->AfterPost, nullptr);
+    s.cdsFatos->Post();
+    s.cdsFatos->BeforePost = before;
+    s.cdsFatos->AfterPost = after;
+    s.Save("cdsFatosAfterPost");
+  };
+  LoseTheAnswerOf("SetFatos");
+  EXPECT_THROW(post_and_save(), net::ECallError);
+  EXPECT_EQ(s.cdsFatos->State(), TDataSetState::dsInsert);
+  EXPECT_EQ(s.cdsFatos->ChangeCount(), 0);
+
+  h.ui().ExpectError("Campo já cadastrado.");
+  EXPECT_THROW(post_and_save(), rtl::EAbort);
+  EXPECT_EQ(s.cdsFatos->State(), TDataSetState::dsInsert);
+  EXPECT_EQ(s.cdsFatos->FieldByName("NMITEMDW")->AsString(), "Desconto");
+  s.cdsFatos->Cancel();
+  s.RunHandler("cdsTabelasAfterScroll");
+  EXPECT_EQ(CountOf(Column(s.cdsFatos, "CDITEMDW"), "VL_DESCONTO"), 1);
+}
+
+// Against the real server itself: it stops, the save fails on the broken
+// link; while nothing listens at its address, connecting is refused; once it
+// is back the same row is saved.
+TEST(ServerGoneAway, TheRowWaitsForTheServerToComeBack) {
+  ScreenHarness h;
+  TfrmEstrutura& s = OpenLinkedScreen(h);
+  OpenFactTable(h, s, false);
+  s.cdsDime->Append();
+  s.cdsDime->FieldByName("CDTABELADW")->SetAsString("FATO_VENDAS");
+  s.cdsDime->FieldByName("CDITEMDIME")->SetAsString("DT_VENDA");
+  s.cdsDime->FieldByName("NRSEQUEDIME")->SetAsString("00010");
+  const auto post_and_save = [&s] {
+    auto before = std::exchange(s.cdsDime->BeforePost, nullptr);
+    auto after = std::exchange(s.cdsDime->AfterPost, nullptr);
+    s.cdsDime->Post();
+    s.cdsDime->BeforePost = before;
+    s.cdsDime->AfterPost = after;
+    s.Save("cdsDimeAfterPost");
+  };
+  const uint16_t old_port = h.Port();
+  h.RestartServer();  // the connection still points at the stopped one
+  try {
+    post_and_save();
+    ADD_FAILURE() << "saved on a stopped server";
+  } catch (const net::ECallError& e) {
+    EXPECT_EQ(e.Message(), "A conexão com o servidor 127.0.0.1:" + std::to_string(old_port) +
+                               " foi perdida durante a operação; tente novamente.");
+  }
+  EXPECT_EQ(s.cdsDime->State(), TDataSetState::dsInsert);
+  EXPECT_EQ(s.cdsDime->ChangeCount(), 0);
+
+  const uint16_t new_port = h.Port();
+  h.PointAtNothing();
+  try {
+    post_and_save();
+    ADD_FAILURE() << "saved with nothing listening";
+  } catch (const net::ECallError& e) {
+    EXPECT_EQ(e.Message(),
+              "Não foi possível conectar ao servidor 127.0.0.1:" + std::to_string(h.Port()) +
+                  " (conexão recusada). Verifique se o servidor está em execução.");
+  }
+  EXPECT_EQ(s.cdsDime->State(), TDataSetState::dsInsert);
+  EXPECT_EQ(s.cdsDime->FieldByName("CDITEMDIME")->AsString(), "DT_VENDA");
+  EXPECT_EQ(orb::ShowAviDepth(), 0);
+  EXPECT_FALSE(h.ui().BusyVisible());
+
+  orb::SetServerAddress({"127.0.0.1", new_port});
+  post_and_save();
+  EXPECT_EQ(s.cdsDime->State(), TDataSetState::dsBrowse);
+  EXPECT_EQ(s.cdsDime->ChangeCount(), 0);
+  EXPECT_TRUE(Contains(Column(s.cdsDime, "CDITEMDIME"), "DT_VENDA"));
+}
 
 }  // namespace
 }  // namespace qmxtest
