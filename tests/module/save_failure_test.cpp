@@ -148,6 +148,8 @@ class SaveFailure : public ::testing::TestWithParam<Member> {
   ~SaveFailure() override {
     EXPECT_EQ(orb::ShowAviDepth(), 0);
     EXPECT_FALSE(h.ui().BusyVisible());
+    // No message ever sat under the animation.
+    for (const Question& q : h.Questions()) EXPECT_FALSE(q.busy_visible) << q.text;
   }
 
   const Member& m() { return GetParam(); }
@@ -309,7 +311,10 @@ class LostAnswer : public ::testing::Test {
     orb::SetServerAddress({"127.0.0.1", relay.Port()});
     s.netEstrutura->Close();
   }
-  ~LostAnswer() override { EXPECT_EQ(orb::ShowAviDepth(), 0); }
+  ~LostAnswer() override {
+    EXPECT_EQ(orb::ShowAviDepth(), 0);
+    for (const Question& q : h.Questions()) EXPECT_FALSE(q.busy_visible) << q.text;
+  }
   void LoseTheAnswerOf(const std::string& method) {
     h.Scripted().OnceAfterFallback(method, [this] { relay.DropNextAnswer(); });
   }
