@@ -136,8 +136,11 @@ void TfrmEstrutura::dbgFatosKeyPress(rtl::TObject*, char& key) {
   if (IsSelected(dbgFatos, "CDTABDRILL") && key >= 'a' && key <= 'z') key = key - 'a' + 'A';
 }
 
+// The grid may be entered on the check column, which is then as good as
+// entered: no editor opens there.
 void TfrmEstrutura::dbgFatosEnter(rtl::TObject*) {
   dtsFatosStateChange(dtsFatos);
+  dbgFatosColEnter(dbgFatos);
 }
 
 }  // namespace qmx00600
