@@ -459,6 +459,13 @@ TEST_F(Facts, ANewFactKeepsTheMarkAndTypeChosenWhenTheGridIsEnteredAgain) {
   EXPECT_EQ(Value("IDFATODW"), "N");
   EXPECT_EQ(Value("IDTPFATODW"), "I");
   EXPECT_EQ(Value("CDTABELADW"), "FATO_VENDAS");
+  // Marking all now would replace the list and lose the fact being typed:
+  // the title does nothing until it is confirmed or cancelled.
+  s.dbgFatos->ClickTitle(0);
+  EXPECT_EQ(s.cdsFatos->State(), TDataSetState::dsInsert);
+  EXPECT_EQ(Value("IDFATODW"), "N");
+  EXPECT_FALSE(s.Flags().bomarcatodos);
+  EXPECT_FALSE(Contains(Calls(), "SetFatos"));
 
   s.cdsFatos->FieldByName("CDITEMDW")->SetAsString("CD_VENDEDOR");
   s.cdsFatos->FieldByName("NMITEMDW")->SetAsString("Vendedores");
