@@ -50,6 +50,7 @@ void TfrmEstrutura::RegisterHandlers() {
   RegisterCommandHandlers();
   RegisterDisplayHandlers();
   RegisterFactHandlers();
+  RegisterDimensionHandlers();
 }
 
 void TfrmEstrutura::RunHandler(std::string_view name) {

@@ -79,6 +79,7 @@ void TClientDataSet::Impl::RestoreCursor(uint64_t id, int fallback) {
 void TClientDataSet::Impl::ResetRows() {
   rows.clear();
   extra_fields.clear();
+  last_post.reset();
   has_pending = false;
   RowsChanged();
   buffer.clear();
@@ -91,6 +92,7 @@ void TClientDataSet::Impl::ResetRows() {
 void TClientDataSet::Impl::OpenWith(std::vector<DataRecord> new_rows) {
   Fire(self->BeforeOpen);
   rows = std::move(new_rows);
+  last_post.reset();
   for (DataRecord& r : rows) r.id = next_id++;
   RowsChanged();
   TryResolveFilter();
@@ -114,6 +116,7 @@ void TClientDataSet::Impl::DoClose() {
 void TClientDataSet::Impl::BeginEdit(TDataSetState s, bool append) {
   CheckActive();
   CheckBrowse();
+  last_post.reset();
   Fire(self->BeforeInsert);
   Fire(self->BeforeScroll);
   // Insert goes before the current row; with no current row, and for Append,
@@ -343,6 +346,7 @@ void TClientDataSet::Edit() {
     Insert();
     return;
   }
+  impl_->last_post.reset();
   impl_->Fire(BeforeEdit);
   impl_->buffer = impl_->rows[static_cast<size_t>(impl_->RowAt(impl_->cursor))].current;
   impl_->modified = false;
@@ -369,6 +373,11 @@ void TClientDataSet::Post() {
   // The handlers may have moved nothing, but check the row is still there.
   if (d.state != TDataSetState::dsEdit && d.state != TDataSetState::dsInsert) return;
   DataRecord& rec = d.rows[static_cast<size_t>(d.RowAt(d.cursor))];
+  Impl::LastPost last;
+  last.id = rec.id;
+  last.inserted = d.state == TDataSetState::dsInsert;
+  if (!last.inserted) last.before = rec;
+  last.posted = d.buffer;
   if (d.state == TDataSetState::dsInsert) {
     rec.pending = false;
     d.has_pending = false;
@@ -384,6 +393,7 @@ void TClientDataSet::Post() {
     rec.current = std::move(d.buffer);
   }
   uint64_t id = rec.id;
+  d.last_post = std::move(last);
   d.buffer.clear();
   d.modified = false;
   d.ValuesChanged();
@@ -427,6 +437,7 @@ void TClientDataSet::Delete() {
     return;
   }
   if (IsEmpty()) throw EDatabaseError("Não há registro para excluir em " + Name());
+  d.last_post.reset();
   d.Fire(BeforeDelete);
   d.Fire(BeforeScroll);
   int pos = d.cursor;
