@@ -289,6 +289,43 @@ TEST_F(Facts, ADeleteTheServerRefusesBringsTheFactBack) {
   EXPECT_EQ(Column(s.cdsFatos, "CDITEMDW"), std::vector<std::string>{"VL_VENDA"});
 }
 
+// A save the server refuses hands the row back as it was typed; a toggle
+// refused stays open with its new mark until it is cancelled.
+TEST_F(Facts, ARefusedSaveHandsTheFactBackAsTyped) {
+  StartFact();
+  TypeInto("CDITEMDW", "vl_desconto");
+  TypeInto("NMITEMDW", "Desconto");
+  TypeInto("CDAREANEGDW", "2");
+  h.Scripted().Once("SetFatos", ScriptedServer::Refuses("NO_NUMBER"));
+  h.ui().ExpectError("Só são aceitos campos do tipo numérico");
+  EXPECT_THROW(h.Click("sbtConfirmar"), rtl::EAbort);
+  EXPECT_EQ(s.cdsFatos->State(), TDataSetState::dsInsert);
+  EXPECT_EQ(s.cdsFatos->ChangeCount(), 0);
+  EXPECT_EQ(Value("CDITEMDW"), "VL_DESCONTO");
+  EXPECT_EQ(Value("CDAREANEGDW"), "00002");
+  EXPECT_EQ(Value("IDTPFATODW"), "M");
+  EXPECT_FALSE(s.tshPadrao->Enabled());
+  // Confirmed again, it is taken.
+  ASSERT_TRUE(h.Click("sbtConfirmar"));
+  EXPECT_EQ(s.cdsFatos->ChangeCount(), 0);
+  EXPECT_TRUE(s.tshPadrao->Enabled());
+
+  ASSERT_TRUE(Locate("QT_VENDIDA"));
+  h.PickColumn("dbgFatos", "IDFATODW");
+  h.Scripted().Once("SetFatos", ScriptedServer::Refuses("SEM_FATOFATO_VENDAS"));
+  h.ui().ExpectError("Não há fatos cadastrados");
+  EXPECT_THROW(s.dbgFatos->ClickCell(s.cdsFatos->RecNo(), 0), rtl::EAbort);
+  EXPECT_EQ(s.cdsFatos->State(), TDataSetState::dsEdit);
+  EXPECT_EQ(Value("IDFATODW"), "N");
+  h.ui().ExpectDialog(vcl::mrYes);
+  ASSERT_TRUE(h.Click("sbtCancelar"));
+  EXPECT_EQ(Value("IDFATODW"), "S");
+  Reload();
+  ASSERT_TRUE(Locate("QT_VENDIDA"));
+  EXPECT_EQ(Value("IDFATODW"), "S");
+  EXPECT_TRUE(Locate("VL_DESCONTO"));
+}
+
 TEST_F(Facts, TheCheckAllAlternatesFromUncheckingIsStoredAndKeepsDrillTables) {
   const int cached = orb::LocalCacheChangeCount("ITEMDW");
   h.Scripted().ClearCalls();
