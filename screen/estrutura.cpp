@@ -51,6 +51,7 @@ void TfrmEstrutura::RegisterHandlers() {
   RegisterDisplayHandlers();
   RegisterFactHandlers();
   RegisterDimensionHandlers();
+  RegisterDrillHandlers();
 }
 
 void TfrmEstrutura::RunHandler(std::string_view name) {
