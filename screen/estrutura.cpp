@@ -49,6 +49,7 @@ void TfrmEstrutura::RegisterHandlers() {
   RegisterDetailStateHandlers();
   RegisterCommandHandlers();
   RegisterDisplayHandlers();
+  RegisterFactHandlers();
   RegisterDimensionHandlers();
   RegisterDrillHandlers();
 }

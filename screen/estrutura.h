@@ -115,6 +115,35 @@ class TfrmEstrutura : public frm::TfrmPadraoGrid, public EstruturaComponents {
   void dbgFatosDrawColumnCell(rtl::TObject* sender, const vcl::TRect& rect, int data_col,
                               vcl::TColumn* column, vcl::TGridDrawState state);
 
+  // -- Facts of a fact table (screen/facts_dimensions/fact_rows.cpp). A
+  // failing rule focuses its cell, shows its message and aborts (rtl::EAbort);
+  // nothing is checked outside edit and insert. VD_areanegDW widens the data
+  // mart's code and looks it up in the data marts; vd_fatos normalises the
+  // field code and asks the server whether the field code (first in insert)
+  // or the name (first in edit) is taken in the table; in edit only what
+  // changed is asked, and the fact never clashes with itself.
+  void cdsFatosBeforePost(db::TDataSet* dataset);
+  void cdsFatosAfterPost(db::TDataSet* dataset);
+  void cdsFatosAfterDelete(db::TDataSet* dataset);
+  void cdsFatosAfterCancel(db::TDataSet* dataset);
+  void dbgFatosColExit(rtl::TObject* sender);
+  void VD_areanegDW();
+  void vd_fatos();
+
+  // -- Fact grid interaction (screen/facts_dimensions/fact_grid.cpp). A click
+  // on the check column's title marks ("S") or unmarks ("N") every fact of
+  // the table in one save, alternating from "N"; a click on a box toggles
+  // that fact and saves it; the ellipsis buttons open the look-ups of field,
+  // data mart and drill table; the type column takes no typing and no
+  // Delete, the drill-table column upper-cases what is typed.
+  void dbgFatosTitleClick(vcl::TColumn* column);
+  void dbgFatosCellClick(vcl::TColumn* column);
+  void dbgFatosColEnter(rtl::TObject* sender);
+  void dbgFatosEditButtonClick(rtl::TObject* sender);
+  void dbgFatosKeyDown(rtl::TObject* sender, uint16_t& key, vcl::TShiftState shift);
+  void dbgFatosKeyPress(rtl::TObject* sender, char& key);
+  void dbgFatosEnter(rtl::TObject* sender);
+
   // -- Dimension grid display (screen/facts_dimensions/dimension_grid_display.cpp).
   // The number column is drawn as the dimension's name, as the number itself
   // when the catalogue has no name for it.
@@ -251,6 +280,11 @@ class TfrmEstrutura : public frm::TfrmPadraoGrid, public EstruturaComponents {
   void DetailStateChanged(rtl::TObject* sender, db::TDataSource* own, vcl::TPanel* other_panel);
   void RegisterCommandHandlers();
   void RegisterDisplayHandlers();
+  void RegisterFactHandlers();
+  // The server's duplicate check of a fact: its answer loaded into cdsVdFatos.
+  void CheckFactOnServer(rtl::Variant& table, const std::string& field, const std::string& name);
+  // Whether cdsVdFatos holds a fact other than the one being edited.
+  bool OtherFactFound() const;
   void RegisterDimensionHandlers();
   void RegisterDrillHandlers();
   // The two branches of VD_TABELA.
