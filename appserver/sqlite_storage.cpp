@@ -237,14 +237,26 @@ class SqliteStorage final : public Storage {
 
   std::vector<WarehouseColumn> WarehouseColumns(std::string_view table) override {
     // Only names the catalogue lists as warehouse tables are looked at.
-    bool known = false;
-    for (const std::string& t : WarehouseTables()) known = known || t == table;
-    if (!known) return {};
+    auto known = FindWarehouseTable(table);
+    if (!known || *known != table) return {};
     Statement st(conn_, "SELECT name, type FROM pragma_table_info(?1) ORDER BY cid");
     st.Bind(1, table);
     std::vector<WarehouseColumn> out;
     while (st.Step()) out.push_back({st.Text(0), st.Text(1)});
     return out;
+  }
+
+  // SQLite finds a table by name through its schema hash, without regard to
+  // case, so a look-up costs the same whatever the warehouse's size.
+  std::optional<std::string> FindWarehouseTable(std::string_view code) override {
+    if (code.empty()) return std::nullopt;
+    Statement st(conn_,
+                 "SELECT name FROM pragma_table_list(?1) WHERE schema = 'main' AND type = 'table' "
+                 "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' "
+                 "AND name NOT LIKE 'QMX\\_%' ESCAPE '\\'");
+    st.Bind(1, code);
+    if (!st.Step()) return std::nullopt;
+    return st.Text(0);
   }
 
   Connection& connection() { return conn_; }

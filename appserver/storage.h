@@ -18,7 +18,9 @@
 //   back.
 #pragma once
 
+#include <algorithm>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -72,6 +74,18 @@ class Storage {
   // columns in their declared order (empty for an unknown table).
   virtual std::vector<std::string> WarehouseTables() = 0;
   virtual std::vector<WarehouseColumn> WarehouseColumns(std::string_view table) = 0;
+  // The warehouse table named `code` without regard to letter case, as the
+  // catalogue spells it; nullopt when there is none. Implementations answer
+  // it without listing the whole catalogue.
+  virtual std::optional<std::string> FindWarehouseTable(std::string_view code) {
+    auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
+    for (std::string& name : WarehouseTables())
+      if (name.size() == code.size() &&
+          std::equal(name.begin(), name.end(), code.begin(),
+                     [&](char a, char b) { return upper(a) == upper(b); }))
+        return std::move(name);
+    return std::nullopt;
+  }
 };
 
 // A transaction that rolls back unless committed.

@@ -1,0 +1,145 @@
+#include "pg_connection.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace appserver {
+namespace {
+
+std::string Trimmed(const char* text) {
+  std::string s = text ? text : "";
+  while (!s.empty() && (s.back() == '\n' || s.back() == ' ')) s.pop_back();
+  return s;
+}
+
+// The libpq keywords a connection string may carry; parsed without
+// connecting, so a plain file name is never taken for one.
+bool ParsesAsConninfo(const std::string& text) {
+  char* error = nullptr;
+  PQconninfoOption* options = PQconninfoParse(text.c_str(), &error);
+  if (error) PQfreemem(error);
+  if (!options) return false;
+  PQconninfoFree(options);
+  return true;
+}
+
+}  // namespace
+
+bool IsPostgresConnection(std::string_view database) {
+  if (database.starts_with("postgresql://") || database.starts_with("postgres://")) return true;
+  size_t eq = database.find('=');
+  return eq != std::string_view::npos && eq > 0 && database.find('/') > eq &&
+         ParsesAsConninfo(std::string(database));
+}
+
+std::string DescribePostgresConnection(const std::string& conninfo) {
+  char* error = nullptr;
+  PQconninfoOption* options = PQconninfoParse(conninfo.c_str(), &error);
+  if (error) PQfreemem(error);
+  std::string host, port, dbname;
+  for (PQconninfoOption* o = options; o && o->keyword; ++o) {
+    if (!o->val) continue;
+    if (std::strcmp(o->keyword, "host") == 0) host = o->val;
+    if (std::strcmp(o->keyword, "port") == 0) port = o->val;
+    if (std::strcmp(o->keyword, "dbname") == 0) dbname = o->val;
+  }
+  if (options) PQconninfoFree(options);
+  // What the string leaves out comes from the PG* variables, as libpq does.
+  auto env = [](const char* name) {
+    const char* v = std::getenv(name);
+    return std::string(v ? v : "");
+  };
+  if (host.empty()) host = env("PGHOST");
+  if (port.empty()) port = env("PGPORT");
+  if (dbname.empty()) dbname = env("PGDATABASE");
+  return (host.empty() ? "localhost" : host) + ":" + (port.empty() ? "5432" : port) + "/" +
+         (dbname.empty() ? "(padrão)" : dbname);
+}
+
+int PgResult::Affected() const {
+  return std::atoi(PQcmdTuples(result_.get()));
+}
+
+PgConnection::PgConnection(std::string conninfo, std::string setup)
+    : conninfo_(std::move(conninfo)), setup_(std::move(setup)) {
+  Open();
+}
+
+void PgConnection::Open() {
+  prepared_.clear();
+  // A connection string without a time-out would wait on an unreachable host
+  // as long as TCP does; its own connect_timeout still wins (it comes later).
+  const char* keywords[] = {"connect_timeout", "dbname", "fallback_application_name", nullptr};
+  const char* values[] = {"10", conninfo_.c_str(), "qmx-server", nullptr};
+  conn_.reset(PQconnectdbParams(keywords, values, 1));
+  if (!conn_ || PQstatus(conn_.get()) != CONNECTION_OK) {
+    std::string why = conn_ ? Trimmed(PQerrorMessage(conn_.get())) : "sem memória";
+    throw StorageError("Não foi possível conectar ao banco de dados PostgreSQL " +
+                       DescribePostgresConnection(conninfo_) + ": " + why);
+  }
+  PQsetClientEncoding(conn_.get(), "UTF8");
+  if (!setup_.empty()) Exec(setup_);
+}
+
+void PgConnection::Reconnect() {
+  Open();
+}
+
+bool PgConnection::InTransaction() const {
+  PGTransactionStatusType s = PQtransactionStatus(conn_.get());
+  return s == PQTRANS_INTRANS || s == PQTRANS_INERROR || s == PQTRANS_ACTIVE;
+}
+
+PgResult PgConnection::Check(PGresult* result) {
+  ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
+  if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) return PgResult(result);
+  PgResult owner(result);  // freed on the way out
+  Fail(result);
+}
+
+PgResult PgConnection::Exec(const std::string& sql) {
+  return Check(PQexec(conn_.get(), sql.c_str()));
+}
+
+PgResult PgConnection::Run(const std::string& sql, const std::vector<std::string_view>& params) {
+  auto it = prepared_.find(sql);
+  if (it == prepared_.end()) {
+    std::string name = "qmx" + std::to_string(prepared_.size() + 1);
+    Check(PQprepare(conn_.get(), name.c_str(), sql.c_str(), 0, nullptr));
+    it = prepared_.emplace(sql, std::move(name)).first;
+  }
+  // Text parameters travel NUL-terminated: a value holding NUL would be cut
+  // short without a word, so it is refused instead.
+  values_.assign(params.begin(), params.end());
+  std::vector<const char*> pointers;
+  pointers.reserve(values_.size());
+  for (const std::string& v : values_) {
+    if (v.find('\0') != std::string::npos)
+      throw StorageError("Texto com caractere nulo não pode ser gravado no banco de dados.");
+    pointers.push_back(v.c_str());
+  }
+  return Check(PQexecPrepared(conn_.get(), it->second.c_str(), static_cast<int>(pointers.size()),
+                              pointers.data(), nullptr, nullptr, 0));
+}
+
+void PgConnection::Fail(const PGresult* result) {
+  std::string why = result ? Trimmed(PQresultErrorMessage(result)) : "";
+  if (why.empty()) why = Trimmed(PQerrorMessage(conn_.get()));
+  if (Lost())
+    throw StorageError(
+        "A conexão com o banco de dados PostgreSQL foi perdida; a operação não foi concluída e "
+        "a próxima chamada conecta de novo. (" +
+        why + ")");
+  const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+  std::string code = state ? state : "";
+  // Waiting for another writer beyond lock_timeout, a serialisation failure
+  // or a deadlock: the same plain "busy" text the embedded database gives.
+  if (code == "55P03" || code == "40001" || code == "40P01")
+    throw StorageError("Banco de dados ocupado por outra sessão; tente de novo. (" + why + ")");
+  if (code.starts_with("23"))
+    throw StorageError("Registro duplicado ou inválido no banco de dados. (" + why + ")");
+  if (code == "53100") throw StorageError("Disco cheio: " + why);
+  throw StorageError("Falha no banco de dados: " + why);
+}
+
+}  // namespace appserver
