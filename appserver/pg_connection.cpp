@@ -78,6 +78,9 @@ void PgConnection::Open() {
                        DescribePostgresConnection(conninfo_) + ": " + why);
   }
   PQsetClientEncoding(conn_.get(), "UTF8");
+  // Notices ("already exists, skipping" and the like) are no failures and
+  // would otherwise land on standard error.
+  PQsetNoticeProcessor(conn_.get(), [](void*, const char*) {}, nullptr);
   if (!setup_.empty()) Exec(setup_);
 }
 
