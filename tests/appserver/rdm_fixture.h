@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "appserver/database.h"
 #include "appserver/rdm_estrutura.h"
 #include "appserver/schema.h"
-#include "appserver/database.h"
 #include "appserver/sqlite_storage.h"
 #include "db/packet.h"
 #include "rtl/variant.h"

@@ -20,7 +20,8 @@ void RunPostgres(const std::string& conninfo, const std::string& sql) {
   if (PQstatus(conn) != CONNECTION_OK) {
     error = PQerrorMessage(conn);
   } else {
-    PQsetNoticeProcessor(conn, [](void*, const char*) {}, nullptr);
+    PQsetNoticeProcessor(
+        conn, [](void*, const char*) {}, nullptr);
     PGresult* r = PQexec(conn, sql.c_str());
     if (PQresultStatus(r) != PGRES_COMMAND_OK && PQresultStatus(r) != PGRES_TUPLES_OK)
       error = PQresultErrorMessage(r);
