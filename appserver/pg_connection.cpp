@@ -67,6 +67,7 @@ PgConnection::PgConnection(std::string conninfo, std::string setup)
 
 void PgConnection::Open() {
   prepared_.clear();
+  collect_ = false;
   // A connection string without a time-out would wait on an unreachable host
   // as long as TCP does; its own connect_timeout still wins (it comes later).
   const char* keywords[] = {"connect_timeout", "dbname", "fallback_application_name", nullptr};
@@ -80,7 +81,8 @@ void PgConnection::Open() {
   PQsetClientEncoding(conn_.get(), "UTF8");
   // Notices ("already exists, skipping" and the like) are no failures and
   // would otherwise land on standard error.
-  PQsetNoticeProcessor(conn_.get(), [](void*, const char*) {}, nullptr);
+  PQsetNoticeProcessor(
+      conn_.get(), [](void*, const char*) {}, nullptr);
   if (!setup_.empty()) Exec(setup_);
 }
 
@@ -101,16 +103,93 @@ PgResult PgConnection::Check(PGresult* result) {
 }
 
 PgResult PgConnection::Exec(const std::string& sql) {
+  Collect();
+  if (!ahead_.empty()) {
+    std::string ahead = std::move(ahead_);
+    ahead_.clear();
+    Check(PQexec(conn_.get(), ahead.c_str()));
+  }
   return Check(PQexec(conn_.get(), sql.c_str()));
 }
 
-PgResult PgConnection::Run(const std::string& sql, const std::vector<std::string_view>& params) {
-  auto it = prepared_.find(sql);
-  if (it == prepared_.end()) {
-    std::string name = "qmx" + std::to_string(prepared_.size() + 1);
-    Check(PQprepare(conn_.get(), name.c_str(), sql.c_str(), 0, nullptr));
-    it = prepared_.emplace(sql, std::move(name)).first;
+void PgConnection::Collect() {
+  if (!collect_) return;
+  collect_ = false;
+  // What is sent this way ends a read: however it ended, nothing was changed,
+  // and a connection it found lost is noticed by the next statement.
+  while (PGresult* r = PQgetResult(conn_.get())) PQclear(r);
+}
+
+void PgConnection::EndRead() {
+  if (!ahead_.empty()) {
+    ahead_.clear();  // the read ran nothing: there is no transaction to end
+    return;
   }
+  Collect();
+  if (!PQsendQuery(conn_.get(), "COMMIT")) Fail(nullptr);
+  collect_ = true;
+}
+
+void PgConnection::Abandon() {
+  ahead_.clear();
+  Collect();
+  if (Lost() || !InTransaction()) return;
+  PGresult* r = PQexec(conn_.get(), "ROLLBACK");
+  PQclear(r);  // a connection lost now takes the transaction with it
+}
+
+PgResult PgConnection::RunPipelined(const std::string& sql,
+                                    const std::vector<const char*>& values) {
+  std::string ahead = std::move(ahead_);
+  ahead_.clear();
+  auto it = prepared_.find(sql);
+  const bool prepare = it == prepared_.end();
+  // A name is never reused: a statement prepared in a pipeline that failed
+  // later may exist on the server without being remembered here.
+  const std::string name = prepare ? "qmx" + std::to_string(++statements_) : it->second;
+  PGconn* c = conn_.get();
+  if (PQenterPipelineMode(c) != 1) Fail(nullptr);
+  const int queries = prepare ? 3 : 2;
+  bool sent = PQsendQueryParams(c, ahead.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0) &&
+              (!prepare || PQsendPrepare(c, name.c_str(), sql.c_str(), 0, nullptr)) &&
+              PQsendQueryPrepared(c, name.c_str(), static_cast<int>(values.size()), values.data(),
+                                  nullptr, nullptr, 0) &&
+              PQpipelineSync(c);
+  // Each query's results end with a null and the sync's result closes the
+  // pipeline. The first failure is kept; the queries after it only report
+  // that the pipeline was aborted.
+  PGresult* failed = nullptr;
+  PGresult* last = nullptr;
+  for (int q = 0; sent && q < queries && !Lost(); ++q) {
+    while (PGresult* r = PQgetResult(c)) {
+      ExecStatusType st = PQresultStatus(r);
+      if (!failed && st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK) {
+        failed = r;
+      } else if (q == queries - 1 && !failed && !last) {
+        last = r;
+      } else {
+        PQclear(r);
+      }
+    }
+  }
+  while (sent && !Lost()) {
+    PGresult* r = PQgetResult(c);
+    if (!r) continue;
+    bool sync = PQresultStatus(r) == PGRES_PIPELINE_SYNC;
+    PQclear(r);
+    if (sync) break;
+  }
+  PQexitPipelineMode(c);
+  if (!sent || failed || !last) {
+    if (last) PQclear(last);
+    PgResult owner(failed);
+    Fail(failed);
+  }
+  if (prepare) prepared_.emplace(sql, name);
+  return PgResult(last);
+}
+
+PgResult PgConnection::Run(const std::string& sql, const std::vector<std::string_view>& params) {
   // Text parameters travel NUL-terminated: a value holding NUL would be cut
   // short without a word, so it is refused instead.
   values_.assign(params.begin(), params.end());
@@ -120,6 +199,27 @@ PgResult PgConnection::Run(const std::string& sql, const std::vector<std::string
     if (v.find('\0') != std::string::npos)
       throw StorageError("Texto com caractere nulo não pode ser gravado no banco de dados.");
     pointers.push_back(v.c_str());
+  }
+  Collect();
+  if (!ahead_.empty()) {
+    // The first statement of a read call: a connection lost while idle is
+    // replaced and the call starts afresh, as nothing of it has run.
+    if (Lost()) Reconnect();
+    const std::string ahead = ahead_;
+    try {
+      return RunPipelined(sql, pointers);
+    } catch (const StorageError&) {
+      if (!Lost()) throw;
+      Reconnect();
+      ahead_ = ahead;
+      return RunPipelined(sql, pointers);
+    }
+  }
+  auto it = prepared_.find(sql);
+  if (it == prepared_.end()) {
+    std::string name = "qmx" + std::to_string(++statements_);
+    Check(PQprepare(conn_.get(), name.c_str(), sql.c_str(), 0, nullptr));
+    it = prepared_.emplace(sql, std::move(name)).first;
   }
   return Check(PQexecPrepared(conn_.get(), it->second.c_str(), static_cast<int>(pointers.size()),
                               pointers.data(), nullptr, nullptr, 0));

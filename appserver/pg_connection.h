@@ -60,17 +60,32 @@ class PgConnection {
   // `sql` as a prepared statement of this connection with text parameters.
   PgResult Run(const std::string& sql, const std::vector<std::string_view>& params = {});
 
+  // Round trips a read call need not wait for. SendAhead keeps a fixed
+  // statement (the BEGIN of a read) to go in one pipeline with the next Run
+  // (or before the next Exec). EndRead sends COMMIT and collects its answer
+  // before the connection's next use. Abandon rolls back whatever is open.
+  void SendAhead(std::string sql) { ahead_ = std::move(sql); }
+  void EndRead();
+  void Abandon();
+
   [[noreturn]] void Fail(const PGresult* result);
 
  private:
   void Open();
   PgResult Check(PGresult* result);
+  // Collects the answer EndRead left behind.
+  void Collect();
+  // Run of a prepared statement behind the statement kept by SendAhead.
+  PgResult RunPipelined(const std::string& sql, const std::vector<const char*>& values);
 
   std::string conninfo_;
   std::string setup_;
   std::unique_ptr<PGconn, void (*)(PGconn*)> conn_{nullptr, &PQfinish};
   std::unordered_map<std::string, std::string> prepared_;  // SQL text -> statement name
   std::vector<std::string> values_;                        // parameters of the call in flight
+  std::string ahead_;
+  bool collect_ = false;
+  int statements_ = 0;  // statement names handed out
 };
 
 }  // namespace appserver

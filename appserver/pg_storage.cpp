@@ -70,28 +70,33 @@ class PgStorage final : public Storage {
     CheckSchemaName(schema_);
   }
 
+  // A read's BEGIN goes in one pipeline with its first statement and its
+  // COMMIT is not waited for: a read call costs the round trips of its own
+  // statements only.
   void Begin(TransactionKind kind) override {
-    const std::string& sql = kind == TransactionKind::kWrite ? begin_write_ : kBeginRead;
     if (conn_.Lost()) conn_.Reconnect();
+    reading_ = kind == TransactionKind::kRead;
+    if (reading_) {
+      conn_.SendAhead(kBeginRead);
+      return;
+    }
     try {
-      conn_.Exec(sql);
+      conn_.Exec(begin_write_);
     } catch (const StorageError&) {
       // Lost while idle (the database restarted, the session was ended):
       // nothing has run yet, so a new connection may start the call afresh.
       if (!conn_.Lost()) throw;
       conn_.Reconnect();
-      conn_.Exec(sql);
+      conn_.Exec(begin_write_);
     }
   }
-  void Commit() override { conn_.Exec("COMMIT"); }
-  void Rollback() override {
-    if (conn_.Lost() || !conn_.InTransaction()) return;
-    try {
-      conn_.Exec("ROLLBACK");
-    } catch (const StorageError&) {
-      // The connection went while rolling back: the database rolls back.
-    }
+  void Commit() override {
+    if (reading_)
+      conn_.EndRead();
+    else
+      conn_.Exec("COMMIT");
   }
+  void Rollback() override { conn_.Abandon(); }
 
   std::vector<Record> Select(Entity entity, std::span<const Match> where) override {
     const EntityDef& def = Describe(entity);
@@ -241,6 +246,7 @@ class PgStorage final : public Storage {
   std::string schema_;
   std::string prefix_;
   std::string begin_write_;
+  bool reading_ = false;
 };
 
 // Schema migrations, each taking the structure one version up; run with the
