@@ -23,6 +23,23 @@ bool ParsesAsConninfo(const std::string& text) {
   return true;
 }
 
+// Text parameters travel NUL-terminated: a value holding NUL would be cut
+// short without a word, so it is refused instead.
+std::vector<std::string> Terminated(const std::vector<std::string_view>& params) {
+  std::vector<std::string> out(params.begin(), params.end());
+  for (const std::string& v : out)
+    if (v.find('\0') != std::string::npos)
+      throw StorageError("Texto com caractere nulo não pode ser gravado no banco de dados.");
+  return out;
+}
+
+std::vector<const char*> Pointers(const std::vector<std::string>& values) {
+  std::vector<const char*> out;
+  out.reserve(values.size());
+  for (const std::string& v : values) out.push_back(v.c_str());
+  return out;
+}
+
 }  // namespace
 
 bool IsPostgresConnection(std::string_view database) {
@@ -138,38 +155,57 @@ void PgConnection::Abandon() {
   PQclear(r);  // a connection lost now takes the transaction with it
 }
 
-PgResult PgConnection::RunPipelined(const std::string& sql,
-                                    const std::vector<const char*>& values) {
+std::vector<PgResult> PgConnection::RunPipelined(const std::vector<PgQuery>& queries) {
+  std::vector<std::vector<std::string>> values;
+  for (const PgQuery& q : queries) values.push_back(Terminated(q.params));
   std::string ahead = std::move(ahead_);
   ahead_.clear();
-  auto it = prepared_.find(sql);
-  const bool prepare = it == prepared_.end();
-  // A name is never reused: a statement prepared in a pipeline that failed
-  // later may exist on the server without being remembered here.
-  const std::string name = prepare ? "qmx" + std::to_string(++statements_) : it->second;
   PGconn* c = conn_.get();
   if (PQenterPipelineMode(c) != 1) Fail(nullptr);
-  const int queries = prepare ? 3 : 2;
-  bool sent = PQsendQueryParams(c, ahead.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0) &&
-              (!prepare || PQsendPrepare(c, name.c_str(), sql.c_str(), 0, nullptr)) &&
-              PQsendQueryPrepared(c, name.c_str(), static_cast<int>(values.size()), values.data(),
-                                  nullptr, nullptr, 0) &&
-              PQpipelineSync(c);
+  // For each query sent, the position of the result kept (-1: none kept).
+  std::vector<int> keep;
+  bool sent = true;
+  if (!ahead.empty()) {
+    sent = PQsendQueryParams(c, ahead.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0);
+    keep.push_back(-1);
+  }
+  // A name is never reused: a statement prepared in a pipeline that failed
+  // later may exist on the server without being remembered here.
+  std::unordered_map<std::string, std::string> named;
+  for (size_t i = 0; sent && i < queries.size(); ++i) {
+    const std::string& sql = queries[i].sql;
+    auto known = prepared_.find(sql);
+    std::string name;
+    if (known != prepared_.end()) {
+      name = known->second;
+    } else if (auto again = named.find(sql); again != named.end()) {
+      name = again->second;
+    } else {
+      name = "qmx" + std::to_string(++statements_);
+      sent = PQsendPrepare(c, name.c_str(), sql.c_str(), 0, nullptr);
+      keep.push_back(-1);
+      named.emplace(sql, name);
+    }
+    std::vector<const char*> pointers = Pointers(values[i]);
+    sent = sent && PQsendQueryPrepared(c, name.c_str(), static_cast<int>(pointers.size()),
+                                       pointers.data(), nullptr, nullptr, 0);
+    keep.push_back(static_cast<int>(i));
+  }
+  sent = sent && PQpipelineSync(c);
   // Each query's results end with a null and the sync's result closes the
   // pipeline. The first failure is kept; the queries after it only report
   // that the pipeline was aborted.
   PGresult* failed = nullptr;
-  PGresult* last = nullptr;
-  for (int q = 0; sent && q < queries && !Lost(); ++q) {
+  std::vector<PGresult*> results(queries.size(), nullptr);
+  for (size_t q = 0; sent && q < keep.size() && !Lost(); ++q) {
     while (PGresult* r = PQgetResult(c)) {
       ExecStatusType st = PQresultStatus(r);
-      if (!failed && st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK) {
+      if (!failed && st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK)
         failed = r;
-      } else if (q == queries - 1 && !failed && !last) {
-        last = r;
-      } else {
+      else if (!failed && keep[q] >= 0 && !results[keep[q]])
+        results[keep[q]] = r;
+      else
         PQclear(r);
-      }
     }
   }
   while (sent && !Lost()) {
@@ -180,47 +216,45 @@ PgResult PgConnection::RunPipelined(const std::string& sql,
     if (sync) break;
   }
   PQexitPipelineMode(c);
-  if (!sent || failed || !last) {
-    if (last) PQclear(last);
+  std::vector<PgResult> out;
+  for (PGresult* r : results) out.emplace_back(r);  // owned from here on
+  bool complete = sent && !failed;
+  for (PGresult* r : results) complete = complete && r != nullptr;
+  if (!complete) {
     PgResult owner(failed);
     Fail(failed);
   }
-  if (prepare) prepared_.emplace(sql, name);
-  return PgResult(last);
+  prepared_.merge(named);
+  return out;
+}
+
+std::vector<PgResult> PgConnection::RunAll(const std::vector<PgQuery>& queries) {
+  Collect();
+  // The first statements of a read call: a connection lost while idle is
+  // replaced and the call starts afresh, as nothing of it has run.
+  const std::string ahead = ahead_;
+  if (!ahead.empty() && Lost()) Reconnect();
+  try {
+    return RunPipelined(queries);
+  } catch (const StorageError&) {
+    if (ahead.empty() || !Lost()) throw;
+    Reconnect();
+    ahead_ = ahead;
+    return RunPipelined(queries);
+  }
 }
 
 PgResult PgConnection::Run(const std::string& sql, const std::vector<std::string_view>& params) {
-  // Text parameters travel NUL-terminated: a value holding NUL would be cut
-  // short without a word, so it is refused instead.
-  values_.assign(params.begin(), params.end());
-  std::vector<const char*> pointers;
-  pointers.reserve(values_.size());
-  for (const std::string& v : values_) {
-    if (v.find('\0') != std::string::npos)
-      throw StorageError("Texto com caractere nulo não pode ser gravado no banco de dados.");
-    pointers.push_back(v.c_str());
-  }
   Collect();
-  if (!ahead_.empty()) {
-    // The first statement of a read call: a connection lost while idle is
-    // replaced and the call starts afresh, as nothing of it has run.
-    if (Lost()) Reconnect();
-    const std::string ahead = ahead_;
-    try {
-      return RunPipelined(sql, pointers);
-    } catch (const StorageError&) {
-      if (!Lost()) throw;
-      Reconnect();
-      ahead_ = ahead;
-      return RunPipelined(sql, pointers);
-    }
-  }
+  if (!ahead_.empty()) return std::move(RunAll({{sql, params}}).front());
+  std::vector<std::string> values = Terminated(params);
   auto it = prepared_.find(sql);
   if (it == prepared_.end()) {
     std::string name = "qmx" + std::to_string(++statements_);
     Check(PQprepare(conn_.get(), name.c_str(), sql.c_str(), 0, nullptr));
     it = prepared_.emplace(sql, std::move(name)).first;
   }
+  std::vector<const char*> pointers = Pointers(values);
   return Check(PQexecPrepared(conn_.get(), it->second.c_str(), static_cast<int>(pointers.size()),
                               pointers.data(), nullptr, nullptr, 0));
 }

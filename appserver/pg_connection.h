@@ -42,6 +42,12 @@ class PgResult {
   std::unique_ptr<PGresult, void (*)(PGresult*)> result_;
 };
 
+// A prepared statement's text and its text parameters.
+struct PgQuery {
+  std::string sql;
+  std::vector<std::string_view> params;
+};
+
 class PgConnection {
  public:
   // Connects; `setup` is fixed SQL run on every new connection (session
@@ -59,6 +65,9 @@ class PgConnection {
   PgResult Exec(const std::string& sql);
   // `sql` as a prepared statement of this connection with text parameters.
   PgResult Run(const std::string& sql, const std::vector<std::string_view>& params = {});
+  // Several statements sent together, answered in one round trip; their
+  // results in order. The first failure fails them all.
+  std::vector<PgResult> RunAll(const std::vector<PgQuery>& queries);
 
   // Round trips a read call need not wait for. SendAhead keeps a fixed
   // statement (the BEGIN of a read) to go in one pipeline with the next Run
@@ -75,14 +84,14 @@ class PgConnection {
   PgResult Check(PGresult* result);
   // Collects the answer EndRead left behind.
   void Collect();
-  // Run of a prepared statement behind the statement kept by SendAhead.
-  PgResult RunPipelined(const std::string& sql, const std::vector<const char*>& values);
+  // Prepared statements in one pipeline, behind the statement kept by
+  // SendAhead if there is one.
+  std::vector<PgResult> RunPipelined(const std::vector<PgQuery>& queries);
 
   std::string conninfo_;
   std::string setup_;
   std::unique_ptr<PGconn, void (*)(PGconn*)> conn_{nullptr, &PQfinish};
   std::unordered_map<std::string, std::string> prepared_;  // SQL text -> statement name
-  std::vector<std::string> values_;                        // parameters of the call in flight
   std::string ahead_;
   bool collect_ = false;
   int statements_ = 0;  // statement names handed out

@@ -100,19 +100,17 @@ class PgStorage final : public Storage {
 
   std::vector<Record> Select(Entity entity, std::span<const Match> where) override {
     const EntityDef& def = Describe(entity);
-    std::string sql = "SELECT ";
-    for (size_t c = 0; c < def.columns.size(); ++c)
-      sql += (c ? "," : "") + Quote(def.columns[c].name);
-    sql += " FROM " + Table(def) + Where(def, where, 1) + " ORDER BY ";
-    for (int k = 0; k < def.key_columns; ++k) sql += (k ? "," : "") + Quote(def.columns[k].name);
-    PgResult r = conn_.Run(sql, Values(where));
-    std::vector<Record> out;
-    out.reserve(static_cast<size_t>(r.Rows()));
-    for (int row = 0; row < r.Rows(); ++row) {
-      Record rec(def.columns.size());
-      for (size_t c = 0; c < rec.size(); ++c) rec[c] = r.Text(row, static_cast<int>(c));
-      out.push_back(std::move(rec));
-    }
+    return Records(def, conn_.Run(SelectSql(def, where), Values(where)));
+  }
+
+  std::vector<std::vector<Record>> SelectEach(std::span<const Read> reads) override {
+    std::vector<PgQuery> queries;
+    for (const Read& r : reads)
+      queries.push_back({SelectSql(Describe(r.entity), r.where), Values(r.where)});
+    std::vector<PgResult> results = conn_.RunAll(queries);
+    std::vector<std::vector<Record>> out;
+    for (size_t i = 0; i < reads.size(); ++i)
+      out.push_back(Records(Describe(reads[i].entity), results[i]));
     return out;
   }
 
@@ -225,6 +223,25 @@ class PgStorage final : public Storage {
   static constexpr const char* kBeginRead = "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY";
 
   std::string Table(const EntityDef& def) const { return prefix_ + Quote(def.sql_table); }
+
+  std::string SelectSql(const EntityDef& def, std::span<const Match> where) const {
+    std::string sql = "SELECT ";
+    for (size_t c = 0; c < def.columns.size(); ++c)
+      sql += (c ? "," : "") + Quote(def.columns[c].name);
+    sql += " FROM " + Table(def) + Where(def, where, 1) + " ORDER BY ";
+    for (int k = 0; k < def.key_columns; ++k) sql += (k ? "," : "") + Quote(def.columns[k].name);
+    return sql;
+  }
+  static std::vector<Record> Records(const EntityDef& def, const PgResult& r) {
+    std::vector<Record> out;
+    out.reserve(static_cast<size_t>(r.Rows()));
+    for (int row = 0; row < r.Rows(); ++row) {
+      Record rec(def.columns.size());
+      for (size_t c = 0; c < rec.size(); ++c) rec[c] = r.Text(row, static_cast<int>(c));
+      out.push_back(std::move(rec));
+    }
+    return out;
+  }
 
   static std::string Where(const EntityDef& def, std::span<const Match> where, int first) {
     std::string sql;

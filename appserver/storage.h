@@ -47,6 +47,12 @@ struct WarehouseColumn {
   std::string declared_type;  // as declared, e.g. "NUMERIC(15,2)", "VARCHAR(20)", "DATE"
 };
 
+// One of several reads made together (Storage::SelectEach).
+struct Read {
+  Entity entity;
+  std::vector<Match> where;
+};
+
 enum class TransactionKind { kRead, kWrite };
 
 class Storage {
@@ -59,6 +65,13 @@ class Storage {
 
   // Records of `entity` whose columns equal every match (all when none).
   virtual std::vector<Record> Select(Entity entity, std::span<const Match> where = {}) = 0;
+  // The records of each read, in order, as Select answers them; a database
+  // server gets them all in one round trip.
+  virtual std::vector<std::vector<Record>> SelectEach(std::span<const Read> reads) {
+    std::vector<std::vector<Record>> out;
+    for (const Read& r : reads) out.push_back(Select(r.entity, r.where));
+    return out;
+  }
   virtual void Insert(Entity entity, const Record& record) = 0;
   // Replaces the row that holds exactly `old_record` by `new_record`; false
   // when no such row exists (changed or removed meanwhile).
