@@ -50,6 +50,7 @@ void TfrmEstrutura::RegisterHandlers() {
   RegisterCommandHandlers();
   RegisterDisplayHandlers();
   RegisterDimensionHandlers();
+  RegisterDrillHandlers();
 }
 
 void TfrmEstrutura::RunHandler(std::string_view name) {

@@ -163,6 +163,37 @@ class TfrmEstrutura : public frm::TfrmPadraoGrid, public EstruturaComponents {
   void cdsFatosDrillIDTPFATODRILLGetText(db::TField* sender, std::string& text, bool display_text);
   void cdsFatosDrillIDTPFATODRILLSetText(db::TField* sender, const std::string& text);
 
+  // -- Drill facts (screen/drill/drill_facts.cpp).
+  // Checks one field (CDITEMDRILL, NMITEMDRILL or IDTPFATODRILL) of the
+  // current drill fact: empty is an error only when `required`; a new row's
+  // column is stored upper-cased without blanks; the server judges every value
+  // of a new row (the type aside) and an edited value that changed beyond
+  // letter case. A rejection focuses the field, shows its message and aborts.
+  void vd_fatos_drill(db::TField* field, bool required);
+  void cdsFatosDrillBeforePost(db::TDataSet* dataset);
+  void cdsFatosDrillAfterPost(db::TDataSet* dataset);
+  void cdsFatosDrillAfterDelete(db::TDataSet* dataset);
+  void dbgFatosDrillColExit(rtl::TObject* sender);
+  // The column picker: the drill table's columns still free to become facts.
+  void dbgFatosDrillEditButtonClick(rtl::TObject* sender);
+  void dbgFatosDrillKeyPress(rtl::TObject* sender, char& key);
+  void dbgFatosDrillKeyDown(rtl::TObject* sender, uint16_t& key, vcl::TShiftState shift);
+  void dbgFatosDrillEnter(rtl::TObject* sender);
+
+  // -- Drill dimensions (screen/drill/drill_dimensions.cpp).
+  // Checks one field (CDDIMEDRILL or NRSEQUEDIME) of the current drill
+  // dimension, first bringing it to its stored form; the server judges every
+  // value of a new row and an edited value that changed beyond letter case.
+  // When the server names fact tables the value would make inconsistent, the
+  // person is asked: No discards the row, reloads the drill table's details
+  // and aborts silently; Yes has the server drop those tables' links.
+  void vd_dimeDrill(db::TField* field, bool required);
+  // Column and number checked in this order, the number found in the
+  // catalogue (VD_DimeDime), then the insertion check (vd_incluirFatos).
+  void cdsDimeDrillBeforePost(db::TDataSet* dataset);
+  // Saves after a post as well as after a delete (both events run it).
+  void cdsDimeDrillAfterDelete(db::TDataSet* dataset);
+
   // -- Deletion guard (screen/drill/deletion_guard.cpp).
   // Whether the current row of the list of `kind` ("DRILL", "FATOS",
   // "FATOS_DRILL", "DIME", "DIME_DRILL") may be deleted now: asks the person
@@ -221,6 +252,7 @@ class TfrmEstrutura : public frm::TfrmPadraoGrid, public EstruturaComponents {
   void RegisterCommandHandlers();
   void RegisterDisplayHandlers();
   void RegisterDimensionHandlers();
+  void RegisterDrillHandlers();
   // The two branches of VD_TABELA.
   void ValidateFactTable(bool checkRequired);
   void ValidateDrillTable(bool checkRequired);

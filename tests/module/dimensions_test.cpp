@@ -378,6 +378,43 @@ TEST_F(Dimensions, ADeleteTheServerRefusesIsBroughtBack) {
   EXPECT_EQ(store.Dimensions("FATO_VENDAS").count("CD_MES"), 0u);
 }
 
+TEST_F(Dimensions, ARefusedSaveHandsTheRowBackAndTheNextSaveCarriesOnlyItsOwn) {
+  // A real refusal: a decimal column cannot be a dimension.
+  TypeNewRow("vl_ desconto", "10");
+  h.Scripted().ClearCalls();
+  h.ui().ExpectError("Tipo de campo não permitido para constituir uma dimensão.");
+  EXPECT_THROW(h.Click("sbtConfirmar"), rtl::EAbort);
+  EXPECT_EQ(h.ui().Errors().size(), 1u);
+  EXPECT_EQ(s.cdsDime->State(), TDataSetState::dsInsert);
+  EXPECT_EQ(s.cdsDime->ChangeCount(), 0);
+  EXPECT_EQ(s.cdsDime->FieldByName("CDITEMDIME")->AsString(), "VL_DESCONTO");
+  EXPECT_EQ(s.cdsDime->FieldByName("NRSEQUEDIME")->AsString(), "00010");
+  EXPECT_FALSE(s.tshPadrao->Enabled());  // still being inserted
+
+  // The link fails on the corrected row: handed back again.
+  s.cdsDime->FieldByName("CDITEMDIME")->SetAsString("dt_venda");
+  h.Scripted().Once("SetDime", [](std::vector<rtl::Variant>&) -> rtl::Variant {
+    throw std::runtime_error("ligação perdida");
+  });
+  h.ui().AllowUnscriptedErrors();
+  EXPECT_ANY_THROW(h.Click("sbtConfirmar"));
+  EXPECT_EQ(s.cdsDime->State(), TDataSetState::dsInsert);
+  EXPECT_EQ(s.cdsDime->FieldByName("CDITEMDIME")->AsString(), "DT_VENDA");
+  EXPECT_EQ(store.Dimensions("FATO_VENDAS").count("DT_VENDA"), 0u);
+
+  h.Scripted().ClearCalls();
+  ASSERT_TRUE(h.Click("sbtConfirmar"));
+  EXPECT_EQ(s.cdsDime->State(), TDataSetState::dsBrowse);
+  const auto sent = h.Scripted().CallsOf("SetDime");
+  ASSERT_EQ(sent.size(), 1u);
+  const db::Packet delta = db::PacketFromVariant(sent[0].args[0]);
+  ASSERT_EQ(delta.rows.size(), 1u);
+  EXPECT_EQ(delta.rows[0].values[1], std::optional<std::string>("DT_VENDA"));
+  const auto stored = store.Dimensions("FATO_VENDAS");
+  EXPECT_EQ(stored.at("DT_VENDA"), "00010");
+  EXPECT_EQ(stored.count("VL_DESCONTO"), 0u);
+}
+
 TEST_F(Dimensions, TheKeyFilterOfEachColumn) {
   ASSERT_TRUE(h.Click("sbtIncluir"));
   h.PickColumn("dbgDimensoes", "CDITEMDIME");
@@ -405,6 +442,30 @@ TEST_F(Dimensions, TheKeyFilterOfEachColumn) {
   h.Press("dbgDimensoes", vcl::VK_ESCAPE);
   h.Press("dbgDimensoes", vcl::VK_ESCAPE);
   EXPECT_EQ(s.cdsDimeDrill->State(), TDataSetState::dsBrowse);
+}
+
+TEST_F(Dimensions, LeavingTheNumberColumnChecksTheCatalogueOnEitherSide) {
+  auto check = [&](db::TClientDataSet* ds, const std::string& column, const std::string& refusal,
+                   const std::string& free_number) {
+    ASSERT_TRUE(h.Click("sbtIncluir"));
+    h.PickColumn("dbgDimensoes", "NRSEQUEDIME");
+    h.Type("dbgDimensoes", "99");
+    h.ui().ExpectError(refusal);
+    EXPECT_THROW(h.PickColumn("dbgDimensoes", column), rtl::EAbort);
+    EXPECT_EQ(s.dbgDimensoes->SelectedField()->FieldName(), "NRSEQUEDIME");
+    s.dbgDimensoes->SetEditorText(free_number);
+    h.PickColumn("dbgDimensoes", column);
+    EXPECT_EQ(ds->FieldByName("NRSEQUEDIME")->AsString(), "0000" + free_number);
+    ds->Cancel();
+  };
+  check(s.cdsDime, "CDITEMDIME", "Dimensão não cadastrada.", "6");
+  ASSERT_TRUE(s.pgcPadrao->SelectTab(s.tshPadrao));
+  h.Focus("dbgTabelaDrill");
+  ASSERT_TRUE(s.pgcPadrao->SelectTab(s.tshDados));
+  h.Focus("dbgDimensoes");
+  // On the drill side the server judges the number first (vd_dimeDrill),
+  // then the catalogue is consulted.
+  check(s.cdsDimeDrill, "CDDIMEDRILL", "Dimensão \"00099\" inválida para a tabela", "4");
 }
 
 TEST_F(Dimensions, TheDrillSideLookupsListTheDrillTable) {
