@@ -17,6 +17,15 @@ const char* const kDdl[] = {
     "CREATE TABLE IF NOT EXISTS FATO_COMPRAS ("
     " CD_FORNECEDOR INTEGER, CD_PRODUTO INTEGER, CD_MES INTEGER, VL_COMPRA NUMERIC(15,2),"
     " QT_COMPRADA INTEGER)",
+    "CREATE TABLE IF NOT EXISTS FATO_DEVOLUCOES ("
+    " CD_CLIENTE INTEGER, CD_PRODUTO INTEGER, CD_MES INTEGER, CD_MOTIVO INTEGER,"
+    " VL_DEVOLVIDO NUMERIC(15,2), QT_DEVOLVIDA INTEGER)",
+    "CREATE TABLE IF NOT EXISTS FATO_PRODUCAO ("
+    " CD_PRODUTO INTEGER, CD_FABRICA INTEGER, CD_MES INTEGER, QT_PRODUZIDA INTEGER,"
+    " QT_REFUGO INTEGER, VL_CUSTO_PRODUCAO NUMERIC(15,2), PC_EFICIENCIA REAL)",
+    "CREATE TABLE IF NOT EXISTS DRILL_COMPRAS_NOTA ("
+    " CD_FORNECEDOR INTEGER, CD_PRODUTO INTEGER, CD_MES INTEGER, NR_NOTA INTEGER,"
+    " DT_EMISSAO DATE, VL_COMPRA NUMERIC(15,2), QT_COMPRADA INTEGER)",
     "CREATE TABLE IF NOT EXISTS DRILL_VENDAS_DIA ("
     " CD_CLIENTE INTEGER, CD_PRODUTO INTEGER, CD_MES INTEGER, DT_VENDA DATE,"
     " CD_REGIAO VARCHAR(10), CD_VENDEDOR INTEGER, NR_NOTA INTEGER, VL_VENDA NUMERIC(15,2),"
@@ -46,6 +55,15 @@ const char* const kPostgresDdl[] = {
     "CREATE TABLE IF NOT EXISTS fato_compras ("
     " cd_fornecedor INTEGER, cd_produto INTEGER, cd_mes INTEGER, vl_compra NUMERIC(15,2),"
     " qt_comprada INTEGER)",
+    "CREATE TABLE IF NOT EXISTS fato_devolucoes ("
+    " cd_cliente INTEGER, cd_produto INTEGER, cd_mes INTEGER, cd_motivo INTEGER,"
+    " vl_devolvido NUMERIC(15,2), qt_devolvida INTEGER)",
+    "CREATE TABLE IF NOT EXISTS fato_producao ("
+    " cd_produto INTEGER, cd_fabrica INTEGER, cd_mes INTEGER, qt_produzida INTEGER,"
+    " qt_refugo INTEGER, vl_custo_producao NUMERIC(15,2), pc_eficiencia REAL)",
+    "CREATE TABLE IF NOT EXISTS drill_compras_nota ("
+    " cd_fornecedor INTEGER, cd_produto INTEGER, cd_mes INTEGER, nr_nota INTEGER,"
+    " dt_emissao DATE, vl_compra NUMERIC(15,2), qt_comprada INTEGER)",
     "CREATE TABLE IF NOT EXISTS drill_vendas_dia ("
     " cd_cliente INTEGER, cd_produto INTEGER, cd_mes INTEGER, dt_venda DATE,"
     " cd_regiao VARCHAR(10), cd_vendedor INTEGER, nr_nota INTEGER, vl_venda NUMERIC(15,2),"

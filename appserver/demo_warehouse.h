@@ -1,6 +1,8 @@
 // The demo warehouse: a few sales, stock and finance tables with the structure
 // that describes them, some columns deliberately left unregistered so the
-// look-ups have something to offer.
+// look-ups have something to offer, and tables not registered at all
+// (FATO_COMPRAS, FATO_DEVOLUCOES, FATO_PRODUCAO, DRILL_COMPRAS_NOTA) that a
+// newcomer can make fact or drill tables.
 #pragma once
 
 #include <span>

@@ -14,6 +14,10 @@
 // the next call opens it again, running BeforeConnect again. A call on a
 // closed connection opens it first.
 //
+// A failure of the link itself reads, in the ECallError's message, as a
+// person expects: in Portuguese, with the server's address and what to do,
+// never a method name or a system text; those are in its Detail().
+//
 // Not thread-safe: one thread uses a connection.
 #pragma once
 

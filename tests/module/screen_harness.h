@@ -75,7 +75,12 @@ class ScreenHarness {
   void Focus(const std::string& control);
   // Selects the column of `grid` bound to `field`.
   void PickColumn(const std::string& grid, const std::string& field);
-  // Types `text` into the selected cell of `grid`, character by character.
+  // Types `text` into the selected cell of `grid`, character by character, as
+  // the keyboard does: each character replaces the editor's selection. An
+  // editor opened by typing holds the typed text alone; one opened by
+  // Alterar, Enter, F2 or a field's FocusControl, or one that followed a
+  // column move, has its whole text selected, so Type replaces the cell's
+  // text. To append, Press VK_END first.
   void Type(const std::string& grid, const std::string& text);
   void Press(const std::string& grid, uint16_t key, vcl::TShiftState shift = 0);
   // Clicks a toolbar button; returns whether its handler ran.
