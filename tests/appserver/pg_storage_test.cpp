@@ -5,9 +5,11 @@
 #include <libpq-fe.h>
 
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <thread>
 
+#include "appserver/codes.h"
 #include "appserver/pg_storage.h"
 #include "appserver/refusal.h"
 #include "rdm_fixture.h"
@@ -82,6 +84,34 @@ TEST_F(PgStorageTest, SchemaIsCreatedUpgradedInPlaceAndNeverSeededTwice) {
   } catch (const StorageError& e) {
     EXPECT_NE(e.Message().find("mais novo"), std::string::npos) << e.Message();
   }
+}
+
+TEST_F(PgStorageTest, TheDemoWarehouseIsTheSameAsOnTheEmbeddedDatabase) {
+  PreparePostgresDatabase(target_, DemoSeeding::kIfCreated);
+  TestDatabase lite(TestBackend::kSqlite);
+  PrepareDatabase(lite.target(), DemoSeeding::kIfCreated);
+  auto pg = Open();
+  auto sqlite = OpenStorage(lite.target());
+  auto upper = [](std::vector<std::string> names) {
+    for (std::string& n : names)
+      for (char& c : n) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return names;
+  };
+  auto tables = sqlite->WarehouseTables();
+  EXPECT_EQ(upper(pg->WarehouseTables()), tables);
+  for (const std::string& t : tables) {
+    auto a = pg->WarehouseColumns(*pg->FindWarehouseTable(t));
+    auto b = sqlite->WarehouseColumns(t);
+    ASSERT_EQ(a.size(), b.size()) << t;
+    for (size_t i = 0; i < a.size(); ++i) {
+      EXPECT_EQ(upper({a[i].name}), std::vector<std::string>{b[i].name}) << t;
+      ColumnKind x = ClassifyColumnType(a[i].declared_type),
+                 y = ClassifyColumnType(b[i].declared_type);
+      EXPECT_EQ(x.numeric, y.numeric) << t << "." << b[i].name;
+      EXPECT_EQ(x.dimension, y.dimension) << t << "." << b[i].name;
+    }
+  }
+  for (Entity e : kAllEntities) EXPECT_EQ(pg->Select(e), sqlite->Select(e));
 }
 
 TEST_F(PgStorageTest, ServersStartingTogetherCreateTheStructureOnce) {
