@@ -26,16 +26,17 @@ EmbeddedServer::EmbeddedServer(EmbeddedServerOptions options) {
     path_ = temp_dir_ + "/qmx.db";
   }
   try {
-    prepared_ = PrepareSqliteDatabase(path_, options.demo);
+    target_.location = path_;
+    target_.schema = options.schema;
+    prepared_ = PrepareDatabase(target_, options.demo);
     net::ServerOptions so;
     so.listen_address = options.listen_address;
     so.allow_non_loopback = options.allow_remote;
     so.port = options.port;
     so.object_name = std::string(RdmEstrutura::kObjectName);
     so.max_connections = options.max_connections;
-    std::string path = path_;
-    so.factory = [path]() -> std::unique_ptr<net::IRemoteObject> {
-      return std::make_unique<RdmEstrutura>(OpenSqliteStorage(path));
+    so.factory = [target = target_]() -> std::unique_ptr<net::IRemoteObject> {
+      return std::make_unique<RdmEstrutura>(OpenStorage(target));
     };
     so.on_call = std::move(options.on_call);
     so.on_event = std::move(options.on_event);
@@ -65,7 +66,7 @@ void EmbeddedServer::Stop() {
 }
 
 std::unique_ptr<RdmEstrutura> EmbeddedServer::NewSession() const {
-  return std::make_unique<RdmEstrutura>(OpenSqliteStorage(path_));
+  return std::make_unique<RdmEstrutura>(OpenStorage(target_));
 }
 
 }  // namespace appserver
