@@ -14,6 +14,9 @@ namespace appserver {
 // CREATE TABLE statements of the demo's warehouse tables for SQLite (fixed
 // text, no values); each leaves an existing table alone.
 std::span<const char* const> DemoWarehouseSqliteDdl();
+// The same tables for PostgreSQL, created unquoted (so named in lower case) in
+// the schema first on the search path.
+std::span<const char* const> DemoWarehousePostgresDdl();
 
 // Registers the demo's tables, facts, dimensions, data marts and dimension
 // catalogue. Runs inside the caller's write transaction.

@@ -26,17 +26,18 @@ EmbeddedServer::EmbeddedServer(EmbeddedServerOptions options) {
     path_ = temp_dir_ + "/qmx.db";
   }
   try {
-    prepared_ = PrepareSqliteDatabase(path_, options.demo);
+    target_.location = path_;
+    target_.schema = options.schema;
+    prepared_ = PrepareDatabase(target_, options.demo);
     net::ServerOptions so;
     so.listen_address = options.listen_address;
     so.allow_non_loopback = options.allow_remote;
     so.port = options.port;
     so.object_name = std::string(RdmEstrutura::kObjectName);
     so.max_connections = options.max_connections;
-    std::string path = path_;
     bool record = options.record_history;
-    so.factory = [path, record]() -> std::unique_ptr<net::IRemoteObject> {
-      return std::make_unique<RdmEstrutura>(OpenSqliteStorage(path), record);
+    so.factory = [target = target_, record]() -> std::unique_ptr<net::IRemoteObject> {
+      return std::make_unique<RdmEstrutura>(OpenStorage(target), record);
     };
     so.on_call = std::move(options.on_call);
     so.on_event = std::move(options.on_event);
@@ -66,7 +67,7 @@ void EmbeddedServer::Stop() {
 }
 
 std::unique_ptr<RdmEstrutura> EmbeddedServer::NewSession() const {
-  return std::make_unique<RdmEstrutura>(OpenSqliteStorage(path_));
+  return std::make_unique<RdmEstrutura>(OpenStorage(target_));
 }
 
 }  // namespace appserver

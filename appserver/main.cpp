@@ -20,6 +20,6 @@ int main(int argc, char** argv) {
   appserver::ServerConfig config;
   if (auto done = appserver::ParseCommandLine(argc, argv, config)) return *done;
   if (config.tool.command != appserver::ToolCommand::kNone)
-    return appserver::RunTool(config.tool, config.database, std::cout, std::cerr);
+    return appserver::RunTool(config.tool, {config.database, config.schema}, std::cout, std::cerr);
   return appserver::RunServer(config);
 }

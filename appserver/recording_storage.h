@@ -24,6 +24,9 @@ class RecordingStorage final : public Storage {
   std::vector<Record> Select(Entity entity, std::span<const Match> where) override {
     return inner_->Select(entity, where);
   }
+  std::vector<std::vector<Record>> SelectEach(std::span<const Read> reads) override {
+    return inner_->SelectEach(reads);
+  }
   void Insert(Entity entity, const Record& record) override;
   bool Update(Entity entity, const Record& old_record, const Record& new_record) override;
   bool Delete(Entity entity, const Record& old_record) override;
@@ -33,6 +36,9 @@ class RecordingStorage final : public Storage {
   std::vector<std::string> WarehouseTables() override { return inner_->WarehouseTables(); }
   std::vector<WarehouseColumn> WarehouseColumns(std::string_view table) override {
     return inner_->WarehouseColumns(table);
+  }
+  std::optional<std::string> FindWarehouseTable(std::string_view code) override {
+    return inner_->FindWarehouseTable(code);
   }
   void AppendHistory(const HistoryEntry& entry) override { inner_->AppendHistory(entry); }
   std::vector<HistoryEntry> ReadHistory(const HistoryFilter& filter) override {

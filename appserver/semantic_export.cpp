@@ -86,7 +86,8 @@ std::vector<Model> ReadModels(Storage& s) {
     m.drill = t[tab::IDDRILLDOWN] == "S";
     Match owner[] = {{0, m.table}};
     std::map<std::string, WarehouseColumn> columns;
-    for (WarehouseColumn& c : s.WarehouseColumns(m.table)) columns[NormaliseCode(c.name)] = c;
+    if (auto name = s.FindWarehouseTable(m.table))
+      for (WarehouseColumn& c : s.WarehouseColumns(*name)) columns[NormaliseCode(c.name)] = c;
 
     for (const Record& f : s.Select(m.drill ? Entity::kDrillFact : Entity::kFact, owner)) {
       Measure x;

@@ -37,9 +37,7 @@ std::vector<Record> Structure::Tables(bool drill) {
 
 std::optional<std::string> Structure::WarehouseTable(const std::string& code) {
   if (!IsWellFormedCode(code)) return std::nullopt;
-  for (std::string& name : storage_.WarehouseTables())
-    if (rtl::SameText(name, code)) return std::move(name);
-  return std::nullopt;
+  return storage_.FindWarehouseTable(code);
 }
 
 std::vector<WarehouseColumn> Structure::WarehouseColumns(const std::string& code) {

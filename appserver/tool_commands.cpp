@@ -7,20 +7,19 @@
 #include "codes.h"
 #include "history_report.h"
 #include "semantic_export.h"
-#include "sqlite_storage.h"
 #include "structure_check.h"
 
 namespace appserver {
 namespace {
 
 // A session on an existing database, its structure tables brought up to
-// this build's version; never creates a database.
-std::unique_ptr<Storage> OpenExisting(const std::string& database) {
+// this build's version; never creates a SQLite file.
+std::unique_ptr<Storage> OpenExisting(const DatabaseTarget& database) {
   std::error_code ec;
-  if (!std::filesystem::exists(database, ec))
-    throw StorageError("Banco de dados \"" + database + "\" não encontrado.");
-  PrepareSqliteDatabase(database, DemoSeeding::kNever);
-  return OpenSqliteStorage(database);
+  if (!IsPostgres(database) && !std::filesystem::exists(database.location, ec))
+    throw StorageError("Banco de dados \"" + database.location + "\" não encontrado.");
+  PrepareDatabase(database, DemoSeeding::kNever);
+  return OpenStorage(database);
 }
 
 int History(const ToolOptions& o, Storage& storage, std::ostream& out, std::ostream& err) {
@@ -88,7 +87,7 @@ int Export(const ToolOptions& o, Storage& storage, std::ostream& out, std::ostre
 
 }  // namespace
 
-int RunTool(const ToolOptions& o, const std::string& database, std::ostream& out,
+int RunTool(const ToolOptions& o, const DatabaseTarget& database, std::ostream& out,
             std::ostream& err) {
   try {
     std::unique_ptr<Storage> storage = OpenExisting(database);

@@ -6,6 +6,8 @@
 #include <iosfwd>
 #include <string>
 
+#include "database.h"
+
 namespace appserver {
 
 enum class ToolCommand { kNone, kHistory, kCheck, kExport };
@@ -23,8 +25,9 @@ inline constexpr int kToolOk = 0;
 inline constexpr int kToolProblems = 1;  // check: problems found
 inline constexpr int kToolFailed = 2;    // could not run
 
-// Runs the chosen subcommand on `database`; messages go to `err`.
-int RunTool(const ToolOptions& options, const std::string& database, std::ostream& out,
+// Runs the chosen subcommand on `database` (SQLite or PostgreSQL); messages go
+// to `err`.
+int RunTool(const ToolOptions& options, const DatabaseTarget& database, std::ostream& out,
             std::ostream& err);
 
 }  // namespace appserver

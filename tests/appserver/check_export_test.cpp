@@ -1,6 +1,5 @@
 // The structure check against drift made under a registered structure, and
 // the semantic-layer export parsed back.
-#include <sqlite3.h>
 #include <yaml-cpp/yaml.h>
 
 #include <fstream>
@@ -20,19 +19,11 @@ using Found = std::set<std::tuple<std::string, std::string, std::string>>;
 
 class CheckAndExport : public RdmTest {
  protected:
-  // Changes the database behind the server's back, as a warehouse's owner would.
-  void Sql(const std::string& sql) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(path_.c_str(), &db), SQLITE_OK);
-    char* err = nullptr;
-    int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err);
-    std::string why = err ? err : "";
-    sqlite3_free(err);
-    sqlite3_close(db);
-    ASSERT_EQ(rc, SQLITE_OK) << why;
-  }
+  // Changes the database behind the server's back, as a warehouse's owner
+  // would. Structure tables are named quoted, as PostgreSQL keeps them.
+  void Sql(const std::string& sql) { db_.Execute(sql); }
   Found Problems() {
-    auto s = OpenSqliteStorage(path_);
+    auto s = OpenStorage(db_.target());
     Found out;
     for (const StructureProblem& p : CheckStructure(*s)) {
       EXPECT_FALSE(p.text.empty());
@@ -42,12 +33,12 @@ class CheckAndExport : public RdmTest {
   }
   int Tool(ToolOptions o, std::string& text) {
     std::ostringstream out, err;
-    int rc = RunTool(o, path_, out, err);
+    int rc = RunTool(o, db_.target(), out, err);
     text = out.str();
     return rc;
   }
   YAML::Node Export(ExportFormat format) {
-    auto s = OpenSqliteStorage(path_);
+    auto s = OpenStorage(db_.target());
     return YAML::Load(ExportStructure(*s, format));
   }
   static YAML::Node Named(const YAML::Node& list, const std::string& name) {
@@ -79,9 +70,10 @@ TEST_F(CheckAndExport, TheDemoIsCleanAndTheExitCodesTellCleanProblemsAndFailure)
   EXPECT_EQ(json["problemas"][0]["item"].as<std::string>(), "QT_VENDIDA");
 
   // A file that is no database: the check cannot run.
-  { std::ofstream(dir_.path() + "/lixo.db") << "isto não é um banco de dados"; }
+  TempDir dir;
+  { std::ofstream(dir.path() + "/lixo.db") << "isto não é um banco de dados"; }
   std::ostringstream out, err;
-  EXPECT_EQ(RunTool(o, dir_.path() + "/lixo.db", out, err), kToolFailed);
+  EXPECT_EQ(RunTool(o, {dir.path() + "/lixo.db"}, out, err), kToolFailed);
   EXPECT_FALSE(err.str().empty());
 }
 
@@ -89,12 +81,12 @@ TEST_F(CheckAndExport, CheckFindsTablesAndColumnsGoneOrRetypedUnderTheStructure)
   Sql("DROP TABLE FATO_FINANCEIRO;"
       "ALTER TABLE FATO_VENDAS DROP COLUMN QT_VENDIDA;"
       "ALTER TABLE FATO_ESTOQUE RENAME TO VELHO;"
-      "CREATE TABLE FATO_ESTOQUE (CD_PRODUTO INTEGER, CD_DEPOSITO BLOB, CD_MES INTEGER,"
+      "CREATE TABLE FATO_ESTOQUE (CD_PRODUTO INTEGER, CD_DEPOSITO BOOLEAN, CD_MES INTEGER,"
       " QT_ESTOQUE INTEGER, VL_CUSTO VARCHAR(20), QT_MINIMA INTEGER);"
       "DROP TABLE VELHO;"
       "DROP TABLE DRILL_VENDAS_DIA;"
-      "DELETE FROM QMX_DIME_DRILL WHERE CDTABDRILL = 'DRILL_ESTOQUE_LOTE'"
-      " AND CDDIMEDRILL = 'CD_DEPOSITO';");
+      "DELETE FROM \"QMX_DIME_DRILL\" WHERE \"CDTABDRILL\" = 'DRILL_ESTOQUE_LOTE'"
+      " AND \"CDDIMEDRILL\" = 'CD_DEPOSITO';");
   EXPECT_EQ(Problems(), (Found{
                             {"TABELA_INEXISTENTE", "FATO_FINANCEIRO", ""},
                             {"TABELA_INEXISTENTE", "DRILL_VENDAS_DIA", ""},
@@ -108,12 +100,12 @@ TEST_F(CheckAndExport, CheckFindsTablesAndColumnsGoneOrRetypedUnderTheStructure)
 }
 
 TEST_F(CheckAndExport, CheckFindsBrokenLinksAndCodesMissingFromTheirCatalogues) {
-  Sql("DELETE FROM QMX_FATO_DRILL WHERE CDTABDRILL = 'DRILL_VENDAS_DIA';"
-      "DELETE FROM QMX_DIME_DRILL WHERE CDTABDRILL = 'DRILL_ESTOQUE_LOTE';"
-      "UPDATE QMX_FATO SET CDTABDRILL = 'FATO_VENDAS' WHERE CDITEMDW = 'VL_RECEITA';"
-      "DELETE FROM QMX_AREANEG WHERE CDAREANEGDW = '00002';"
-      "DELETE FROM QMX_DIMENSAO WHERE NRSEQUEDIME = '00007';"
-      "INSERT INTO QMX_FATO_DRILL VALUES ('FATO_COMPRAS', 'VL_COMPRA', 'Compra', 'M', '');");
+  Sql("DELETE FROM \"QMX_FATO_DRILL\" WHERE \"CDTABDRILL\" = 'DRILL_VENDAS_DIA';"
+      "DELETE FROM \"QMX_DIME_DRILL\" WHERE \"CDTABDRILL\" = 'DRILL_ESTOQUE_LOTE';"
+      "UPDATE \"QMX_FATO\" SET \"CDTABDRILL\" = 'FATO_VENDAS' WHERE \"CDITEMDW\" = 'VL_RECEITA';"
+      "DELETE FROM \"QMX_AREANEG\" WHERE \"CDAREANEGDW\" = '00002';"
+      "DELETE FROM \"QMX_DIMENSAO\" WHERE \"NRSEQUEDIME\" = '00007';"
+      "INSERT INTO \"QMX_FATO_DRILL\" VALUES ('FATO_COMPRAS', 'VL_COMPRA', 'Compra', 'M', '');");
   EXPECT_EQ(Problems(), (Found{
                             {"DRILL_SEM_FATO", "FATO_VENDAS", "QT_VENDIDA"},
                             {"DRILL_SEM_FATO", "FATO_VENDAS", "VL_VENDA"},
@@ -192,7 +184,8 @@ TEST_F(CheckAndExport, CubeExportJoinsEachFactTableToItsDrillTablesOnSharedDimen
   ToolOptions o;
   o.command = ToolCommand::kExport;
   o.format = "cube";
-  o.out = dir_.path() + "/cubes.yml";
+  TempDir dir;
+  o.out = dir.path() + "/cubes.yml";
   std::string text;
   ASSERT_EQ(Tool(o, text), kToolOk);
   EXPECT_EQ(text, "");

@@ -1,7 +1,6 @@
 // The history of changes: one entry per row written, with its old and new
 // values, in commit order; nothing for a refused call; and how
 // qmx-server history filters and prints it.
-#include <sqlite3.h>
 #include <yaml-cpp/yaml.h>
 
 #include <sstream>
@@ -18,7 +17,7 @@ namespace {
 class History : public RdmTest {
  protected:
   std::vector<HistoryEntry> Read(HistoryFilter filter = {}) {
-    auto s = OpenSqliteStorage(path_);
+    auto s = OpenStorage(db_.target());
     return s->ReadHistory(filter);
   }
   // Entries as "method entity kind key", oldest first.
@@ -36,7 +35,7 @@ class History : public RdmTest {
   }
   std::string Tool(ToolOptions o, int expected_exit = kToolOk) {
     std::ostringstream out, err;
-    EXPECT_EQ(RunTool(o, path_, out, err), expected_exit) << err.str();
+    EXPECT_EQ(RunTool(o, db_.target(), out, err), expected_exit) << err.str();
     return out.str();
   }
 };
@@ -227,7 +226,8 @@ TEST_F(History, TheSubcommandFiltersByTableAndDateAndPrintsTextOrJson) {
   ToolOptions missing;
   missing.command = ToolCommand::kHistory;
   std::ostringstream out, err;
-  EXPECT_EQ(RunTool(missing, dir_.path() + "/nenhum.db", out, err), kToolFailed);
+  TempDir dir;
+  EXPECT_EQ(RunTool(missing, {dir.path() + "/nenhum.db"}, out, err), kToolFailed);
   EXPECT_NE(err.str().find("não encontrado"), std::string::npos);
 }
 
@@ -237,16 +237,11 @@ TEST_F(History, AnUnreadableEntryFailsTheReadingInsteadOfShowingLessThanWasStore
     ToolOptions o;
     o.command = ToolCommand::kHistory;
     std::ostringstream out, err;
-    return RunTool(o, path_, out, err);
+    return RunTool(o, db_.target(), out, err);
   };
   EXPECT_EQ(read(), kToolOk);
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(path_.c_str(), &db), SQLITE_OK);
   // One value fewer than the entity has columns.
-  EXPECT_EQ(sqlite3_exec(db, "UPDATE QMX_HISTORICO SET DEPOIS = '[\"FATO_COMPRAS\",\"Compras\"]'",
-                         nullptr, nullptr, nullptr),
-            SQLITE_OK);
-  sqlite3_close(db);
+  db_.Execute("UPDATE \"QMX_HISTORICO\" SET \"DEPOIS\" = '[\"FATO_COMPRAS\",\"Compras\"]'");
   EXPECT_EQ(read(), kToolFailed);
 }
 
