@@ -136,9 +136,10 @@ class Reader {
 
 }  // namespace
 
-std::string JsonString(std::string_view text) {
+// The history writes a few per change: no temporaries.
+void AppendJsonString(std::string& out, std::string_view text) {
   static const char kHex[] = "0123456789abcdef";
-  std::string out = "\"";
+  out += '"';
   for (char c : text) {
     auto u = static_cast<unsigned char>(c);
     if (c == '"' || c == '\\') {
@@ -158,7 +159,14 @@ std::string JsonString(std::string_view text) {
       out += c;
     }
   }
-  return out + "\"";
+  out += '"';
+}
+
+std::string JsonString(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + 2);
+  AppendJsonString(out, text);
+  return out;
 }
 
 std::optional<JsonFields> ParseJsonObject(std::string_view text) {
@@ -194,9 +202,17 @@ std::optional<std::vector<std::string>> ParseJsonArray(std::string_view text) {
 }
 
 std::string JsonArray(const std::vector<std::string>& items) {
-  std::string out = "[";
-  for (size_t i = 0; i < items.size(); ++i) out += (i ? "," : "") + JsonString(items[i]);
-  return out + "]";
+  size_t size = 2;
+  for (const std::string& item : items) size += item.size() + 3;
+  std::string out;
+  out.reserve(size);
+  out += '[';
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (i) out += ',';
+    AppendJsonString(out, items[i]);
+  }
+  out += ']';
+  return out;
 }
 
 std::string JsonObject(const JsonFields& fields) {

@@ -13,6 +13,7 @@ namespace appserver {
 // `text` as a quoted JSON string; bytes that are not control characters pass
 // unchanged, so UTF-8 stays UTF-8.
 std::string JsonString(std::string_view text);
+void AppendJsonString(std::string& out, std::string_view text);
 
 using JsonFields = std::vector<std::pair<std::string, std::string>>;
 
