@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 
 #include "busy_overlay.h"
@@ -76,6 +77,24 @@ class BusyDownWhileAsking {
   bool was_visible_;
 };
 
+// Without a window manager (the host inside Xvfb) nobody hands the activation
+// back when a dialog closes: the screen would keep taking keys yet show no
+// caret, no cell button and no focus. The main window takes it back itself.
+class BackToTheWindowAfterAsking {
+ public:
+  explicit BackToTheWindowAfterAsking(QWidget* window) : window_(window) {}
+  ~BackToTheWindowAfterAsking() {
+    const QWidget* active = QApplication::activeWindow();
+    if (window_ && window_->isVisible() && (!active || !active->isVisible()))
+      window_->activateWindow();
+  }
+  BackToTheWindowAfterAsking(const BackToTheWindowAfterAsking&) = delete;
+  BackToTheWindowAfterAsking& operator=(const BackToTheWindowAfterAsking&) = delete;
+
+ private:
+  QPointer<QWidget> window_;
+};
+
 }  // namespace
 
 QtUserInterface::QtUserInterface(QWidget* main_window)
@@ -86,6 +105,7 @@ QtUserInterface::~QtUserInterface() {
 }
 
 void QtUserInterface::ShowError(const std::string& text) {
+  BackToTheWindowAfterAsking back(window_);
   ArrowWhileAsking arrow;
   BusyDownWhileAsking busy(busy_);
   QMessageBox box(QMessageBox::Critical, QStringLiteral("Erro"), Text(text), QMessageBox::NoButton,
@@ -97,6 +117,7 @@ void QtUserInterface::ShowError(const std::string& text) {
 
 int QtUserInterface::ShowMessageDialog(const std::string& text, vcl::TMsgDlgType type,
                                        vcl::TMsgDlgButtons buttons, int) {
+  BackToTheWindowAfterAsking back(window_);
   ArrowWhileAsking arrow;
   BusyDownWhileAsking busy(busy_);
   QMessageBox box(IconOf(type), TitleOf(type), Text(text), QMessageBox::NoButton, window_);
@@ -129,6 +150,7 @@ int QtUserInterface::ShowMessageDialog(const std::string& text, vcl::TMsgDlgType
 
 int QtUserInterface::MessageBox(const std::string& text, const std::string& caption,
                                 unsigned flags) {
+  BackToTheWindowAfterAsking back(window_);
   ArrowWhileAsking arrow;
   BusyDownWhileAsking busy(busy_);
   QMessageBox::Icon icon = QMessageBox::NoIcon;
@@ -162,6 +184,7 @@ int QtUserInterface::MessageBox(const std::string& text, const std::string& capt
 }
 
 bool QtUserInterface::Lookup(db::TDataSource& source, const std::string& title) {
+  BackToTheWindowAfterAsking back(window_);
   ArrowWhileAsking arrow;
   BusyDownWhileAsking busy(busy_);
   LookupDialog dialog(source, Text(title), window_);
@@ -169,6 +192,7 @@ bool QtUserInterface::Lookup(db::TDataSource& source, const std::string& title) 
 }
 
 bool QtUserInterface::Search(db::TClientDataSet& dataset) {
+  BackToTheWindowAfterAsking back(window_);
   ArrowWhileAsking arrow;
   BusyDownWhileAsking busy(busy_);
   SearchDialog dialog(dataset, window_);

@@ -190,6 +190,19 @@ void FormView::closeEvent(QCloseEvent* event) {
   RunModelAction([form] { form->Close(); });
 }
 
+void FormView::changeEvent(QEvent* event) {
+  vcl::TCustomForm* form = Form();
+  if (event->type() != QEvent::WindowStateChange || !form) {
+    QMdiSubWindow::changeEvent(event);
+    return;
+  }
+  // Qt hides and shows the window while it maximises or restores it, and the
+  // hidden grid hands its focus to the next one: the person did not move, so
+  // the model keeps its focus and Qt's goes back there.
+  Owner().HoldFocus([this, event] { QMdiSubWindow::changeEvent(event); });
+  if (isVisible() && mdiArea() && mdiArea()->activeSubWindow() == this) Owner().FollowFocus(form);
+}
+
 QAction* FormView::ActionFor(const vcl::TMenuItem* item) const {
   auto it = actions_.find(item);
   return it == actions_.end() ? nullptr : it->second;

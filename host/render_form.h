@@ -50,6 +50,7 @@ class FormView : public QMdiSubWindow, public ControlView {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   void BuildMenu();

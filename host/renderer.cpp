@@ -254,6 +254,18 @@ void Renderer::FocusArrived(vcl::TWinControl* control) {
   });
 }
 
+void Renderer::HoldFocus(const std::function<void()>& change) {
+  const bool was = moving_focus_;
+  moving_focus_ = true;
+  try {
+    change();
+  } catch (...) {
+    moving_focus_ = was;
+    throw;
+  }
+  moving_focus_ = was;
+}
+
 void Renderer::FollowFocus(vcl::TCustomForm* form) {
   ControlView* form_view = ViewFor(form);
   if (!form_view || !form->Visible()) return;

@@ -95,6 +95,10 @@ class Renderer : public vcl::IControlObserver {
   void FollowFocus(vcl::TCustomForm* form);
   // True while the renderer itself is moving Qt's focus.
   bool MovingFocus() const { return moving_focus_; }
+  // Runs `change`, during which Qt moves the focus on its own (a window
+  // hidden and shown again): no focus arriving meanwhile is the person's, so
+  // the model's focus stays where it is.
+  void HoldFocus(const std::function<void()>& change);
 
   // Menu items shown by a form's menu bar.
   void RegisterMenuItem(vcl::TMenuItem* item, FormView* form);

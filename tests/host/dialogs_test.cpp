@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTest>
 
 #include "busy_overlay.h"
 #include "db/client_dataset.h"
@@ -94,6 +95,23 @@ TEST_F(DialogsTest, ConfirmationAnswersWithTheModalResultOfTheButton) {
             vcl::mrNo);
   ASSERT_EQ(answers_.Texts().size(), 3u);
   EXPECT_EQ(answers_.Texts()[0], "Confirma exclusão?");
+}
+
+TEST_F(DialogsTest, TheWindowIsActiveAgainOnceADialogIsAnswered) {
+  window_.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window_));
+  answers_.Expect(host_test::DialogAnswerer::Press(QStringLiteral("OK")));
+  ui_.ShowError("Tabela inválida.");
+  QApplication::processEvents();
+  EXPECT_EQ(QApplication::activeWindow(), &window_) << "after an error";
+  answers_.Expect(host_test::DialogAnswerer::Press(QStringLiteral("&Não")));
+  ui_.MessageBox("Confirma?", "Alerta", vcl::MB_YESNO | vcl::MB_ICONWARNING);
+  QApplication::processEvents();
+  EXPECT_EQ(QApplication::activeWindow(), &window_) << "after a question";
+  answers_.Expect([](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); });
+  ui_.Lookup(source_, "Data Mart");
+  QApplication::processEvents();
+  EXPECT_EQ(QApplication::activeWindow(), &window_) << "after a look-up";
 }
 
 TEST_F(DialogsTest, LookupShowsTheLabelsFiltersAndPositionsTheDatasetOnTheChosenRow) {

@@ -201,6 +201,26 @@ TEST_F(EditingTest, TheFirstClickOnTheDrillListMakesItCurrent) {
   EXPECT_EQ(Model<vcl::TDBNavigator>("dbnPadrao")->DataSource(), drills_->DataSource());
 }
 
+TEST_F(EditingTest, MaximisingAndRestoringTheWindowKeepsTheListTheUserIsIn) {
+  ClickCell(facts_view_, 1, 1);
+  QApplication::processEvents();
+  ASSERT_TRUE(facts_->Focused());
+  const db::TDataSource* list = Model<vcl::TDBNavigator>("dbnPadrao")->DataSource();
+  ASSERT_EQ(list, facts_->DataSource());
+  auto* window = window_.Views().SubWindowFor(form_);
+  ASSERT_NE(window, nullptr);
+  for (bool maximise : {true, false}) {
+    if (maximise)
+      window->showMaximized();
+    else
+      window->showNormal();
+    QApplication::processEvents();
+    EXPECT_TRUE(facts_->Focused()) << (maximise ? "maximised" : "restored");
+    EXPECT_TRUE(facts_view_->hasFocus()) << (maximise ? "maximised" : "restored");
+    EXPECT_EQ(Model<vcl::TDBNavigator>("dbnPadrao")->DataSource(), list);
+  }
+}
+
 TEST_F(EditingTest, AClickInTheEditorPlacesTheCaretAndADragSelects) {
   ClickCell(facts_view_, 1, 1);
   QTest::keyClick(facts_view_, Qt::Key_F2);
