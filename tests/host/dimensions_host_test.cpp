@@ -46,13 +46,11 @@ Stored StoredOf(const appserver::EmbeddedServer& server, const std::string& tabl
   return out;
 }
 
-class DimensionsHost : public host_test::HostScreenTest {
+class DimensionsHost : public host_test::OpenScreenTest {
  protected:
   void SetUp() override {
-    HostScreenTest::SetUp();
+    OpenScreenTest::SetUp();
     if (HasFatalFailure()) return;
-    form_ = OpenFromMenu();
-    ASSERT_NE(form_, nullptr);
     facts_grid_ = Model<vcl::TDBGrid>("dbgTabelaFatos");
     grid_ = Model<vcl::TDBGrid>("dbgDimensoes");
     ASSERT_TRUE(facts_grid_ && grid_);

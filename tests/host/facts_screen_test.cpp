@@ -40,14 +40,8 @@ std::map<std::string, std::string> StoredFacts(const appserver::EmbeddedServer& 
   return facts;
 }
 
-class FactsScreenTest : public host_test::HostScreenTest {
+class FactsScreenTest : public host_test::OpenScreenTest {
  protected:
-  void SetUp() override {
-    HostScreenTest::SetUp();
-    if (HasFatalFailure()) return;
-    form_ = OpenFromMenu();
-    ASSERT_NE(form_, nullptr);
-  }
   void TearDown() override {
     orb::SetLocalCacheHook(nullptr);
     HostScreenTest::TearDown();

@@ -28,6 +28,13 @@ void HostScreenTest::TearDown() {
   EXPECT_TRUE(answers_.Unexpected().empty()) << answers_.Unexpected().front();
 }
 
+void OpenScreenTest::SetUp() {
+  HostScreenTest::SetUp();
+  if (HasFatalFailure()) return;
+  form_ = OpenFromMenu();
+  ASSERT_NE(form_, nullptr);
+}
+
 vcl::TCustomForm* HostScreenTest::OpenFromMenu() {
   QAction* action = window_.ScreenAction("QMX00600");
   EXPECT_NE(action, nullptr);

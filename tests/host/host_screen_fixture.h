@@ -66,6 +66,13 @@ class HostScreenTest : public ::testing::Test {
   vcl::TCustomForm* form_ = nullptr;
 };
 
+// HostScreenTest with the screen opened from the menu before each test, its
+// form in form_.
+class OpenScreenTest : public HostScreenTest {
+ protected:
+  void SetUp() override;
+};
+
 // The six arguments of GetDimeFatos for `table` after the server answered,
 // read through a session of its own: [4] holds the dimensions, [5] the facts.
 std::vector<rtl::Variant> DimeFatos(const appserver::EmbeddedServer& server,

@@ -78,16 +78,8 @@ TEST(DimensionsRandom, NoFactDrillsIntoATableMissingOneOfItsDimensions) {
     if (kind < 3) {
       act([&] {
         h.Click("sbtIncluir");
-        h.PickColumn("dbgDimensoes", "CDITEMDIME");
-        if (random() % 2 == 0)
-          s.dbgDimensoes->ClickEditButton();
-        else
-          h.Type("dbgDimensoes", pick(columns));
-        h.PickColumn("dbgDimensoes", "NRSEQUEDIME");
-        if (random() % 2 == 0)
-          s.dbgDimensoes->ClickEditButton();
-        else
-          h.Type("dbgDimensoes", number());
+        FillAtRandom(h, s.dbgDimensoes, "CDITEMDIME", random, [&] { return pick(columns); });
+        FillAtRandom(h, s.dbgDimensoes, "NRSEQUEDIME", random, number);
         h.Click("sbtConfirmar");
       });
     } else if (s.cdsDime->RecordCount() > 0) {

@@ -91,11 +91,8 @@ TEST(DrillRandom, NoFactDrillsIntoATableThatDoesNotFitIt) {
     if (kind <= 2 && open_drill(drill, true)) {
       act([&] {
         h.Click("sbtIncluir");
-        h.PickColumn("dbgFatosDrill", "CDITEMDRILL");
-        if (random() % 2 == 0)
-          s.dbgFatosDrill->ClickEditButton();
-        else
-          h.Type("dbgFatosDrill", pick(drill_fact_columns));
+        FillAtRandom(h, s.dbgFatosDrill, "CDITEMDRILL", random,
+                     [&] { return pick(drill_fact_columns); });
         h.PickColumn("dbgFatosDrill", "NMITEMDRILL");
         h.Type("dbgFatosDrill", pick(names) + " " + std::to_string(random() % 4));
         h.Click("sbtConfirmar");
@@ -112,16 +109,9 @@ TEST(DrillRandom, NoFactDrillsIntoATableThatDoesNotFitIt) {
     } else if (kind <= 6 && open_drill(drill, false)) {
       act([&] {
         h.Click("sbtIncluir");
-        h.PickColumn("dbgDimensoes", "CDDIMEDRILL");
-        if (random() % 2 == 0)
-          s.dbgDimensoes->ClickEditButton();
-        else
-          h.Type("dbgDimensoes", pick(drill_dime_columns));
-        h.PickColumn("dbgDimensoes", "NRSEQUEDIME");
-        if (random() % 2 == 0)
-          s.dbgDimensoes->ClickEditButton();
-        else
-          h.Type("dbgDimensoes", number());
+        FillAtRandom(h, s.dbgDimensoes, "CDDIMEDRILL", random,
+                     [&] { return pick(drill_dime_columns); });
+        FillAtRandom(h, s.dbgDimensoes, "NRSEQUEDIME", random, number);
         h.Click("sbtConfirmar");
       });
     } else if (kind <= 9 && open_drill(drill, false) && random_row(s.cdsDimeDrill)) {

@@ -15,6 +15,7 @@
 #include "dimension_store.h"
 #include "screen/estrutura.h"
 #include "screen_harness.h"
+#include "vcl/db_grid.h"
 #include "vcl/user_interface.h"
 
 namespace qmxtest {
@@ -101,6 +102,17 @@ inline void OpenFactDimensions(ScreenHarness& h, qmx00600::TfrmEstrutura& s,
   s.cdsTabelas->Locate("CDTABELADW", rtl::Variant(table), db::loNone);
   ShowPage(s, s.tshDados);
   h.Focus("dbgDimensoes");
+}
+
+// Moves to column `field` of grid `grid` and fills it, as often with its
+// ellipsis look-up as by typing `typed()`.
+inline void FillAtRandom(ScreenHarness& h, vcl::TDBGrid* grid, const std::string& field,
+                         std::mt19937& random, const std::function<std::string()>& typed) {
+  h.PickColumn(grid->Name(), field);
+  if (random() % 2 == 0)
+    grid->ClickEditButton();
+  else
+    h.Type(grid->Name(), typed());
 }
 
 // Expects every drill table a fact of `tables` drills into to carry each
