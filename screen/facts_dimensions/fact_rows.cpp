@@ -3,7 +3,6 @@
 // at once. Also registers the handlers of the fact grid (fact_grid.cpp).
 #include "orb/busy.h"
 #include "orb/text.h"
-#include "rtl/strings.h"
 #include "screen/estrutura.h"
 #include "screen/lookup_by_filter.h"
 #include "screen/row_values.h"

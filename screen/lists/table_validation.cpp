@@ -4,7 +4,6 @@
 #include "orb/dialogs.h"
 #include "orb/text.h"
 #include "rtl/exceptions.h"
-#include "rtl/strings.h"
 #include "screen/estrutura.h"
 #include "screen/row_values.h"
 
