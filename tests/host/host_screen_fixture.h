@@ -4,7 +4,8 @@
 //
 // SetUp shows the window (a test may size it first); TearDown closes every
 // form and fails the test on a dialog no step answered. A test opens the
-// screen itself and keeps the form it works on in form_.
+// screen itself, or derives from OpenScreenTest, and keeps the form it works
+// on in form_.
 #pragma once
 
 #include <gtest/gtest.h>
