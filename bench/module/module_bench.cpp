@@ -68,6 +68,33 @@ std::unique_ptr<net::TSocketConnection> Connect() {
   return c;
 }
 
+double Micros(Clock::duration d) {
+  return std::chrono::duration<double, std::micro>(d).count();
+}
+
+// The open screen on FATO_VENDAS in its list of fact tables, or nullptr with
+// the benchmark skipped.
+qmx00600::TfrmEstrutura* ScreenOnVendas(benchmark::State& state) {
+  qmx00600::TfrmEstrutura* s = frmEstrutura;
+  if (!s->cdsTabelas->Locate("CDTABELADW", rtl::Variant("FATO_VENDAS"), db::loNone)) {
+    state.SkipWithError("FATO_VENDAS is not in the list");
+    return nullptr;
+  }
+  return s;
+}
+
+// Keeps the medians of the bare calls and of the screen's work, and reports
+// both and their ratio; `screen_counter` names the screen's median.
+void ReportMedians(benchmark::State& state, const std::vector<double>& raw_us,
+                   const std::vector<double>& screen_us, const char* screen_counter,
+                   double& raw_median, double& screen_median) {
+  raw_median = Median(raw_us);
+  screen_median = Median(screen_us);
+  state.counters["raw_median_us"] = raw_median;
+  state.counters[screen_counter] = screen_median;
+  state.counters["ratio"] = raw_median > 0 ? screen_median / raw_median : 0;
+}
+
 void RawGetDimeFatos(net::TSocketConnection& c, const std::string& table) {
   rtl::Variant code = table, dimes, facts;
   c.AppServer().Call("GetDimeFatos",
@@ -77,11 +104,9 @@ void RawGetDimeFatos(net::TSocketConnection& c, const std::string& table) {
 }
 
 void BM_AfterScrollVsRawGetDimeFatos(benchmark::State& state) {
-  qmx00600::TfrmEstrutura& s = *frmEstrutura;
-  if (!s.cdsTabelas->Locate("CDTABELADW", rtl::Variant("FATO_VENDAS"), db::loNone)) {
-    state.SkipWithError("FATO_VENDAS is not in the list");
-    return;
-  }
+  qmx00600::TfrmEstrutura* screen = ScreenOnVendas(state);
+  if (screen == nullptr) return;
+  qmx00600::TfrmEstrutura& s = *screen;
   auto conn = Connect();
   std::vector<double> screen_us, raw_us;
   for (auto _ : state) {
@@ -90,18 +115,14 @@ void BM_AfterScrollVsRawGetDimeFatos(benchmark::State& state) {
     const auto t1 = Clock::now();
     s.cdsTabelasAfterScroll(s.cdsTabelas);
     const auto t2 = Clock::now();
-    raw_us.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
-    screen_us.push_back(std::chrono::duration<double, std::micro>(t2 - t1).count());
+    raw_us.push_back(Micros(t1 - t0));
+    screen_us.push_back(Micros(t2 - t1));
     if (s.cdsFatos->RecordCount() != 2 || s.cdsDime->RecordCount() != 3) {
       state.SkipWithError("the details of FATO_VENDAS did not load");
       return;
     }
   }
-  g_raw_us = Median(raw_us);
-  g_screen_us = Median(screen_us);
-  state.counters["raw_median_us"] = g_raw_us;
-  state.counters["after_scroll_median_us"] = g_screen_us;
-  state.counters["ratio"] = g_raw_us > 0 ? g_screen_us / g_raw_us : 0;
+  ReportMedians(state, raw_us, screen_us, "after_scroll_median_us", g_raw_us, g_screen_us);
 }
 BENCHMARK(BM_AfterScrollVsRawGetDimeFatos)->MinTime(kWindow.count() / 1000.0)->UseRealTime();
 
@@ -122,11 +143,9 @@ void FillNewFact(db::TClientDataSet& ds) {
 }
 
 void BM_FactPostVsRawSetFatos(benchmark::State& state) {
-  qmx00600::TfrmEstrutura& s = *frmEstrutura;
-  if (!s.cdsTabelas->Locate("CDTABELADW", rtl::Variant("FATO_VENDAS"), db::loNone)) {
-    state.SkipWithError("FATO_VENDAS is not in the list");
-    return;
-  }
+  qmx00600::TfrmEstrutura* screen = ScreenOnVendas(state);
+  if (screen == nullptr) return;
+  qmx00600::TfrmEstrutura& s = *screen;
   // The packets the screen sends: the new fact, and its removal. The copy
   // has no handlers, so posting into it sends nothing.
   db::TClientDataSet scratch(nullptr);
@@ -155,14 +174,10 @@ void BM_FactPostVsRawSetFatos(benchmark::State& state) {
       return;
     }
     s.cdsFatos->Delete();
-    raw_us.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
-    screen_us.push_back(std::chrono::duration<double, std::micro>(t3 - t2).count());
+    raw_us.push_back(Micros(t1 - t0));
+    screen_us.push_back(Micros(t3 - t2));
   }
-  g_raw_set_us = Median(raw_us);
-  g_post_us = Median(screen_us);
-  state.counters["raw_median_us"] = g_raw_set_us;
-  state.counters["post_median_us"] = g_post_us;
-  state.counters["ratio"] = g_raw_set_us > 0 ? g_post_us / g_raw_set_us : 0;
+  ReportMedians(state, raw_us, screen_us, "post_median_us", g_raw_set_us, g_post_us);
 }
 BENCHMARK(BM_FactPostVsRawSetFatos)->MinTime(kWindow.count() / 1000.0)->UseRealTime();
 

@@ -5,6 +5,7 @@
 #include "orb/dialogs.h"
 #include "orb/grids.h"
 #include "screen/estrutura.h"
+#include "screen/row_values.h"
 
 namespace qmx00600 {
 namespace {
@@ -13,10 +14,6 @@ using db::TDataSetState;
 
 bool Browsing(const db::TClientDataSet* ds) {
   return ds->State() == TDataSetState::dsBrowse;
-}
-
-bool Editing(const db::TClientDataSet* ds) {
-  return ds->State() == TDataSetState::dsEdit || ds->State() == TDataSetState::dsInsert;
 }
 
 // Fields are marked for the insert and edit focus by an odd tag.

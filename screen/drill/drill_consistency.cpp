@@ -8,29 +8,9 @@
 #include "rtl/exceptions.h"
 #include "rtl/format.h"
 #include "screen/estrutura.h"
+#include "screen/row_values.h"
 
 namespace qmx00600 {
-namespace {
-
-bool Editing(const db::TClientDataSet* ds) {
-  const db::TDataSetState state = ds->State();
-  return state == db::TDataSetState::dsEdit || state == db::TDataSetState::dsInsert;
-}
-
-// Exactly as typed, letter case included.
-bool ValueChanged(const db::TField* field) {
-  return !(field->OldValue() == field->NewValue());
-}
-
-// TABELAS of the answer, or "" when the answer named no table (also when
-// it was no packet at all, as for an error text the screen does not know).
-std::string AffectedTables(const db::TClientDataSet& answer) {
-  if (!answer.Active() || answer.IsEmpty() || answer.FindField("TABELAS") == nullptr) return {};
-  return answer.FieldByName("TABELAS")->AsString();
-}
-
-}  // namespace
-
 void TfrmEstrutura::vd_incluirFatos() {
   const bool drill_side = Editing(cdsDimeDrill);
   if (!drill_side && !Editing(cdsDime)) return;

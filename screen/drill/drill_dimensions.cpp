@@ -9,6 +9,7 @@
 #include "rtl/format.h"
 #include "rtl/strings.h"
 #include "screen/estrutura.h"
+#include "screen/row_values.h"
 
 namespace qmx00600 {
 namespace {
@@ -16,9 +17,8 @@ namespace {
 // The stored form of the field's value: a column upper-cased without blanks,
 // a dimension number widened to five characters.
 std::string StoredForm(const db::TField* field) {
-  if (field->FieldName() == "CDDIMEDRILL")
-    return orb::Replace(" ", rtl::AnsiUpperCase(field->AsString()), "", orb::rfReplaceAll);
-  return orb::Ajusta(field->AsString(), 5);
+  if (field->FieldName() == "CDDIMEDRILL") return StoredCode(field->AsString());
+  return StoredNumber(field->AsString());
 }
 
 }  // namespace
@@ -30,7 +30,7 @@ void TfrmEstrutura::vd_dimeDrill(db::TField* field, bool required) {
     return;
   }
   const db::TDataSetState state = cdsDimeDrill->State();
-  if (state != db::TDataSetState::dsInsert && state != db::TDataSetState::dsEdit) return;
+  if (!Editing(state)) return;
   try {
     field->SetAsString(StoredForm(field));
     if (state == db::TDataSetState::dsEdit && rtl::AnsiUpperCase(field->NewValue().AsString()) ==
@@ -48,10 +48,7 @@ void TfrmEstrutura::vd_dimeDrill(db::TField* field, bool required) {
     // Scratch copy of the answer, released on every path.
     auto affected = std::make_unique<db::TClientDataSet>(this);
     affected->SetData(answer);
-    const std::string tables =
-        affected->Active() && !affected->IsEmpty() && affected->FindField("TABELAS") != nullptr
-            ? affected->FieldByName("TABELAS")->AsString()
-            : std::string();
+    const std::string tables = AffectedTables(*affected);
     if (orb::EmptyString(tables)) return;
 
     const char* key = tables.find(',') != std::string::npos ? "MAIS_DIME_P" : "MAIS_DIME_S";

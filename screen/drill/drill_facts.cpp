@@ -7,16 +7,11 @@
 #include "orb/text.h"
 #include "rtl/strings.h"
 #include "screen/estrutura.h"
+#include "screen/row_values.h"
 #include "vcl/control.h"
 
 namespace qmx00600 {
 namespace {
-
-// Upper case, every blank removed: the form a new drill fact's column is
-// stored in.
-std::string NormalisedColumn(std::string_view code) {
-  return orb::Replace(" ", rtl::AnsiUpperCase(code), "", orb::rfReplaceAll);
-}
 
 const char* RequiredKey(const std::string& field) {
   if (field == "CDITEMDRILL") return "CP_DEVE";
@@ -40,7 +35,7 @@ void TfrmEstrutura::vd_fatos_drill(db::TField* field, bool required) {
   try {
     switch (cdsFatosDrill->State()) {
       case db::TDataSetState::dsInsert:
-        if (name == "CDITEMDRILL") field->SetAsString(NormalisedColumn(field->AsString()));
+        if (name == "CDITEMDRILL") field->SetAsString(StoredCode(field->AsString()));
         if (name == "IDTPFATODRILL") return;  // the type never goes to the server
         break;
       case db::TDataSetState::dsEdit:

@@ -11,27 +11,10 @@
 #include "rtl/strings.h"
 #include "screen/estrutura.h"
 #include "screen/lookup_by_filter.h"
+#include "screen/row_values.h"
 
 namespace qmx00600 {
 namespace {
-
-bool Editing(const db::TClientDataSet* ds) {
-  const db::TDataSetState state = ds->State();
-  return state == db::TDataSetState::dsEdit || state == db::TDataSetState::dsInsert;
-}
-
-bool ValueChanged(const db::TField* field) {
-  return !(field->OldValue() == field->NewValue());
-}
-
-// Upper case, every blank removed: the form columns are stored in.
-std::string StoredColumn(std::string_view column) {
-  return orb::Replace(" ", rtl::AnsiUpperCase(column), "", orb::rfReplaceAll);
-}
-
-std::string StoredNumber(std::string_view number) {
-  return orb::Ajusta(number, 5);
-}
 
 // Assigns only a value that differs, so that a row left as it was is not
 // posted as modified and sent again.
@@ -99,7 +82,7 @@ void TfrmEstrutura::VD_Dime() {
   const db::TDataSetState state = dtsDime->State();
   if (state == db::TDataSetState::dsInsert) {
     Store(number, StoredNumber(number->AsString()));
-    Store(column, StoredColumn(column->AsString()));
+    Store(column, StoredCode(column->AsString()));
     check(column->AsString(), number->AsString());
     if (!HasRecord(cdsVdDime)) return;
     if (cdsVdDime->FieldByName("CDITEMDIME")->AsString() == column->AsString())
@@ -110,7 +93,7 @@ void TfrmEstrutura::VD_Dime() {
   }
   if (state != db::TDataSetState::dsEdit) return;
 
-  if (ValueChanged(column)) Store(column, StoredColumn(column->AsString()));
+  if (ValueChanged(column)) Store(column, StoredCode(column->AsString()));
   if (ValueChanged(number)) Store(number, StoredNumber(number->AsString()));
   // Compared again: a value typed in another form of the saved one is no change.
   if (ValueChanged(number) && !orb::EmptyString(number->AsString())) {

@@ -6,6 +6,7 @@
 #include "orb/text.h"
 #include "rtl/format.h"
 #include "screen/estrutura.h"
+#include "screen/row_values.h"
 
 namespace qmx00600 {
 namespace {
@@ -23,8 +24,7 @@ bool TfrmEstrutura::vd_drillDown(bool deleting) {
   if (!deleting) {
     // Only a row being edited is checked (a new row may be the only one, so
     // the fields are read directly, not as "the current row" of a list).
-    const db::TDataSetState state = cdsFatos->State();
-    if (state != db::TDataSetState::dsEdit && state != db::TDataSetState::dsInsert) return false;
+    if (!Editing(cdsFatos)) return false;
     const std::string drill = cdsFatos->FieldByName("CDTABDRILL")->AsString();
     if (!orb::EmptyString(drill))
       Server().getVdDrill(drill, cdsFatos->FieldByName("CDTABELADW")->AsString(), "", "");
@@ -38,10 +38,7 @@ bool TfrmEstrutura::vd_drillDown(bool deleting) {
   auto affected = std::make_unique<db::TClientDataSet>(this);
   affected->SetData(answer);
   busy.Release();
-  const std::string tables =
-      affected->Active() && !affected->IsEmpty() && affected->FindField("TABELAS") != nullptr
-          ? affected->FieldByName("TABELAS")->AsString()
-          : std::string();
+  const std::string tables = AffectedTables(*affected);
   if (orb::EmptyString(tables)) return ConfirmDelete();
 
   const char* key = tables.find(',') != std::string::npos ? "INCONSIST_P" : "INCONSIST_S";

@@ -3,25 +3,16 @@
 // at once. Also registers the handlers of the fact grid (fact_grid.cpp).
 #include "orb/busy.h"
 #include "orb/text.h"
-#include "rtl/strings.h"
 #include "screen/estrutura.h"
 #include "screen/lookup_by_filter.h"
+#include "screen/row_values.h"
 
 namespace qmx00600 {
 namespace {
 
-bool Editing(db::TDataSetState state) {
-  return state == db::TDataSetState::dsEdit || state == db::TDataSetState::dsInsert;
-}
-
-// The value differs from the one last loaded or saved.
-bool ValueChanged(const db::TField* field) {
-  return !(field->OldValue() == field->NewValue());
-}
-
-// Upper case, every blank removed: the form field codes are stored in.
+// Puts the code in the form it is stored in.
 void Normalise(db::TField* code) {
-  code->SetAsString(orb::Replace(" ", rtl::AnsiUpperCase(code->AsString()), "", orb::rfReplaceAll));
+  code->SetAsString(StoredCode(code->AsString()));
 }
 
 }  // namespace

@@ -4,29 +4,10 @@
 #include "orb/dialogs.h"
 #include "orb/text.h"
 #include "rtl/exceptions.h"
-#include "rtl/strings.h"
 #include "screen/estrutura.h"
+#include "screen/row_values.h"
 
 namespace qmx00600 {
-namespace {
-
-bool Editing(db::TDataSetState state) {
-  return state == db::TDataSetState::dsEdit || state == db::TDataSetState::dsInsert;
-}
-
-// The value differs from the one last loaded or saved (a new row's code
-// always does).
-bool CodeChanged(const db::TField* code) {
-  return !(code->OldValue() == code->NewValue());
-}
-
-// Upper case, every blank removed: the form codes are stored in.
-std::string NormalisedCode(std::string_view code) {
-  return orb::Replace(" ", rtl::AnsiUpperCase(code), "", orb::rfReplaceAll);
-}
-
-}  // namespace
-
 void TfrmEstrutura::Reject(db::TField* field, std::string_view key) {
   if (field != nullptr) field->FocusControl();
   orb::MensErro(msgPadrao->Msg(key), true);
@@ -48,7 +29,7 @@ void TfrmEstrutura::ValidateFactTable(bool checkRequired) {
     if (orb::EmptyString(code->AsString())) Reject(code, "CD_DEVE");
     if (orb::EmptyString(name->AsString())) Reject(name, "NM_DEVE");
   }
-  if (CodeChanged(code)) code->SetAsString(NormalisedCode(code->AsString()));
+  if (ValueChanged(code)) code->SetAsString(StoredCode(code->AsString()));
 
   orb::BusyScope busy(this, orb::kAviTransfer, msgPadrao->Msg("GetValida"));
   rtl::Variant value(code->AsString());
@@ -60,7 +41,7 @@ void TfrmEstrutura::ValidateFactTable(bool checkRequired) {
   // under it. Its name may change, and so may the letter case or blanks of
   // its code, which normalise back to the same code. The details loaded are
   // those of the code as last saved, so that is the code they are looked up by.
-  if (cdsTabelas->State() == db::TDataSetState::dsEdit && CodeChanged(code)) {
+  if (cdsTabelas->State() == db::TDataSetState::dsEdit && ValueChanged(code)) {
     const rtl::Variant saved_code = code->OldValue();
     if (cdsFatos->Active() && cdsFatos->Locate("CDTABELADW", saved_code, db::loCaseInsensitive))
       Reject(nullptr, "UPD_TAB_C_FATO");
@@ -72,7 +53,7 @@ void TfrmEstrutura::ValidateFactTable(bool checkRequired) {
   busy.Release();
   if (!cdsVdTabela->Active() || cdsVdTabela->IsEmpty()) return;
   const std::string kind = cdsVdTabela->FieldByName("IDDRILLDOWN")->AsString();
-  const bool counts = cdsTabelas->State() == db::TDataSetState::dsInsert || CodeChanged(code);
+  const bool counts = cdsTabelas->State() == db::TDataSetState::dsInsert || ValueChanged(code);
   if (kind == "N") {
     if (counts) Reject(code, "CD_JCAD");
   } else if (kind == "S") {
@@ -91,7 +72,7 @@ void TfrmEstrutura::ValidateDrillTable(bool checkRequired) {
     if (orb::EmptyString(typed)) Reject(code, "CD_DEVE");
     if (orb::EmptyString(name->AsString())) Reject(name, "NM_DEVE");
   }
-  if (CodeChanged(code)) code->SetAsString(NormalisedCode(typed));
+  if (ValueChanged(code)) code->SetAsString(StoredCode(typed));
 
   orb::BusyScope busy(this, orb::kAviTransfer, msgPadrao->Msg("GetValida"));
   if (cdsTabelas->Active() &&
@@ -102,7 +83,7 @@ void TfrmEstrutura::ValidateDrillTable(bool checkRequired) {
   busy.Release();
   if (!cdsVdTabela->Active() || cdsVdTabela->IsEmpty()) return;
   const std::string kind = cdsVdTabela->FieldByName("IDDRILLDOWN")->AsString();
-  const bool counts = cdsTabelaDrill->State() == db::TDataSetState::dsInsert || CodeChanged(code);
+  const bool counts = cdsTabelaDrill->State() == db::TDataSetState::dsInsert || ValueChanged(code);
   if (kind == "N") {
     if (counts) Reject(code, "CD_JCAD_FATO");
   } else if (kind == "S") {

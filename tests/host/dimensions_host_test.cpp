@@ -12,17 +12,13 @@
 #include <QTest>
 #include <map>
 
-#include "appserver/embedded_server.h"
 #include "db/client_dataset.h"
-#include "dialog_answerer.h"
 #include "grid_view.h"
+#include "host_screen_fixture.h"
 #include "lookup_dialog.h"
-#include "main_window.h"
-#include "orb/server_address.h"
 #include "qt_user_interface.h"
 #include "render_controls.h"
 #include "render_pages.h"
-#include "vcl/application.h"
 #include "vcl/button_flat.h"
 #include "vcl/db_grid.h"
 #include "vcl/page_control.h"
@@ -37,14 +33,7 @@ struct Stored {
 };
 
 Stored StoredOf(const appserver::EmbeddedServer& server, const std::string& table) {
-  auto session = server.NewSession();
-  std::vector<rtl::Variant> args{rtl::Variant(table),
-                                 rtl::Variant(std::string()),
-                                 rtl::Variant(std::string()),
-                                 rtl::Variant(std::string()),
-                                 rtl::Variant(),
-                                 rtl::Variant()};
-  session->Invoke("GetDimeFatos", args);
+  const std::vector<rtl::Variant> args = host_test::DimeFatos(server, table);
   Stored out;
   db::TClientDataSet rows(nullptr);
   rows.SetData(args[4]);
@@ -57,67 +46,37 @@ Stored StoredOf(const appserver::EmbeddedServer& server, const std::string& tabl
   return out;
 }
 
-class DimensionsHost : public ::testing::Test {
+class DimensionsHost : public host_test::OpenScreenTest {
  protected:
   void SetUp() override {
-    orb::SetServerAddress({"127.0.0.1", server_.Port()});
-    window_.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window_));
-    window_.activateWindow();
-    window_.ScreenAction("QMX00600")->trigger();
-    QApplication::processEvents();
-    ASSERT_FALSE(window_.Views().Forms().empty());
-    form_ = window_.Views().Forms().front();
+    OpenScreenTest::SetUp();
+    if (HasFatalFailure()) return;
     facts_grid_ = Model<vcl::TDBGrid>("dbgTabelaFatos");
     grid_ = Model<vcl::TDBGrid>("dbgDimensoes");
     ASSERT_TRUE(facts_grid_ && grid_);
   }
   void TearDown() override {
-    vcl::Application().DestroyForms();
-    QApplication::processEvents();
-    orb::ClearServerAddress();
-    EXPECT_TRUE(answers_.Unexpected().empty()) << answers_.Unexpected().front();
+    HostScreenTest::TearDown();
     EXPECT_EQ(answers_.Pending(), 0u);
   }
 
-  template <class T>
-  T* Model(const char* name) {
-    return dynamic_cast<T*>(form_->FindComponent(name));
-  }
-  template <class T>
-  T* View(const vcl::TControl* control) {
-    return dynamic_cast<T*>(window_.Views().WidgetFor(control));
-  }
+  // Clicks only a button there is and that is enabled.
   void ClickButton(const char* name) {
     auto* button = View<host::ButtonWidget>(Model<vcl::TButtonFlat>(name));
     ASSERT_NE(button, nullptr);
     ASSERT_TRUE(button->isEnabled()) << name;
-    QTest::mouseClick(button, Qt::LeftButton);
-    QApplication::processEvents();
-  }
-  void ClickCell(vcl::TDBGrid* grid, int recno, int col) {
-    auto* view = View<host::GridView>(grid);
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->CellRect(recno, col).center());
+    HostScreenTest::ClickButton(name);
   }
   // The dimension grid of fact table `table`, chosen with the mouse.
   void OpenDimensionsOf(const std::string& table) {
-    int row = 0;
-    for (int r = 1; r <= facts_grid_->RowCount(); ++r)
-      if (facts_grid_->CellText(r, 0) == table) row = r;
-    ASSERT_GT(row, 0);
-    ClickCell(facts_grid_, row, 0);
-    auto* tabs = View<host::PageControlWidget>(Model<vcl::TPageControl>("pgcPadrao"));
-    QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(1).center());
+    ASSERT_NO_FATAL_FAILURE(ClickFactTable(table));
+    ShowPage(1);
     ClickCell(grid_, 1, 0);
     ASSERT_EQ(grid_->DataSet(), Model<db::TClientDataSet>("cdsDime"));
     ASSERT_TRUE(grid_->Focused());
   }
-  host::GridView* GridView() { return View<host::GridView>(grid_); }
+  host::GridView* GridView() { return GridOf(grid_); }
 
-  appserver::EmbeddedServer server_;
-  host::MainWindow window_{""};
-  host_test::DialogAnswerer answers_;
-  vcl::TCustomForm* form_ = nullptr;
   vcl::TDBGrid* facts_grid_ = nullptr;
   vcl::TDBGrid* grid_ = nullptr;
 };

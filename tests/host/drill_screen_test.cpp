@@ -11,69 +11,33 @@
 #include <QTest>
 #include <algorithm>
 
-#include "appserver/embedded_server.h"
 #include "busy_overlay.h"
 #include "db/client_dataset.h"
-#include "dialog_answerer.h"
 #include "grid_view.h"
+#include "host_screen_fixture.h"
 #include "lookup_dialog.h"
-#include "main_window.h"
-#include "orb/server_address.h"
 #include "qt_user_interface.h"
 #include "render_controls.h"
 #include "render_pages.h"
-#include "vcl/application.h"
 #include "vcl/button_flat.h"
 #include "vcl/db_grid.h"
 #include "vcl/page_control.h"
 
 namespace {
 
-class DrillScreenTest : public ::testing::Test {
+class DrillScreenTest : public host_test::HostScreenTest {
  protected:
   void SetUp() override {
-    orb::SetServerAddress({"127.0.0.1", server_.Port()});
     window_.resize(1280, 960);
-    window_.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window_));
-    window_.activateWindow();
-  }
-  void TearDown() override {
-    vcl::Application().DestroyForms();
-    QApplication::processEvents();
-    orb::ClearServerAddress();
-    EXPECT_TRUE(answers_.Unexpected().empty()) << answers_.Unexpected().front();
+    HostScreenTest::SetUp();
   }
 
   vcl::TCustomForm* OpenFromMenu() {
-    QAction* action = window_.ScreenAction("QMX00600");
-    EXPECT_NE(action, nullptr);
-    if (action) action->trigger();
-    QApplication::processEvents();
+    vcl::TCustomForm* form = HostScreenTest::OpenFromMenu();
     // Every grid of the screen in sight, so clicks land where they are aimed.
     for (QMdiSubWindow* w : window_.Area()->subWindowList()) w->showMaximized();
     QApplication::processEvents();
-    const auto forms = window_.Views().Forms();
-    return forms.empty() ? nullptr : forms.front();
-  }
-  template <class T>
-  T* Model(const char* name) {
-    return dynamic_cast<T*>(form_->FindComponent(name));
-  }
-  template <class T>
-  T* View(const vcl::TControl* control) {
-    return dynamic_cast<T*>(window_.Views().WidgetFor(control));
-  }
-  host::GridView* GridOf(const char* name) {
-    return View<host::GridView>(Model<vcl::TDBGrid>(name));
-  }
-  void ClickCell(const char* grid, int recno, int col) {
-    QTest::mouseClick(GridOf(grid)->viewport(), Qt::LeftButton, {},
-                      GridOf(grid)->CellRect(recno, col).center());
-  }
-  void ClickButton(const char* name) {
-    QTest::mouseClick(View<host::ButtonWidget>(Model<vcl::TButtonFlat>(name)), Qt::LeftButton);
-    QApplication::processEvents();
+    return form;
   }
   void ClickEllipsis(const char* grid) {
     QApplication::processEvents();
@@ -106,11 +70,6 @@ class DrillScreenTest : public ::testing::Test {
       out.emplace_back(rows.FieldByName(column)->AsString(), rows.FieldByName(second)->AsString());
     return out;
   }
-
-  appserver::EmbeddedServer server_;
-  host::MainWindow window_{""};
-  host_test::DialogAnswerer answers_;
-  vcl::TCustomForm* form_ = nullptr;
 };
 
 bool Has(const std::vector<std::pair<std::string, std::string>>& rows, const std::string& a,
@@ -131,8 +90,7 @@ TEST_F(DrillScreenTest, ADrillFactAndADrillDimensionAddedWithMouseAndKeys) {
   ASSERT_TRUE(drills->Focused());
   ASSERT_EQ(drill_list->FieldByName("CDTABELADW")->AsString(), "DRILL_VENDAS_DIA");
 
-  auto* tabs = View<host::PageControlWidget>(Model<vcl::TPageControl>("pgcPadrao"));
-  QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(1).center());
+  ShowPage(1);
   auto* facts_grid = Model<vcl::TDBGrid>("dbgFatosDrill");
   ASSERT_EQ(Model<vcl::TPageControl>("pgcPadrao")->ActivePage(), Model<vcl::TTabSheet>("tshDados"));
   ASSERT_TRUE(facts_grid->Visible());

@@ -10,16 +10,12 @@
 #include <QTabBar>
 #include <QTest>
 
-#include "appserver/embedded_server.h"
 #include "db/client_dataset.h"
-#include "dialog_answerer.h"
 #include "grid_view.h"
-#include "main_window.h"
-#include "orb/server_address.h"
+#include "host_screen_fixture.h"
 #include "render_controls.h"
 #include "render_pages.h"
 #include "renderer.h"
-#include "vcl/application.h"
 #include "vcl/button_flat.h"
 #include "vcl/db_grid.h"
 #include "vcl/db_navigator.h"
@@ -28,45 +24,22 @@
 
 namespace {
 
-class EditingTest : public ::testing::Test {
+class EditingTest : public host_test::HostScreenTest {
  protected:
   void SetUp() override {
-    orb::SetServerAddress({"127.0.0.1", server_.Port()});
-    window_.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window_));
-    window_.activateWindow();
+    HostScreenTest::SetUp();
+    if (HasFatalFailure()) return;
     ASSERT_TRUE(window_.OpenScreen("QMX00600"));
     QApplication::processEvents();
     form_ = window_.Views().Forms().front();
     facts_ = Model<vcl::TDBGrid>("dbgTabelaFatos");
     drills_ = Model<vcl::TDBGrid>("dbgTabelaDrill");
     ASSERT_TRUE(facts_ && drills_);
-    facts_view_ = View<host::GridView>(facts_);
-    drills_view_ = View<host::GridView>(drills_);
+    facts_view_ = GridOf(facts_);
+    drills_view_ = GridOf(drills_);
     ASSERT_TRUE(facts_view_ && drills_view_);
   }
-  void TearDown() override {
-    vcl::Application().DestroyForms();
-    QApplication::processEvents();
-    orb::ClearServerAddress();
-    EXPECT_TRUE(answers_.Unexpected().empty()) << answers_.Unexpected().front();
-  }
 
-  template <class T>
-  T* Model(const char* name) {
-    return dynamic_cast<T*>(form_->FindComponent(name));
-  }
-  template <class T>
-  T* View(const vcl::TControl* control) {
-    return dynamic_cast<T*>(window_.Views().WidgetFor(control));
-  }
-  void ClickCell(host::GridView* view, int recno, int col) {
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->CellRect(recno, col).center());
-  }
-  void ClickButton(const char* name) {
-    QTest::mouseClick(View<host::ButtonWidget>(Model<vcl::TButtonFlat>(name)), Qt::LeftButton);
-    QApplication::processEvents();
-  }
   // The name the server holds for a fact table, read through a session of
   // its own.
   std::string StoredName(const std::string& code) {
@@ -80,10 +53,6 @@ class EditingTest : public ::testing::Test {
     return "<none>";
   }
 
-  appserver::EmbeddedServer server_;
-  host::MainWindow window_{""};
-  host_test::DialogAnswerer answers_;
-  vcl::TCustomForm* form_ = nullptr;
   vcl::TDBGrid* facts_ = nullptr;
   vcl::TDBGrid* drills_ = nullptr;
   host::GridView* facts_view_ = nullptr;

@@ -11,18 +11,14 @@
 #include <QTest>
 #include <QTimer>
 
-#include "appserver/embedded_server.h"
 #include "db/client_dataset.h"
-#include "dialog_answerer.h"
 #include "grid_view.h"
+#include "host_screen_fixture.h"
 #include "lookup_dialog.h"
-#include "main_window.h"
 #include "orb/local_cache.h"
-#include "orb/server_address.h"
 #include "qt_user_interface.h"
 #include "render_controls.h"
 #include "render_pages.h"
-#include "vcl/application.h"
 #include "vcl/button_flat.h"
 #include "vcl/db_grid.h"
 #include "vcl/page_control.h"
@@ -32,14 +28,7 @@ namespace {
 // One fact as the server stores it: field code -> "name|data mart|type|mark|drill".
 std::map<std::string, std::string> StoredFacts(const appserver::EmbeddedServer& server,
                                                const std::string& table) {
-  auto session = server.NewSession();
-  std::vector<rtl::Variant> args{rtl::Variant(table),
-                                 rtl::Variant(std::string()),
-                                 rtl::Variant(std::string()),
-                                 rtl::Variant(std::string()),
-                                 rtl::Variant(),
-                                 rtl::Variant()};
-  session->Invoke("GetDimeFatos", args);
+  const std::vector<rtl::Variant> args = host_test::DimeFatos(server, table);
   db::TClientDataSet rows(nullptr);
   rows.SetData(args[5]);
   std::map<std::string, std::string> facts;
@@ -51,59 +40,21 @@ std::map<std::string, std::string> StoredFacts(const appserver::EmbeddedServer& 
   return facts;
 }
 
-class FactsScreenTest : public ::testing::Test {
+class FactsScreenTest : public host_test::OpenScreenTest {
  protected:
-  void SetUp() override {
-    orb::SetServerAddress({"127.0.0.1", server_.Port()});
-    window_.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window_));
-    window_.activateWindow();
-    QAction* action = window_.ScreenAction("QMX00600");
-    ASSERT_NE(action, nullptr);
-    action->trigger();
-    QApplication::processEvents();
-    ASSERT_FALSE(window_.Views().Forms().empty());
-    form_ = window_.Views().Forms().front();
-  }
   void TearDown() override {
     orb::SetLocalCacheHook(nullptr);
-    vcl::Application().DestroyForms();
-    QApplication::processEvents();
-    orb::ClearServerAddress();
-    EXPECT_TRUE(answers_.Unexpected().empty()) << answers_.Unexpected().front();
-  }
-  template <class T>
-  T* Model(const char* name) {
-    return dynamic_cast<T*>(form_->FindComponent(name));
-  }
-  template <class T>
-  T* View(const vcl::TControl* control) {
-    return dynamic_cast<T*>(window_.Views().WidgetFor(control));
-  }
-  void ClickAt(host::GridView* view, const QRect& rect) {
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rect.center());
+    HostScreenTest::TearDown();
   }
   // Clicks the row of FATO_VENDAS on page 1, then the tab of page 2.
   void OpenFactsOfVendas() {
-    auto* tables = Model<vcl::TDBGrid>("dbgTabelaFatos");
-    auto* view = View<host::GridView>(tables);
-    ASSERT_TRUE(tables && view);
-    int row = 0;
-    for (int r = 1; r <= tables->RowCount() && row == 0; ++r)
-      if (tables->CellText(r, 0) == "FATO_VENDAS") row = r;
-    ASSERT_GT(row, 0);
-    ClickAt(view, view->CellRect(row, 0));
-    auto* tabs = View<host::PageControlWidget>(Model<vcl::TPageControl>("pgcPadrao"));
-    QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(1).center());
+    ASSERT_NO_FATAL_FAILURE(ClickFactTable("FATO_VENDAS"));
+    ShowPage(1);
     grid_ = Model<vcl::TDBGrid>("dbgFatos");
-    view_ = View<host::GridView>(grid_);
+    view_ = GridOf(grid_);
     ASSERT_TRUE(grid_ && view_ && view_->isVisible());
   }
 
-  appserver::EmbeddedServer server_;
-  host::MainWindow window_{""};
-  host_test::DialogAnswerer answers_;
-  vcl::TCustomForm* form_ = nullptr;
   vcl::TDBGrid* grid_ = nullptr;
   host::GridView* view_ = nullptr;
 };

@@ -19,9 +19,8 @@
 #include "appserver/embedded_server.h"
 #include "busy_overlay.h"
 #include "db/client_dataset.h"
-#include "dialog_answerer.h"
 #include "grid_view.h"
-#include "main_window.h"
+#include "host_screen_fixture.h"
 #include "orb/net_connection.h"
 #include "orb/server_address.h"
 #include "qt_canvas.h"
@@ -53,47 +52,13 @@ int UnusedPort() {
   return ntohs(addr.sin_port);
 }
 
-class ScreenTest : public ::testing::Test {
+class ScreenTest : public host_test::HostScreenTest {
  protected:
-  void SetUp() override {
-    orb::SetServerAddress({"127.0.0.1", server_.Port()});
-    window_.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window_));
-    window_.activateWindow();
-  }
-  void TearDown() override {
-    vcl::Application().DestroyForms();
-    QApplication::processEvents();
-    orb::ClearServerAddress();
-    EXPECT_TRUE(answers_.Unexpected().empty()) << answers_.Unexpected().front();
-  }
-
-  // Opens the screen through the host's menu entry.
-  vcl::TCustomForm* OpenFromMenu() {
-    QAction* action = window_.ScreenAction("QMX00600");
-    EXPECT_NE(action, nullptr);
-    if (action) action->trigger();
-    QApplication::processEvents();
-    const auto forms = window_.Views().Forms();
-    return forms.empty() ? nullptr : forms.front();
-  }
-  template <class T>
-  T* Model(vcl::TCustomForm* form, const char* name) {
-    return dynamic_cast<T*>(form->FindComponent(name));
-  }
-  template <class T>
-  T* View(const vcl::TControl* control) {
-    return dynamic_cast<T*>(window_.Views().WidgetFor(control));
-  }
   int VisibleSubWindows() {
     int n = 0;
     for (QMdiSubWindow* w : window_.Area()->subWindowList()) n += w->isVisible();
     return n;
   }
-
-  appserver::EmbeddedServer server_;
-  host::MainWindow window_{""};
-  host_test::DialogAnswerer answers_;
 };
 
 TEST_F(ScreenTest, MenuOpensTheScreenOnceWithBothListsFilled) {

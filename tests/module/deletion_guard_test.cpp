@@ -3,10 +3,10 @@
 // kinds it does not know.
 #include <gtest/gtest.h>
 
-#include "linked_screen.h"
 #include "orb/busy.h"
 #include "rtl/exceptions.h"
 #include "screen_test_util.h"
+#include "scripted_screen_test.h"
 #include "vcl/user_interface.h"
 
 namespace qmxtest {
@@ -14,20 +14,13 @@ namespace {
 
 using qmx00600::TfrmEstrutura;
 
-constexpr unsigned kWarningFlags = vcl::MB_YESNO | vcl::MB_ICONWARNING | vcl::MB_DEFBUTTON2;
-
-class DeletionGuard : public ::testing::Test {
+class DeletionGuard : public ScriptedScreenTest {
  protected:
-  DeletionGuard() : h(Backend::kScripted), s(OpenLinkedScreen(h)) { h.Focus("dbgTabelaFatos"); }
-  ~DeletionGuard() override { EXPECT_EQ(orb::ShowAviDepth(), 0); }
-
   void ChooseDrillTable(const std::string& code) {
     h.Focus("dbgTabelaDrill");
     ASSERT_TRUE(s.cdsTabelaDrill->Locate("CDTABELADW", rtl::Variant(code), db::loNone));
-    h.Scripted().ClearCalls();
-    h.ui().ClearLog();
+    Forget();
   }
-  std::vector<std::string> Calls() { return h.Scripted().CallNames(); }
   std::vector<RecordedCall> DropCalls() {
     std::vector<RecordedCall> drops;
     for (const RecordedCall& c : h.Scripted().CallsOf("getVdDelDrill"))
@@ -40,9 +33,6 @@ class DeletionGuard : public ::testing::Test {
     EXPECT_EQ(q.caption, "Alerta");
     EXPECT_EQ(q.flags, kWarningFlags);
   }
-
-  ScreenHarness h;
-  TfrmEstrutura& s;
 };
 
 TEST_F(DeletionGuard, ADrillTableNobodyUsesAsksOnlyThePlainConfirmation) {

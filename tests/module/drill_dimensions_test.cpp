@@ -5,10 +5,10 @@
 #include <gtest/gtest.h>
 
 #include "db/packet.h"
-#include "linked_screen.h"
 #include "orb/busy.h"
 #include "rtl/exceptions.h"
 #include "screen_test_util.h"
+#include "scripted_screen_test.h"
 #include "vcl/control.h"
 #include "vcl/user_interface.h"
 
@@ -18,36 +18,19 @@ namespace {
 using db::TDataSetState;
 using qmx00600::TfrmEstrutura;
 
-constexpr unsigned kWarningFlags = vcl::MB_YESNO | vcl::MB_ICONWARNING | vcl::MB_DEFBUTTON2;
-
-class DrillDimensions : public ::testing::Test {
+class DrillDimensions : public ScriptedScreenTest {
  protected:
-  DrillDimensions() : h(Backend::kScripted), s(OpenLinkedScreen(h)) { h.Focus("dbgTabelaFatos"); }
-  ~DrillDimensions() override { EXPECT_EQ(orb::ShowAviDepth(), 0); }
-
   // The drill table `code` chosen, then page 2 with its dimension panel.
   void OpenDimensionsOf(const std::string& code) {
-    h.Focus("dbgTabelaDrill");
-    ASSERT_TRUE(s.cdsTabelaDrill->Locate("CDTABELADW", rtl::Variant(code), db::loNone));
-    ASSERT_TRUE(s.pgcPadrao->SelectTab(s.tshDados));
-    h.Focus("dbgDimensoes");
+    ASSERT_NO_FATAL_FAILURE(OpenDrillPage(code, "dbgDimensoes"));
     ASSERT_EQ(s.dbgDimensoes->DataSource(), s.dtsDimeDrill);
-    h.Scripted().ClearCalls();
-    h.ui().ClearLog();
   }
   // The drill dimensions of the current drill table as the server has them.
   std::vector<std::string> Stored(const std::string& field) {
-    s.cdsTabelaDrillAfterScroll(s.cdsTabelaDrill);
-    return Column(s.cdsDimeDrill, field);
+    return ReloadedDrillColumn(s.cdsDimeDrill, field);
   }
-  // (field, value) of each check asked of the server.
   std::vector<std::pair<std::string, std::string>> Checks() {
-    std::vector<std::pair<std::string, std::string>> out;
-    for (const RecordedCall& c : h.Scripted().CallsOf("getVdDimeDrill")) {
-      EXPECT_EQ(c.args[0].AsString(), s.cdsTabelaDrill->FieldByName("CDTABELADW")->AsString());
-      out.emplace_back(c.args[1].AsString(), c.args[2].AsString());
-    }
-    return out;
+    return DrillChecks("getVdDimeDrill");
   }
   // The next getVdDimeDrill names `tables`.
   void NextCheckNames(const std::string& tables) {
@@ -63,9 +46,6 @@ class DrillDimensions : public ::testing::Test {
     return Column(&rows, "CDTABDRILL");
   }
   db::TField* F(const std::string& name) { return s.cdsDimeDrill->FieldByName(name); }
-
-  ScreenHarness h;
-  TfrmEstrutura& s;
 };
 
 using Check = std::pair<std::string, std::string>;

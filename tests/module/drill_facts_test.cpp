@@ -5,12 +5,12 @@
 #include <gtest/gtest.h>
 
 #include "db/packet.h"
-#include "linked_screen.h"
 #include "net/app_server.h"
 #include "orb/busy.h"
 #include "orb/local_cache.h"
 #include "rtl/exceptions.h"
 #include "screen_test_util.h"
+#include "scripted_screen_test.h"
 #include "vcl/control.h"
 #include "vcl/user_interface.h"
 
@@ -20,45 +20,19 @@ namespace {
 using db::TDataSetState;
 using qmx00600::TfrmEstrutura;
 
-class DrillFacts : public ::testing::Test {
+class DrillFacts : public ScriptedScreenTest {
  protected:
-  DrillFacts() : h(Backend::kScripted), s(OpenLinkedScreen(h)) { h.Focus("dbgTabelaFatos"); }
-  ~DrillFacts() override { EXPECT_EQ(orb::ShowAviDepth(), 0); }
-
   // The drill table `code` chosen, then page 2 with its facts panel.
-  void OpenFactsOf(const std::string& code) {
-    h.Focus("dbgTabelaDrill");
-    ASSERT_TRUE(s.cdsTabelaDrill->Locate("CDTABELADW", rtl::Variant(code), db::loNone));
-    ASSERT_TRUE(s.pgcPadrao->SelectTab(s.tshDados));
-    h.Focus("dbgFatosDrill");
-    h.Scripted().ClearCalls();
-    h.ui().ClearLog();
-  }
+  void OpenFactsOf(const std::string& code) { OpenDrillPage(code, "dbgFatosDrill"); }
   // The drill facts of the current drill table as the server has them now.
   std::vector<std::string> Stored(const std::string& field) {
-    s.cdsTabelaDrillAfterScroll(s.cdsTabelaDrill);
-    return Column(s.cdsFatosDrill, field);
+    return ReloadedDrillColumn(s.cdsFatosDrill, field);
   }
   // (field, value) of each validation asked of the server.
   std::vector<std::pair<std::string, std::string>> Checks() {
-    std::vector<std::pair<std::string, std::string>> out;
-    for (const RecordedCall& c : h.Scripted().CallsOf("getVdFatosDrill")) {
-      EXPECT_EQ(c.args[0].AsString(), s.cdsTabelaDrill->FieldByName("CDTABELADW")->AsString());
-      out.emplace_back(c.args[1].AsString(), c.args[2].AsString());
-    }
-    return out;
-  }
-  void ChooseField(const std::string& code) {
-    h.ui().ExpectLookup(
-        [code](db::TDataSource& src) {
-          return src.DataSet()->Locate("CDFIELD", rtl::Variant(code), db::loNone);
-        },
-        "Campos");
+    return DrillChecks("getVdFatosDrill");
   }
   db::TField* F(const std::string& name) { return s.cdsFatosDrill->FieldByName(name); }
-
-  ScreenHarness h;
-  TfrmEstrutura& s;
 };
 
 using Check = std::pair<std::string, std::string>;
@@ -72,7 +46,7 @@ TEST_F(DrillFacts, AFactAddedWithThePickerIsCheckedSavedAndStored) {
   EXPECT_EQ(F("IDTPFATODRILL")->AsString(), "M");
 
   h.PickColumn("dbgFatosDrill", "CDITEMDRILL");
-  ChooseField("VL_DESCONTO");
+  ExpectFieldChosen("VL_DESCONTO");
   s.dbgFatosDrill->ClickEditButton();
   const auto fields = h.Scripted().CallsOf("GetFields");
   ASSERT_EQ(fields.size(), 1u);
@@ -230,10 +204,10 @@ TEST_F(DrillFacts, ThePickerWithNothingFreeOrTheSameColumnChangesNothing) {
 
   h.Scripted().Once("GetFields",
                     ScriptedServer::Returns(TextPacket({"CDFIELD"}, {{"NR_NOTA"}, {"VL_VENDA"}})));
-  ChooseField("VL_VENDA");
+  ExpectFieldChosen("VL_VENDA");
   s.dbgFatosDrill->ClickEditButton();
   EXPECT_EQ(s.cdsFatosDrill->State(), TDataSetState::dsBrowse);
-  ChooseField("NR_NOTA");
+  ExpectFieldChosen("NR_NOTA");
   s.dbgFatosDrill->ClickEditButton();
   EXPECT_EQ(s.cdsFatosDrill->State(), TDataSetState::dsEdit);
   EXPECT_EQ(F("CDITEMDRILL")->AsString(), "NR_NOTA");

@@ -16,69 +16,13 @@
 #include "dimension_store.h"
 #include "linked_screen.h"
 #include "orb/busy.h"
+#include "random_run.h"
 #include "rtl/exceptions.h"
 #include "screen_test_util.h"
 #include "vcl/control.h"
-#include "vcl/user_interface.h"
 
 namespace qmxtest {
 namespace {
-
-using db::TDataSetState;
-
-// Answers the warnings at random, the plain confirmations with Yes, chooses
-// a random row (or nothing) in look-ups; remembers what it was asked.
-class RandomPerson : public vcl::IUserInterface {
- public:
-  explicit RandomPerson(std::mt19937& random) : random_(random) {}
-
-  void ShowError(const std::string& text) override { errors.push_back(text); }
-  int ShowMessageDialog(const std::string&, vcl::TMsgDlgType, vcl::TMsgDlgButtons, int) override {
-    return vcl::mrYes;
-  }
-  int MessageBox(const std::string& text, const std::string&, unsigned) override {
-    const bool yes = random_() % 2 == 0;
-    const std::string kind = text.find("todos os fatos") != std::string::npos   ? "last fact"
-                             : text.find("desta dimensão") != std::string::npos ? "dimension"
-                             : text.find("como Drill") != std::string::npos     ? "drill table"
-                                                                                : "other";
-    answers[kind + (yes ? " yes" : " no")]++;
-    return yes ? vcl::IDYES : vcl::IDNO;
-  }
-  bool Lookup(db::TDataSource& source, const std::string&) override {
-    db::TClientDataSet* ds = source.DataSet();
-    if (ds == nullptr || ds->RecordCount() == 0 || random_() % 6 == 0) return false;
-    ds->SetRecNo(1 + static_cast<int>(random_() % static_cast<unsigned>(ds->RecordCount())));
-    return true;
-  }
-  bool Search(db::TClientDataSet&) override { return false; }
-  void ShowBusy(int, const std::string&) override {}
-  void HideBusy() override {}
-  void CursorChanged(int) override {}
-
-  std::vector<std::string> errors;
-  std::map<std::string, int> answers;
-
- private:
-  std::mt19937& random_;
-};
-
-class ScopedPerson {
- public:
-  explicit ScopedPerson(vcl::IUserInterface& ui) : previous_(&vcl::UserInterface()) {
-    vcl::SetUserInterface(&ui);
-  }
-  ~ScopedPerson() { vcl::SetUserInterface(previous_); }
-  ScopedPerson(const ScopedPerson&) = delete;
-  ScopedPerson& operator=(const ScopedPerson&) = delete;
-
- private:
-  vcl::IUserInterface* previous_;
-};
-
-bool Editing(const db::TClientDataSet* ds) {
-  return ds->State() == TDataSetState::dsEdit || ds->State() == TDataSetState::dsInsert;
-}
 
 TEST(DrillRandom, NoFactDrillsIntoATableThatDoesNotFitIt) {
   ScreenHarness h(Backend::kRealServer);
@@ -86,7 +30,13 @@ TEST(DrillRandom, NoFactDrillsIntoATableThatDoesNotFitIt) {
   h.Focus("dbgTabelaFatos");
   DimensionStore store(s);
   std::mt19937 random(20261208);
-  RandomPerson person(random);
+  // The warnings answered at random, the plain confirmations with Yes, a
+  // random row (or nothing) chosen in look-ups.
+  RandomPerson person(random,
+                      {{"todos os fatos", "last fact"},
+                       {"desta dimensão", "dimension"},
+                       {"como Drill", "drill table"}},
+                      6);
   ScopedPerson installed(person);
   auto pick = [&](const auto& items) { return items[random() % items.size()]; };
 
@@ -102,24 +52,14 @@ TEST(DrillRandom, NoFactDrillsIntoATableThatDoesNotFitIt) {
   auto number = [&] { return std::to_string(1 + random() % 11); };
   std::set<std::string> deleted_drills;
 
-  auto to_page = [&](vcl::TTabSheet* page) {
-    if (s.pgcPadrao->ActivePage() != page) s.pgcPadrao->SelectTab(page);
-  };
   // Page 2 of drill table `drill`, on its facts or its dimensions.
   auto open_drill = [&](const std::string& drill, bool facts) {
-    to_page(s.tshPadrao);
+    ShowPage(s, s.tshPadrao);
     h.Focus("dbgTabelaDrill");
     if (!s.cdsTabelaDrill->Locate("CDTABELADW", rtl::Variant(drill), db::loNone)) return false;
-    to_page(s.tshDados);
+    ShowPage(s, s.tshDados);
     h.Focus(facts ? "dbgFatosDrill" : "dbgDimensoes");
     return true;
-  };
-  auto open_fact_dimensions = [&](const std::string& table) {
-    to_page(s.tshPadrao);
-    h.Focus("dbgTabelaFatos");
-    s.cdsTabelas->Locate("CDTABELADW", rtl::Variant(table), db::loNone);
-    to_page(s.tshDados);
-    h.Focus("dbgDimensoes");
   };
   auto random_row = [&](db::TClientDataSet* ds) {
     if (ds->RecordCount() == 0) return false;
@@ -151,11 +91,8 @@ TEST(DrillRandom, NoFactDrillsIntoATableThatDoesNotFitIt) {
     if (kind <= 2 && open_drill(drill, true)) {
       act([&] {
         h.Click("sbtIncluir");
-        h.PickColumn("dbgFatosDrill", "CDITEMDRILL");
-        if (random() % 2 == 0)
-          s.dbgFatosDrill->ClickEditButton();
-        else
-          h.Type("dbgFatosDrill", pick(drill_fact_columns));
+        FillAtRandom(h, s.dbgFatosDrill, "CDITEMDRILL", random,
+                     [&] { return pick(drill_fact_columns); });
         h.PickColumn("dbgFatosDrill", "NMITEMDRILL");
         h.Type("dbgFatosDrill", pick(names) + " " + std::to_string(random() % 4));
         h.Click("sbtConfirmar");
@@ -172,16 +109,9 @@ TEST(DrillRandom, NoFactDrillsIntoATableThatDoesNotFitIt) {
     } else if (kind <= 6 && open_drill(drill, false)) {
       act([&] {
         h.Click("sbtIncluir");
-        h.PickColumn("dbgDimensoes", "CDDIMEDRILL");
-        if (random() % 2 == 0)
-          s.dbgDimensoes->ClickEditButton();
-        else
-          h.Type("dbgDimensoes", pick(drill_dime_columns));
-        h.PickColumn("dbgDimensoes", "NRSEQUEDIME");
-        if (random() % 2 == 0)
-          s.dbgDimensoes->ClickEditButton();
-        else
-          h.Type("dbgDimensoes", number());
+        FillAtRandom(h, s.dbgDimensoes, "CDDIMEDRILL", random,
+                     [&] { return pick(drill_dime_columns); });
+        FillAtRandom(h, s.dbgDimensoes, "NRSEQUEDIME", random, number);
         h.Click("sbtConfirmar");
       });
     } else if (kind <= 9 && open_drill(drill, false) && random_row(s.cdsDimeDrill)) {
@@ -204,7 +134,7 @@ TEST(DrillRandom, NoFactDrillsIntoATableThatDoesNotFitIt) {
       if (facts.empty()) continue;
       act([&] { store.LinkFact(table, pick(facts).at("CDITEMDW"), drill); });
     } else if (kind == 12 || kind == 13) {
-      open_fact_dimensions(pick(tables));
+      OpenFactDimensions(h, s, pick(tables));
       act([&] {
         if (kind == 12) {
           h.Click("sbtIncluir");
@@ -219,7 +149,7 @@ TEST(DrillRandom, NoFactDrillsIntoATableThatDoesNotFitIt) {
       });
     } else if (kind == 14 && random() % 3 == 0) {
       // A drill table goes (its links first, when the person agrees).
-      to_page(s.tshPadrao);
+      ShowPage(s, s.tshPadrao);
       h.Focus("dbgTabelaDrill");
       if (!s.cdsTabelaDrill->Locate("CDTABELADW", rtl::Variant(drill), db::loNone)) continue;
       act([&] { h.Click("sbtExcluir"); });
@@ -227,7 +157,7 @@ TEST(DrillRandom, NoFactDrillsIntoATableThatDoesNotFitIt) {
         deleted_drills.insert(drill);
     } else if (kind == 15 && deleted_drills.count(drill)) {
       // ... and is registered again, empty.
-      to_page(s.tshPadrao);
+      ShowPage(s, s.tshPadrao);
       h.Focus("dbgTabelaDrill");
       act([&] {
         h.Click("sbtIncluir");
@@ -258,20 +188,14 @@ TEST(DrillRandom, NoFactDrillsIntoATableThatDoesNotFitIt) {
   for (const auto& row : DimensionStore::Rows(s.Server().GetTabelasAll(true)))
     registered.insert(row.at("CDTABELADW"));
   int links = 0;
-  for (const std::string& table : tables) {
-    std::set<std::string> numbers;
-    for (const auto& [column, n] : store.Dimensions(table)) numbers.insert(n);
-    for (const std::string& drill : store.DrillTargets(table)) {
-      ++links;
-      EXPECT_TRUE(registered.count(drill)) << table << " drills into the missing " << drill;
-      rtl::Variant facts, dimensions;
-      s.Server().GetDimeFatosDrill(drill, facts, dimensions);
-      EXPECT_FALSE(DimensionStore::Rows(facts).empty()) << drill << " has no drill fact";
-      const std::set<std::string> carried = store.DrillNumbers(drill);
-      for (const std::string& n : numbers)
-        EXPECT_TRUE(carried.count(n)) << table << " drills into " << drill << " without " << n;
-    }
-  }
+  ExpectLinksCarryTheirNumbers(
+      store, tables, [&](const std::string& table, const std::string& drill) {
+        ++links;
+        EXPECT_TRUE(registered.count(drill)) << table << " drills into the missing " << drill;
+        rtl::Variant facts, dimensions;
+        s.Server().GetDimeFatosDrill(drill, facts, dimensions);
+        EXPECT_FALSE(DimensionStore::Rows(facts).empty()) << drill << " has no drill fact";
+      });
   EXPECT_GT(links, 0);  // something still drills, so the checks above checked
 }
 

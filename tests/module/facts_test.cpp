@@ -4,11 +4,11 @@
 // to see arguments or answer differently).
 #include <gtest/gtest.h>
 
-#include "linked_screen.h"
 #include "orb/busy.h"
 #include "orb/local_cache.h"
 #include "rtl/exceptions.h"
 #include "screen_test_util.h"
+#include "scripted_screen_test.h"
 #include "vcl/application.h"
 #include "vcl/user_interface.h"
 
@@ -18,17 +18,14 @@ namespace {
 using db::TDataSetState;
 using qmx00600::TfrmEstrutura;
 
-class Facts : public ::testing::Test {
+class Facts : public ScriptedScreenTest {
  protected:
   // Page 2 of FATO_VENDAS, whose two facts drill into DRILL_VENDAS_DIA.
-  Facts() : h(Backend::kScripted), s(OpenLinkedScreen(h)) {
-    h.Focus("dbgTabelaFatos");
+  Facts() {
     EXPECT_TRUE(s.cdsTabelas->Locate("CDTABELADW", rtl::Variant("FATO_VENDAS"), db::loNone));
     EXPECT_TRUE(s.pgcPadrao->SelectTab(s.tshDados));
     EXPECT_TRUE(s.dbgFatos->Focused());
   }
-  ~Facts() override { EXPECT_EQ(orb::ShowAviDepth(), 0); }
-
   void StartFact() {
     ASSERT_TRUE(h.Click("sbtIncluir"));
     ASSERT_EQ(s.cdsFatos->State(), TDataSetState::dsInsert);
@@ -37,14 +34,6 @@ class Facts : public ::testing::Test {
   void TypeInto(const std::string& field, const std::string& text) {
     h.PickColumn("dbgFatos", field);
     h.Type("dbgFatos", text);
-  }
-  // The field look-up, on which the person chooses the column `code`.
-  void ExpectFieldChosen(const std::string& code) {
-    h.ui().ExpectLookup(
-        [code](db::TDataSource& source) {
-          return source.DataSet()->Locate("CDFIELD", rtl::Variant(code), db::loNone);
-        },
-        "Campos");
   }
   std::string Value(const std::string& field) { return s.cdsFatos->FieldByName(field)->AsString(); }
   bool Locate(const std::string& code) {
@@ -58,10 +47,6 @@ class Facts : public ::testing::Test {
       if (c.args.size() > 3 && c.args[3].AsString() == "VD_FATO") out.push_back(std::move(c));
     return out;
   }
-  std::vector<std::string> Calls() { return h.Scripted().CallNames(); }
-
-  ScreenHarness h;
-  TfrmEstrutura& s;
 };
 
 TEST_F(Facts, ANewFactIsCheckedSavedAtOnceAndStored) {

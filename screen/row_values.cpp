@@ -1,0 +1,33 @@
+#include "screen/row_values.h"
+
+#include "orb/text.h"
+#include "rtl/strings.h"
+
+namespace qmx00600 {
+
+bool Editing(db::TDataSetState state) {
+  return state == db::TDataSetState::dsEdit || state == db::TDataSetState::dsInsert;
+}
+
+bool Editing(const db::TClientDataSet* ds) {
+  return Editing(ds->State());
+}
+
+bool ValueChanged(const db::TField* field) {
+  return !(field->OldValue() == field->NewValue());
+}
+
+std::string StoredCode(std::string_view code) {
+  return orb::Replace(" ", rtl::AnsiUpperCase(code), "", orb::rfReplaceAll);
+}
+
+std::string StoredNumber(std::string_view number) {
+  return orb::Ajusta(number, 5);
+}
+
+std::string AffectedTables(const db::TClientDataSet& answer) {
+  if (!answer.Active() || answer.IsEmpty() || answer.FindField("TABELAS") == nullptr) return {};
+  return answer.FieldByName("TABELAS")->AsString();
+}
+
+}  // namespace qmx00600
