@@ -35,8 +35,9 @@ EmbeddedServer::EmbeddedServer(EmbeddedServerOptions options) {
     so.port = options.port;
     so.object_name = std::string(RdmEstrutura::kObjectName);
     so.max_connections = options.max_connections;
-    so.factory = [target = target_]() -> std::unique_ptr<net::IRemoteObject> {
-      return std::make_unique<RdmEstrutura>(OpenStorage(target));
+    bool record = options.record_history;
+    so.factory = [target = target_, record]() -> std::unique_ptr<net::IRemoteObject> {
+      return std::make_unique<RdmEstrutura>(OpenStorage(target), record);
     };
     so.on_call = std::move(options.on_call);
     so.on_event = std::move(options.on_event);

@@ -28,6 +28,7 @@ struct EmbeddedServerOptions {
   bool allow_remote = false;
   uint16_t port = 0;
   int max_connections = 64;
+  bool record_history = true;  // off only to measure what recording costs
   std::function<void(const net::CallRecord&)> on_call;
   std::function<void(std::string_view)> on_event;
 };

@@ -1,6 +1,8 @@
 // qmx-server: the application server hosting QMX00600.rdmEstrutura.
 #include <signal.h>
 
+#include <iostream>
+
 #include "server_cli.h"
 
 int main(int argc, char** argv) {
@@ -17,5 +19,7 @@ int main(int argc, char** argv) {
 
   appserver::ServerConfig config;
   if (auto done = appserver::ParseCommandLine(argc, argv, config)) return *done;
+  if (config.tool.command != appserver::ToolCommand::kNone)
+    return appserver::RunTool(config.tool, {config.database, config.schema}, std::cout, std::cerr);
   return appserver::RunServer(config);
 }

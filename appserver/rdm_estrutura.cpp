@@ -3,6 +3,7 @@
 #include "call_args.h"
 #include "codes.h"
 #include "net/app_server.h"
+#include "recording_storage.h"
 #include "refusal.h"
 #include "rtl/strings.h"
 #include "save_rules.h"
@@ -96,14 +97,22 @@ std::vector<std::string_view> RdmEstrutura::MethodNames() {
   return names;
 }
 
-RdmEstrutura::RdmEstrutura(std::unique_ptr<Storage> storage)
-    : storage_(std::move(storage)), structure_(*storage_) {}
+RdmEstrutura::RdmEstrutura(std::unique_ptr<Storage> storage, bool record_history)
+    : storage_(record_history ? std::make_unique<RecordingStorage>(std::move(storage), origin_)
+                              : std::move(storage)),
+      structure_(*storage_) {}
+
+void RdmEstrutura::SetConnectionInfo(const net::ConnectionInfo& info) {
+  origin_.peer_address = info.peer_address;
+  origin_.user_name = info.user_name;
+}
 
 rtl::Variant RdmEstrutura::Invoke(std::string_view method, std::vector<rtl::Variant>& args) {
   const Method* m = method.empty() ? nullptr : Find(method);
   if (!m)
     throw net::ECallError("Método desconhecido em " + std::string(kObjectName) + ": \"" +
                           std::string(method) + "\".");
+  origin_.method = m->name;
   try {
     return (this->*(m->handler))(args);
   } catch (const Refusal& r) {

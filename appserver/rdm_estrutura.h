@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "history.h"
 #include "net/remote_object.h"
 #include "storage.h"
 #include "structure.h"
@@ -25,7 +26,10 @@ class RdmEstrutura final : public net::IRemoteObject {
  public:
   static constexpr std::string_view kObjectName = "QMX00600.rdmEstrutura";
 
-  explicit RdmEstrutura(std::unique_ptr<Storage> storage);
+  // Every change is recorded in the history unless `record_history` is false
+  // (benchmarks measure the cost of recording that way).
+  explicit RdmEstrutura(std::unique_ptr<Storage> storage, bool record_history = true);
+  void SetConnectionInfo(const net::ConnectionInfo& info) override;
   rtl::Variant Invoke(std::string_view method, std::vector<rtl::Variant>& args) override;
 
   // The method names Invoke answers.
@@ -60,6 +64,7 @@ class RdmEstrutura final : public net::IRemoteObject {
   void ClearListedLinks(const CallArgs& args, size_t packet, const std::string& fact,
                         const std::string& drill);
 
+  ChangeOrigin origin_;  // the connection, and the method of the call in progress
   std::unique_ptr<Storage> storage_;
   Structure structure_;
 };

@@ -29,6 +29,29 @@ void LogLine(std::string_view level, std::string_view text) {
   std::cerr << stamp << ' ' << level << ' ' << text << std::endl;
 }
 
+// The subcommands (tool_commands.h) and their options.
+void AddToolCommands(CLI::App& app, ToolOptions& o) {
+  app.fallthrough();  // --db and the other options of the server also after the subcommand
+  auto* history = app.add_subcommand("history", "Mostra o histórico de alterações da estrutura");
+  history->add_option("--table", o.table, "Só as alterações desta tabela e de seus itens");
+  history->add_option("--since", o.since, "Só as alterações desde esta data (UTC)");
+  history->add_option("--format", o.format, "text ou json")->check(CLI::IsMember({"text", "json"}));
+  history->callback([&o] { o.command = ToolCommand::kHistory; });
+  auto* check = app.add_subcommand(
+      "check",
+      "Confere a estrutura com o data warehouse (saída 0: sem problemas, 1: problemas, "
+      "2: não foi possível conferir)");
+  check->add_option("--format", o.format, "text ou json")->check(CLI::IsMember({"text", "json"}));
+  check->callback([&o] { o.command = ToolCommand::kCheck; });
+  auto* export_ = app.add_subcommand("export", "Exporta a estrutura para uma camada semântica");
+  export_->add_option("--format", o.format, "metricflow ou cube")
+      ->required()
+      ->check(CLI::IsMember({"metricflow", "cube"}));
+  export_->add_option("--out", o.out, "Arquivo de saída (padrão: a saída padrão)");
+  export_->callback([&o] { o.command = ToolCommand::kExport; });
+  app.require_subcommand(0, 1);
+}
+
 }  // namespace
 
 std::optional<std::pair<std::string, uint16_t>> ParseListen(std::string_view text) {
@@ -96,6 +119,7 @@ std::optional<int> ParseCommandLine(int argc, char** argv, ServerConfig& config)
   app.add_flag("--no-demo", no_demo, "Não cria o data warehouse de demonstração")->excludes(d);
   app.add_option("--log-level", level, "error, info ou debug")
       ->check(CLI::IsMember({"error", "info", "debug"}));
+  AddToolCommands(app, config.tool);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

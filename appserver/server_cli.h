@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "sqlite_storage.h"
+#include "tool_commands.h"
 
 namespace appserver {
 
@@ -21,6 +22,7 @@ struct ServerConfig {
   bool allow_remote = false;
   DemoSeeding demo = DemoSeeding::kIfCreated;
   LogLevel log_level = LogLevel::kInfo;
+  ToolOptions tool;  // a subcommand instead of serving
 };
 
 // "ADDR:PORT" or "[ADDR]:PORT"; nullopt when malformed.

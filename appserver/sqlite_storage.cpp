@@ -32,8 +32,14 @@ class Connection {
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_timeout(db_, busy_timeout_ms);
     if (flags & SQLITE_OPEN_READWRITE) {
-      Exec("PRAGMA journal_mode=WAL");
-      Exec("PRAGMA synchronous=NORMAL");
+      // A file that is no database fails here; the destructor will not run.
+      try {
+        Exec("PRAGMA journal_mode=WAL");
+        Exec("PRAGMA synchronous=NORMAL");
+      } catch (...) {
+        sqlite3_close(db_);
+        throw;
+      }
     }
   }
   ~Connection() {
@@ -265,6 +271,45 @@ class SqliteStorage final : public Storage {
     return std::string(code);
   }
 
+  void AppendHistory(const HistoryEntry& e) override {
+    Statement st(conn_,
+                 "INSERT INTO QMX_HISTORICO (QUANDO, ENDERECO, USUARIO, METODO, ENTIDADE, "
+                 "OPERACAO, TABELA, ANTES, DEPOIS) "
+                 "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
+    const Record* any = e.after ? &*e.after : e.before ? &*e.before : nullptr;
+    if (!any) throw StorageError("Registro de histórico sem valores.");
+    st.Bind(1, e.when);
+    st.Bind(2, e.origin.peer_address);
+    st.Bind(3, e.origin.user_name);
+    st.Bind(4, e.origin.method);
+    st.Bind(5, Describe(e.entity).sql_table);
+    st.Bind(6, std::string(1, ChangeKindCode(e.kind)));
+    st.Bind(7, HistoryTable(e.entity, *any));
+    st.Bind(8, e.before ? EncodeRecord(*e.before) : std::string());
+    st.Bind(9, e.after ? EncodeRecord(*e.after) : std::string());
+    st.Step();
+  }
+
+  std::vector<HistoryEntry> ReadHistory(const HistoryFilter& filter) override {
+    Statement st(conn_,
+                 "SELECT ID, QUANDO, ENDERECO, USUARIO, METODO, ENTIDADE, OPERACAO, ANTES, DEPOIS "
+                 "FROM QMX_HISTORICO WHERE (?1 = '' OR TABELA = ?1) AND (?2 = '' OR QUANDO >= ?2) "
+                 "ORDER BY ID DESC");
+    st.Bind(1, filter.table);
+    st.Bind(2, filter.since);
+    std::vector<HistoryEntry> out;
+    while (st.Step()) {
+      std::vector<std::string> row;
+      for (int c = 0; c < 9; ++c) row.push_back(st.Text(c));
+      auto entry = HistoryEntryOfRow(row);
+      // A row this build cannot read is a failure, never an entry shown
+      // without its values.
+      if (!entry) throw StorageError("Registro " + row[0] + " do histórico ilegível.");
+      out.push_back(std::move(*entry));
+    }
+    return out;
+  }
+
   Connection& connection() { return conn_; }
 
  private:
@@ -300,6 +345,17 @@ const char* const kMigrations[] = {
     "CREATE UNIQUE INDEX QMX_DIME_NUMERO ON QMX_DIME (CDTABELADW, NRSEQUEDIME);"
     "CREATE UNIQUE INDEX QMX_DIME_DRILL_NUMERO ON QMX_DIME_DRILL (CDTABDRILL, NRSEQUEDIME);"
     "CREATE INDEX QMX_FATO_DRILL_LIGACAO ON QMX_FATO (CDTABDRILL);",
+    // 3: the history of changes. ID is the rowid: history rows are never
+    // removed, so it grows in commit order (writers are serialised). Neither
+    // AUTOINCREMENT nor an index, and values as arrays without column names:
+    // each page or page split more would show in every change's commit, and
+    // the history is read rarely and whole. TABELA is kept for the filter.
+    "CREATE TABLE QMX_HISTORICO ("
+    " ID INTEGER PRIMARY KEY, QUANDO TEXT NOT NULL,"
+    " ENDERECO TEXT NOT NULL DEFAULT '', USUARIO TEXT NOT NULL DEFAULT '',"
+    " METODO TEXT NOT NULL DEFAULT '', ENTIDADE TEXT NOT NULL, OPERACAO TEXT NOT NULL,"
+    " TABELA TEXT NOT NULL DEFAULT '', ANTES TEXT NOT NULL DEFAULT '',"
+    " DEPOIS TEXT NOT NULL DEFAULT '');",
 };
 static_assert(std::size(kMigrations) == kSchemaVersion);
 

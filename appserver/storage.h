@@ -26,6 +26,7 @@
 #include <string_view>
 #include <vector>
 
+#include "history.h"
 #include "rtl/exceptions.h"
 #include "schema.h"
 
@@ -99,6 +100,12 @@ class Storage {
         return std::move(name);
     return std::nullopt;
   }
+
+  // The history of changes (history.h): an entry is appended inside the
+  // caller's write transaction and gets the next id; entries are read newest
+  // first.
+  virtual void AppendHistory(const HistoryEntry& entry) = 0;
+  virtual std::vector<HistoryEntry> ReadHistory(const HistoryFilter& filter) = 0;
 };
 
 // A transaction that rolls back unless committed.

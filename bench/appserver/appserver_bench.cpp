@@ -3,7 +3,8 @@
 // form of GetDimeFatos for a table of 100 facts and 20 dimensions against the
 // same two SELECTs run in-process on SQLite plus one 16 KiB ping-pong; and
 // throughput with 1, 8 and 32 clients against a raw echo over as many
-// connections. Prints the ratios at the end.
+// connections; a one-fact SetFatos with the history recorded against the same
+// call without it. Prints the ratios at the end.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
@@ -11,6 +12,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -20,6 +22,7 @@
 
 #include "appserver/embedded_server.h"
 #include "appserver/storage.h"
+#include "db/packet.h"
 #include "net/socket_connection.h"
 #include "support/raw_loopback.h"
 
@@ -147,18 +150,28 @@ class DirectSelects {
 
 // Times baseline and call alternately, so a change in the shared machine's
 // load falls on both alike; records both medians.
+// With `alternate`, every other round runs the call first, so that a cost
+// that falls on whichever runs first (a server thread waking up) is shared.
 template <class Base, class Ours>
-void Compare(benchmark::State& state, const std::string& name, Base base, Ours ours) {
+void Compare(benchmark::State& state, const std::string& name, Base base, Ours ours,
+             bool alternate = false) {
   for (int i = 0; i < 100; ++i) base(), ours();
   std::vector<double> base_us, our_us;
+  bool ours_first = false;
   for (auto _ : state) {
-    auto t0 = Clock::now();
-    base();
-    auto t1 = Clock::now();
-    ours();
-    auto t2 = Clock::now();
-    base_us.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
-    our_us.push_back(std::chrono::duration<double, std::micro>(t2 - t1).count());
+    auto time = [](auto& f) {
+      auto t0 = Clock::now();
+      f();
+      return std::chrono::duration<double, std::micro>(Clock::now() - t0).count();
+    };
+    if (ours_first) {
+      our_us.push_back(time(ours));
+      base_us.push_back(time(base));
+    } else {
+      base_us.push_back(time(base));
+      our_us.push_back(time(ours));
+    }
+    ours_first = alternate && !ours_first;
   }
   double b = Median(base_us), o = Median(our_us);
   state.counters["baseline_median_us"] = b;
@@ -223,6 +236,93 @@ void BM_GetTabelasOneCodeInProcess(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_GetTabelasOneCodeInProcess);
+
+// A one-fact SetFatos that renames one fact of FATO_FINANCEIRO back and
+// forth, through `call`; the two facts of that table keep the call's own
+// checks small, so the recording's share shows at its largest.
+class RenameFact {
+ public:
+  using Call = std::function<rtl::Variant(std::vector<rtl::Variant>&)>;
+  RenameFact(Call call, const std::string& active, const std::string& column,
+             const std::string& name)
+      : call_(std::move(call)) {
+    for (const std::string& n : {name, name + " (b)"})
+      rows_.push_back({active, "FATO_FINANCEIRO", column, "00002", n, "M", "", ""});
+  }
+  // Leaves the fact as found, for the next run of the benchmark.
+  ~RenameFact() {
+    if (turn_ % 2) Run();
+  }
+  void Run() {
+    const auto& from = rows_[turn_ % 2];
+    const auto& to = rows_[(turn_ + 1) % 2];
+    ++turn_;
+    db::Packet delta;
+    delta.kind = db::PacketKind::kDelta;
+    delta.fields = {{"IDFATODW", 1, true},      {"CDTABELADW", 30, false}, {"CDITEMDW", 30, false},
+                    {"CDAREANEGDW", 5, false},  {"NMITEMDW", 30, false},   {"IDTPFATODW", 1, true},
+                    {"DSHINTITEM", 200, false}, {"CDTABDRILL", 30, false}};
+    auto values = [](const std::vector<std::string>& v) {
+      std::vector<db::FieldValue> out;
+      for (const std::string& s : v)
+        out.push_back(s.empty() ? db::FieldValue() : db::FieldValue(s));
+      return out;
+    };
+    delta.rows.push_back({db::RowStatus::kModified, values(to), values(from)});
+    std::vector<rtl::Variant> args{db::PacketToVariant(delta), "FATO_FINANCEIRO"};
+    rtl::Variant answer = call_(args);
+    if (!answer.IsEmpty()) {
+      std::fprintf(stderr, "SetFatos: %s\n", answer[0].AsString().c_str());
+      std::abort();
+    }
+  }
+
+ private:
+  Call call_;
+  std::vector<std::vector<std::string>> rows_;
+  int turn_ = 0;
+};
+
+RenameFact::Call InProcess(bool record_history) {
+  auto rdm = std::make_shared<appserver::RdmEstrutura>(
+      appserver::OpenSqliteStorage(g_server->DatabasePath()), record_history);
+  return [rdm](std::vector<rtl::Variant>& args) { return rdm->Invoke("SetFatos", args); };
+}
+
+RenameFact::Call OverSocket(uint16_t port) {
+  auto c = std::make_shared<net::TSocketConnection>(nullptr);
+  c->SetServerName(std::string(appserver::RdmEstrutura::kObjectName));
+  c->SetPort(port);
+  c->Open();
+  return [c](std::vector<rtl::Variant>& args) {
+    return c->AppServer().Call("SetFatos", {args[0], args[1]});
+  };
+}
+
+// As the demo stores them: the expense is not an active fact.
+void BM_SetFatosOneFactWithVsWithoutHistory(benchmark::State& state) {
+  RenameFact without(InProcess(false), "N", "VL_DESPESA", "Despesa");
+  RenameFact with(InProcess(true), "S", "VL_RECEITA", "Receita");
+  Compare(
+      state, "history", [&] { without.Run(); }, [&] { with.Run(); });
+}
+BENCHMARK(BM_SetFatosOneFactWithVsWithoutHistory)->UseRealTime();
+
+// The same over the socket: two more servers on the same database, alike
+// but for the recording.
+void BM_SetFatosOneFactOverSocketWithVsWithoutHistory(benchmark::State& state) {
+  appserver::EmbeddedServerOptions o;
+  o.database_path = g_server->DatabasePath();
+  o.record_history = false;
+  appserver::EmbeddedServer unrecorded(o);
+  o.record_history = true;
+  appserver::EmbeddedServer recorded(o);
+  RenameFact without(OverSocket(unrecorded.Port()), "N", "VL_DESPESA", "Despesa");
+  RenameFact with(OverSocket(recorded.Port()), "S", "VL_RECEITA", "Receita");
+  Compare(
+      state, "history_socket", [&] { without.Run(); }, [&] { with.Run(); }, true);
+}
+BENCHMARK(BM_SetFatosOneFactOverSocketWithVsWithoutHistory)->UseRealTime();
 
 // Round trips per second over `clients` threads during one window.
 template <class Make>
@@ -289,6 +389,12 @@ void PrintRatios() {
   std::printf(
       "  GetDimeFatos(100+20) median / (2 SELECTs + 16 KiB ping-pong)  = %.2f (goal <= 1.5)\n",
       r("call_dimefatos", "base_dimefatos"));
+  std::printf(
+      "  SetFatos(one fact) with history / without, in process          = %.2f (goal <= 1.15)\n",
+      r("call_history", "base_history"));
+  std::printf(
+      "  SetFatos(one fact) with history / without, over the socket     = %.2f (goal <= 1.15)\n",
+      r("call_history_socket", "base_history_socket"));
   for (int n : {1, 8, 32})
     std::printf("  throughput, %2d clients: GetTabelas calls / raw echo round trips = %.2f%s\n", n,
                 r("call_tput" + std::to_string(n), "raw_tput" + std::to_string(n)),

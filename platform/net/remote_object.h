@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -21,9 +22,18 @@
 
 namespace net {
 
+// Who is at the other end of a connection, as the server knows it once the
+// handshake is accepted.
+struct ConnectionInfo {
+  std::string peer_address;  // "127.0.0.1:50312", "[::1]:50312"; "" when unknown
+  std::string user_name;     // the client's user name; "" when its handshake gives none
+};
+
 class IRemoteObject {
  public:
   virtual ~IRemoteObject() = default;
+  // Told once, before the first call, who the connection belongs to.
+  virtual void SetConnectionInfo(const ConnectionInfo& /*info*/) {}
   virtual rtl::Variant Invoke(std::string_view method, std::vector<rtl::Variant>& args) = 0;
 };
 

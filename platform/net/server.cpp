@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "net/frame_socket.h"
@@ -45,13 +46,30 @@ std::string Errno() {
   return std::strerror(errno);
 }
 
+// "ADDR:PORT" of an accepted peer, IPv6 in brackets; "" when unknown.
+std::string PeerAddress(const sockaddr_storage& peer) {
+  char host[INET6_ADDRSTRLEN] = {};
+  char text[INET6_ADDRSTRLEN + 16] = {};
+  if (peer.ss_family == AF_INET) {
+    const auto& a = reinterpret_cast<const sockaddr_in&>(peer);
+    if (!inet_ntop(AF_INET, &a.sin_addr, host, sizeof host)) return {};
+    std::snprintf(text, sizeof text, "%s:%u", host, unsigned{ntohs(a.sin_port)});
+  } else if (peer.ss_family == AF_INET6) {
+    const auto& a = reinterpret_cast<const sockaddr_in6&>(peer);
+    if (!inet_ntop(AF_INET6, &a.sin6_addr, host, sizeof host)) return {};
+    std::snprintf(text, sizeof text, "[%s]:%u", host, unsigned{ntohs(a.sin6_port)});
+  }
+  return text;
+}
+
 }  // namespace
 
 struct Server::Connection {
-  explicit Connection(int fd, bool refuse)
-      : socket(std::make_unique<FrameSocket>(fd)), refuse_only(refuse) {}
+  Connection(int fd, bool refuse, std::string peer)
+      : socket(std::make_unique<FrameSocket>(fd)), refuse_only(refuse), peer(std::move(peer)) {}
   std::unique_ptr<FrameSocket> socket;  // released as soon as the connection ends
   const bool refuse_only;               // over the connection limit
+  const std::string peer;               // the client's address
   std::atomic<bool> done{false};
   std::thread thread;
 };
@@ -166,7 +184,10 @@ void Server::AcceptLoop() {
     }
     if (fds[1].revents & POLLIN) return;
     if (!(fds[0].revents & POLLIN)) continue;
-    const int fd = accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
+    sockaddr_storage peer{};
+    socklen_t peer_size = sizeof peer;
+    const int fd =
+        accept4(listen_fd_, reinterpret_cast<sockaddr*>(&peer), &peer_size, SOCK_CLOEXEC);
     if (fd < 0) {
       if (errno != EINTR && errno != EAGAIN && errno != ECONNABORTED)
         Event("Falha ao aceitar conexão: " + Errno());
@@ -189,7 +210,7 @@ void Server::AcceptLoop() {
       Event("Conexão recusada sem resposta: limite de conexões atingido");
       continue;
     }
-    auto c = std::make_unique<Connection>(fd, open >= options_.max_connections);
+    auto c = std::make_unique<Connection>(fd, open >= options_.max_connections, PeerAddress(peer));
     Connection& ref = *c;
     connections_.push_back(std::move(c));
     ref.thread = std::thread([this, &ref] {
@@ -244,6 +265,7 @@ void Server::Serve(Connection& c) {
                     " conexões");
     object = options_.factory();
     if (!object) return refuse("o objeto remoto não pôde ser criado");
+    object->SetConnectionInfo(ConnectionInfo{c.peer, ""});
   } catch (const EProtocolError& e) {
     return refuse(e.Message());
   } catch (const std::exception& e) {

@@ -52,6 +52,38 @@ TEST(ServerBinary, DefaultLevelLogsFailuresOnlyAndReusesTheDatabase) {
   EXPECT_EQ(server.Log().find("CHAMADA"), std::string::npos) << server.Log();
 }
 
+TEST(ServerBinary, SubcommandsAnswerWithTheirExitStatus) {
+  TempDir home;
+  {
+    ServerProcess first({"--listen", "127.0.0.1:0"}, home.path());
+    ASSERT_NE(first.Port(), 0) << first.Log();
+    EXPECT_EQ(first.Terminate(SIGTERM), 0);
+  }
+  const std::string db = home.path() + "/qmx/qmx.db";
+  struct Case {
+    std::vector<std::string> args;
+    int exit;          // -1: any failure
+    const char* says;  // on standard error
+  } cases[] = {
+      {{"check"}, 0, ""},
+      {{"history", "--db", db, "--format", "json"}, 0, ""},
+      {{"--db", db, "export", "--format", "cube", "--out", home.path() + "/c.yml"}, 0, "c.yml"},
+      {{"check", "--db", home.path() + "/nada.db"}, 2, "não encontrado"},
+      {{"history", "--since", "ontem"}, 2, "--since"},
+      {{"export"}, -1, "--format"},
+  };
+  for (const Case& c : cases) {
+    ServerProcess p(c.args, home.path());
+    int exit = p.Wait();
+    if (c.exit < 0)
+      EXPECT_NE(exit, 0) << p.Log();
+    else
+      EXPECT_EQ(exit, c.exit) << c.args[0] << ": " << p.Log();
+    EXPECT_NE(p.Log().find(c.says), std::string::npos) << p.Log();
+  }
+  EXPECT_TRUE(std::filesystem::exists(home.path() + "/c.yml"));
+}
+
 TEST(ServerBinary, RefusesWhatItCannotDoWithAClearMessage) {
   TempDir home;
   struct Case {

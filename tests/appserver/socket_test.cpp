@@ -98,6 +98,12 @@ TEST_F(OverSocket, TwoClientsUpdatingTheSameRowTheSecondIsRefusedNothingLost) {
             kChangedMeanwhile);
   EXPECT_EQ(ValueOf(Facts(b->AppServer(), "FATO_VENDAS"), "CDITEMDW", "VL_VENDA", "NMITEMDW"),
             "Valor bruto");
+  // Only the change made is in the history, with the connection it came from.
+  auto history = OpenStorage(db_.target())->ReadHistory({});
+  ASSERT_EQ(history.size(), 1u);
+  EXPECT_EQ((*history[0].after)[fato::NMITEMDW], "Valor bruto");
+  const std::string& peer = history[0].origin.peer_address;
+  EXPECT_TRUE(peer.starts_with("127.0.0.1:") && peer.size() > 10) << peer;
 }
 
 TEST_F(OverSocket, ConcurrentWritersEachGetTheirOwnSessionAndAllSucceed) {
