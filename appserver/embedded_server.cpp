@@ -19,7 +19,8 @@ std::string MakeTempDir() {
 
 }  // namespace
 
-EmbeddedServer::EmbeddedServer(EmbeddedServerOptions options) {
+EmbeddedServer::EmbeddedServer(EmbeddedServerOptions options)
+    : write_wait_ms_(options.write_wait_ms) {
   path_ = options.database_path;
   if (path_.empty()) {
     temp_dir_ = MakeTempDir();
@@ -33,9 +34,8 @@ EmbeddedServer::EmbeddedServer(EmbeddedServerOptions options) {
     so.port = options.port;
     so.object_name = std::string(RdmEstrutura::kObjectName);
     so.max_connections = options.max_connections;
-    std::string path = path_;
-    so.factory = [path]() -> std::unique_ptr<net::IRemoteObject> {
-      return std::make_unique<RdmEstrutura>(OpenSqliteStorage(path));
+    so.factory = [path = path_, wait = write_wait_ms_]() -> std::unique_ptr<net::IRemoteObject> {
+      return std::make_unique<RdmEstrutura>(OpenSqliteStorage(path, wait));
     };
     so.on_call = std::move(options.on_call);
     so.on_event = std::move(options.on_event);
@@ -65,7 +65,7 @@ void EmbeddedServer::Stop() {
 }
 
 std::unique_ptr<RdmEstrutura> EmbeddedServer::NewSession() const {
-  return std::make_unique<RdmEstrutura>(OpenSqliteStorage(path_));
+  return std::make_unique<RdmEstrutura>(OpenSqliteStorage(path_, write_wait_ms_));
 }
 
 }  // namespace appserver

@@ -26,6 +26,8 @@ struct EmbeddedServerOptions {
   bool allow_remote = false;
   uint16_t port = 0;
   int max_connections = 64;
+  // How long a save waits for another save in progress.
+  int write_wait_ms = kDefaultWriteWaitMs;
   std::function<void(const net::CallRecord&)> on_call;
   std::function<void(std::string_view)> on_event;
 };
@@ -48,6 +50,7 @@ class EmbeddedServer {
  private:
   std::string temp_dir_;
   std::string path_;
+  int write_wait_ms_;
   PrepareResult prepared_;
   std::unique_ptr<net::Server> server_;
 };

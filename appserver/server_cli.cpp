@@ -89,6 +89,9 @@ std::optional<int> ParseCommandLine(int argc, char** argv, ServerConfig& config)
                "Permite escutar em endereço que não seja de loopback");
   auto* d = app.add_flag("--demo", demo, "Cria o data warehouse de demonstração num banco vazio");
   app.add_flag("--no-demo", no_demo, "Não cria o data warehouse de demonstração")->excludes(d);
+  app.add_option("--write-wait", config.write_wait_s,
+                 "Segundos que uma gravação espera por outra em andamento (padrão 30)")
+      ->check(CLI::Range(1, 3600));
   app.add_option("--log-level", level, "error, info ou debug")
       ->check(CLI::IsMember({"error", "info", "debug"}));
   try {
@@ -139,6 +142,7 @@ int RunServer(const ServerConfig& config) {
   options.listen_address = config.address;
   options.allow_remote = config.allow_remote;
   options.port = config.port;
+  options.write_wait_ms = config.write_wait_s * 1000;
   options.on_call = [level](const net::CallRecord& call) {
     if (!call.ok && level >= LogLevel::kInfo)
       LogLine("FALHA", std::string(call.method) + " (" + std::to_string(call.duration.count()) +

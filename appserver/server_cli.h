@@ -20,6 +20,7 @@ struct ServerConfig {
   bool allow_remote = false;
   DemoSeeding demo = DemoSeeding::kIfCreated;
   LogLevel log_level = LogLevel::kInfo;
+  int write_wait_s = kDefaultWriteWaitMs / 1000;  // a save waits this long for another
 };
 
 // "ADDR:PORT" or "[ADDR]:PORT"; nullopt when malformed.

@@ -69,8 +69,9 @@ class Connection {
 
   [[noreturn]] void Fail(int rc, const std::string& why) {
     int primary = rc & 0xFF;
-    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
-      throw StorageError("Banco de dados ocupado por outra sessão; tente de novo. (" + why + ")");
+    // The busy time-out has run out waiting for another save: the person
+    // learns that and what to do, not the database's own words.
+    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) throw StorageError(kBusyText);
     if (primary == SQLITE_CONSTRAINT)
       throw StorageError("Registro duplicado ou inválido no banco de dados. (" + why + ")");
     if (primary == SQLITE_FULL) throw StorageError("Disco cheio: " + why);
@@ -237,9 +238,12 @@ class SqliteStorage final : public Storage {
 
   std::vector<WarehouseColumn> WarehouseColumns(std::string_view table) override {
     // Only names the catalogue lists as warehouse tables are looked at.
-    bool known = false;
-    for (const std::string& t : WarehouseTables()) known = known || t == table;
-    if (!known) return {};
+    Statement known(conn_,
+                    "SELECT 1 FROM sqlite_schema WHERE type = 'table' AND name = ?1 "
+                    "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' "
+                    "AND name NOT LIKE 'QMX\\_%' ESCAPE '\\'");
+    known.Bind(1, table);
+    if (!known.Step()) return {};
     Statement st(conn_, "SELECT name, type FROM pragma_table_info(?1) ORDER BY cid");
     st.Bind(1, table);
     std::vector<WarehouseColumn> out;
