@@ -34,6 +34,8 @@ EmbeddedServer::EmbeddedServer(EmbeddedServerOptions options)
     so.port = options.port;
     so.object_name = std::string(RdmEstrutura::kObjectName);
     so.max_connections = options.max_connections;
+    so.max_memory = options.max_memory;
+    so.idle_timeout_ms = options.idle_timeout_ms;
     so.factory = [path = path_, wait = write_wait_ms_]() -> std::unique_ptr<net::IRemoteObject> {
       return std::make_unique<RdmEstrutura>(OpenSqliteStorage(path, wait));
     };

@@ -26,6 +26,8 @@ struct EmbeddedServerOptions {
   bool allow_remote = false;
   uint16_t port = 0;
   int max_connections = 64;
+  size_t max_memory = size_t{256} << 20;  // see net::ServerOptions
+  int idle_timeout_ms = 30 * 60 * 1000;
   // How long a save waits for another save in progress.
   int write_wait_ms = kDefaultWriteWaitMs;
   std::function<void(const net::CallRecord&)> on_call;

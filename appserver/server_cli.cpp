@@ -92,6 +92,18 @@ std::optional<int> ParseCommandLine(int argc, char** argv, ServerConfig& config)
   app.add_option("--write-wait", config.write_wait_s,
                  "Segundos que uma gravação espera por outra em andamento (padrão 30)")
       ->check(CLI::Range(1, 3600));
+  app.add_option("--max-connections", config.max_connections,
+                 "Conexões simultâneas aceitas; as seguintes são recusadas com um aviso "
+                 "(padrão 64)")
+      ->check(CLI::Range(1, 4096));
+  app.add_option("--max-memory", config.max_memory_mib,
+                 "MiB que os pedidos em andamento podem ocupar juntos, somadas todas as "
+                 "conexões; um pedido que não cabe é recusado (padrão 256)")
+      ->check(CLI::Range(1, 1 << 20));
+  app.add_option("--idle-timeout", config.idle_timeout_min,
+                 "Minutos sem chamadas após os quais uma conexão é fechada; o cliente "
+                 "reconecta na chamada seguinte; 0 nunca fecha (padrão 30)")
+      ->check(CLI::Range(0, 7 * 24 * 60));
   app.add_option("--log-level", level, "error, info ou debug")
       ->check(CLI::IsMember({"error", "info", "debug"}));
   try {
@@ -143,6 +155,9 @@ int RunServer(const ServerConfig& config) {
   options.allow_remote = config.allow_remote;
   options.port = config.port;
   options.write_wait_ms = config.write_wait_s * 1000;
+  options.max_connections = config.max_connections;
+  options.max_memory = size_t(config.max_memory_mib) << 20;
+  options.idle_timeout_ms = config.idle_timeout_min * 60 * 1000;
   options.on_call = [level](const net::CallRecord& call) {
     if (!call.ok && level >= LogLevel::kInfo)
       LogLine("FALHA", std::string(call.method) + " (" + std::to_string(call.duration.count()) +

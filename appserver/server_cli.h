@@ -21,6 +21,9 @@ struct ServerConfig {
   DemoSeeding demo = DemoSeeding::kIfCreated;
   LogLevel log_level = LogLevel::kInfo;
   int write_wait_s = kDefaultWriteWaitMs / 1000;  // a save waits this long for another
+  int max_connections = 64;
+  int max_memory_mib = 256;   // frames in progress, all connections together
+  int idle_timeout_min = 30;  // 0: idle connections stay open
 };
 
 // "ADDR:PORT" or "[ADDR]:PORT"; nullopt when malformed.

@@ -113,14 +113,40 @@ IoStatus FrameSocket::ReadInto(uint8_t* data, size_t n, Deadline deadline, int w
 
 IoStatus FrameSocket::ReadFrame(std::vector<uint8_t>& payload, uint32_t max_frame_size,
                                 Deadline idle, Deadline rest, int wake_fd) {
+  uint32_t length = 0;
+  const IoStatus s = ReadLength(length, max_frame_size, idle, rest, wake_fd);
+  if (s != IoStatus::kOk) return s;
+  return ReadPayload(length, payload, rest, wake_fd);
+}
+
+bool FrameSocket::QuietAndOpen() {
+  if (begin_ != end_) return false;
+  pollfd p{fd_, POLLIN, 0};
+  int n;
+  do n = poll(&p, 1, 0);
+  while (n < 0 && errno == EINTR);
+  return n == 0;
+}
+
+IoStatus FrameSocket::WaitForData(Deadline deadline, int wake_fd) {
+  return begin_ != end_ ? IoStatus::kOk : Fill(deadline, wake_fd);
+}
+
+IoStatus FrameSocket::ReadLength(uint32_t& length, uint32_t max_frame_size, Deadline idle,
+                                 Deadline rest, int wake_fd) {
   while (end_ - begin_ < kFrameHeaderSize) {
     const IoStatus s = Fill(begin_ == end_ ? idle : rest, wake_fd);
     if (s != IoStatus::kOk) return s;
   }
-  const uint32_t length = DecodeFrameLength(
+  length = DecodeFrameLength(
       std::span<const uint8_t, kFrameHeaderSize>(buffer_.data() + begin_, kFrameHeaderSize),
       max_frame_size);
   begin_ += kFrameHeaderSize;
+  return IoStatus::kOk;
+}
+
+IoStatus FrameSocket::ReadPayload(uint32_t length, std::vector<uint8_t>& payload, Deadline rest,
+                                  int wake_fd) {
   // A frame that fits the buffer is read through it, so one recv often
   // brings a whole answer; a larger one is read straight into the payload.
   if (length <= buffer_.size()) {
@@ -143,6 +169,24 @@ IoStatus FrameSocket::ReadFrame(std::vector<uint8_t>& payload, uint32_t max_fram
     const IoStatus s = ReadInto(payload.data() + got, chunk, rest, wake_fd);
     if (s != IoStatus::kOk) return s;
     got += chunk;
+  }
+  return IoStatus::kOk;
+}
+
+IoStatus FrameSocket::SkipPayload(uint32_t length, size_t keep, std::vector<uint8_t>& payload,
+                                  Deadline rest, int wake_fd) {
+  payload.clear();
+  size_t left = length;
+  while (left > 0) {
+    if (begin_ == end_) {
+      const IoStatus s = Fill(rest, wake_fd);
+      if (s != IoStatus::kOk) return s;
+    }
+    const size_t n = std::min(left, end_ - begin_);
+    const size_t kept = std::min(n, keep > payload.size() ? keep - payload.size() : 0);
+    payload.insert(payload.end(), buffer_.data() + begin_, buffer_.data() + begin_ + kept);
+    begin_ += n;
+    left -= n;
   }
   return IoStatus::kOk;
 }

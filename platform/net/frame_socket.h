@@ -38,6 +38,23 @@ class FrameSocket {
   // is then out of step and must be closed.
   IoStatus ReadFrame(std::vector<uint8_t>& payload, uint32_t max_frame_size, Deadline idle,
                      Deadline rest, int wake_fd = -1);
+  // The two halves of ReadFrame, for a reader that decides between them
+  // whether it takes the frame: the next frame's payload length, then either
+  // its payload or, skipped without being kept, all of it but the first
+  // `keep` bytes (which land in `payload`).
+  IoStatus ReadLength(uint32_t& length, uint32_t max_frame_size, Deadline idle, Deadline rest,
+                      int wake_fd = -1);
+  IoStatus ReadPayload(uint32_t length, std::vector<uint8_t>& payload, Deadline rest,
+                       int wake_fd = -1);
+  IoStatus SkipPayload(uint32_t length, size_t keep, std::vector<uint8_t>& payload, Deadline rest,
+                       int wake_fd = -1);
+  // Waits until at least one byte of the next frame is there.
+  IoStatus WaitForData(Deadline deadline, int wake_fd = -1);
+  // False when the peer has closed the connection or sent something nobody
+  // asked for (between calls, a server says nothing unless it is closing).
+  bool QuietAndOpen();
+  // Bytes of a frame not yet taken are waiting in the buffer.
+  bool HasBufferedBytes() const { return begin_ != end_; }
   IoStatus Write(const std::vector<uint8_t>& bytes, Deadline deadline, int wake_fd = -1);
   // Stops sending, so the peer reads the end of the stream after what was sent.
   void ShutdownWrite();

@@ -12,7 +12,8 @@
 // the server's text (the connection stays open). A lost connection, a
 // time-out or a malformed answer throws ECallError and closes the connection;
 // the next call opens it again, running BeforeConnect again. A call on a
-// closed connection opens it first.
+// closed connection opens it first, and so does a call on a connection the
+// server has closed meanwhile (an idle time-out), after AfterDisconnect.
 //
 // Not thread-safe: one thread uses a connection.
 #pragma once

@@ -22,6 +22,7 @@ class ServerProcess {
     if (pipe(fds) != 0) return;
     pid_ = fork();
     if (pid_ == 0) {
+      dup2(fds[1], 1);
       dup2(fds[1], 2);
       close(fds[0]);
       close(fds[1]);
@@ -137,6 +138,8 @@ TEST(ServerBinary, RefusesWhatItCannotDoWithAClearMessage) {
       {{"--listen", "10.1.2.3:2160"}, "--allow-remote"},
       {{"--listen", "sem-porta"}, "ADDR:PORTA"},
       {{"--log-level", "verbose"}, "log-level"},
+      {{"--max-memory", "0"}, "--max-memory"},
+      {{"--idle-timeout", "-1"}, "--idle-timeout"},
   };
   for (const Case& c : cases) {
     ServerProcess p(c.args, home.path());
@@ -144,6 +147,15 @@ TEST(ServerBinary, RefusesWhatItCannotDoWithAClearMessage) {
     EXPECT_NE(p.Log().find(c.says), std::string::npos) << p.Log();
   }
   EXPECT_FALSE(std::filesystem::exists(home.path() + "/qmx"));
+}
+
+TEST(ServerBinary, HelpNamesEveryLimitAndItsDefault) {
+  TempDir home;
+  ServerProcess p({"--help"}, home.path());
+  EXPECT_EQ(p.Wait(), 0);
+  for (const char* option : {"--max-connections", "--max-memory", "--idle-timeout", "--write-wait"})
+    EXPECT_NE(p.Log().find(option), std::string::npos) << option << "\n" << p.Log();
+  EXPECT_NE(p.Log().find("padrão 256"), std::string::npos) << p.Log();
 }
 
 }  // namespace
