@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -21,10 +22,19 @@
 
 namespace net {
 
+// Who is at the other end of a connection, as far as the server knows.
+struct ConnectionInfo {
+  std::string peer_address;  // the client's numeric address, e.g. "127.0.0.1" or "::1"
+  std::string user_name;     // as the client's Hello gave it (version 2), may be empty
+  bool secure = false;       // over TLS, with the server's access token
+};
+
 class IRemoteObject {
  public:
   virtual ~IRemoteObject() = default;
   virtual rtl::Variant Invoke(std::string_view method, std::vector<rtl::Variant>& args) = 0;
+  // Told once, after the handshake and before the first call.
+  virtual void SetConnectionInfo(const ConnectionInfo& /*info*/) {}
 };
 
 using RemoteObjectFactory = std::function<std::unique_ptr<IRemoteObject>()>;

@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "net/frame_socket.h"
+#include "net/tls.h"
 
 namespace net {
 
@@ -46,13 +47,25 @@ std::string Errno() {
   return std::strerror(errno);
 }
 
+std::string NumericAddress(const sockaddr_storage& a) {
+  char text[INET6_ADDRSTRLEN] = "";
+  if (a.ss_family == AF_INET)
+    inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(&a)->sin_addr, text, sizeof text);
+  else if (a.ss_family == AF_INET6)
+    inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(&a)->sin6_addr, text, sizeof text);
+  return text;
+}
+
 }  // namespace
 
 struct Server::Connection {
-  explicit Connection(int fd, bool refuse)
-      : socket(std::make_unique<FrameSocket>(fd)), refuse_only(refuse) {}
+  Connection(int fd, bool refuse, std::string peer)
+      : socket(std::make_unique<FrameSocket>(fd)),
+        refuse_only(refuse),
+        peer_address(std::move(peer)) {}
   std::unique_ptr<FrameSocket> socket;  // released as soon as the connection ends
   const bool refuse_only;               // over the connection limit
+  const std::string peer_address;
   std::atomic<bool> done{false};
   std::thread thread;
 };
@@ -71,6 +84,16 @@ void Server::Start() {
   if (started_) throw EServerError("O servidor já foi iniciado");
   if (!options_.factory || options_.object_name.empty())
     throw EServerError("O servidor precisa do nome do objeto remoto e de sua fábrica");
+  if (options_.security) {
+    if (options_.security->access_token.empty())
+      throw EServerError("Conexões seguras precisam de uma chave de acesso");
+    try {
+      tls_ =
+          detail::TlsContext::ForServer(options_.security->cert_file, options_.security->key_file);
+    } catch (const detail::ETlsError& e) {
+      throw EServerError(e.Message());
+    }
+  }
   const std::string where = options_.listen_address + ":" + std::to_string(options_.port);
 
   addrinfo hints{};
@@ -172,7 +195,9 @@ void Server::AcceptLoop() {
     }
     if (fds[1].revents & POLLIN) return;
     if (!(fds[0].revents & POLLIN)) continue;
-    const int fd = accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
+    sockaddr_storage peer{};
+    socklen_t peer_len = sizeof peer;
+    const int fd = accept4(listen_fd_, reinterpret_cast<sockaddr*>(&peer), &peer_len, SOCK_CLOEXEC);
     if (fd < 0) {
       if (errno != EINTR && errno != EAGAIN && errno != ECONNABORTED)
         Event("Falha ao aceitar conexão: " + Errno());
@@ -195,7 +220,8 @@ void Server::AcceptLoop() {
       Event("Conexão recusada sem resposta: limite de conexões atingido");
       continue;
     }
-    auto c = std::make_unique<Connection>(fd, open >= options_.max_connections);
+    auto c =
+        std::make_unique<Connection>(fd, open >= options_.max_connections, NumericAddress(peer));
     Connection& ref = *c;
     connections_.push_back(std::move(c));
     ref.thread = std::thread([this, &ref] {
@@ -226,6 +252,22 @@ void Server::Serve(Connection& c) {
 
   // Handshake.
   const Deadline handshake = DeadlineIn(options_.frame_timeout_ms);
+  if (tls_) {
+    // A TLS connection opens with a handshake record (0x16); anything else is
+    // a plain client, which is told in plain words why it is turned away.
+    uint8_t first = 0;
+    if (socket.PeekFirstByte(first, handshake, wake_read_) != IoStatus::kOk) return;
+    if (first != 0x16)
+      return refuse(
+          "este servidor aceita apenas conexões seguras (TLS) com chave de acesso; "
+          "configure o cliente com o certificado de autoridade (QMX_TLS_CA) e a chave "
+          "(QMX_TOKEN_FILE)");
+    const IoStatus status = socket.StartTls(tls_->get(), true, "", handshake, wake_read_);
+    if (status != IoStatus::kOk) {
+      if (status == IoStatus::kError) Event("Handshake TLS recusado: " + socket.Error());
+      return;
+    }
+  }
   try {
     if (socket.ReadFrame(payload, std::min(options_.max_frame_size, kMaxHandshakeSize), handshake,
                          handshake, wake_read_) != IoStatus::kOk)
@@ -234,15 +276,22 @@ void Server::Serve(Connection& c) {
     return refuse(e.Message());
   }
   std::unique_ptr<IRemoteObject> object;
+  uint16_t version = kProtocolVersion;
   try {
     if (PeekFrameType(payload) != FrameType::kHello)
       return refuse("o primeiro quadro de uma conexão deve ser o handshake");
     const HelloFrame hello = DecodeHello(payload);
     if (hello.magic != kProtocolMagic) return refuse("o cliente não fala este protocolo");
-    if (hello.version != kProtocolVersion)
+    if (hello.version != kProtocolVersion && hello.version != kProtocolVersion1)
       return refuse("versão de protocolo " + std::to_string(hello.version) +
-                    " não suportada (o servidor usa a versão " + std::to_string(kProtocolVersion) +
-                    ")");
+                    " não suportada (o servidor usa as versões 1 e " +
+                    std::to_string(kProtocolVersion) + ")");
+    if (tls_ && hello.version == kProtocolVersion1)
+      return refuse(
+          "a versão 1 do protocolo não é aceita em conexões remotas, pois não traz a chave "
+          "de acesso; atualize o cliente");
+    if (tls_ && !detail::SameToken(hello.token, options_.security->access_token))
+      return refuse("chave de acesso inválida");
     if (hello.object_name != options_.object_name)
       return refuse("objeto remoto desconhecido: " + hello.object_name);
     if (c.refuse_only)
@@ -250,13 +299,15 @@ void Server::Serve(Connection& c) {
                     " conexões");
     object = options_.factory();
     if (!object) return refuse("o objeto remoto não pôde ser criado");
+    object->SetConnectionInfo(ConnectionInfo{c.peer_address, hello.user_name, tls_ != nullptr});
+    version = hello.version;
   } catch (const EProtocolError& e) {
     return refuse(e.Message());
   } catch (const std::exception& e) {
     return refuse(std::string("o objeto remoto não pôde ser criado: ") + e.what());
   }
   out.clear();
-  EncodeAccept(out);
+  EncodeAccept(out, version);
   if (socket.Write(out, DeadlineIn(options_.frame_timeout_ms), wake_read_) != IoStatus::kOk) return;
   ServeCalls(socket, *object);
 }

@@ -33,6 +33,7 @@
 #include <list>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -45,7 +46,8 @@ namespace net {
 
 namespace detail {
 class FrameSocket;
-}
+class TlsContext;
+}  // namespace detail
 
 // Frames up to this size are not counted against ServerOptions::max_memory:
 // they are bounded by the connection limit alone, and a call this small is
@@ -84,6 +86,17 @@ struct ServerOptions {
   size_t max_memory = size_t{256} << 20;
   // A handshaken connection silent this long is closed; 0 keeps it forever.
   int idle_timeout_ms = 30 * 60 * 1000;
+  // Set: every connection must come over TLS with this certificate and key
+  // (PEM files) and present this access token in a version-2 Hello (what
+  // listening beyond loopback asks for). A client that speaks plain TCP or
+  // version 1 is refused with a text. Unset: plain TCP, Hellos of version 1
+  // and 2 alike, any token ignored.
+  struct Security {
+    std::string cert_file;
+    std::string key_file;
+    std::string access_token;
+  };
+  std::optional<Security> security;
   // Longest wait for the handshake and for the rest of a frame once begun,
   // and for a client to take an answer.
   int frame_timeout_ms = 30000;
@@ -123,6 +136,7 @@ class Server {
   void Event(const std::string& text) const;
 
   ServerOptions options_;
+  std::unique_ptr<detail::TlsContext> tls_;  // with options_.security
   int listen_fd_ = -1;
   int wake_read_ = -1;  // readable once Stop begins; ends every wait
   int wake_write_ = -1;

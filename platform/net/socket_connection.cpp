@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "net/frame_socket.h"
+#include "net/tls.h"
 
 namespace net {
 
@@ -32,6 +33,8 @@ class TSocketConnection::Link final : public IAppServer {
   TSocketConnection& owner_;
   std::unique_ptr<FrameSocket> socket_;
   uint32_t last_call_id_ = 0;
+  std::unique_ptr<detail::TlsContext> tls_;  // made for tls_ca_ when first needed
+  std::string tls_ca_;
   std::vector<uint8_t> out_;      // reused for every frame sent
   std::vector<uint8_t> payload_;  // reused for every frame received
 };
@@ -39,11 +42,31 @@ class TSocketConnection::Link final : public IAppServer {
 void TSocketConnection::Link::Connect() {
   const std::string address = Address();
   const std::string cannot = "Não foi possível conectar ao servidor de aplicação em " + address;
+  const ClientSecurity& security = owner_.Security();
   out_.clear();
   try {
-    EncodeHello(out_, owner_.ServerName(), owner_.MaxFrameSize());
+    EncodeHello(out_, owner_.ServerName(), owner_.MaxFrameSize());  // checks the name alone
   } catch (const EProtocolError&) {
     throw ECallError(cannot + ": nome do objeto remoto inválido (" + owner_.ServerName() + ")");
+  }
+  out_.clear();
+  try {
+    HelloFrame hello;
+    hello.version = kProtocolVersion;
+    hello.object_name = owner_.ServerName();
+    hello.token = security.token;
+    hello.user_name = security.user_name.substr(0, kMaxUserNameLength);
+    EncodeHello(out_, hello, owner_.MaxFrameSize());
+  } catch (const EProtocolError& e) {
+    throw ECallError(cannot + ": " + e.Message());
+  }
+  if (!security.tls_ca_file.empty() && (!tls_ || tls_ca_ != security.tls_ca_file)) {
+    try {
+      tls_ = detail::TlsContext::ForClient(security.tls_ca_file);
+      tls_ca_ = security.tls_ca_file;
+    } catch (const detail::ETlsError& e) {
+      throw ECallError(cannot + ": " + e.Message());
+    }
   }
   std::string error;
   const int fd = detail::ConnectTcp(owner_.Host(), owner_.Port(), owner_.ConnectTimeoutMs(), error);
@@ -51,7 +74,13 @@ void TSocketConnection::Link::Connect() {
   auto socket = std::make_unique<FrameSocket>(fd);
 
   const auto deadline = DeadlineIn(owner_.ConnectTimeoutMs());
-  IoStatus status = socket->Write(out_, deadline);
+  IoStatus status = IoStatus::kOk;
+  if (!security.tls_ca_file.empty()) {
+    status = socket->StartTls(tls_->get(), false, owner_.Host(), deadline);
+    if (status == IoStatus::kError)
+      throw ECallError(cannot + ": a conexão segura (TLS) falhou: " + socket->Error());
+  }
+  if (status == IoStatus::kOk) status = socket->Write(out_, deadline);
   try {
     if (status == IoStatus::kOk)
       status = socket->ReadFrame(payload_, owner_.MaxFrameSize(), deadline, deadline);
