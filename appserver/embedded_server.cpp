@@ -36,6 +36,7 @@ EmbeddedServer::EmbeddedServer(EmbeddedServerOptions options)
     so.max_connections = options.max_connections;
     so.max_memory = options.max_memory;
     so.idle_timeout_ms = options.idle_timeout_ms;
+    so.security = std::move(options.security);
     so.factory = [path = path_, wait = write_wait_ms_]() -> std::unique_ptr<net::IRemoteObject> {
       return std::make_unique<RdmEstrutura>(OpenSqliteStorage(path, wait));
     };

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -28,6 +29,7 @@ struct EmbeddedServerOptions {
   int max_connections = 64;
   size_t max_memory = size_t{256} << 20;  // see net::ServerOptions
   int idle_timeout_ms = 30 * 60 * 1000;
+  std::optional<net::ServerOptions::Security> security;  // TLS and access token
   // How long a save waits for another save in progress.
   int write_wait_ms = kDefaultWriteWaitMs;
   std::function<void(const net::CallRecord&)> on_call;

@@ -27,6 +27,9 @@ class RdmEstrutura final : public net::IRemoteObject {
 
   explicit RdmEstrutura(std::unique_ptr<Storage> storage);
   rtl::Variant Invoke(std::string_view method, std::vector<rtl::Variant>& args) override;
+  void SetConnectionInfo(const net::ConnectionInfo& info) override { connection_ = info; }
+  // Who this session serves: peer address and user name (empty in-process).
+  const net::ConnectionInfo& Connection() const { return connection_; }
 
   // The method names Invoke answers.
   static std::vector<std::string_view> MethodNames();
@@ -62,6 +65,7 @@ class RdmEstrutura final : public net::IRemoteObject {
 
   std::unique_ptr<Storage> storage_;
   Structure structure_;
+  net::ConnectionInfo connection_;
 };
 
 }  // namespace appserver

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
 
 #include "net/socket_connection.h"
 #include "rdm_fixture.h"
@@ -139,6 +140,8 @@ TEST(ServerBinary, RefusesWhatItCannotDoWithAClearMessage) {
       {{"--listen", "sem-porta"}, "ADDR:PORTA"},
       {{"--log-level", "verbose"}, "log-level"},
       {{"--max-memory", "0"}, "--max-memory"},
+      {{"--allow-remote"}, "--tls-cert, --tls-key e --token-file"},
+      {{"--tls-cert", "c.pem", "--tls-key", "k.pem"}, "--token-file"},
       {{"--idle-timeout", "-1"}, "--idle-timeout"},
   };
   for (const Case& c : cases) {
@@ -147,6 +150,33 @@ TEST(ServerBinary, RefusesWhatItCannotDoWithAClearMessage) {
     EXPECT_NE(p.Log().find(c.says), std::string::npos) << p.Log();
   }
   EXPECT_FALSE(std::filesystem::exists(home.path() + "/qmx"));
+}
+
+// Secure mode on a loopback address: what --allow-remote requires, tried
+// without leaving this machine.
+TEST(ServerBinary, WithTlsAndATokenOnlySecureClientsWithTheTokenAreServed) {
+  TempDir home;
+  const std::string tls = QMX_TLS_TEST_DIR;
+  const std::string token_file = home.path() + "/token";
+  std::ofstream(token_file) << "  segredo-do-servidor\n";
+  ServerProcess server(
+      {"--listen", "127.0.0.1:0", "--allow-remote", "--tls-cert", tls + "/server.pem", "--tls-key",
+       tls + "/server-key.pem", "--token-file", token_file},
+      home.path());
+  const uint16_t port = server.Port();
+  ASSERT_NE(port, 0) << server.Log();
+  EXPECT_NE(server.Log().find("TLS"), std::string::npos) << server.Log();
+
+  auto secure = Connect(port);
+  secure->SetSecurity({"segredo-do-servidor", tls + "/ca.pem", "ana"});
+  EXPECT_EQ(secure->AppServer().Call("GetInicial").Length(), 4u);
+  auto plain = Connect(port);
+  plain->SetSecurity({"segredo-do-servidor", "", "ana"});
+  EXPECT_THROW(plain->Open(), net::ECallError);
+  auto wrong = Connect(port);
+  wrong->SetSecurity({"segredo", tls + "/ca.pem", "ana"});
+  EXPECT_THROW(wrong->Open(), net::ECallError);
+  EXPECT_EQ(server.Terminate(SIGTERM), 0);
 }
 
 TEST(ServerBinary, HelpNamesEveryLimitAndItsDefault) {

@@ -3,8 +3,15 @@
 // tests listen on 127.0.0.1 and turn the mode on by option.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "net/client_security.h"
 #include "net/frame_socket.h"
@@ -138,6 +145,63 @@ TEST(ServerSecurity, StartRefusesMissingCertificatesOrAnEmptyToken) {
   EXPECT_THROW(Server(o).Start(), EServerError);
   o.security = ServerOptions::Security{kTls + "/server.pem", kTls + "/server-key.pem", ""};
   EXPECT_THROW(Server(o).Start(), EServerError);
+}
+
+// Sets environment variables for one scope and puts back what was there.
+class ScopedEnv {
+ public:
+  void Set(const char* name, const std::string& value) {
+    const char* old = getenv(name);
+    saved_.push_back({name, old ? std::optional<std::string>(old) : std::nullopt});
+    setenv(name, value.c_str(), 1);
+  }
+  void Unset(const char* name) {
+    const char* old = getenv(name);
+    saved_.push_back({name, old ? std::optional<std::string>(old) : std::nullopt});
+    unsetenv(name);
+  }
+  ~ScopedEnv() {
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+      if (it->second)
+        setenv(it->first, it->second->c_str(), 1);
+      else
+        unsetenv(it->first);
+    }
+  }
+
+ private:
+  std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
+};
+
+TEST(ClientSecurityTest, TokenAndCaComeFromTheEnvironmentElseTheSettingsFile) {
+  const auto dir =
+      std::filesystem::temp_directory_path() /
+      ("qmx-security-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+       std::to_string(getpid()));
+  std::filesystem::create_directories(dir / "qmx");
+  std::ofstream(dir / "file-token") << "\n  do-arquivo  \n";
+  std::ofstream(dir / "env-token") << "do-ambiente";
+  std::ofstream(dir / "qmx" / "qmx.conf") << "# o servidor da matriz\n"
+                                          << "token-file = " << (dir / "file-token").string()
+                                          << "\ntls-ca=/etc/qmx/ca.pem  # a autoridade\n";
+  ScopedEnv env;
+  env.Set("XDG_CONFIG_HOME", dir.string());
+  env.Unset("QMX_TOKEN_FILE");
+  env.Unset("QMX_TLS_CA");
+  ClientSecurity s = LoadClientSecurity();
+  EXPECT_EQ(s.token, "do-arquivo");
+  EXPECT_EQ(s.tls_ca_file, "/etc/qmx/ca.pem");
+  EXPECT_EQ(s.user_name, CurrentUserName());
+
+  env.Set("QMX_TOKEN_FILE", (dir / "env-token").string());
+  env.Set("QMX_TLS_CA", kTls + "/ca.pem");
+  s = LoadClientSecurity();
+  EXPECT_EQ(s.token, "do-ambiente");
+  EXPECT_EQ(s.tls_ca_file, kTls + "/ca.pem");
+
+  env.Set("QMX_TOKEN_FILE", (dir / "nao-existe").string());
+  EXPECT_THROW(LoadClientSecurity(), rtl::Exception);
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace
