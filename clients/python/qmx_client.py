@@ -10,7 +10,9 @@ by-reference arguments, and error reports read the way the documents say.
         packet = c.call("GetTabelas", code, False)   # code.value == "FATO_VENDAS"
 """
 
+import getpass
 import socket
+import ssl
 import struct
 
 OBJECT_NAME = "QMX00600.rdmEstrutura"
@@ -66,6 +68,11 @@ class Ref:
 
 
 # ---- values ------------------------------------------------------------------
+
+
+def _text(value):
+    data = value.encode("utf-8")
+    return struct.pack("<I", len(data)) + data
 
 
 def encode_value(v, out):
@@ -273,20 +280,28 @@ def read_error(text):
 class Client:
     """One connection to the remote object; calls are made one at a time."""
 
-    def __init__(self, host, port, object_name=OBJECT_NAME, timeout=60.0):
-        self.sock = socket.create_connection((host, port), timeout=timeout)
-        self.sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+    def __init__(self, host, port, object_name=OBJECT_NAME, timeout=60.0, token="",
+                 user=None, tls_ca=None, version=2):
+        """Connects and makes the handshake. `tls_ca`: a CA file (PEM) to
+        trust, for a server in secure mode; `token`: its access token; `user`
+        defaults to the system user. Version 1 sends neither."""
+        sock = socket.create_connection((host, port), timeout=timeout)
+        sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+        if tls_ca:
+            context = ssl.create_default_context(cafile=tls_ca)
+            sock = context.wrap_socket(sock, server_hostname=host)
+        self.sock = sock
         self.last_id = 0
-        name = object_name.encode("utf-8")
-        hello = bytes([HELLO]) + MAGIC + struct.pack("<H", 1)
-        hello += struct.pack("<I", len(name)) + name
+        hello = bytes([HELLO]) + MAGIC + struct.pack("<H", version) + _text(object_name)
+        if version == 2:
+            hello += _text(token) + _text(getpass.getuser() if user is None else user)
         self._send(hello)
         kind, r = self._receive()
         if kind == REFUSE:
             text = r.text()
             self.close()
             raise Refused(text)
-        if kind != ACCEPT or r.u16() != 1:
+        if kind != ACCEPT or r.u16() != version:
             self.close()
             raise ProtocolError("unexpected answer to the handshake")
         r.end()

@@ -16,7 +16,9 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from qmx_client import (DATA, DELTA, INSERTED, MODIFIED, CallFailure, Client, Field,  # noqa: E402
-                        Packet, Ref, Row, error_text, read_error)
+                        Packet, Ref, Refused, Row, error_text, read_error)
+
+TLS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "net", "tls")
 
 TABLE_FIELDS = [Field("CDTABELADW", 30), Field("NMTABELADW", 30), Field("IDDRILLDOWN", 1)]
 FACT_FIELDS = [Field("IDFATODW", 1, True), Field("CDTABELADW", 30), Field("CDITEMDW", 30),
@@ -131,6 +133,11 @@ class AgainstTheServer(unittest.TestCase):
         c.call("GetDimeFatos", "FATO_VENDAS", "", "", "", Ref(None), facts)
         self.assertNotIn("CD_REGIAO", [r["CDITEMDW"] for r in Packet.decode(facts.value).records()])
 
+    def test_version_1_still_works_on_loopback(self):
+        c = Client("127.0.0.1", self.server.port, version=1)
+        self.addCleanup(c.close)
+        self.assertEqual(len(c.call("GetInicial")), 4)
+
     def test_call_failures_keep_the_connection(self):
         c = self.connect()
         with self.assertRaises(CallFailure):
@@ -138,6 +145,34 @@ class AgainstTheServer(unittest.TestCase):
         with self.assertRaises(CallFailure):
             c.call("GetTabelas", "")  # one argument short
         self.assertIn("FATO_VENDAS", self.fact_tables(c))
+
+
+class AgainstASecureServer(unittest.TestCase):
+    """The server as --allow-remote runs it (TLS and a token), on loopback."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.token_dir = tempfile.TemporaryDirectory(prefix="qmx-py-token-")
+        token_file = os.path.join(cls.token_dir.name, "token")
+        with open(token_file, "w") as f:
+            f.write("chave-do-python\n")
+        cls.server = Server("--tls-cert", os.path.join(TLS, "server.pem"), "--tls-key",
+                            os.path.join(TLS, "server-key.pem"), "--token-file", token_file)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.server.stop()
+        cls.token_dir.cleanup()
+
+    def test_tls_with_the_token_is_served_and_anything_else_refused(self):
+        ca = os.path.join(TLS, "ca.pem")
+        with Client("127.0.0.1", self.server.port, token="chave-do-python", tls_ca=ca) as c:
+            self.assertIn("FATO_VENDAS", [r["CDTABELADW"] for r in
+                                          Packet.decode(c.call("GetInicial")[0]).records()])
+        with self.assertRaisesRegex(Refused, "chave de acesso"):
+            Client("127.0.0.1", self.server.port, token="outra", tls_ca=ca)
+        with self.assertRaisesRegex(Refused, "TLS"):
+            Client("127.0.0.1", self.server.port, token="chave-do-python")
 
 
 if __name__ == "__main__":
