@@ -380,9 +380,13 @@ void Server::ServeCalls(FrameSocket& socket, IRemoteObject& object) {
       // Dropped as it arrives; the call id is all that is kept of it.
       status = socket.SkipPayload(length, 5, payload, rest, wake_read_);
       if (status != IoStatus::kOk) return cut_short(status);
-      const std::string text = "O servidor não tem memória livre agora para um pedido de " +
-                               MiB(length) + " (limite de " + MiB(options_.max_memory) +
-                               " para os pedidos em andamento); tente de novo em instantes.";
+      const std::string text =
+          cost > options_.max_memory
+              ? "O pedido de " + MiB(length) + " não cabe no limite de " +
+                    MiB(options_.max_memory) + " para os pedidos em andamento do servidor."
+              : "O servidor não tem memória livre agora para um pedido de " + MiB(length) +
+                    " (limite de " + MiB(options_.max_memory) +
+                    " para os pedidos em andamento); tente de novo em instantes.";
       Event("Chamada recusada: " + text);
       out.clear();
       EncodeFailure(out, PeekCallId(payload), text);
