@@ -49,6 +49,7 @@ void TfrmEstrutura::RegisterHandlers() {
   RegisterDetailStateHandlers();
   RegisterCommandHandlers();
   RegisterDisplayHandlers();
+  RegisterDimensionHandlers();
 }
 
 void TfrmEstrutura::RunHandler(std::string_view name) {

@@ -121,6 +121,39 @@ class TfrmEstrutura : public frm::TfrmPadraoGrid, public EstruturaComponents {
   void dbgDimensoesDrawColumnCell(rtl::TObject* sender, const vcl::TRect& rect, int data_col,
                                   vcl::TColumn* column, vcl::TGridDrawState state);
 
+  // -- Dimensions of a fact table (screen/facts_dimensions/dimension_rows.cpp).
+  // Before a post: column and number required, VD_Dime, VD_DimeDime on the
+  // number, then vd_incluirFatos. Every post and delete is saved at once; a
+  // post ends with the table's details fetched again, a refused delete is
+  // undone.
+  void cdsDimeBeforePost(db::TDataSet* dataset);
+  void cdsDimeAfterPost(db::TDataSet* dataset);
+  void cdsDimeAfterDelete(db::TDataSet* dataset);
+  // The row of cdsDime being inserted or edited: stored forms of column and
+  // number, the server's duplicate checks, and, for a changed number that
+  // drill links of the table depend on, the question whether to drop them
+  // (No drops the edit, reloads and aborts silently). Nothing in browse state.
+  void VD_Dime();
+  // `number` (NRSEQUEDIME of cdsDime or of cdsDimeDrill) in its stored form
+  // while its dataset is edited, and present in the dimension catalogue.
+  void VD_DimeDime(db::TField* number);
+
+  // -- Dimension grid (screen/facts_dimensions/dimension_grid.cpp): the
+  // look-ups behind the two ellipsis buttons, the checks on leaving a column
+  // and the key filter, on the side the grid shows.
+  void dbgDimensoesEditButtonClick(rtl::TObject* sender);
+  void dbgDimensoesColExit(rtl::TObject* sender);
+  void dbgDimensoesKeyPress(rtl::TObject* sender, char& key);
+  void dbgDimensoesEnter(rtl::TObject* sender);
+
+  // -- Drill consistency on insertion (screen/drill/drill_consistency.cpp).
+  // The last rule before a dimension row of either side is posted (the drill
+  // side when cdsDimeDrill is edited): asks the server which drill links the
+  // new or changed row would upset and, when there are any, the person. No
+  // drops the row, reloads the side's details and aborts silently; Yes has
+  // the server drop those links and lets the post go on.
+  void vd_incluirFatos();
+
   // -- Screen state of the drill facts and dimensions (screen/drill/detail_state.cpp).
   void dtsFatosDrillStateChange(rtl::TObject* sender);
   void dtsDimeDrillStateChange(rtl::TObject* sender);
@@ -187,6 +220,7 @@ class TfrmEstrutura : public frm::TfrmPadraoGrid, public EstruturaComponents {
   void DetailStateChanged(rtl::TObject* sender, db::TDataSource* own, vcl::TPanel* other_panel);
   void RegisterCommandHandlers();
   void RegisterDisplayHandlers();
+  void RegisterDimensionHandlers();
   // The two branches of VD_TABELA.
   void ValidateFactTable(bool checkRequired);
   void ValidateDrillTable(bool checkRequired);

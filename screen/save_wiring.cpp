@@ -22,6 +22,7 @@ SaveMember TfrmEstrutura::BuildSaveMember(std::string_view handler) {
   m.reloads = def.reloads;
   m.merge = def.merge;
   m.undo = def.undo;
+  m.hand_back_post = def.hand_back_post;
   switch (def.extra) {
     case ExtraArgument::kNone:
       m.extra_passing = ExtraPassing::kNone;

@@ -18,7 +18,8 @@ const std::vector<SaveMemberSpec>& SaveMemberSpecs() {
        true,
        MergeRule::kIfLogging,
        {{F::kLocate, "CDTABELADW"}},
-       false},
+       false,
+       true},
       {"cdsTabelasAfterDelete",
        "cdsTabelas",
        "SetTabelas",
@@ -38,7 +39,8 @@ const std::vector<SaveMemberSpec>& SaveMemberSpecs() {
        true,
        MergeRule::kIfLogging,
        {{F::kLocate, "CDTABELADW"}},
-       false},
+       false,
+       true},
       // A refused deletion is undone, as on the fact-table list: left in the
       // change log it would be sent, and refused, with every later change.
       {"cdsTabelaDrillAfterDelete",
@@ -62,7 +64,8 @@ const std::vector<SaveMemberSpec>& SaveMemberSpecs() {
        {{F::kRefreshLocalCache, "ITEMDW"},
         {F::kLocateTableAndItem, "CDTABELADW;CDITEMDW"},
         {F::kRunHandler, "dtsFatosStateChange"}},
-       false},
+       false,
+       true},
       {"cdsFatosAfterDelete",
        "cdsFatos",
        "SetFatos",
@@ -93,7 +96,8 @@ const std::vector<SaveMemberSpec>& SaveMemberSpecs() {
        MergeRule::kIfLogging,
        {{F::kLocateTableAndItem, "CDTABELADW;CDITEMDIME"},
         {F::kRunHandler, "cdsTabelasAfterScroll", true, true}},
-       false},
+       false,
+       true},
       {"cdsDimeAfterDelete",
        "cdsDime",
        "SetDime",
@@ -113,7 +117,8 @@ const std::vector<SaveMemberSpec>& SaveMemberSpecs() {
        false,
        MergeRule::kIfLogging,
        {{F::kRefreshLocalCache, "ITEMDRILL"}, {F::kRunHandler, "dtsFatosDrillStateChange"}},
-       false},
+       false,
+       true},
       {"cdsFatosDrillAfterDelete",
        "cdsFatosDrill",
        "SetFatosDrill",
@@ -124,6 +129,9 @@ const std::vector<SaveMemberSpec>& SaveMemberSpecs() {
        MergeRule::kIfLogging,
        {{F::kRefreshLocalCache, "ITEMDRILL"}, {F::kRunHandler, "dtsFatosDrillStateChange", true}},
        false},
+      // Bound as both the after-post and the after-delete of cdsDimeDrill:
+      // a failed run hands a row back only when the dataset's last change is
+      // a post.
       {"cdsDimeDrillAfterDelete",
        "cdsDimeDrill",
        "SetDimeDrill",
@@ -133,7 +141,8 @@ const std::vector<SaveMemberSpec>& SaveMemberSpecs() {
        false,
        MergeRule::kIfLogging,
        {{F::kRunHandler, "dtsDimeDrillStateChange", true}},
-       false},
+       false,
+       true},
   };
   return members;
 }

@@ -1,6 +1,7 @@
 // The members of the save sequence: for every after-post and after-delete
-// handler of an editable list, what it sends, what it does afterwards and
-// whether it undoes a failed change. The screen builds a SaveMember from its
+// handler of an editable list, what it sends, what it does afterwards, and
+// what becomes of a change the server did not take: a post is handed back to
+// the person, a deletion is undone where the entry says so. The screen builds a SaveMember from its
 // entry (screen/save_wiring.h), resolving the datasets, the extra argument
 // and the follow-up steps to its own components and handlers.
 #pragma once
@@ -45,6 +46,9 @@ struct SaveMemberSpec {
   MergeRule merge = MergeRule::kIfLogging;
   std::vector<FollowUpSpec> follow_ups;
   bool undo = false;
+  // After a failed post the row goes back to the person, open again with
+  // what they typed (see SaveMember::hand_back_post).
+  bool hand_back_post = false;
 };
 
 const std::vector<SaveMemberSpec>& SaveMemberSpecs();

@@ -7,12 +7,12 @@
 
 namespace qmx00600 {
 
-void LoadDataPacket(db::TClientDataSet& dataset, const rtl::Variant& packet,
-                    const std::string& method) {
+void LoadDataPacket(db::TClientDataSet& dataset, const rtl::Variant& packet) {
   if (!packet.IsByteArray())
-    orb::MensErro("O servidor não devolveu os dados atualizados (" + method +
-                      "); as alterações continuam pendentes.",
-                  true);
+    orb::MensErro(
+        "O servidor não devolveu a lista atualizada. Use \"Verificar\" para conferir se a "
+        "alteração foi gravada.",
+        true);
   dataset.SetData(packet);
 }
 
@@ -44,16 +44,25 @@ void RunSaveSequence(const SaveMember& m, const SaveEnvironment& env) {
     if (m.extra_passing == ExtraPassing::kByReference) args.push_back(net::Arg::Ref(ctx.extra));
     const rtl::Variant result = env.calls->Call(m.method, std::move(args));
     ctx.sent = true;
-    if (m.reloads) LoadDataPacket(*m.dataset, result, m.method);
+    if (m.reloads) LoadDataPacket(*m.dataset, result);
     if (m.merge == MergeRule::kIfLogging && m.dataset->LogChanges()) m.dataset->MergeChangeLog();
     RunSteps(m, ctx, false, false);
     busy.Release();
     RunSteps(m, ctx, true, false);
   } catch (...) {
     busy.Release();
-    if (m.undo) {
-      // The failure being passed on is the one to report, not a second one
-      // from dropping the changes.
+    // The failure being passed on is the one to report, not a second one
+    // from handing the row back or dropping the changes.
+    bool handed_back = false;
+    if (m.hand_back_post) {
+      try {
+        handed_back = m.dataset->ReopenLastPost();
+      } catch (...) {
+        // A handler of the new state failed; the row may be open again.
+        handed_back = m.dataset->State() != db::TDataSetState::dsBrowse;
+      }
+    }
+    if (m.undo && !handed_back) {
       try {
         m.dataset->CancelUpdates();
       } catch (...) {

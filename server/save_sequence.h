@@ -12,14 +12,20 @@
 //      dataset logs changes; with kInFollowUps a follow-up step does it.
 //   6. The follow-up steps, in order.
 //   7. The animation is hidden; steps marked `after_busy` run after that.
-// On any failure the animation is hidden, a member marked `undo` drops every
-// pending change of its dataset (CancelUpdates), and the failure passes on
-// unchanged; a member not marked undo keeps the failed change in its change
-// log, so it travels again with the next change packet.
+// On any failure the animation is hidden and the failure passes on unchanged.
+// Before it does, a member marked `hand_back_post` that runs after a post
+// hands the posted row back to the person (TClientDataSet::ReopenLastPost):
+// the refused change leaves the change log and the row is open again in
+// insert or edit state with the values they typed, so it never travels,
+// unseen, with a later change packet of the list. Otherwise a member marked
+// `undo` drops every pending change of its dataset (CancelUpdates). Whether
+// the member runs after a post is the dataset's own knowledge: its last change
+// is a post it can hand back. A failure after the change was merged (a
+// follow-up step) leaves the saved row as it is.
 //
 // A reloading member loads only a data packet: any other answer (empty, null,
 // an array) would close the list and lose what it shows, so it is a failure
-// with a message instead.
+// with a message instead (and a posted row goes back to the person).
 #pragma once
 
 #include <functional>
@@ -66,6 +72,7 @@ struct SaveMember {
   MergeRule merge = MergeRule::kIfLogging;
   std::vector<SaveStep> follow_ups;
   bool undo = false;
+  bool hand_back_post = false;
 };
 
 struct SaveEnvironment {
@@ -77,8 +84,7 @@ struct SaveEnvironment {
 void RunSaveSequence(const SaveMember& member, const SaveEnvironment& env);
 
 // Loads a data packet into `dataset`; anything else is refused with a
-// message naming `method`, and the dataset is left as it was.
-void LoadDataPacket(db::TClientDataSet& dataset, const rtl::Variant& packet,
-                    const std::string& method);
+// message, and the dataset is left as it was.
+void LoadDataPacket(db::TClientDataSet& dataset, const rtl::Variant& packet);
 
 }  // namespace qmx00600

@@ -78,6 +78,7 @@ void TClientDataSet::Impl::RestoreCursor(uint64_t id, int fallback) {
 
 void TClientDataSet::Impl::ResetRows() {
   rows.clear();
+  last_post.reset();
   has_pending = false;
   RowsChanged();
   buffer.clear();
@@ -90,6 +91,7 @@ void TClientDataSet::Impl::ResetRows() {
 void TClientDataSet::Impl::OpenWith(std::vector<DataRecord> new_rows) {
   Fire(self->BeforeOpen);
   rows = std::move(new_rows);
+  last_post.reset();
   for (DataRecord& r : rows) r.id = next_id++;
   RowsChanged();
   TryResolveFilter();
@@ -113,6 +115,7 @@ void TClientDataSet::Impl::DoClose() {
 void TClientDataSet::Impl::BeginEdit(TDataSetState s, bool append) {
   CheckActive();
   CheckBrowse();
+  last_post.reset();
   Fire(self->BeforeInsert);
   Fire(self->BeforeScroll);
   // Insert goes before the current row; with no current row, and for Append,
@@ -342,6 +345,7 @@ void TClientDataSet::Edit() {
     Insert();
     return;
   }
+  impl_->last_post.reset();
   impl_->Fire(BeforeEdit);
   impl_->buffer = impl_->rows[static_cast<size_t>(impl_->RowAt(impl_->cursor))].current;
   impl_->modified = false;
@@ -368,6 +372,11 @@ void TClientDataSet::Post() {
   // The handlers may have moved nothing, but check the row is still there.
   if (d.state != TDataSetState::dsEdit && d.state != TDataSetState::dsInsert) return;
   DataRecord& rec = d.rows[static_cast<size_t>(d.RowAt(d.cursor))];
+  Impl::LastPost last;
+  last.id = rec.id;
+  last.inserted = d.state == TDataSetState::dsInsert;
+  if (!last.inserted) last.before = rec;
+  last.posted = d.buffer;
   if (d.state == TDataSetState::dsInsert) {
     rec.pending = false;
     d.has_pending = false;
@@ -383,6 +392,7 @@ void TClientDataSet::Post() {
     rec.current = std::move(d.buffer);
   }
   uint64_t id = rec.id;
+  d.last_post = std::move(last);
   d.buffer.clear();
   d.modified = false;
   d.ValuesChanged();
@@ -426,6 +436,7 @@ void TClientDataSet::Delete() {
     return;
   }
   if (IsEmpty()) throw EDatabaseError("Não há registro para excluir em " + Name());
+  d.last_post.reset();
   d.Fire(BeforeDelete);
   d.Fire(BeforeScroll);
   int pos = d.cursor;

@@ -127,6 +127,27 @@ class TClientDataSet : public rtl::TComponent {
   void MergeChangeLog();
   void CancelUpdates();  // a pending edit is cancelled first
 
+  // -- Handing a post back. For a save that failed after a post: the row the
+  // last Post stored returns to what it was before that post (its change
+  // leaves the change log; ChangeCount is what it was before the post), and
+  // the dataset is in insert state again (the post inserted the row) or edit
+  // state (it changed one) on that same row, the edit buffer holding exactly
+  // the posted values, Modified true. A later Post stores them again, Cancel
+  // drops them.
+  //
+  // The state change reaches the data sources as any other; whatever their
+  // handlers write into the row meanwhile gives way to the posted values. No
+  // insert, edit or new-record events run. The cursor is normally still on
+  // the row; when it has moved, it moves back first with the scroll events.
+  //
+  // Possible only in browse state while that post is still the dataset's
+  // last change: any later Edit, Insert, Append, Post, Delete, load, close,
+  // MergeChangeLog or CancelUpdates ends it (and so does a filter that no
+  // longer lets the row's earlier values through). Otherwise it returns false
+  // and changes nothing.
+  bool CanReopenLastPost() const;
+  bool ReopenLastPost();
+
   // -- Search. `key_fields` names one or several fields joined by ';'; one
   // key value per field. On success the found row becomes current (a move).
   bool Locate(std::string_view key_fields, const std::vector<rtl::Variant>& key_values,

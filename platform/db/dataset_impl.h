@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -67,6 +68,16 @@ struct TClientDataSet::Impl {
   std::vector<FieldValue> buffer;
   bool modified = false;
   bool has_pending = false;  // `rows` holds the row of an insert
+
+  // The last post, kept until the dataset changes again so that
+  // ReopenLastPost can hand it back.
+  struct LastPost {
+    uint64_t id = 0;
+    bool inserted = false;
+    DataRecord before;  // the row before an edit's post
+    std::vector<FieldValue> posted;
+  };
+  std::optional<LastPost> last_post;
 
   // Filter.
   std::string filter_text;

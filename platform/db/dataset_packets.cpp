@@ -153,6 +153,7 @@ void TClientDataSet::SetLogChanges(bool log) {
 void TClientDataSet::MergeChangeLog() {
   Impl& d = *impl_;
   if (!Active()) return;
+  d.last_post.reset();
   uint64_t id = d.CurrentId();
   int pos = d.cursor;
   std::vector<DataRecord> kept;
@@ -175,6 +176,7 @@ void TClientDataSet::CancelUpdates() {
   Impl& d = *impl_;
   if (!Active()) return;
   Cancel();
+  d.last_post.reset();
   uint64_t id = d.CurrentId();
   int pos = d.cursor;
   std::vector<DataRecord> kept;

@@ -1,6 +1,6 @@
 // The save sequence: nothing pending, success (reload, merge, re-position),
-// failure (kept pending or undone), call failures, and the member table
-// resolving against the screen.
+// failure (a post handed back, a deletion undone), call failures, and the
+// member table resolving against the screen.
 #include <gtest/gtest.h>
 
 #include "db/packet.h"
@@ -104,21 +104,31 @@ TEST_F(SaveSequence, APostedFactTableIsSentReloadedMergedAndCurrentAgain) {
   EXPECT_EQ(orb::ShowAviDepth(), 0);
 }
 
-TEST_F(SaveSequence, AFailedPostStaysPendingAndTravelsAgain) {
+// A refused post never stays behind in the change log: the row goes back to
+// the person as they typed it, and the next save carries only its own change.
+TEST_F(SaveSequence, AFailedPostGoesBackToThePersonAndNeverTravelsAgain) {
   h.Scripted().Once("SetTabelas", ScriptedServer::Refuses("INV_TABELAFATO_X"));
   h.ui().ExpectError("Tabela \"FATO_X\" inválida.");
   EXPECT_THROW(AppendTable(s.cdsTabelas, "FATO_X"), rtl::EAbort);
-  EXPECT_EQ(s.cdsTabelas->ChangeCount(), 1);
-  EXPECT_EQ(s.cdsTabelas->RecordCount(), 4);
+  EXPECT_EQ(h.ui().Errors().size(), 1u);
+  EXPECT_EQ(s.cdsTabelas->State(), db::TDataSetState::dsInsert);
+  EXPECT_EQ(s.cdsTabelas->FieldByName("CDTABELADW")->AsString(), "FATO_X");
+  EXPECT_EQ(s.cdsTabelas->FieldByName("NMTABELADW")->AsString(), "Nome FATO_X");
+  EXPECT_EQ(s.cdsTabelas->ChangeCount(), 0);
   EXPECT_EQ(orb::ShowAviDepth(), 0);
   EXPECT_FALSE(h.ui().BusyVisible());
 
+  // Corrected and confirmed again: only this row travels.
   h.Scripted().Once("SetTabelas", ScriptedServer::Returns(TablesPacket({"FATO_X", "FATO_Y"})));
-  AppendTable(s.cdsTabelas, "FATO_Y");
+  s.cdsTabelas->FieldByName("CDTABELADW")->SetAsString("FATO_Y");
+  s.cdsTabelas->Post();
   const std::vector<RecordedCall> sent = h.Scripted().CallsOf("SetTabelas");
   ASSERT_EQ(sent.size(), 2u);
-  EXPECT_EQ(DecodeArg(sent[1].args[0]).rows.size(), 2u);
+  const db::Packet delta = DecodeArg(sent[1].args[0]);
+  ASSERT_EQ(delta.rows.size(), 1u);
+  EXPECT_EQ(delta.rows[0].values[0], std::optional<std::string>("FATO_Y"));
   EXPECT_EQ(s.cdsTabelas->ChangeCount(), 0);
+  EXPECT_EQ(s.cdsTabelas->State(), db::TDataSetState::dsBrowse);
   EXPECT_EQ(s.cdsTabelas->FieldByName("CDTABELADW")->AsString(), "FATO_Y");
 }
 
@@ -149,13 +159,16 @@ TEST_F(SaveSequence, AFailedDrillTableDeleteIsUndone) {
   EXPECT_FALSE(h.ui().BusyVisible());
 }
 
-TEST_F(SaveSequence, AReloadAnsweredWithoutAPacketKeepsTheListAndItsChange) {
+TEST_F(SaveSequence, AReloadAnsweredWithoutAPacketKeepsTheListAndHandsTheRowBack) {
   h.Scripted().Once("SetTabelaDrill", ScriptedServer::Returns(rtl::Variant()));
-  h.ui().ExpectError("SetTabelaDrill");
+  h.ui().ExpectError("Verificar");
   EXPECT_THROW(AppendTable(s.cdsTabelaDrill, "DRILL_NOVA", "S"), rtl::EAbort);
+  EXPECT_EQ(h.ui().Errors().at(0).find("SetTabelaDrill"), std::string::npos);
   EXPECT_TRUE(s.cdsTabelaDrill->Active());
   EXPECT_EQ(s.cdsTabelaDrill->RecordCount(), 3);
-  EXPECT_EQ(s.cdsTabelaDrill->ChangeCount(), 1);
+  EXPECT_EQ(s.cdsTabelaDrill->ChangeCount(), 0);
+  EXPECT_EQ(s.cdsTabelaDrill->State(), db::TDataSetState::dsInsert);
+  EXPECT_EQ(s.cdsTabelaDrill->FieldByName("CDTABELADW")->AsString(), "DRILL_NOVA");
 }
 
 TEST_F(SaveSequence, AnExtraArgumentByReferenceComesBackToTheFollowUps) {

@@ -276,14 +276,17 @@ TEST(ScreenOpen, SavesANewFactTableAndStaysOnIt) {
   EXPECT_EQ(orb::ShowAviDepth(), 0);
   EXPECT_FALSE(h.ui().BusyVisible());
 
-  // Refused by the server: the message is shown, the row stays pending.
+  // Refused by the server: the message is shown, the row is open again for
+  // the person to correct, and nothing of it stays in the change log.
   h.ui().ExpectError("Tabela \"NAO_EXISTE\" inválida.");
   s.cdsTabelas->Append();
   s.cdsTabelas->FieldByName("CDTABELADW")->SetAsString("NAO_EXISTE");
   s.cdsTabelas->FieldByName("NMTABELADW")->SetAsString("Inexistente");
   s.cdsTabelas->FieldByName("IDDRILLDOWN")->SetAsString("N");
   EXPECT_THROW(s.cdsTabelas->Post(), rtl::EAbort);
-  EXPECT_EQ(s.cdsTabelas->ChangeCount(), 1);
+  EXPECT_EQ(s.cdsTabelas->ChangeCount(), 0);
+  EXPECT_EQ(s.cdsTabelas->State(), db::TDataSetState::dsInsert);
+  EXPECT_EQ(s.cdsTabelas->FieldByName("CDTABELADW")->AsString(), "NAO_EXISTE");
   EXPECT_EQ(s.cdsTabelas->RecordCount(), 5);
   EXPECT_EQ(orb::ShowAviDepth(), 0);
   EXPECT_FALSE(h.ui().BusyVisible());
