@@ -17,6 +17,15 @@ const char* const kDdl[] = {
     "CREATE TABLE IF NOT EXISTS FATO_COMPRAS ("
     " CD_FORNECEDOR INTEGER, CD_PRODUTO INTEGER, CD_MES INTEGER, VL_COMPRA NUMERIC(15,2),"
     " QT_COMPRADA INTEGER)",
+    "CREATE TABLE IF NOT EXISTS FATO_DEVOLUCOES ("
+    " CD_CLIENTE INTEGER, CD_PRODUTO INTEGER, CD_MES INTEGER, CD_MOTIVO INTEGER,"
+    " VL_DEVOLVIDO NUMERIC(15,2), QT_DEVOLVIDA INTEGER)",
+    "CREATE TABLE IF NOT EXISTS FATO_PRODUCAO ("
+    " CD_PRODUTO INTEGER, CD_FABRICA INTEGER, CD_MES INTEGER, QT_PRODUZIDA INTEGER,"
+    " QT_REFUGO INTEGER, VL_CUSTO_PRODUCAO NUMERIC(15,2), PC_EFICIENCIA REAL)",
+    "CREATE TABLE IF NOT EXISTS DRILL_COMPRAS_NOTA ("
+    " CD_FORNECEDOR INTEGER, CD_PRODUTO INTEGER, CD_MES INTEGER, NR_NOTA INTEGER,"
+    " DT_EMISSAO DATE, VL_COMPRA NUMERIC(15,2), QT_COMPRADA INTEGER)",
     "CREATE TABLE IF NOT EXISTS DRILL_VENDAS_DIA ("
     " CD_CLIENTE INTEGER, CD_PRODUTO INTEGER, CD_MES INTEGER, DT_VENDA DATE,"
     " CD_REGIAO VARCHAR(10), CD_VENDEDOR INTEGER, NR_NOTA INTEGER, VL_VENDA NUMERIC(15,2),"
@@ -32,6 +41,44 @@ const char* const kDdl[] = {
     " WHERE NOT EXISTS (SELECT 1 FROM FATO_VENDAS)",
 };
 
+const char* const kPostgresDdl[] = {
+    "CREATE TABLE IF NOT EXISTS fato_vendas ("
+    " cd_cliente INTEGER, cd_produto INTEGER, cd_mes INTEGER, dt_venda DATE,"
+    " cd_regiao VARCHAR(10), cd_vendedor INTEGER, vl_venda NUMERIC(15,2), qt_vendida INTEGER,"
+    " vl_desconto NUMERIC(15,2), pc_margem REAL, im_nota BYTEA)",
+    "CREATE TABLE IF NOT EXISTS fato_estoque ("
+    " cd_produto INTEGER, cd_deposito INTEGER, cd_mes INTEGER, qt_estoque INTEGER,"
+    " vl_custo NUMERIC(15,2), qt_minima INTEGER, ds_observacao VARCHAR(200))",
+    "CREATE TABLE IF NOT EXISTS fato_financeiro ("
+    " cd_conta VARCHAR(20), cd_centro_custo INTEGER, cd_mes INTEGER, dt_lancamento DATE,"
+    " vl_receita DECIMAL(15,2), vl_despesa DECIMAL(15,2), vl_saldo DOUBLE PRECISION)",
+    "CREATE TABLE IF NOT EXISTS fato_compras ("
+    " cd_fornecedor INTEGER, cd_produto INTEGER, cd_mes INTEGER, vl_compra NUMERIC(15,2),"
+    " qt_comprada INTEGER)",
+    "CREATE TABLE IF NOT EXISTS fato_devolucoes ("
+    " cd_cliente INTEGER, cd_produto INTEGER, cd_mes INTEGER, cd_motivo INTEGER,"
+    " vl_devolvido NUMERIC(15,2), qt_devolvida INTEGER)",
+    "CREATE TABLE IF NOT EXISTS fato_producao ("
+    " cd_produto INTEGER, cd_fabrica INTEGER, cd_mes INTEGER, qt_produzida INTEGER,"
+    " qt_refugo INTEGER, vl_custo_producao NUMERIC(15,2), pc_eficiencia REAL)",
+    "CREATE TABLE IF NOT EXISTS drill_compras_nota ("
+    " cd_fornecedor INTEGER, cd_produto INTEGER, cd_mes INTEGER, nr_nota INTEGER,"
+    " dt_emissao DATE, vl_compra NUMERIC(15,2), qt_comprada INTEGER)",
+    "CREATE TABLE IF NOT EXISTS drill_vendas_dia ("
+    " cd_cliente INTEGER, cd_produto INTEGER, cd_mes INTEGER, dt_venda DATE,"
+    " cd_regiao VARCHAR(10), cd_vendedor INTEGER, nr_nota INTEGER, vl_venda NUMERIC(15,2),"
+    " qt_vendida INTEGER, vl_desconto NUMERIC(15,2))",
+    "CREATE TABLE IF NOT EXISTS drill_estoque_lote ("
+    " cd_produto INTEGER, cd_deposito INTEGER, cd_mes INTEGER, cd_lote VARCHAR(20),"
+    " dt_validade DATE, qt_estoque INTEGER, vl_custo NUMERIC(15,2))",
+    "INSERT INTO fato_vendas (cd_cliente, cd_produto, cd_mes, dt_venda, cd_regiao,"
+    " cd_vendedor, vl_venda, qt_vendida, vl_desconto, pc_margem) SELECT * FROM (VALUES"
+    " (1, 10, 202601, DATE '2026-01-05', 'SUL', 7, 1250.00, 5, 50.00, 0.18),"
+    " (2, 11, 202601, DATE '2026-01-09', 'NORTE', 8, 480.50, 2, 0.00, 0.22),"
+    " (1, 12, 202602, DATE '2026-02-14', 'SUL', 7, 3100.00, 10, 155.00, 0.15)) AS v"
+    " WHERE NOT EXISTS (SELECT 1 FROM fato_vendas)",
+};
+
 void Put(Storage& s, Entity e, Record r) {
   s.Insert(e, r);
 }
@@ -40,6 +87,10 @@ void Put(Storage& s, Entity e, Record r) {
 
 std::span<const char* const> DemoWarehouseSqliteDdl() {
   return kDdl;
+}
+
+std::span<const char* const> DemoWarehousePostgresDdl() {
+  return kPostgresDdl;
 }
 
 void SeedDemoStructure(Storage& s) {

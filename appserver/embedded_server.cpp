@@ -19,15 +19,17 @@ std::string MakeTempDir() {
 
 }  // namespace
 
-EmbeddedServer::EmbeddedServer(EmbeddedServerOptions options)
-    : write_wait_ms_(options.write_wait_ms) {
+EmbeddedServer::EmbeddedServer(EmbeddedServerOptions options) {
   path_ = options.database_path;
   if (path_.empty()) {
     temp_dir_ = MakeTempDir();
     path_ = temp_dir_ + "/qmx.db";
   }
   try {
-    prepared_ = PrepareSqliteDatabase(path_, options.demo);
+    target_.location = path_;
+    target_.schema = options.schema;
+    target_.busy_timeout_ms = options.write_wait_ms;
+    prepared_ = PrepareDatabase(target_, options.demo);
     net::ServerOptions so;
     so.listen_address = options.listen_address;
     so.allow_non_loopback = options.allow_remote;
@@ -37,8 +39,8 @@ EmbeddedServer::EmbeddedServer(EmbeddedServerOptions options)
     so.max_memory = options.max_memory;
     so.idle_timeout_ms = options.idle_timeout_ms;
     so.security = std::move(options.security);
-    so.factory = [path = path_, wait = write_wait_ms_]() -> std::unique_ptr<net::IRemoteObject> {
-      return std::make_unique<RdmEstrutura>(OpenSqliteStorage(path, wait));
+    so.factory = [target = target_]() -> std::unique_ptr<net::IRemoteObject> {
+      return std::make_unique<RdmEstrutura>(OpenStorage(target));
     };
     so.on_call = std::move(options.on_call);
     so.on_event = std::move(options.on_event);
@@ -68,7 +70,7 @@ void EmbeddedServer::Stop() {
 }
 
 std::unique_ptr<RdmEstrutura> EmbeddedServer::NewSession() const {
-  return std::make_unique<RdmEstrutura>(OpenSqliteStorage(path_, write_wait_ms_));
+  return std::make_unique<RdmEstrutura>(OpenStorage(target_));
 }
 
 }  // namespace appserver

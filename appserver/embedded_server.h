@@ -1,6 +1,7 @@
-// EmbeddedServer: the application server in-process — a prepared SQLite
-// database and a net::Server hosting RdmEstrutura on it — for tests,
-// benchmarks and qmx-server itself.
+// EmbeddedServer: the application server in-process — a prepared database
+// (SQLite, or PostgreSQL when the path is a connection string) and a
+// net::Server hosting RdmEstrutura on it — for tests, benchmarks and
+// qmx-server itself.
 //
 // With no database path it creates a fresh database in a new temporary folder
 // and removes the folder when destroyed. Start happens in the constructor;
@@ -14,14 +15,15 @@
 #include <string>
 #include <string_view>
 
+#include "database.h"
 #include "net/server.h"
 #include "rdm_estrutura.h"
-#include "sqlite_storage.h"
 
 namespace appserver {
 
 struct EmbeddedServerOptions {
-  std::string database_path;  // empty: a temporary database
+  std::string database_path;      // empty: a temporary database; or a PostgreSQL connection
+  std::string schema = "public";  // PostgreSQL only
   DemoSeeding demo = DemoSeeding::kIfCreated;
   std::string listen_address = "127.0.0.1";
   bool allow_remote = false;
@@ -54,7 +56,7 @@ class EmbeddedServer {
  private:
   std::string temp_dir_;
   std::string path_;
-  int write_wait_ms_;
+  DatabaseTarget target_;
   PrepareResult prepared_;
   std::unique_ptr<net::Server> server_;
 };

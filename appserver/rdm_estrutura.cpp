@@ -29,6 +29,14 @@ std::vector<Record> Owned(Storage& s, Entity e, const std::string& owner) {
   return s.Select(e, m);
 }
 
+// What `owner` owns of two entities, read together.
+std::vector<std::vector<Record>> OwnedEach(Storage& s, Entity first, Entity second,
+                                           const std::string& owner) {
+  if (owner.empty()) return {{}, {}};
+  const Read reads[] = {{first, {{0, owner}}}, {second, {{0, owner}}}};
+  return s.SelectEach(reads);
+}
+
 // The codes listed in the TABELAS field of every row of a packet.
 std::vector<std::string> ListedTables(const db::Packet& p) {
   int field = p.FieldIndex("TABELAS");
@@ -107,11 +115,16 @@ rtl::Variant RdmEstrutura::Invoke(std::string_view method, std::vector<rtl::Vari
 rtl::Variant RdmEstrutura::GetInicial(std::vector<rtl::Variant>& raw) {
   CallArgs args("GetInicial", raw, 0);
   Transaction tx(*storage_, TransactionKind::kRead);
+  const Read reads[] = {{Entity::kTable, {{tab::IDDRILLDOWN, "N"}}},
+                        {Entity::kDataMart, {}},
+                        {Entity::kDimension, {}},
+                        {Entity::kTable, {{tab::IDDRILLDOWN, "S"}}}};
+  auto found = storage_->SelectEach(reads);
   rtl::Variant result = rtl::Variant::Array({
-      RecordsPacket(Entity::kTable, structure_.Tables(false)),
-      RecordsPacket(Entity::kDataMart, storage_->Select(Entity::kDataMart)),
-      RecordsPacket(Entity::kDimension, storage_->Select(Entity::kDimension)),
-      RecordsPacket(Entity::kTable, structure_.Tables(true)),
+      RecordsPacket(Entity::kTable, std::move(found[0])),
+      RecordsPacket(Entity::kDataMart, std::move(found[1])),
+      RecordsPacket(Entity::kDimension, std::move(found[2])),
+      RecordsPacket(Entity::kTable, std::move(found[3])),
   });
   tx.Commit();
   return result;
@@ -126,8 +139,9 @@ rtl::Variant RdmEstrutura::GetDimeFatos(std::vector<rtl::Variant>& raw) {
   args.Set(0, table);
   Transaction tx(*storage_, TransactionKind::kRead);
   if (mode.empty()) {
-    args.Set(4, RecordsPacket(Entity::kDime, Owned(*storage_, Entity::kDime, table)));
-    args.Set(5, RecordsPacket(Entity::kFact, Owned(*storage_, Entity::kFact, table)));
+    auto found = OwnedEach(*storage_, Entity::kDime, Entity::kFact, table);
+    args.Set(4, RecordsPacket(Entity::kDime, std::move(found[0])));
+    args.Set(5, RecordsPacket(Entity::kFact, std::move(found[1])));
     tx.Commit();
     return {};
   }
@@ -290,8 +304,9 @@ rtl::Variant RdmEstrutura::GetDimeFatosDrill(std::vector<rtl::Variant>& raw) {
   CallArgs args("GetDimeFatosDrill", raw, 3);
   std::string drill = NormaliseCode(args.Text(0));
   Transaction tx(*storage_, TransactionKind::kRead);
-  args.Set(1, RecordsPacket(Entity::kDrillFact, Owned(*storage_, Entity::kDrillFact, drill)));
-  args.Set(2, RecordsPacket(Entity::kDrillDime, Owned(*storage_, Entity::kDrillDime, drill)));
+  auto found = OwnedEach(*storage_, Entity::kDrillFact, Entity::kDrillDime, drill);
+  args.Set(1, RecordsPacket(Entity::kDrillFact, std::move(found[0])));
+  args.Set(2, RecordsPacket(Entity::kDrillDime, std::move(found[1])));
   tx.Commit();
   return {};
 }

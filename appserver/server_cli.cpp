@@ -13,6 +13,7 @@
 
 #include "embedded_server.h"
 #include "net/client_security.h"
+#include "pg_connection.h"
 
 namespace appserver {
 namespace {
@@ -74,17 +75,21 @@ std::string DefaultDatabasePath() {
 }
 
 bool IsPostgresUrl(std::string_view database) {
-  return database.starts_with("postgresql://") || database.starts_with("postgres://");
+  return IsPostgresConnection(database);
 }
 
 std::optional<int> ParseCommandLine(int argc, char** argv, ServerConfig& config) {
   CLI::App app{"qmx-server: servidor de aplicação do módulo QMX00600.rdmEstrutura"};
   std::string listen, level = "info";
   bool demo = false, no_demo = false;
+  app.set_config("--config", "", "Arquivo de configuração (chave = valor, como as opções)");
   app.add_option("--db", config.database,
-                 "Banco SQLite (caminho) ou postgresql://...; padrão: " +
+                 "Banco SQLite (caminho) ou PostgreSQL (postgresql://... ou \"host=... "
+                 "dbname=...\"; variáveis PG* completam); padrão: " +
                      (DefaultDatabasePath().empty() ? std::string("~/.local/share/qmx/qmx.db")
                                                     : DefaultDatabasePath()));
+  app.add_option("--schema", config.schema,
+                 "PostgreSQL: esquema da estrutura e do data warehouse (padrão public)");
   app.add_option("--listen", listen, "Endereço e porta, ADDR:PORTA (padrão 127.0.0.1:2160)");
   app.add_flag("--allow-remote", config.allow_remote,
                "Permite escutar em endereço que não seja de loopback; exige --tls-cert, "
@@ -147,9 +152,8 @@ std::optional<int> ParseCommandLine(int argc, char** argv, ServerConfig& config)
                  "informe --tls-cert, --tls-key e --token-file juntos.\n";
     return 2;
   }
-  if (IsPostgresUrl(config.database)) {
-    std::cerr << "--db: PostgreSQL ainda não é suportado por este servidor; use um arquivo "
-                 "SQLite.\n";
+  if (config.schema.empty()) {
+    std::cerr << "--schema: informe o nome do esquema.\n";
     return 2;
   }
   if (config.database.empty()) {
@@ -166,6 +170,7 @@ int RunServer(const ServerConfig& config) {
   LogLevel level = config.log_level;
   EmbeddedServerOptions options;
   options.database_path = config.database;
+  options.schema = config.schema;
   options.demo = config.demo;
   options.listen_address = config.address;
   options.allow_remote = config.allow_remote;
@@ -203,7 +208,8 @@ int RunServer(const ServerConfig& config) {
   }
   if (level >= LogLevel::kInfo) {
     const PrepareResult& p = server->Prepared();
-    LogLine("INFO", "Banco " + config.database + (p.created ? " (criado)" : "") +
+    LogLine("INFO", "Banco " + DescribeDatabase({config.database, config.schema}) +
+                        (p.created ? " (criado)" : "") +
                         (p.demo_seeded ? ", demonstração criada" : "") + "; escutando em " +
                         config.address + ":" + std::to_string(server->Port()) +
                         (config.token_file.empty() ? "" : " (TLS, com chave de acesso)"));

@@ -14,7 +14,8 @@ namespace appserver {
 enum class LogLevel { kError, kInfo, kDebug };
 
 struct ServerConfig {
-  std::string database;  // a SQLite file path, or a postgresql:// URL (refused for now)
+  std::string database;           // a SQLite file path, or a PostgreSQL connection string or URI
+  std::string schema = "public";  // PostgreSQL: schema of the structure and the warehouse
   std::string address = "127.0.0.1";
   uint16_t port = 2160;
   bool allow_remote = false;
@@ -37,6 +38,7 @@ std::optional<std::pair<std::string, uint16_t>> ParseListen(std::string_view tex
 bool IsLoopbackAddress(std::string_view address);
 // $XDG_DATA_HOME/qmx/qmx.db, else ~/.local/share/qmx/qmx.db; "" without a home.
 std::string DefaultDatabasePath();
+// A postgresql:// URI or a libpq key=value connection string.
 bool IsPostgresUrl(std::string_view database);
 
 // Parses argv into `config`. Returns nullopt to go on, or the exit code to

@@ -228,7 +228,7 @@ class SqliteStorage final : public Storage {
 
   std::vector<std::string> WarehouseTables() override {
     Statement st(conn_,
-                 "SELECT name FROM sqlite_schema WHERE type = 'table' "
+                 "SELECT name FROM sqlite_schema WHERE type IN ('table', 'view') "
                  "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' "
                  "AND name NOT LIKE 'QMX\\_%' ESCAPE '\\' ORDER BY name");
     std::vector<std::string> out;
@@ -237,18 +237,33 @@ class SqliteStorage final : public Storage {
   }
 
   std::vector<WarehouseColumn> WarehouseColumns(std::string_view table) override {
-    // Only names the catalogue lists as warehouse tables are looked at.
-    Statement known(conn_,
-                    "SELECT 1 FROM sqlite_schema WHERE type = 'table' AND name = ?1 "
-                    "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' "
-                    "AND name NOT LIKE 'QMX\\_%' ESCAPE '\\'");
-    known.Bind(1, table);
-    if (!known.Step()) return {};
-    Statement st(conn_, "SELECT name, type FROM pragma_table_info(?1) ORDER BY cid");
+    // Only warehouse tables are looked at.
+    if (!FindWarehouseTable(table)) return {};
+    Statement st(conn_, "SELECT name, type FROM pragma_table_info(?1, 'main') ORDER BY cid");
     st.Bind(1, table);
     std::vector<WarehouseColumn> out;
     while (st.Step()) out.push_back({st.Text(0), st.Text(1)});
     return out;
+  }
+
+  // SQLite finds a table by name through its schema hash without regard to
+  // case, so a look-up costs the same whatever the warehouse's size (listing
+  // the catalogue would cost a scan of every table). The code itself then
+  // names the table in statements.
+  std::optional<std::string> FindWarehouseTable(std::string_view code) override {
+    auto starts = [&](std::string_view prefix) {
+      if (code.size() < prefix.size()) return false;
+      for (size_t i = 0; i < prefix.size(); ++i) {
+        char c = code[i] >= 'a' && code[i] <= 'z' ? static_cast<char>(code[i] - 32) : code[i];
+        if (c != prefix[i]) return false;
+      }
+      return true;
+    };
+    if (code.empty() || starts("QMX_") || starts("SQLITE_")) return std::nullopt;
+    Statement st(conn_, "SELECT 1 FROM pragma_table_info(?1, 'main') LIMIT 1");
+    st.Bind(1, code);
+    if (!st.Step()) return std::nullopt;
+    return std::string(code);
   }
 
   Connection& connection() { return conn_; }

@@ -1,6 +1,6 @@
 // The SQLite implementation of Storage, through the C API: WAL journal, a busy
 // time-out, prepared statements (cached per session) with bound parameters.
-// The warehouse is every table of the same database except the structure
+// The warehouse is every table and view of the same database except the structure
 // tables (QMX_...) and SQLite's own.
 #pragma once
 

@@ -18,7 +18,9 @@
 //   back.
 #pragma once
 
+#include <algorithm>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -51,6 +53,12 @@ struct WarehouseColumn {
   std::string declared_type;  // as declared, e.g. "NUMERIC(15,2)", "VARCHAR(20)", "DATE"
 };
 
+// One of several reads made together (Storage::SelectEach).
+struct Read {
+  Entity entity;
+  std::vector<Match> where;
+};
+
 enum class TransactionKind { kRead, kWrite };
 
 class Storage {
@@ -63,6 +71,13 @@ class Storage {
 
   // Records of `entity` whose columns equal every match (all when none).
   virtual std::vector<Record> Select(Entity entity, std::span<const Match> where = {}) = 0;
+  // The records of each read, in order, as Select answers them; a database
+  // server gets them all in one round trip.
+  virtual std::vector<std::vector<Record>> SelectEach(std::span<const Read> reads) {
+    std::vector<std::vector<Record>> out;
+    for (const Read& r : reads) out.push_back(Select(r.entity, r.where));
+    return out;
+  }
   virtual void Insert(Entity entity, const Record& record) = 0;
   // Replaces the row that holds exactly `old_record` by `new_record`; false
   // when no such row exists (changed or removed meanwhile).
@@ -78,6 +93,18 @@ class Storage {
   // columns in their declared order (empty for an unknown table).
   virtual std::vector<std::string> WarehouseTables() = 0;
   virtual std::vector<WarehouseColumn> WarehouseColumns(std::string_view table) = 0;
+  // The warehouse table named `code` without regard to letter case, as the
+  // catalogue spells it; nullopt when there is none. Implementations answer
+  // it without listing the whole catalogue.
+  virtual std::optional<std::string> FindWarehouseTable(std::string_view code) {
+    auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
+    for (std::string& name : WarehouseTables())
+      if (name.size() == code.size() &&
+          std::equal(name.begin(), name.end(), code.begin(),
+                     [&](char a, char b) { return upper(a) == upper(b); }))
+        return std::move(name);
+    return std::nullopt;
+  }
 };
 
 // A transaction that rolls back unless committed.

@@ -36,22 +36,17 @@ std::vector<Record> Structure::Tables(bool drill) {
 }
 
 void Structure::ForgetCaches() {
-  tables_.reset();
+  tables_.clear();
   columns_.clear();
   fact_names_.clear();
 }
 
 std::optional<std::string> Structure::WarehouseTable(const std::string& code) {
   if (!IsWellFormedCode(code)) return std::nullopt;
-  if (!tables_) {
-    tables_.emplace();
-    // The catalogue is ordered by name; the first of names equal but for
-    // case wins, as a scan of it would find.
-    for (std::string& name : storage_.WarehouseTables())
-      tables_->emplace(rtl::AnsiUpperCase(name), std::move(name));
-  }
-  auto it = tables_->find(rtl::AnsiUpperCase(code));
-  if (it == tables_->end()) return std::nullopt;
+  // Found once per call, misses included.
+  const std::string upper = rtl::AnsiUpperCase(code);
+  auto it = tables_.find(upper);
+  if (it == tables_.end()) it = tables_.emplace(upper, storage_.FindWarehouseTable(code)).first;
   return it->second;
 }
 

@@ -96,7 +96,8 @@ class Structure {
   NameIndex& FactNames(const Side& side, const std::string& table);
 
   Storage& storage_;
-  std::optional<std::unordered_map<std::string, std::string>> tables_;  // upper -> as named
+  // Upper-cased code -> the warehouse table as named, or none.
+  std::unordered_map<std::string, std::optional<std::string>> tables_;
   std::map<std::string, TableColumns> columns_;
   std::map<std::pair<bool, std::string>, NameIndex> fact_names_;
 };

@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTimer>
 #include <algorithm>
 
 #include "db/client_dataset.h"
@@ -97,6 +98,19 @@ std::string KeyCharacter(const QKeyEvent* event) {
 vcl::TRect ToTRect(const QRect& r) {
   return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
 }
+
+// The first `chars` characters of `text`, characters counted as the model
+// counts them (code points, so a surrogate pair is one).
+QString Prefix(const QString& text, int chars) {
+  int i = 0;
+  for (int n = 0; n < chars && i < text.size(); ++n)
+    i += text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+  return text.left(i);
+}
+
+// A disabled grid is painted greyed over, text and background alike.
+const QColor kDisabledVeil(0xD4, 0xD0, 0xC8, 170);
+const QColor kSelection(0x31, 0x6A, 0xC5);
 
 }  // namespace
 
@@ -231,6 +245,14 @@ void GridView::ModelChanged(vcl::TChange what) {
     case vcl::TChange::Selection:
       EnsureCurrentVisible();
       break;
+    case vcl::TChange::EditorRefused:
+      QApplication::beep();
+      refusal_shown_ = true;
+      QTimer::singleShot(600, this, [this] {
+        refusal_shown_ = false;
+        viewport()->update();
+      });
+      break;
     default:
       break;
   }
@@ -274,33 +296,80 @@ void GridView::PaintTitles(QPainter& painter) {
   }
 }
 
+QRect GridView::EditorTextRect() const {
+  const vcl::TDBGrid* g = Grid();
+  if (!g) return {};
+  QRect r = CellRect(g->Row(), g->SelectedIndex());
+  if (!ButtonRect().isEmpty()) r.setRight(ButtonRect().left() - 1);
+  return r;
+}
+
+int GridView::EditorScroll() const {
+  const vcl::TDBGrid* g = Grid();
+  if (!g) return 0;
+  const QFontMetrics fm(ToQFont(g->Font()));
+  const QString text = QString::fromStdString(g->EditorText());
+  const int caret = fm.horizontalAdvance(Prefix(text, g->Editor().Caret()));
+  return std::max(0, caret - (EditorTextRect().width() - 6));
+}
+
+int GridView::EditorPositionAt(int x) const {
+  const vcl::TDBGrid* g = Grid();
+  if (!g) return 0;
+  const QFontMetrics fm(ToQFont(g->Font()));
+  const QString text = QString::fromStdString(g->EditorText());
+  const int origin = EditorTextRect().left() + 2 - EditorScroll();
+  int best = 0;
+  int best_distance = std::abs(x - origin);
+  for (int n = 1; n <= g->Editor().Length(); ++n) {
+    const int distance = std::abs(x - (origin + fm.horizontalAdvance(Prefix(text, n))));
+    if (distance < best_distance) {
+      best = n;
+      best_distance = distance;
+    }
+  }
+  return best;
+}
+
 void GridView::PaintEditor(QPainter& painter, const QRect& cell) {
   vcl::TDBGrid* g = Grid();
-  QRect r = cell;
-  if (!ButtonRect().isEmpty()) r.setRight(ButtonRect().left() - 1);
+  const vcl::TInplaceEdit& editor = g->Editor();
+  const QRect r = EditorTextRect();
   painter.fillRect(r, Qt::white);
+  painter.save();
+  painter.setClipRect(r);
   painter.setFont(ToQFont(g->Font()));
-  const QString text = QString::fromStdString(g->EditorText());
+  const QString text = QString::fromStdString(editor.Text());
   const QFontMetrics fm(painter.font());
-  const int x = r.left() + 2;
+  const int x = r.left() + 2 - EditorScroll();
   const int y = r.top() + (r.height() - fm.height()) / 2;
-  if (!g->EditorModified() && !text.isEmpty()) {
-    // A fresh editor has its text selected: typing replaces it.
-    painter.fillRect(QRect(x, y, fm.horizontalAdvance(text), fm.height()),
-                     QColor(0x31, 0x6A, 0xC5));
+  const int baseline = y + fm.ascent();
+  painter.setPen(Qt::black);
+  painter.drawText(QPoint(x, baseline), text);
+  if (editor.HasSelection()) {
+    const int from = x + fm.horizontalAdvance(Prefix(text, editor.SelStart()));
+    const int to = x + fm.horizontalAdvance(Prefix(text, editor.SelStart() + editor.SelLength()));
+    const QRect selected(from, y, to - from, fm.height());
+    painter.fillRect(selected, kSelection);
+    painter.setClipRect(selected.intersected(r));
     painter.setPen(Qt::white);
-  } else {
-    painter.setPen(Qt::black);
+    painter.drawText(QPoint(x, baseline), text);
+    painter.setClipRect(r);
   }
-  painter.drawText(QPoint(x, y + fm.ascent()), text);
   if (hasFocus()) {
-    const int caret = x + fm.horizontalAdvance(text);
+    const int caret = x + fm.horizontalAdvance(Prefix(text, editor.Caret()));
     painter.setPen(Qt::black);
     painter.drawLine(caret, y, caret, y + fm.height() - 1);
   }
-  painter.setPen(QColor(0, 0, 0));
+  painter.restore();
   painter.setBrush(Qt::NoBrush);
-  painter.drawRect(cell.adjusted(0, 0, -1, -1));
+  if (refusal_shown_) {
+    painter.setPen(QPen(QColor(0xD0, 0x20, 0x20), 2));
+    painter.drawRect(cell.adjusted(1, 1, -1, -1));
+  } else {
+    painter.setPen(QColor(0, 0, 0));
+    painter.drawRect(cell.adjusted(0, 0, -1, -1));
+  }
 }
 
 void GridView::PaintButton(QPainter& painter) {
@@ -385,6 +454,7 @@ void GridView::paintEvent(QPaintEvent*) {
     }
   }
   if (g->Options() & vcl::dgTitles) PaintTitles(painter);
+  if (!isEnabled()) painter.fillRect(viewport()->rect(), kDisabledVeil);
 }
 
 void GridView::keyPressEvent(QKeyEvent* event) {
@@ -395,6 +465,14 @@ void GridView::keyPressEvent(QKeyEvent* event) {
   if ((mods & Qt::ControlModifier) &&
       (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab)) {
     event->ignore();
+    return;
+  }
+  if (event->matches(QKeySequence::Copy)) {
+    CopySelection();
+    return;
+  }
+  if (event->matches(QKeySequence::Cut)) {
+    if (CopySelection()) RunModelAction([g] { g->KeyDown(vcl::VK_DELETE, 0); });
     return;
   }
   if (event->matches(QKeySequence::Paste)) {
@@ -429,6 +507,23 @@ void GridView::keyPressEvent(QKeyEvent* event) {
     if (vk != 0) g->KeyDown(vk, shift);
     if (!character.empty()) g->KeyPress(character);
   });
+}
+
+bool GridView::CopySelection() {
+  vcl::TDBGrid* g = Grid();
+  if (!g) return false;
+  if (g->EditorMode()) {
+    if (!g->Editor().HasSelection()) return false;
+    QApplication::clipboard()->setText(QString::fromStdString(g->Editor().SelText()));
+    return true;
+  }
+  // Without the editor the current cell's text is copied.
+  if (g->Row() >= 1 && g->SelectedIndex() >= 0 && g->SelectedIndex() < g->Columns().Count()) {
+    std::string text;
+    RunModelAction([g, &text] { text = g->CellText(g->Row(), g->SelectedIndex()); });
+    QApplication::clipboard()->setText(QString::fromStdString(text));
+  }
+  return false;
 }
 
 void GridView::ShowPickList() {
@@ -491,10 +586,26 @@ void GridView::mousePressEvent(QMouseEvent* event) {
     if (!CellRect(recno, col).contains(pos)) continue;
     if (recno > g->RowCount()) break;
     const bool again = recno == g->Row() && col == g->SelectedIndex() && g->Focused();
-    RunModelAction([g, recno, col, again] {
+    const bool extend = event->modifiers() & Qt::ShiftModifier;
+    if (again && g->EditorMode()) {
+      // In the shown editor: the caret goes where the click was (Shift
+      // extends the selection), and a drag selects from there.
+      const int at = EditorPositionAt(pos.x());
+      select_anchor_ = extend ? g->Editor().Anchor() : at;
+      const int anchor = select_anchor_;
+      RunModelAction([g, anchor, at] { g->SetEditorSelection(anchor, at); });
+      return;
+    }
+    const int x = pos.x();
+    RunModelAction([this, g, recno, col, again, x] {
       g->ClickCell(recno, col);
-      // A click on the current cell opens its editor.
-      if (again && g->Row() == recno && g->SelectedIndex() == col) g->SetEditorMode(true);
+      // A click on the current cell opens its editor with the caret there.
+      if (again && g->Row() == recno && g->SelectedIndex() == col) {
+        g->SetEditorMode(true);
+        const int at = EditorPositionAt(x);
+        g->SetEditorSelection(at, at);
+        select_anchor_ = at;
+      }
     });
     return;
   }
@@ -506,6 +617,13 @@ void GridView::mouseMoveEvent(QMouseEvent* event) {
   vcl::TDBGrid* g = Grid();
   if (!g) return;
   const QPoint pos = event->position().toPoint();
+  if (select_anchor_ >= 0 && (event->buttons() & Qt::LeftButton) && g->EditorMode()) {
+    const int anchor = select_anchor_;
+    const int at = EditorPositionAt(pos.x());
+    if (at != g->Editor().Caret() || anchor != g->Editor().Anchor())
+      RunModelAction([g, anchor, at] { g->SetEditorSelection(anchor, at); });
+    return;
+  }
   if (resizing_ >= 0 && resizing_ < g->Columns().Count()) {
     const int width = std::max(resize_start_width_ + pos.x() - resize_start_x_, 4);
     const int col = resizing_;
@@ -518,6 +636,19 @@ void GridView::mouseMoveEvent(QMouseEvent* event) {
 
 void GridView::mouseReleaseEvent(QMouseEvent*) {
   resizing_ = -1;
+  select_anchor_ = -1;
+}
+
+void GridView::mouseDoubleClickEvent(QMouseEvent* event) {
+  vcl::TDBGrid* g = Grid();
+  if (g && g->EditorMode() && event->button() == Qt::LeftButton &&
+      EditorTextRect().contains(event->position().toPoint())) {
+    // A double click in the editor selects its whole text.
+    const int length = g->Editor().Length();
+    RunModelAction([g, length] { g->SetEditorSelection(0, length); });
+    return;
+  }
+  mousePressEvent(event);
 }
 
 void GridView::focusInEvent(QFocusEvent* event) {

@@ -7,7 +7,12 @@
 // what the handlers paint (check boxes, names in place of codes) is what the
 // person sees. The in-place editor is the model's: keys go to KeyDown and
 // KeyPress, whose handlers may change or swallow them, and the editor shows
-// the model's text. Clicks go to ClickCell, ClickTitle and ClickEditButton;
+// the model's text, caret and selection. A click in the shown editor places
+// its caret and a drag selects (SetEditorSelection); copy, cut and paste go
+// through the clipboard (cut and paste as the Delete key and typed
+// characters, so the screen's key handlers see them). A keystroke the
+// editor refuses (the field is full) beeps and flashes the editor's frame.
+// Clicks go to ClickCell, ClickTitle and ClickEditButton;
 // the ellipsis and the pick-list drop-down are drawn in the current cell.
 // The view scrolls by itself so the current row and column stay in sight.
 #pragma once
@@ -40,6 +45,11 @@ class GridView : public QAbstractScrollArea, public ControlView {
   int VisibleRows() const;
   // Opens the pick list of the current column (a menu of its texts).
   void ShowPickList();
+  // The editor's frame shows a refused keystroke (for a short while).
+  bool RefusalShown() const { return refusal_shown_; }
+  // The character position of the editor's text nearest to `x` (viewport
+  // coordinates) in the current cell.
+  int EditorPositionAt(int x) const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -47,6 +57,7 @@ class GridView : public QAbstractScrollArea, public ControlView {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
@@ -63,12 +74,19 @@ class GridView : public QAbstractScrollArea, public ControlView {
   void EnsureCurrentVisible();
   void PaintTitles(QPainter& painter);
   void PaintEditor(QPainter& painter, const QRect& cell);
+  // Where the editor's text starts (x) and how far it is scrolled to keep
+  // the caret in sight.
+  QRect EditorTextRect() const;
+  int EditorScroll() const;
+  bool CopySelection();
   void PaintButton(QPainter& painter);
   // The column whose title's right edge is under x (for resizing), or -1.
   int ResizeEdgeAt(int x) const;
 
   int top_ = 1;
   int resizing_ = -1;
+  int select_anchor_ = -1;  // a drag selecting in the editor, from here
+  bool refusal_shown_ = false;
   int resize_start_x_ = 0;
   int resize_start_width_ = 0;
 };

@@ -4,11 +4,14 @@
 
 #include "host_settings.h"
 #include "main_window.h"
+#include "runtime_dir.h"
 
 int main(int argc, char** argv) {
+  const host::PrivateRuntimeDir runtime_dir;
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("qmx-host"));
-  QApplication::setApplicationDisplayName(QStringLiteral("QMX"));
+  // No display name: the platform would append it to every window title, and
+  // the main window's title already names the application.
   QApplication::setApplicationVersion(QStringLiteral("0.1.0"));
 
   const host::ParseOutcome parsed = host::ParseHostCommandLine(QApplication::arguments());

@@ -3,8 +3,10 @@
 #include <QCoreApplication>
 #include <QPointer>
 #include <QTimer>
+#include <QtGlobal>
 #include <exception>
 
+#include "net/app_server.h"
 #include "orb/busy.h"
 #include "rtl/exceptions.h"
 #include "vcl/application.h"
@@ -66,6 +68,11 @@ bool RunModelAction(const std::function<void()>& action) {
     ok = true;
   } catch (const rtl::EAbort&) {
     ResetBusy();
+  } catch (const net::ECallError& e) {
+    // The person reads the plain message; the method and the system's text
+    // are for whoever reads the log.
+    if (e.Detail() != e.Message()) qWarning("%s", e.Detail().c_str());
+    Report(e.Message());
   } catch (const rtl::Exception& e) {
     Report(e.Message());
   } catch (const std::exception& e) {

@@ -60,6 +60,22 @@ struct ArrowWhileAsking {
   ~ArrowWhileAsking() { QApplication::restoreOverrideCursor(); }
 };
 
+// Nor does a dialog ever sit under or beside the busy animation: a dialog
+// the library did not take it down for hides it until the answer.
+class BusyDownWhileAsking {
+ public:
+  explicit BusyDownWhileAsking(QWidget* busy) : busy_(busy), was_visible_(busy->isVisible()) {
+    if (was_visible_) busy_->hide();
+  }
+  ~BusyDownWhileAsking() {
+    if (was_visible_) busy_->show();
+  }
+
+ private:
+  QWidget* busy_;
+  bool was_visible_;
+};
+
 }  // namespace
 
 QtUserInterface::QtUserInterface(QWidget* main_window)
@@ -71,6 +87,7 @@ QtUserInterface::~QtUserInterface() {
 
 void QtUserInterface::ShowError(const std::string& text) {
   ArrowWhileAsking arrow;
+  BusyDownWhileAsking busy(busy_);
   QMessageBox box(QMessageBox::Critical, QStringLiteral("Erro"), Text(text), QMessageBox::NoButton,
                   window_);
   box.setObjectName(QStringLiteral("errorMessage"));
@@ -81,6 +98,7 @@ void QtUserInterface::ShowError(const std::string& text) {
 int QtUserInterface::ShowMessageDialog(const std::string& text, vcl::TMsgDlgType type,
                                        vcl::TMsgDlgButtons buttons, int) {
   ArrowWhileAsking arrow;
+  BusyDownWhileAsking busy(busy_);
   QMessageBox box(IconOf(type), TitleOf(type), Text(text), QMessageBox::NoButton, window_);
   box.setObjectName(QStringLiteral("messageDialog"));
   QPushButton* yes = nullptr;
@@ -112,6 +130,7 @@ int QtUserInterface::ShowMessageDialog(const std::string& text, vcl::TMsgDlgType
 int QtUserInterface::MessageBox(const std::string& text, const std::string& caption,
                                 unsigned flags) {
   ArrowWhileAsking arrow;
+  BusyDownWhileAsking busy(busy_);
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   switch (flags & 0xF0) {
     case vcl::MB_ICONERROR:
@@ -144,12 +163,14 @@ int QtUserInterface::MessageBox(const std::string& text, const std::string& capt
 
 bool QtUserInterface::Lookup(db::TDataSource& source, const std::string& title) {
   ArrowWhileAsking arrow;
+  BusyDownWhileAsking busy(busy_);
   LookupDialog dialog(source, Text(title), window_);
   return dialog.Run();
 }
 
 bool QtUserInterface::Search(db::TClientDataSet& dataset) {
   ArrowWhileAsking arrow;
+  BusyDownWhileAsking busy(busy_);
   SearchDialog dialog(dataset, window_);
   return dialog.Run();
 }

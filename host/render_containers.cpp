@@ -10,6 +10,17 @@
 
 namespace host {
 
+namespace {
+const QColor kDisabledText(0x8C, 0x8A, 0x84);
+}  // namespace
+
+QColor Greyed(const QColor& color) {
+  // Halfway to the button face, so any colour reads as switched off.
+  const QColor face(0xD4, 0xD0, 0xC8);
+  return QColor((color.red() + face.red()) / 2, (color.green() + face.green()) / 2,
+                (color.blue() + face.blue()) / 2);
+}
+
 void PlaceAlignedChildren(const Renderer& renderer, const vcl::TWinControl* container,
                           const QRect& area) {
   QRect r = area;
@@ -66,7 +77,7 @@ void ContainerWidget::paintEvent(QPaintEvent*) {
   const vcl::TControl* c = Control();
   if (!c) return;
   QPainter p(this);
-  p.fillRect(rect(), ToQColor(c->Color()));
+  p.fillRect(rect(), isEnabled() ? ToQColor(c->Color()) : Greyed(ToQColor(c->Color())));
   if (!panel_) return;
   // The panel's raised bevel.
   p.setPen(QColor(255, 255, 255));
@@ -77,7 +88,8 @@ void ContainerWidget::paintEvent(QPaintEvent*) {
   p.drawLine(width() - 1, 0, width() - 1, height() - 1);
   if (c->Caption().empty()) return;
   p.setFont(ToQFont(c->Font()));
-  p.setPen(ToQColor(c->Font().Color()));
+  // A panel the screen disabled (or one inside it) shows its caption greyed.
+  p.setPen(isEnabled() ? ToQColor(c->Font().Color()) : kDisabledText);
   p.drawText(rect().adjusted(4, 0, -4, 0), Qt::AlignVCenter | Qt::AlignLeft,
              ShownText(c->Font(), c->Caption()));
 }

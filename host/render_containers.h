@@ -19,6 +19,9 @@ class TSplitter;
 
 namespace host {
 
+// `color` as a disabled control shows it: halfway to the button face.
+QColor Greyed(const QColor& color);
+
 // Places the widgets of `container`'s children inside `area`.
 void PlaceAlignedChildren(const Renderer& renderer, const vcl::TWinControl* container,
                           const QRect& area);

@@ -58,8 +58,10 @@ void LabelWidget::ModelChanged(vcl::TChange what) {
       }
     } else
       setText(ShownText(c->Font(), c->Caption()));
+    // The disabled colour group stays the style's, so a disabled label greys.
     QPalette pal = palette();
-    pal.setColor(QPalette::WindowText, ToQColor(c->Font().Color()));
+    pal.setColor(QPalette::Active, QPalette::WindowText, ToQColor(c->Font().Color()));
+    pal.setColor(QPalette::Inactive, QPalette::WindowText, ToQColor(c->Font().Color()));
     setPalette(pal);
   }
 }

@@ -49,7 +49,9 @@ void TfrmEstrutura::RegisterHandlers() {
   RegisterDetailStateHandlers();
   RegisterCommandHandlers();
   RegisterDisplayHandlers();
+  RegisterFactHandlers();
   RegisterDimensionHandlers();
+  RegisterDrillHandlers();
 }
 
 void TfrmEstrutura::RunHandler(std::string_view name) {

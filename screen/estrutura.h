@@ -115,6 +115,35 @@ class TfrmEstrutura : public frm::TfrmPadraoGrid, public EstruturaComponents {
   void dbgFatosDrawColumnCell(rtl::TObject* sender, const vcl::TRect& rect, int data_col,
                               vcl::TColumn* column, vcl::TGridDrawState state);
 
+  // -- Facts of a fact table (screen/facts_dimensions/fact_rows.cpp). A
+  // failing rule focuses its cell, shows its message and aborts (rtl::EAbort);
+  // nothing is checked outside edit and insert. VD_areanegDW widens the data
+  // mart's code and looks it up in the data marts; vd_fatos normalises the
+  // field code and asks the server whether the field code (first in insert)
+  // or the name (first in edit) is taken in the table; in edit only what
+  // changed is asked, and the fact never clashes with itself.
+  void cdsFatosBeforePost(db::TDataSet* dataset);
+  void cdsFatosAfterPost(db::TDataSet* dataset);
+  void cdsFatosAfterDelete(db::TDataSet* dataset);
+  void cdsFatosAfterCancel(db::TDataSet* dataset);
+  void dbgFatosColExit(rtl::TObject* sender);
+  void VD_areanegDW();
+  void vd_fatos();
+
+  // -- Fact grid interaction (screen/facts_dimensions/fact_grid.cpp). A click
+  // on the check column's title marks ("S") or unmarks ("N") every fact of
+  // the table in one save, alternating from "N"; a click on a box toggles
+  // that fact and saves it; the ellipsis buttons open the look-ups of field,
+  // data mart and drill table; the type column takes no typing and no
+  // Delete, the drill-table column upper-cases what is typed.
+  void dbgFatosTitleClick(vcl::TColumn* column);
+  void dbgFatosCellClick(vcl::TColumn* column);
+  void dbgFatosColEnter(rtl::TObject* sender);
+  void dbgFatosEditButtonClick(rtl::TObject* sender);
+  void dbgFatosKeyDown(rtl::TObject* sender, uint16_t& key, vcl::TShiftState shift);
+  void dbgFatosKeyPress(rtl::TObject* sender, char& key);
+  void dbgFatosEnter(rtl::TObject* sender);
+
   // -- Dimension grid display (screen/facts_dimensions/dimension_grid_display.cpp).
   // The number column is drawn as the dimension's name, as the number itself
   // when the catalogue has no name for it.
@@ -162,6 +191,37 @@ class TfrmEstrutura : public frm::TfrmPadraoGrid, public EstruturaComponents {
   // entered as the fact type is.
   void cdsFatosDrillIDTPFATODRILLGetText(db::TField* sender, std::string& text, bool display_text);
   void cdsFatosDrillIDTPFATODRILLSetText(db::TField* sender, const std::string& text);
+
+  // -- Drill facts (screen/drill/drill_facts.cpp).
+  // Checks one field (CDITEMDRILL, NMITEMDRILL or IDTPFATODRILL) of the
+  // current drill fact: empty is an error only when `required`; a new row's
+  // column is stored upper-cased without blanks; the server judges every value
+  // of a new row (the type aside) and an edited value that changed beyond
+  // letter case. A rejection focuses the field, shows its message and aborts.
+  void vd_fatos_drill(db::TField* field, bool required);
+  void cdsFatosDrillBeforePost(db::TDataSet* dataset);
+  void cdsFatosDrillAfterPost(db::TDataSet* dataset);
+  void cdsFatosDrillAfterDelete(db::TDataSet* dataset);
+  void dbgFatosDrillColExit(rtl::TObject* sender);
+  // The column picker: the drill table's columns still free to become facts.
+  void dbgFatosDrillEditButtonClick(rtl::TObject* sender);
+  void dbgFatosDrillKeyPress(rtl::TObject* sender, char& key);
+  void dbgFatosDrillKeyDown(rtl::TObject* sender, uint16_t& key, vcl::TShiftState shift);
+  void dbgFatosDrillEnter(rtl::TObject* sender);
+
+  // -- Drill dimensions (screen/drill/drill_dimensions.cpp).
+  // Checks one field (CDDIMEDRILL or NRSEQUEDIME) of the current drill
+  // dimension, first bringing it to its stored form; the server judges every
+  // value of a new row and an edited value that changed beyond letter case.
+  // When the server names fact tables the value would make inconsistent, the
+  // person is asked: No discards the row, reloads the drill table's details
+  // and aborts silently; Yes has the server drop those tables' links.
+  void vd_dimeDrill(db::TField* field, bool required);
+  // Column and number checked in this order, the number found in the
+  // catalogue (VD_DimeDime), then the insertion check (vd_incluirFatos).
+  void cdsDimeDrillBeforePost(db::TDataSet* dataset);
+  // Saves after a post as well as after a delete (both events run it).
+  void cdsDimeDrillAfterDelete(db::TDataSet* dataset);
 
   // -- Deletion guard (screen/drill/deletion_guard.cpp).
   // Whether the current row of the list of `kind` ("DRILL", "FATOS",
@@ -220,7 +280,13 @@ class TfrmEstrutura : public frm::TfrmPadraoGrid, public EstruturaComponents {
   void DetailStateChanged(rtl::TObject* sender, db::TDataSource* own, vcl::TPanel* other_panel);
   void RegisterCommandHandlers();
   void RegisterDisplayHandlers();
+  void RegisterFactHandlers();
+  // The server's duplicate check of a fact: its answer loaded into cdsVdFatos.
+  void CheckFactOnServer(rtl::Variant& table, const std::string& field, const std::string& name);
+  // Whether cdsVdFatos holds a fact other than the one being edited.
+  bool OtherFactFound() const;
   void RegisterDimensionHandlers();
+  void RegisterDrillHandlers();
   // The two branches of VD_TABELA.
   void ValidateFactTable(bool checkRequired);
   void ValidateDrillTable(bool checkRequired);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Renders the screenshots of the documentation: both pages of the screen
-# "Estrutura do DW" and a look-up dialog, on the demo database served
+# "Estrutura do DW", a name being edited, a fact being added (the rest of the
+# screen locked) and a look-up dialog, on the demo database served
 # in-process, with Qt's offscreen platform (or inside Xvfb with --xvfb).
 #
 #   bash scripts/screenshots.sh [--xvfb] [PASTA]      (default docs/screenshots)

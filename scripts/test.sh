@@ -1,11 +1,18 @@
 #!/usr/bin/env bash
-# The test command: installs what the build and the tests need, then builds and
-# runs every test twice, once plain and once under AddressSanitizer and
+# The test command: installs what the build and the tests need, starts a
+# throwaway PostgreSQL cluster for the tests, then builds and runs every test
+# twice, once plain and once under AddressSanitizer and
 # UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
+
+# One throwaway PostgreSQL cluster serves both builds' tests; it is stopped and
+# its folder removed however the run ends.
+source scripts/pg-cluster.sh
+trap pg_cluster_stop EXIT
+pg_cluster_start
 
 jobs=$(nproc 2>/dev/null || echo 2)
 run_suite() {

@@ -119,6 +119,9 @@ const std::vector<SaveMemberSpec>& SaveMemberSpecs() {
        {{F::kRefreshLocalCache, "ITEMDRILL"}, {F::kRunHandler, "dtsFatosDrillStateChange"}},
        false,
        true},
+      // A refused deletion is undone: left pending it would travel, and be
+      // refused, with every later save of the list, which has no cancel of
+      // its own to drop it.
       {"cdsFatosDrillAfterDelete",
        "cdsFatosDrill",
        "SetFatosDrill",
@@ -128,10 +131,10 @@ const std::vector<SaveMemberSpec>& SaveMemberSpecs() {
        false,
        MergeRule::kIfLogging,
        {{F::kRefreshLocalCache, "ITEMDRILL"}, {F::kRunHandler, "dtsFatosDrillStateChange", true}},
-       false},
+       true},
       // Bound as both the after-post and the after-delete of cdsDimeDrill:
-      // a failed run hands a row back only when the dataset's last change is
-      // a post.
+      // a failed run hands a row back when the dataset's last change is a
+      // post, and otherwise undoes the refused deletion, as above.
       {"cdsDimeDrillAfterDelete",
        "cdsDimeDrill",
        "SetDimeDrill",
@@ -141,7 +144,7 @@ const std::vector<SaveMemberSpec>& SaveMemberSpecs() {
        false,
        MergeRule::kIfLogging,
        {{F::kRunHandler, "dtsDimeDrillStateChange", true}},
-       false,
+       true,
        true},
   };
   return members;

@@ -78,6 +78,7 @@ void TClientDataSet::Impl::RestoreCursor(uint64_t id, int fallback) {
 
 void TClientDataSet::Impl::ResetRows() {
   rows.clear();
+  extra_fields.clear();
   last_post.reset();
   has_pending = false;
   RowsChanged();
@@ -125,14 +126,14 @@ void TClientDataSet::Impl::BeginEdit(TDataSetState s, bool append) {
   DataRecord rec;
   rec.pending = true;
   rec.status = RowStatus::kInserted;
-  rec.current.assign(fields.size(), std::nullopt);
+  rec.current.assign(RowWidth(), std::nullopt);
   rec.id = next_id++;
   uint64_t id = rec.id;
   rows.insert(rows.begin() + static_cast<std::ptrdiff_t>(at), std::move(rec));
   has_pending = true;
   RowsChanged();
   RestoreCursor(id, 0);
-  buffer.assign(fields.size(), std::nullopt);
+  buffer.assign(RowWidth(), std::nullopt);
   modified = false;
   SetState(s);
   try {

@@ -78,8 +78,10 @@ class TClientDataSet : public rtl::TComponent {
   // -- Fields. Declared in code while the dataset is closed; a dataset with no
   // declared fields takes its fields from the first packet loaded into it.
   // A dataset with declared fields loads a packet by field name: a declared
-  // field missing from the packet is an error, packet fields not declared are
-  // ignored.
+  // field missing from the packet is an error. Packet fields not declared are
+  // no fields of the dataset, but their values are kept with each row and
+  // handed on by Data and Delta, so a copy through a dataset that declares
+  // fewer fields loses nothing of the packet it was loaded from.
   TField* AddStringField(std::string name, int size, std::string label = {}, bool visible = true,
                          bool fixed_char = false);
   int FieldCount() const;

@@ -49,6 +49,11 @@ struct TClientDataSet::Impl {
   TClientDataSet* self;
   std::vector<TField*> fields;
   bool fields_from_packet = false;  // fields were created by a packet, not declared
+  // Fields of the last packet loaded that the dataset does not declare. Their
+  // values ride along after the declared ones in every row (a new row holds
+  // null there), so Data and Delta hand on everything the packet held.
+  std::vector<PacketField> extra_fields;
+  size_t RowWidth() const { return fields.size() + extra_fields.size(); }
   std::vector<TDataSource*> sources;
 
   TDataSetState state = TDataSetState::dsInactive;
@@ -146,9 +151,10 @@ struct TClientDataSet::Impl {
   // -- Packets.
   std::vector<uint8_t> EncodeRecords(bool delta_only) const;
   // The rows of a packet mapped onto this dataset's fields (or the packet's
-  // own when none are declared), taking the packet's values; throws without
-  // changing the dataset.
-  std::vector<DataRecord> PrepareRows(Packet& packet);
+  // own when none are declared), taking the packet's values, the values of
+  // undeclared packet fields after them; `extras` receives those fields.
+  // Throws without changing the dataset.
+  std::vector<DataRecord> PrepareRows(Packet& packet, std::vector<PacketField>& extras);
   void AdoptPacketFields(const Packet& packet);
   void OpenWith(std::vector<DataRecord> new_rows);
   void DoClose();

@@ -9,9 +9,10 @@ namespace db {
 
 std::vector<uint8_t> TClientDataSet::Impl::EncodeRecords(bool delta_only) const {
   std::vector<PacketField> packet_fields;
-  packet_fields.reserve(fields.size());
+  packet_fields.reserve(RowWidth());
   for (const TField* f : fields)
     packet_fields.push_back({f->FieldName(), f->Size(), f->FixedChar()});
+  packet_fields.insert(packet_fields.end(), extra_fields.begin(), extra_fields.end());
   std::vector<detail::RowView> views;
   views.reserve(rows.size());
   for (const DataRecord& r : rows) {
@@ -35,7 +36,8 @@ FieldValue Normalized(FieldValue v) {
 
 }  // namespace
 
-std::vector<DataRecord> TClientDataSet::Impl::PrepareRows(Packet& packet) {
+std::vector<DataRecord> TClientDataSet::Impl::PrepareRows(Packet& packet,
+                                                          std::vector<PacketField>& extras) {
   // Where each dataset field's value sits in the packet's rows.
   std::vector<size_t> source;
   std::vector<int> limit;  // declared size where it is smaller than the packet's
@@ -51,6 +53,14 @@ std::vector<DataRecord> TClientDataSet::Impl::PrepareRows(Packet& packet) {
         throw EDatabaseError("Campo " + f->FieldName() + " não encontrado nos dados recebidos");
       source.push_back(static_cast<size_t>(i));
       limit.push_back(packet.fields[static_cast<size_t>(i)].size > f->Size() ? f->Size() : 0);
+    }
+    std::vector<bool> declared(packet.fields.size(), false);
+    for (size_t i : source) declared[i] = true;
+    for (size_t i = 0; i < packet.fields.size(); ++i) {
+      if (declared[i]) continue;
+      source.push_back(i);
+      limit.push_back(0);
+      extras.push_back(packet.fields[i]);
     }
   }
   // Each packet field feeds at most one dataset field, so values can be moved.
@@ -124,9 +134,11 @@ void TClientDataSet::SetData(const rtl::Variant& data) {
   // Decode and map everything before touching the dataset, so a bad packet
   // leaves it as it was.
   Packet packet = PacketFromVariant(data);
-  std::vector<DataRecord> rows = d.PrepareRows(packet);
+  std::vector<PacketField> extras;
+  std::vector<DataRecord> rows = d.PrepareRows(packet, extras);
   if (Active()) d.DoClose();
   d.AdoptPacketFields(packet);
+  d.extra_fields = std::move(extras);
   d.OpenWith(std::move(rows));
 }
 

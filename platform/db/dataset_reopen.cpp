@@ -53,7 +53,7 @@ bool TClientDataSet::ReopenLastPost() {
   if (post.inserted) {
     rec.pending = true;
     rec.status = RowStatus::kInserted;
-    rec.current.assign(d.fields.size(), std::nullopt);
+    rec.current.assign(d.RowWidth(), std::nullopt);
     rec.base.clear();
     d.has_pending = true;
   } else {

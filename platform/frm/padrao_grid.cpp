@@ -45,6 +45,41 @@ void CollectDataSets(const rtl::TComponent* owner, std::vector<db::TClientDataSe
   }
 }
 
+template <class T>
+void CollectComponents(const rtl::TComponent* owner, std::vector<T*>& out) {
+  for (int i = 0; i < owner->ComponentCount(); ++i) {
+    rtl::TComponent* c = owner->Components(i);
+    if (auto* t = dynamic_cast<T*>(c)) out.push_back(t);
+    CollectComponents(c, out);
+  }
+}
+
+// Whether `grid` shows `field` in a column the person can type into.
+bool EditableIn(const vcl::TDBGrid* grid, const db::TField* field) {
+  if (grid->ReadOnly() || !(grid->Options() & vcl::dgEditing)) return false;
+  for (int i = 0; i < grid->Columns().Count(); ++i) {
+    const vcl::TColumn* column = grid->Columns()[i];
+    if (column->Field() == field && column->Visible() && !column->ReadOnly()) return true;
+  }
+  return false;
+}
+
+// The first visible field of `ds` the grids showing it let the person type
+// into (any visible one when no grid shows it), or nullptr.
+db::TField* FirstEditableField(db::TClientDataSet* ds, const std::vector<vcl::TDBGrid*>& grids) {
+  std::vector<const vcl::TDBGrid*> showing;
+  for (const vcl::TDBGrid* grid : grids)
+    if (grid->DataSet() == ds) showing.push_back(grid);
+  for (int i = 0; i < ds->FieldCount(); ++i) {
+    db::TField* field = ds->Fields(i);
+    if (!field->Visible()) continue;
+    if (showing.empty()) return field;
+    for (const vcl::TDBGrid* grid : showing)
+      if (EditableIn(grid, field)) return field;
+  }
+  return nullptr;
+}
+
 void ClearEvents(rtl::TComponent* c) {
   if (auto* ds = dynamic_cast<db::TClientDataSet*>(c)) {
     for (db::TDataSetNotifyEvent* e :
@@ -301,6 +336,36 @@ void TfrmPadraoGrid::sbtImprimirClick(rtl::TObject*) {
 void TfrmPadraoGrid::FormCreate(rtl::TObject*) {
   pgcPadrao->SetActivePage(tshPadrao);
   UpdateCommands(dtsPadrao);
+  MarkFirstEditableFields();
+  // The screen opens in its first list, so the person's first click on any
+  // other control of the page is the only focus move (entering the page
+  // from the page control would move the focus once more).
+  std::vector<vcl::TDBGrid*> grids;
+  CollectComponents(this, grids);
+  for (vcl::TDBGrid* grid : grids)
+    if (tshPadrao->ContainsControl(grid) && grid->Visible() && grid->EnabledChain()) {
+      bool shown = true;
+      for (const vcl::TControl* c = grid; c != tshPadrao && shown; c = c->Parent())
+        shown = c->Visible();
+      if (!shown) continue;
+      SetActiveControl(grid);
+      break;
+    }
+}
+
+void TfrmPadraoGrid::MarkFirstEditableFields() {
+  std::vector<vcl::TDBGrid*> grids;
+  CollectComponents(this, grids);
+  std::vector<db::TDataSource*> sources;
+  CollectComponents(this, sources);
+  for (db::TDataSource* source : sources) {
+    db::TClientDataSet* ds = source->DataSet();
+    if (ds == nullptr) continue;
+    bool marked = false;
+    for (int i = 0; i < ds->FieldCount() && !marked; ++i) marked = ds->Fields(i)->Tag() % 2 != 0;
+    if (marked) continue;
+    if (db::TField* field = FirstEditableField(ds, grids)) field->SetTag(field->Tag() + 1);
+  }
 }
 
 void TfrmPadraoGrid::FormDestroy(rtl::TObject*) {}

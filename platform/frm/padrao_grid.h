@@ -122,8 +122,10 @@ class TfrmPadraoGrid : public vcl::TForm {
   virtual void sbtVerificarClick(rtl::TObject* sender);
   // Print: the base has no listing; says so (SemListagem).
   virtual void sbtImprimirClick(rtl::TObject* sender);
-  // Create: makes tshPadrao the active page and sets the commands from
-  // dtsPadrao (UpdateCommands).
+  // Create: makes tshPadrao the active page, sets the commands from
+  // dtsPadrao (UpdateCommands), marks where new rows start
+  // (MarkFirstEditableFields) and chooses the grid the screen opens in
+  // (the first grid of tshPadrao that is visible and enabled).
   virtual void FormCreate(rtl::TObject* sender);
   // Destroy: nothing of the base's own to release; kept for derived screens
   // to chain to.
@@ -142,6 +144,14 @@ class TfrmPadraoGrid : public vcl::TForm {
   // menu items are set first and each button then takes its item's state;
   // then the navigator, enabled in browse. Print is left as the screen set it.
   void UpdateCommands(db::TDataSource* source);
+
+  // The insert mark: a field whose Tag is odd is where the include command
+  // puts the focus, and the field after it where the edit command does. For
+  // the dataset of every data source of the screen that has no marked field
+  // yet, marks (Tag 1) its first visible field that can be typed into: one
+  // that a grid of the screen shows in an editable column, or, for a dataset
+  // no grid shows now, the first visible field.
+  void MarkFirstEditableFields();
 
   bool CloseQuery() override;
   void BeforeDestruction() override;

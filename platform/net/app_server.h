@@ -22,9 +22,18 @@
 
 namespace net {
 
+// Message() is for the person; Detail() is for a log: what a developer needs
+// besides (the method, the system's text), or the message itself when there
+// is nothing more to tell.
 class ECallError : public rtl::Exception {
  public:
-  using rtl::Exception::Exception;
+  explicit ECallError(std::string message) : rtl::Exception(std::move(message)) {}
+  ECallError(std::string message, std::string detail)
+      : rtl::Exception(std::move(message)), detail_(std::move(detail)) {}
+  const std::string& Detail() const { return detail_.empty() ? Message() : detail_; }
+
+ private:
+  std::string detail_;
 };
 
 // One argument of a call: a value, or a reference to the caller's variable.

@@ -375,9 +375,12 @@ void FrameSocket::DiscardPending() {
   }
 }
 
-int ConnectTcp(const std::string& host, int port, int timeout_ms, std::string& error) {
+int ConnectTcp(const std::string& host, int port, int timeout_ms, std::string& error,
+               ConnectFailure& failure) {
+  failure = ConnectFailure::kOther;
   if (port <= 0 || port > 65535) {
     error = "porta inválida";
+    failure = ConnectFailure::kUnknownHost;
     return -1;
   }
   addrinfo hints{};
@@ -387,6 +390,7 @@ int ConnectTcp(const std::string& host, int port, int timeout_ms, std::string& e
   const std::string service = std::to_string(port);
   if (const int rc = getaddrinfo(host.c_str(), service.c_str(), &hints, &found); rc != 0) {
     error = gai_strerror(rc);
+    failure = rc == EAI_SYSTEM ? ConnectFailure::kOther : ConnectFailure::kUnknownHost;
     return -1;
   }
   const Deadline deadline = DeadlineIn(timeout_ms);
@@ -420,10 +424,14 @@ int ConnectTcp(const std::string& host, int port, int timeout_ms, std::string& e
     } else {
       error = err == ETIMEDOUT ? "tempo de conexão esgotado (" + std::to_string(timeout_ms) + " ms)"
                                : std::strerror(err);
+      failure = err == ETIMEDOUT      ? ConnectFailure::kTimeout
+                : err == ECONNREFUSED ? ConnectFailure::kRefused
+                                      : ConnectFailure::kOther;
       close(s);
     }
   }
   freeaddrinfo(found);
+  if (fd >= 0) failure = ConnectFailure::kNone;
   return fd;
 }
 

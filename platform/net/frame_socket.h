@@ -97,8 +97,13 @@ class FrameSocket {
   std::string error_;
 };
 
+// Why a connection could not be made.
+enum class ConnectFailure { kNone, kRefused, kTimeout, kUnknownHost, kOther };
+
 // Connects to host:port within timeout_ms. Returns the descriptor, or -1 with
-// `error` set to the reason (the system's text).
-int ConnectTcp(const std::string& host, int port, int timeout_ms, std::string& error);
+// `failure` set to the kind of failure and `error` to the reason (the
+// system's text).
+int ConnectTcp(const std::string& host, int port, int timeout_ms, std::string& error,
+               ConnectFailure& failure);
 
 }  // namespace net::detail

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "net/frame_socket.h"
+#include "net/link_messages.h"
 #include "net/tls.h"
 
 namespace net {
@@ -26,8 +27,9 @@ class TSocketConnection::Link final : public IAppServer {
  private:
   std::string Address() const { return owner_.Host() + ":" + std::to_string(owner_.Port()); }
   // Closes the link after a failure that leaves the stream unusable and
-  // throws `message`.
-  [[noreturn]] void Lose(const std::string& message);
+  // throws `message` with `detail`.
+  [[noreturn]] void Lose(const std::string& message, const std::string& detail);
+  // The technical detail of a failed exchange, for the log.
   std::string IoText(IoStatus status, std::string_view method) const;
 
   TSocketConnection& owner_;
@@ -69,8 +71,12 @@ void TSocketConnection::Link::Connect() {
     }
   }
   std::string error;
-  const int fd = detail::ConnectTcp(owner_.Host(), owner_.Port(), owner_.ConnectTimeoutMs(), error);
-  if (fd < 0) throw ECallError(cannot + ": " + error);
+  detail::ConnectFailure failure = detail::ConnectFailure::kNone;
+  const int fd =
+      detail::ConnectTcp(owner_.Host(), owner_.Port(), owner_.ConnectTimeoutMs(), error, failure);
+  if (fd < 0)
+    throw ECallError(detail::CannotConnectText(address, failure),
+                     "conexão a " + address + ": " + error);
   auto socket = std::make_unique<FrameSocket>(fd);
 
   const auto deadline = DeadlineIn(owner_.ConnectTimeoutMs());
@@ -81,17 +87,22 @@ void TSocketConnection::Link::Connect() {
       throw ECallError(cannot + ": a conexão segura (TLS) falhou: " + socket->Error());
   }
   if (status == IoStatus::kOk) status = socket->Write(out_, deadline);
+  const auto not_a_server = [&address](const std::string& why) {
+    return ECallError(detail::NotAnAppServerText(address),
+                      "abertura da conexão com " + address + ": " + why);
+  };
   try {
     if (status == IoStatus::kOk)
       status = socket->ReadFrame(payload_, owner_.MaxFrameSize(), deadline, deadline);
   } catch (const EProtocolError& e) {
-    throw ECallError(cannot + ": " + e.Message());
+    throw not_a_server(e.Message());
   }
   if (status != IoStatus::kOk) {
     const std::string why = status == IoStatus::kTimeout  ? "o servidor não respondeu ao handshake"
                             : status == IoStatus::kClosed ? "o servidor encerrou a conexão"
                                                           : socket->Error();
-    throw ECallError(cannot + ": " + why);
+    throw ECallError(detail::NoHandshakeText(address),
+                     "abertura da conexão com " + address + ": " + why);
   }
   try {
     switch (PeekFrameType(payload_)) {
@@ -107,27 +118,26 @@ void TSocketConnection::Link::Connect() {
         throw EProtocolError("resposta inesperada ao handshake");
     }
   } catch (const EProtocolError& e) {
-    throw ECallError(cannot + ": " + e.Message());
+    throw not_a_server(e.Message());
   }
   socket_ = std::move(socket);
 }
 
 std::string TSocketConnection::Link::IoText(IoStatus status, std::string_view method) const {
-  const std::string call = "A chamada de " + std::string(method) + " ao servidor de aplicação em " +
-                           Address() + " falhou: ";
+  const std::string call = std::string(method) + " em " + Address() + ": ";
   switch (status) {
     case IoStatus::kTimeout:
       return call + "sem resposta em " + std::to_string(owner_.CallTimeoutMs()) + " ms";
     case IoStatus::kClosed:
-      return call + "a conexão foi perdida";
+      return call + "a conexão foi encerrada pelo outro lado";
     default:
       return call + socket_->Error();
   }
 }
 
-void TSocketConnection::Link::Lose(const std::string& message) {
+void TSocketConnection::Link::Lose(const std::string& message, const std::string& detail) {
   owner_.SetConnected(false);
-  throw ECallError(message);
+  throw ECallError(message, detail);
 }
 
 rtl::Variant TSocketConnection::Link::Invoke(std::string_view method, std::vector<Arg>& args) {
@@ -140,17 +150,19 @@ rtl::Variant TSocketConnection::Link::Invoke(std::string_view method, std::vecto
   try {
     EncodeCall(out_, call_id, method, args, owner_.MaxFrameSize());
   } catch (const EProtocolError& e) {  // nothing was sent; the link stays usable
-    throw ECallError("A chamada de " + std::string(method) +
-                     " não pôde ser enviada: " + e.Message());
+    throw ECallError(
+        "Os dados não puderam ser enviados ao servidor " + Address() + ": " + e.Message(),
+        std::string(method) + ": " + e.Message());
   }
   const auto deadline = DeadlineIn(owner_.CallTimeoutMs());
-  const std::string bad_answer =
-      "Resposta inválida do servidor de aplicação à chamada de " + std::string(method) + ": ";
+  const std::string address = Address();
   try {
     IoStatus status = socket_->Write(out_, deadline);
     if (status == IoStatus::kOk)
       status = socket_->ReadFrame(payload_, owner_.MaxFrameSize(), deadline, deadline);
-    if (status != IoStatus::kOk) Lose(IoText(status, method));
+    if (status == IoStatus::kTimeout)
+      Lose(detail::NoAnswerText(address, owner_.CallTimeoutMs()), IoText(status, method));
+    if (status != IoStatus::kOk) Lose(detail::LinkLostText(address), IoText(status, method));
     switch (PeekFrameType(payload_)) {
       case FrameType::kAnswer: {
         AnswerFrame answer = DecodeAnswer(payload_);
@@ -170,7 +182,7 @@ rtl::Variant TSocketConnection::Link::Invoke(std::string_view method, std::vecto
         FailureFrame failure = DecodeFailure(payload_);
         // Id 0: the server could not read the call and may have closed
         // the connection.
-        if (failure.call_id == 0) Lose(failure.text);
+        if (failure.call_id == 0) Lose(failure.text, std::string(method) + ": " + failure.text);
         if (failure.call_id != call_id) throw EProtocolError("falha de outra chamada");
         throw ECallError(std::move(failure.text));
       }
@@ -178,7 +190,8 @@ rtl::Variant TSocketConnection::Link::Invoke(std::string_view method, std::vecto
         throw EProtocolError("quadro inesperado");
     }
   } catch (const EProtocolError& e) {
-    Lose(bad_answer + e.Message());
+    Lose(detail::BadAnswerText(address),
+         "resposta inválida de " + address + " a " + std::string(method) + ": " + e.Message());
   }
 }
 

@@ -16,6 +16,10 @@
 // closed connection opens it first, and so does a call on a connection the
 // server has closed meanwhile (an idle time-out), after AfterDisconnect.
 //
+// A failure of the link itself reads, in the ECallError's message, as a
+// person expects: in Portuguese, with the server's address and what to do,
+// never a method name or a system text; those are in its Detail().
+//
 // Not thread-safe: one thread uses a connection.
 #pragma once
 

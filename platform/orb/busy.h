@@ -11,6 +11,12 @@
 //
 // Callers that may fail between the two calls use BusyScope, which always
 // matches its ActiveShowAvi, also when an exception passes.
+//
+// A message or question is never shown under or beside the animation: the
+// library's dialogs open a DialogOverBusy, which takes the animation down
+// first. When the dialog closes it comes back for the call still running,
+// unless the dialog ended the operation (an error with abort): then it stays
+// down while the operation unwinds, until a new call shows it again.
 #pragma once
 
 #include <string>
@@ -36,6 +42,18 @@ int ShowAviDepth();
 // failure reaches its event loop, so a caller that failed between the two
 // calls cannot leave the animation on for good.
 void ResetShowAvi();
+
+class DialogOverBusy {
+ public:
+  explicit DialogOverBusy(bool ends_operation = false);
+  ~DialogOverBusy();
+  DialogOverBusy(const DialogOverBusy&) = delete;
+  DialogOverBusy& operator=(const DialogOverBusy&) = delete;
+
+ private:
+  bool took_down_ = false;
+  bool ends_operation_;
+};
 
 class BusyScope {
  public:

@@ -2,13 +2,17 @@
 
 #include "db/client_dataset.h"
 #include "db/data_source.h"
+#include "orb/busy.h"
 #include "rtl/exceptions.h"
 #include "vcl/user_interface.h"
 
 namespace orb {
 
 void MensErro(const std::string& text, bool abort) {
-  vcl::UserInterface().ShowError(text);
+  {
+    DialogOverBusy dialog(abort);
+    vcl::UserInterface().ShowError(text);
+  }
   if (abort) rtl::Abort();
 }
 
@@ -19,7 +23,11 @@ bool Pesquisar(db::TDataSource& source, const std::string& title, bool multi_sel
   db::TClientDataSet* dataset = source.DataSet();
   if (dataset == nullptr || !dataset->Active()) return false;
   const int before = dataset->RecNo();
-  const bool chosen = vcl::UserInterface().Lookup(source, title);
+  bool chosen = false;
+  {
+    DialogOverBusy dialog;
+    chosen = vcl::UserInterface().Lookup(source, title);
+  }
   if (!position && dataset->Active() && dataset->RecNo() != before && before > 0 &&
       before <= dataset->RecordCount())
     dataset->SetRecNo(before);
@@ -28,6 +36,7 @@ bool Pesquisar(db::TDataSource& source, const std::string& title, bool multi_sel
 
 bool Procura(db::TClientDataSet& dataset) {
   if (!dataset.Active()) return false;
+  DialogOverBusy dialog;
   return vcl::UserInterface().Search(dataset);
 }
 

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "orb/busy.h"
 #include "rtl/exceptions.h"
 #include "rtl/strings.h"
 
@@ -57,6 +58,7 @@ std::string TMessages::Msg(std::string_view key) const {
 
 int TMessages::ShowMsg(std::string_view key, vcl::TMsgDlgType type, vcl::TMsgDlgButtons buttons,
                        int help_context) const {
+  DialogOverBusy dialog;
   return vcl::UserInterface().ShowMessageDialog(Msg(key), type, buttons, help_context);
 }
 

@@ -29,15 +29,16 @@ enum class TChange {
   Font,
   Color,
   Hint,
-  Glyph,        // a button's glyph name, an image's bitmap
-  ActivePage,   // a page control's active sheet
-  WindowState,  // a form's window state or form style
-  DataSource,   // a data-aware control was pointed at another data source
-  DataState,    // a data-aware control's dataset moved, changed state or content
-  Columns,      // a grid's columns or options
-  Selection,    // a grid's current cell
-  Editor,       // a grid's editor mode or editor text
-  Items,        // a menu's items
+  Glyph,          // a button's glyph name, an image's bitmap
+  ActivePage,     // a page control's active sheet
+  WindowState,    // a form's window state or form style
+  DataSource,     // a data-aware control was pointed at another data source
+  DataState,      // a data-aware control's dataset moved, changed state or content
+  Columns,        // a grid's columns or options
+  Selection,      // a grid's current cell
+  Editor,         // a grid's editor mode, text, caret or selection
+  EditorRefused,  // a grid's editor refused a keystroke (its text is full)
+  Items,          // a menu's items
 };
 
 class IControlObserver {

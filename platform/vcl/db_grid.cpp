@@ -189,17 +189,66 @@ bool TDBGrid::CanEditCell() const {
 bool TDBGrid::BeginEdit() {
   if (!CanEditCell()) return false;
   db::TClientDataSet* ds = DataSet();
-  if (!Editing(ds)) ds->Edit();
+  if (!Editing(ds)) {
+    // Entering edit state reloads an untouched editor; the caret and the
+    // selection the person set stay where they were.
+    const TInplaceEdit before = editor_;
+    ds->Edit();
+    if (editor_mode_ && editor_.Text() == before.Text()) editor_ = before;
+  }
   return Editing(ds);
+}
+
+int TDBGrid::EditorLimit() const {
+  const db::TField* field = SelectedField();
+  // A field with its own set-text handler takes texts of any length and
+  // decides itself.
+  return field && !field->OnSetText ? field->Size() : 0;
 }
 
 void TDBGrid::LoadEditor() {
   db::TField* field = SelectedField();
   db::TClientDataSet* ds = DataSet();
-  editor_text_ = field && ds && ds->Active() && (!ds->IsEmpty() || Editing(ds)) ? field->Text()
-                                                                                : std::string();
+  editor_.Load(field && ds && ds->Active() && (!ds->IsEmpty() || Editing(ds)) ? field->Text()
+                                                                              : std::string());
+  editor_.SetMaxLength(EditorLimit());
   editor_modified_ = false;
   NotifyChanged(this, TChange::Editor);
+}
+
+void TDBGrid::ChangeEditor(const std::function<bool()>& change) {
+  if (!BeginEdit()) return;
+  if (!editor_mode_) {
+    // An editor opened by typing starts empty: the cell's text is replaced.
+    editor_mode_ = true;
+    editor_.Load(std::string());
+    editor_.SetMaxLength(EditorLimit());
+    NotifyChanged(this, TChange::Editor);
+  }
+  if (!change()) return;
+  editor_modified_ = true;
+  NotifyChanged(this, TChange::Editor);
+}
+
+void TDBGrid::SetEditorSelection(int anchor, int caret) {
+  if (!editor_mode_) return;
+  editor_.Select(anchor, caret);
+  NotifyChanged(this, TChange::Editor);
+}
+
+bool TDBGrid::EditorArrow(bool right, bool extend) {
+  if (extend) {
+    editor_.MoveTo(editor_.Caret() + (right ? 1 : -1), true);
+  } else if (editor_.HasSelection()) {
+    const int start = editor_.SelStart();
+    editor_.MoveTo(right ? start + editor_.SelLength() : start, false);
+  } else if (editor_.Caret() == (right ? editor_.Length() : 0)) {
+    return true;
+  } else {
+    editor_.MoveTo(editor_.Caret() + (right ? 1 : -1), false);
+  }
+  NotifyChanged(this, TChange::Editor);
+  return false;
 }
 
 void TDBGrid::HideEditor() {
@@ -217,7 +266,7 @@ void TDBGrid::WriteEditor() {
     editor_modified_ = false;
     return;
   }
-  field->SetText(editor_text_);  // a refusal keeps the text in the editor
+  field->SetText(editor_.Text());  // a refusal keeps the text in the editor
   editor_modified_ = false;
 }
 
@@ -237,27 +286,17 @@ void TDBGrid::SetEditorText(std::string text) {
   if (!rtl::IsValidUtf8(text)) throw rtl::Exception("O texto digitado não é UTF-8 válido");
   if (!BeginEdit()) return;
   editor_mode_ = true;
-  editor_text_ = std::move(text);
+  editor_.Replace(std::move(text));
+  editor_.SetMaxLength(EditorLimit());
   editor_modified_ = true;
   NotifyChanged(this, TChange::Editor);
 }
 
 void TDBGrid::TypeText(const std::string& text) {
-  if (!BeginEdit()) return;
-  if (!editor_mode_) {
-    // A new editor starts with the cell's text selected: typing replaces it.
-    editor_mode_ = true;
-    editor_text_.clear();
-  }
-  db::TField* field = SelectedField();
-  // Like the editor's length limit; a field with its own set-text handler
-  // takes texts of any length and decides itself.
-  if (field && !field->OnSetText &&
-      static_cast<int>(rtl::Utf8Length(editor_text_)) >= field->Size())
-    return;
-  editor_text_ += text;
-  editor_modified_ = true;
-  NotifyChanged(this, TChange::Editor);
+  bool refused = false;
+  ChangeEditor([&] { return !(refused = !editor_.Insert(text)); });
+  // Never silently: the renderer tells the person the field is full.
+  if (refused) NotifyChanged(this, TChange::EditorRefused);
 }
 
 void TDBGrid::ClickCell(int recno, int col) {
@@ -288,7 +327,7 @@ void TDBGrid::ChoosePickItem(std::string_view text) {
     throw rtl::Exception("Opção fora da lista: " + std::string(text));
   if (!BeginEdit()) return;
   editor_mode_ = true;
-  editor_text_ = std::string(text);
+  editor_.Replace(std::string(text));
   editor_modified_ = true;
   NotifyChanged(this, TChange::Editor);
   WriteEditor();

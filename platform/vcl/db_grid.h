@@ -5,11 +5,16 @@
 // OnKeyDown and OnKeyPress see each first and may change or swallow it):
 //   printable character  with dgEditing on an editable cell: puts the dataset
 //                        in edit state (Edit on an empty one inserts) and
-//                        types into the in-place editor; an editor not yet
-//                        shown opens with the character alone (the cell's text
-//                        is replaced). Backspace removes the last character.
-//   Enter, F2            show the editor with the field's text; Enter on a
-//                        shown editor writes it to the field and closes it.
+//                        types into the in-place editor, replacing its
+//                        selection; an editor not yet shown opens with the
+//                        character alone (the cell's text is replaced). A
+//                        character that would make the text longer than the
+//                        field is refused: the text stays and the observers
+//                        hear TChange::EditorRefused (a renderer beeps).
+//   Backspace (KeyPress) the selection, else the character before the caret.
+//   Enter, F2            show the editor with the field's text, all of it
+//                        selected; Enter on a shown editor writes it to the
+//                        field and closes it.
 //   Escape               a changed editor text is given up; an unchanged one
 //                        cancels the row's edit or insert.
 //   Insert               with dgEditing: inserts a row before the current one.
@@ -18,8 +23,13 @@
 //                        still in edit state); Down on the last row appends
 //                        (dgEditing); Up in an untouched inserted row cancels it.
 //   PageUp / PageDown    a page of rows; Ctrl+Home / Ctrl+End first / last row.
-//   Left / Right, Home / End  previous / next, first / last column (not while
-//                        the editor is shown).
+//   Left / Right, Home / End  previous / next, first / last column. In a
+//                        shown editor they move the caret (Shift: extending
+//                        the selection); Left / Right first collapse a
+//                        selection and leave the cell only from the caret at
+//                        the text's start / end.
+//   Delete, Ctrl+A       in a shown editor: delete the selection or the
+//                        character after the caret; select the whole text.
 //   Tab / Shift+Tab      with dgTabs: next / previous column, wrapping to the
 //                        next / previous row (appending past the last row).
 //   Ctrl+Delete          deletes the current row; with dgConfirmDelete only
@@ -57,6 +67,7 @@
 #include "vcl/canvas.h"
 #include "vcl/control.h"
 #include "vcl/grid_column.h"
+#include "vcl/inplace_edit.h"
 
 namespace vcl {
 
@@ -126,10 +137,16 @@ class TDBGrid : public TWinControl {
 
   // -- In-place editor.
   bool EditorMode() const { return editor_mode_; }
-  // Shows (with the field's text) or hides (writing the text first) the editor;
-  // showing needs an editable cell.
+  // Shows (with the field's text, all selected) or hides (writing the text
+  // first) the editor; showing needs an editable cell.
   void SetEditorMode(bool on);
-  const std::string& EditorText() const { return editor_text_; }
+  const std::string& EditorText() const { return editor_.Text(); }
+  // The editor's text, caret, selection and maximum length (the field's
+  // size; none for a field with a set-text handler, which decides itself).
+  const TInplaceEdit& Editor() const { return editor_; }
+  // The person placed the caret or dragged a selection with the mouse in the
+  // shown editor; positions in characters, clamped to the text.
+  void SetEditorSelection(int anchor, int caret);
   // The person changed the editor's whole text (a renderer's line edit);
   // starts the edit as typing does.
   void SetEditorText(std::string text);
@@ -198,7 +215,13 @@ class TDBGrid : public TWinControl {
   void TypeText(const std::string& text);
   bool BeginEdit();
   void WriteEditor();  // editor text into the field when modified
-  void LoadEditor();   // field text into the editor
+  void LoadEditor();   // field text into the editor, all selected
+  int EditorLimit() const;
+  // Runs one change of the editor's text (typing, deleting): starts the edit
+  // first; `change` returns whether the text changed.
+  void ChangeEditor(const std::function<bool()>& change);
+  // Left / Right in a shown editor; true when the key leaves the cell.
+  bool EditorArrow(bool right, bool extend);
   void HideEditor();
   void EnsureRowVisible();
   void ColumnsChanged();
@@ -219,7 +242,7 @@ class TDBGrid : public TWinControl {
   int top_row_ = 1;
   bool editor_mode_ = false;
   bool editor_modified_ = false;
-  std::string editor_text_;
+  TInplaceEdit editor_;
   bool in_col_exit_ = false;
   TCanvas* canvas_ = nullptr;
 };

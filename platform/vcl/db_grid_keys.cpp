@@ -32,13 +32,6 @@ std::vector<std::pair<std::string, uint32_t>> Characters(std::string_view text) 
   return out;
 }
 
-void DropLastCharacter(std::string& text) {
-  if (text.empty()) return;
-  size_t i = text.size() - 1;
-  while (i > 0 && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) --i;
-  text.erase(i);
-}
-
 bool Editing(const db::TClientDataSet* ds) {
   return ds->State() == db::TDataSetState::dsEdit || ds->State() == db::TDataSetState::dsInsert;
 }
@@ -85,21 +78,28 @@ void TDBGrid::KeyDown(uint16_t key, TShiftState shift) {
   switch (key) {
     case VK_LEFT:
     case VK_RIGHT:
-      if (!editor_mode_)
+      if (!editor_mode_ || EditorArrow(key == VK_RIGHT, with_shift))
         if (int next = VisibleColumnAfter(selected_, key == VK_LEFT ? -1 : 1); next >= 0)
           MoveColumn(next);
       return;
     case VK_HOME:
     case VK_END:
-      if (!ctrl) {
-        if (!editor_mode_) {
-          const int next =
-              key == VK_HOME ? VisibleColumnAfter(-1, 1) : VisibleColumnAfter(columns_.Count(), -1);
-          if (next >= 0) MoveColumn(next);
-        }
-        return;
+      if (ctrl) break;
+      if (editor_mode_) {
+        editor_.MoveTo(key == VK_HOME ? 0 : editor_.Length(), with_shift);
+        NotifyChanged(this, TChange::Editor);
+      } else {
+        const int next =
+            key == VK_HOME ? VisibleColumnAfter(-1, 1) : VisibleColumnAfter(columns_.Count(), -1);
+        if (next >= 0) MoveColumn(next);
       }
-      break;
+      return;
+    case 'A':
+      if (ctrl && !with_shift && editor_mode_) {
+        editor_.SelectAll();
+        NotifyChanged(this, TChange::Editor);
+      }
+      return;
     default:
       break;
   }
@@ -132,7 +132,10 @@ void TDBGrid::KeyDown(uint16_t key, TShiftState shift) {
       }
       break;
     case VK_DELETE:
-      if (ctrl) DeleteRow();
+      if (ctrl)
+        DeleteRow();
+      else if (editor_mode_)
+        ChangeEditor([this] { return editor_.DeleteForward(); });
       break;
     case VK_UP:
       if (ds->State() == db::TDataSetState::dsInsert && !ds->Modified() && !editor_modified_) {
@@ -204,11 +207,7 @@ void TDBGrid::KeyPress(std::string_view utf8_char) {
     if (key == '\0') continue;
     const auto code = static_cast<unsigned char>(key);
     if (code == VK_BACK) {
-      if (editor_mode_ && BeginEdit()) {
-        DropLastCharacter(editor_text_);
-        editor_modified_ = true;
-        NotifyChanged(this, TChange::Editor);
-      }
+      if (editor_mode_) ChangeEditor([this] { return editor_.DeleteBackward(); });
       continue;
     }
     // Tab, Enter and Escape were acted on by KeyDown.

@@ -15,6 +15,7 @@ bool TfrmEstrutura::ConfirmDelete() {
 
 bool TfrmEstrutura::AskWarning(const std::string& text) {
   const std::string caption = msgPadrao->Msg("ALERTA");
+  orb::DialogOverBusy dialog;
   return vcl::MessageBoxA(vcl::Application().Handle(), text.c_str(), caption.c_str(),
                           vcl::MB_YESNO | vcl::MB_ICONWARNING | vcl::MB_DEFBUTTON2) == vcl::IDYES;
 }

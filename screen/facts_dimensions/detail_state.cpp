@@ -1,6 +1,8 @@
 // Screen state of the facts and dimensions of a fact table: defaults of a
 // new row, the commands, and the lock of page 1 and of the other panel while
 // a row is edited. They act only while page 2 and their own panel are active.
+#include <utility>
+
 #include "screen/estrutura.h"
 
 namespace qmx00600 {
@@ -20,8 +22,11 @@ void TfrmEstrutura::dtsFatosStateChange(rtl::TObject* sender) {
   if (dtsFatos->State() == db::TDataSetState::dsInsert) {
     cdsFatos->FieldByName("CDTABELADW")
         ->SetAsString(cdsTabelas->FieldByName("CDTABELADW")->AsString());
-    cdsFatos->FieldByName("IDFATODW")->SetAsString("S");
-    cdsFatos->FieldByName("IDTPFATODW")->SetAsString("M");
+    // The handler runs again during the insert (the grid entered again, a
+    // save of the screen state): a mark or type already chosen stays.
+    for (const auto& [field, initial] : {std::pair{"IDFATODW", "S"}, std::pair{"IDTPFATODW", "M"}})
+      if (cdsFatos->FieldByName(field)->AsString().empty())
+        cdsFatos->FieldByName(field)->SetAsString(initial);
   }
   DetailStateChanged(sender, dtsFatos, pnlDImensoes);
 }

@@ -73,16 +73,14 @@ void TfrmEstrutura::dbgDimensoesColExit(rtl::TObject*) {
   if (name == "CDITEMDIME") {
     if (!orb::EmptyString(cdsDime->FieldByName("CDITEMDIME")->AsString())) VD_Dime();
   } else if (name == "CDDIMEDRILL") {
-    // The drill dimension's column check (vd_dimeDrill, not required here)
-    // comes with the validation of drill dimensions.
+    vd_dimeDrill(cdsDimeDrill->FieldByName("CDDIMEDRILL"), false);
   } else if (name == "NRSEQUEDIME") {
     if (dbgDimensoes->DataSource() == dtsDime) {
       db::TField* number = cdsDime->FieldByName("NRSEQUEDIME");
       if (!orb::EmptyString(number->AsString())) VD_DimeDime(number);
     } else {
-      // The drill dimension's number check (vd_dimeDrill, not required here)
-      // runs first; it comes with the validation of drill dimensions.
       db::TField* number = cdsDimeDrill->FieldByName("NRSEQUEDIME");
+      vd_dimeDrill(number, false);
       if (!orb::EmptyString(number->AsString())) VD_DimeDime(number);
     }
   }

@@ -80,7 +80,8 @@ void TfrmEstrutura::cdsTabelasAfterDelete(db::TDataSet*) {
   Save("cdsTabelasAfterDelete");
 }
 
-// Cancelling also drops earlier posts that failed to save.
+// Cancelling also drops anything still pending in the list (a refused post
+// is handed back rather than left pending, so normally there is nothing).
 void TfrmEstrutura::cdsTabelasAfterCancel(db::TDataSet*) {
   cdsTabelas->CancelUpdates();
 }

@@ -1,5 +1,6 @@
-// A prepared demo database in a temporary folder and sessions of
-// rdmEstrutura on it, with helpers to call methods and read their answers.
+// A prepared demo database on the backend the run selects (test_database.h)
+// and sessions of rdmEstrutura on it, with helpers to call methods and read
+// their answers.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,11 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "appserver/database.h"
 #include "appserver/rdm_estrutura.h"
 #include "appserver/schema.h"
 #include "appserver/sqlite_storage.h"
 #include "db/packet.h"
 #include "rtl/variant.h"
+#include "test_database.h"
 
 namespace appserver::testing {
 
@@ -119,13 +122,13 @@ inline std::string ValueOf(const std::vector<Row>& rows, const std::string& key,
 class RdmTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    path_ = dir_.path() + "/qmx.db";
-    prepared_ = PrepareSqliteDatabase(path_, DemoSeeding::kIfCreated);
+    QMX_REQUIRE_DATABASE(db_);
+    prepared_ = PrepareDatabase(db_.target(), DemoSeeding::kIfCreated);
     rdm_ = NewSession();
   }
 
   std::unique_ptr<RdmEstrutura> NewSession() {
-    return std::make_unique<RdmEstrutura>(OpenSqliteStorage(path_));
+    return std::make_unique<RdmEstrutura>(OpenStorage(db_.target()));
   }
 
   Variant Call(std::string_view method, std::vector<Variant> args = {}) {
@@ -157,8 +160,7 @@ class RdmTest : public ::testing::Test {
     CallRef("GetDimeFatosDrill", a);
     return Rows(a[2]);
   }
-  TempDir dir_;
-  std::string path_;
+  qmxtest::TestDatabase db_;
   PrepareResult prepared_;
   std::unique_ptr<RdmEstrutura> rdm_;
 };

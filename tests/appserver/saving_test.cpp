@@ -272,6 +272,34 @@ TEST_F(Saving, DrillTableChangesMayNotBreakTheLinksIntoIt) {
   EXPECT_TRUE(DrillFacts("DRILL_ESTOQUE_LOTE").empty());
 }
 
+// Deletes are checked like changes: a grid's Ctrl+Delete reaches the server
+// without the screen's deletion guard.
+TEST_F(Saving, DrillDimensionDeletesMayNotBreakTheLinksIntoIt) {
+  auto drop = [&](const char* table, const char* column, const char* number) {
+    return ErrorText(Call(
+        "SetDimeDrill", {DeltaBuilder(kDrillDimeFields).Delete({table, column, number}).Build()}));
+  };
+  // FATO_VENDAS (dimensions 1, 2, 3) drills into DRILL_VENDAS_DIA.
+  EXPECT_EQ(drop("DRILL_VENDAS_DIA", "CD_CLIENTE", "00001"),
+            "DIME_DRILL_MENORDRILL_VENDAS_DIA.FATO_VENDAS");
+  EXPECT_EQ(drop("DRILL_VENDAS_DIA", "DT_VENDA", "00010"), "");  // nobody relies on it
+  EXPECT_EQ(DrillDimes("DRILL_VENDAS_DIA").size(), 3u);
+
+  // All dimensions of a drill table in use, in one packet: refused whole.
+  Variant all = DeltaBuilder(kDrillDimeFields)
+                    .Delete({"DRILL_ESTOQUE_LOTE", "CD_PRODUTO", "00002"})
+                    .Delete({"DRILL_ESTOQUE_LOTE", "CD_DEPOSITO", "00006"})
+                    .Delete({"DRILL_ESTOQUE_LOTE", "CD_MES", "00003"})
+                    .Delete({"DRILL_ESTOQUE_LOTE", "CD_LOTE", "00011"})
+                    .Build();
+  EXPECT_EQ(ErrorText(Call("SetDimeDrill", {all})), "SEM_DIMEDRILL_ESTOQUE_LOTE");
+  EXPECT_EQ(DrillDimes("DRILL_ESTOQUE_LOTE").size(), 4u);
+  // Once nobody drills into it, they may all go.
+  Call("getVdDelDrill", {"DRILL_ESTOQUE_LOTE", false});
+  EXPECT_EQ(ErrorText(Call("SetDimeDrill", {all})), "");
+  EXPECT_TRUE(DrillDimes("DRILL_ESTOQUE_LOTE").empty());
+}
+
 TEST_F(Saving, DrillRowsAreRevalidatedToo) {
   auto fact = [&](std::string column, std::string name) {
     return ErrorText(Call("SetFatosDrill", {DeltaBuilder(kDrillFactFields)

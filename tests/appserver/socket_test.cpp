@@ -1,5 +1,6 @@
 // rdmEstrutura over the real socket: an EmbeddedServer on an ephemeral
-// loopback port with a temporary database, and TSocketConnection clients.
+// loopback port with a fresh database of the selected backend, and
+// TSocketConnection clients.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -46,7 +47,16 @@ class OverSocket : public ::testing::Test {
     return Rows(facts);
   }
 
-  EmbeddedServer server_;
+  void SetUp() override { QMX_REQUIRE_DATABASE(db_); }
+  static EmbeddedServerOptions On(const qmxtest::TestDatabase& db) {
+    EmbeddedServerOptions o;
+    o.database_path = db.target().location;
+    o.schema = db.target().schema;
+    return o;
+  }
+
+  qmxtest::TestDatabase db_;
+  EmbeddedServer server_{On(db_)};
 };
 
 TEST_F(OverSocket, FreshServerAnswersTheInitialPacketsAndByReferenceArguments) {

@@ -170,6 +170,52 @@ TEST_F(ChangeLog, DeclaredFieldsLoadByNameAndMissingOnesAreRefused) {
   EXPECT_EQ(ds.RecordCount(), 1);
 }
 
+// A working copy that declares fewer fields than the list it copies (the
+// check-all's copy of the facts has no drill table): what it does not declare
+// travels through it untouched, pending changes and all, and back.
+TEST_F(ChangeLog, ACopyThatDeclaresFewerFieldsHandsOnTheOthersUntouched) {
+  EditName("Alfa 2");
+  TClientDataSet narrow(nullptr);
+  narrow.AddStringField("CDTABELADW", 30);
+  narrow.AddStringField("NMTABELADW", 30);
+  narrow.SetData(ds.Data());
+  EXPECT_EQ(narrow.FieldCount(), 2);
+  EXPECT_EQ(narrow.FindField("IDDRILLDOWN"), nullptr);
+  EXPECT_EQ(narrow.ChangeCount(), 1);
+  for (narrow.First(); !narrow.Eof(); narrow.Next()) {
+    narrow.Edit();
+    narrow.FieldByName("NMTABELADW")
+        ->SetAsString("x" + narrow.FieldByName("CDTABELADW")->AsString());
+  }
+  narrow.Append();
+  narrow.FieldByName("CDTABELADW")->SetAsString("D");
+  narrow.Post();
+
+  const Packet delta = PacketFromVariant(narrow.Delta());
+  ASSERT_EQ(delta.FieldIndex("IDDRILLDOWN"), 2);
+  ASSERT_EQ(delta.rows.size(), 4u);
+  EXPECT_EQ(delta.rows[0].old_values[1], FieldValue("Alfa"));  // as first loaded
+  EXPECT_EQ(delta.rows[2].values[2], FieldValue("S"));
+  EXPECT_EQ(delta.rows[2].old_values[2], FieldValue("S"));
+  EXPECT_EQ(delta.rows[3].values[2], FieldValue());  // a new row has none
+
+  ds.SetData(narrow.Data());
+  EXPECT_EQ(ds.ChangeCount(), 4);
+  std::vector<std::string> rows;
+  for (ds.First(); !ds.Eof(); ds.Next())
+    rows.push_back(ds.FieldByName("CDTABELADW")->AsString() + "=" + Name()->AsString() + "/" +
+                   ds.FieldByName("IDDRILLDOWN")->AsString());
+  EXPECT_EQ(rows, (std::vector<std::string>{"A=xA/N", "B=xB/N", "C=xC/S", "D=/"}));
+
+  // A packet without the undeclared field leaves none behind.
+  narrow.SetData(TablePacket({{"E", "Épsilon", "N"}}));
+  Packet only_declared;
+  only_declared.fields = {{"CDTABELADW", 30, false}, {"NMTABELADW", 30, false}};
+  only_declared.rows.push_back({RowStatus::kUnmodified, {"F", "Fi"}, {}});
+  narrow.SetData(PacketToVariant(only_declared));
+  EXPECT_EQ(PacketFromVariant(narrow.Data()).fields.size(), 2u);
+}
+
 TEST_F(ChangeLog, AMalformedPacketLeavesTheDataSetAsItWas) {
   std::vector<uint8_t> bytes = ds.Data().Bytes();
   bytes.resize(bytes.size() - 1);

@@ -320,5 +320,33 @@ TEST(PadraoGridLifetime, NoHandlerOfTheScreenRunsOnceItIsGoingAway) {
   form->Free();
 }
 
+// The insert mark the toolbar's include and edit read: the first field a
+// person can type into in the screen's grids; a screen's own mark stays.
+TEST_F(PadraoGridTest, TheFirstFieldAPersonTypesIntoIsMarkedAndTheScreenOpensInItsGrid) {
+  auto tag = [this](const char* field) { return form->cdsLista->FieldByName(field)->Tag(); };
+  EXPECT_EQ(tag("CODIGO"), 1);
+  EXPECT_EQ(tag("NOME"), 0);
+  EXPECT_EQ(form->cdsOutra->FieldByName("CODIGO")->Tag(), 0);  // no data source shows it
+  EXPECT_TRUE(form->dbgPadrao->Focused());
+
+  form->MarkFirstEditableFields();  // already marked: nothing changes
+  EXPECT_EQ(tag("CODIGO"), 1);
+  EXPECT_EQ(tag("NOME"), 0);
+
+  // Columns the person cannot type into are passed over; an even tag is no
+  // mark and becomes one.
+  form->cdsLista->FieldByName("CODIGO")->SetTag(0);
+  form->cdsLista->FieldByName("NOME")->SetTag(2);
+  form->dbgPadrao->Columns()[0]->SetReadOnly(true);
+  form->MarkFirstEditableFields();
+  EXPECT_EQ(tag("CODIGO"), 0);
+  EXPECT_EQ(tag("NOME"), 3);
+
+  form->cdsLista->FieldByName("NOME")->SetTag(0);
+  form->dbgPadrao->SetReadOnly(true);
+  form->MarkFirstEditableFields();  // a read-only grid offers nothing
+  EXPECT_EQ(tag("CODIGO") + tag("NOME") + tag("TIPO"), 0);
+}
+
 }  // namespace
 }  // namespace frm

@@ -4,8 +4,11 @@
 
 #include <QApplication>
 
+#include "runtime_dir.h"
+
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  const host::PrivateRuntimeDir runtime_dir;  // Qt stays quiet without a session
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();

@@ -3,6 +3,9 @@
 // host's menu on.
 #include <gtest/gtest.h>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
@@ -19,6 +22,7 @@
 #include "dialog_answerer.h"
 #include "grid_view.h"
 #include "main_window.h"
+#include "orb/net_connection.h"
 #include "orb/server_address.h"
 #include "qt_canvas.h"
 #include "qt_user_interface.h"
@@ -35,6 +39,19 @@
 #include "vcl/page_control.h"
 
 namespace {
+
+// A loopback port nothing listens on: bound, read, released.
+int UnusedPort() {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  socklen_t len = sizeof addr;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+  close(fd);
+  return ntohs(addr.sin_port);
+}
 
 class ScreenTest : public ::testing::Test {
  protected:
@@ -320,6 +337,64 @@ TEST_F(ScreenTest, FactTableAddedThroughTheToolbarIsSavedNormalisedAndADuplicate
   EXPECT_EQ(tables->State(), db::TDataSetState::dsInsert);
   const std::vector<std::string> after = StoredFactTables(server_);
   EXPECT_EQ(std::count(after.begin(), after.end(), std::string("FATO_VENDAS")), 1);
+  EXPECT_FALSE(window_.UserInterface().Busy()->isVisible());
+}
+
+// A new table the server refuses: its message, in the catalogue's words, on
+// a screen without the busy animation; then the row is open again as typed.
+// With the server unreachable the person reads a plain Portuguese message
+// naming its address, and the row stays open too.
+TEST_F(ScreenTest, ARefusedNewTableComesBackOpenAndLinkFailuresReadPlainly) {
+  vcl::TCustomForm* form = OpenFromMenu();
+  ASSERT_NE(form, nullptr);
+  auto* grid = Model<vcl::TDBGrid>(form, "dbgTabelaFatos");
+  auto* view = View<host::GridView>(grid);
+  auto* add = View<host::ButtonWidget>(Model<vcl::TButtonFlat>(form, "sbtIncluir"));
+  auto* confirm = View<host::ButtonWidget>(Model<vcl::TButtonFlat>(form, "sbtConfirmar"));
+  ASSERT_TRUE(grid && view && add && confirm);
+  db::TClientDataSet* tables = grid->DataSet();
+
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->CellRect(1, 0).center());
+  QTest::mouseClick(add, Qt::LeftButton);
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->CellRect(grid->Row(), 0).center());
+  QTest::keyClicks(view, "fato teste");
+  QTest::keyClick(view, Qt::Key_Tab);
+  QTest::keyClicks(view, "Fato teste");
+  std::vector<bool> busy_under_dialog;
+  const auto press_ok = [&](QWidget* w) {
+    busy_under_dialog.push_back(window_.UserInterface().Busy()->isVisible());
+    host_test::DialogAnswerer::Press(QStringLiteral("OK"))(w);
+  };
+  answers_.Expect(press_ok);
+  QTest::mouseClick(confirm, Qt::LeftButton);
+  QApplication::processEvents();
+  ASSERT_EQ(answers_.Texts().size(), 1u);
+  EXPECT_EQ(answers_.Texts()[0], "Tabela \"FATOTESTE\" inválida.");
+  EXPECT_EQ(tables->State(), db::TDataSetState::dsInsert);
+  EXPECT_EQ(tables->FieldByName("CDTABELADW")->AsString(), "FATOTESTE");
+  EXPECT_EQ(tables->FieldByName("NMTABELADW")->AsString(), "Fato teste");
+  EXPECT_EQ(tables->ChangeCount(), 0);
+  EXPECT_TRUE(confirm->isEnabled());
+  const std::vector<std::string> stored = StoredFactTables(server_);
+  EXPECT_EQ(std::find(stored.begin(), stored.end(), "FATOTESTE"), stored.end());
+
+  // Nothing listens at the address any more.
+  auto* link = Model<orb::TNetConnection>(form, "netEstrutura");
+  ASSERT_NE(link, nullptr);
+  link->Close();
+  const int port = UnusedPort();
+  orb::SetServerAddress({"127.0.0.1", port});
+  answers_.Expect(press_ok);
+  QTest::mouseClick(confirm, Qt::LeftButton);
+  QApplication::processEvents();
+  ASSERT_EQ(answers_.Texts().size(), 2u);
+  EXPECT_EQ(answers_.Texts()[1],
+            "Não foi possível conectar ao servidor 127.0.0.1:" + std::to_string(port) +
+                " (conexão recusada). Verifique se o servidor está em "
+                "execução.");
+  EXPECT_EQ(tables->State(), db::TDataSetState::dsInsert);
+  EXPECT_EQ(tables->FieldByName("CDTABELADW")->AsString(), "FATOTESTE");
+  EXPECT_EQ(busy_under_dialog, (std::vector<bool>{false, false}));
   EXPECT_FALSE(window_.UserInterface().Busy()->isVisible());
 }
 

@@ -2,6 +2,7 @@
 // the demo database served in-process, and saves PNG pictures of both pages
 // and of a look-up dialog. Runs on any Qt platform (offscreen or a display).
 #include <QApplication>
+
 #include <QDialog>
 #include <QDir>
 #include <QLineEdit>
@@ -10,8 +11,10 @@
 #include <QTabBar>
 #include <QTimer>
 #include <cstdio>
+#include "runtime_dir.h"
 
 #include "appserver/embedded_server.h"
+#include "db/client_dataset.h"
 #include "grid_view.h"
 #include "lookup_dialog.h"
 #include "main_window.h"
@@ -21,6 +24,7 @@
 #include "render_pages.h"
 #include "renderer.h"
 #include "vcl/application.h"
+#include "vcl/button_flat.h"
 #include "vcl/db_grid.h"
 #include "vcl/page_control.h"
 
@@ -42,6 +46,7 @@ bool Save(const QImage& image, const QString& path) {
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
     qputenv("QT_QPA_PLATFORM", "offscreen");
+  const host::PrivateRuntimeDir runtime_dir;  // Qt stays quiet without a session
   QApplication app(argc, argv);
   if (argc < 2) {
     std::fprintf(stderr, "uso: host_screenshots PASTA_DE_SAIDA\n");
@@ -66,6 +71,19 @@ int main(int argc, char** argv) {
   if (facts_tables) host::RunModelAction([&] { facts_tables->ClickCell(1, 0); });
   bool ok = Save(Grab(window), out + "/tabelas-fato.png");
 
+  // A name being edited: "Alterar", the caret moved to the end, the last
+  // word selected with Shift; the drill list is locked meanwhile.
+  auto* edit = dynamic_cast<vcl::TButtonFlat*>(form->FindComponent("sbtAlterar"));
+  if (!facts_tables || !edit) return 1;
+  host::RunModelAction([&] {
+    edit->Click();
+    facts_tables->KeyDown(vcl::VK_END, 0);
+    facts_tables->KeyPress(std::string_view(" e devoluções"));
+    for (int i = 0; i < 10; ++i) facts_tables->KeyDown(vcl::VK_LEFT, vcl::ssShift);
+  });
+  ok = Save(Grab(window), out + "/edicao-em-andamento.png") && ok;
+  host::RunModelAction([&] { facts_tables->DataSet()->Cancel(); });
+
   auto* pages = dynamic_cast<vcl::TPageControl*>(form->FindComponent("pgcPadrao"));
   auto* data = dynamic_cast<vcl::TTabSheet*>(form->FindComponent("tshDados"));
   if (!pages || !data) return 1;
@@ -73,6 +91,18 @@ int main(int argc, char** argv) {
   if (auto* facts = dynamic_cast<vcl::TDBGrid*>(form->FindComponent("dbgFatos")))
     if (facts->RowCount() > 0) host::RunModelAction([&] { facts->ClickCell(1, 2); });
   ok = Save(Grab(window), out + "/fatos-e-dimensoes.png") && ok;
+
+  // A fact being added: page 1 and the dimensions are locked (greyed) until
+  // the row is confirmed or cancelled.
+  auto* add = dynamic_cast<vcl::TButtonFlat*>(form->FindComponent("sbtIncluir"));
+  auto* facts = dynamic_cast<vcl::TDBGrid*>(form->FindComponent("dbgFatos"));
+  if (!add || !facts) return 1;
+  host::RunModelAction([&] {
+    add->Click();
+    facts->KeyPress(std::string_view("QT_MINIMA"));
+  });
+  ok = Save(Grab(window), out + "/inclusao-de-fato.png") && ok;
+  host::RunModelAction([&] { facts->DataSet()->Cancel(); });
 
   // The look-up of the data marts, over the screen's own data source, with
   // a filter typed; the picture is the desktop with the dialog on top.

@@ -445,24 +445,27 @@ TEST_F(Dimensions, TheKeyFilterOfEachColumn) {
 }
 
 TEST_F(Dimensions, LeavingTheNumberColumnChecksTheCatalogueOnEitherSide) {
-  auto check = [&](db::TClientDataSet* ds, const std::string& column) {
+  auto check = [&](db::TClientDataSet* ds, const std::string& column, const std::string& refusal,
+                   const std::string& free_number) {
     ASSERT_TRUE(h.Click("sbtIncluir"));
     h.PickColumn("dbgDimensoes", "NRSEQUEDIME");
     h.Type("dbgDimensoes", "99");
-    h.ui().ExpectError("Dimensão não cadastrada.");
+    h.ui().ExpectError(refusal);
     EXPECT_THROW(h.PickColumn("dbgDimensoes", column), rtl::EAbort);
     EXPECT_EQ(s.dbgDimensoes->SelectedField()->FieldName(), "NRSEQUEDIME");
-    s.dbgDimensoes->SetEditorText("6");
+    s.dbgDimensoes->SetEditorText(free_number);
     h.PickColumn("dbgDimensoes", column);
-    EXPECT_EQ(ds->FieldByName("NRSEQUEDIME")->AsString(), "00006");
+    EXPECT_EQ(ds->FieldByName("NRSEQUEDIME")->AsString(), "0000" + free_number);
     ds->Cancel();
   };
-  check(s.cdsDime, "CDITEMDIME");
+  check(s.cdsDime, "CDITEMDIME", "Dimensão não cadastrada.", "6");
   ASSERT_TRUE(s.pgcPadrao->SelectTab(s.tshPadrao));
   h.Focus("dbgTabelaDrill");
   ASSERT_TRUE(s.pgcPadrao->SelectTab(s.tshDados));
   h.Focus("dbgDimensoes");
-  check(s.cdsDimeDrill, "CDDIMEDRILL");
+  // On the drill side the server judges the number first (vd_dimeDrill),
+  // then the catalogue is consulted.
+  check(s.cdsDimeDrill, "CDDIMEDRILL", "Dimensão \"00099\" inválida para a tabela", "4");
 }
 
 TEST_F(Dimensions, TheDrillSideLookupsListTheDrillTable) {

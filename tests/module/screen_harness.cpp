@@ -7,6 +7,7 @@
 
 #include "appserver/embedded_server.h"
 #include "orb/server_address.h"
+#include "test_database.h"
 #include "vcl/application.h"
 
 namespace qmxtest {
@@ -33,11 +34,25 @@ uint16_t UnusedPort() {
   return port;
 }
 
+// A run that selects PostgreSQL without naming a database skips every test,
+// rather than quietly testing SQLite again.
+class PostgresOrSkip : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    if (SelectedBackend() == TestBackend::kPostgres && PostgresConninfo().empty())
+      GTEST_SKIP() << TestDatabase(TestBackend::kPostgres).SkipReason();
+  }
+};
+[[maybe_unused]] const auto* const kPostgresOrSkip =
+    ::testing::AddGlobalTestEnvironment(new PostgresOrSkip);
+
 }  // namespace
 
 ScreenHarness::ScreenHarness(Backend backend) : backend_(backend) {
   temp_dir_ = MakeTempDir();
   database_ = temp_dir_ + "/qmx.db";
+  if (SelectedBackend() == TestBackend::kPostgres && !PostgresConninfo().empty())
+    postgres_ = std::make_unique<TestDatabase>(TestBackend::kPostgres);
   StartRealServer();
   if (backend_ == Backend::kScripted) {
     scripted_ = std::make_unique<ScriptedServer>(
@@ -58,6 +73,10 @@ ScreenHarness::~ScreenHarness() {
 void ScreenHarness::StartRealServer() {
   appserver::EmbeddedServerOptions options;
   options.database_path = database_;
+  if (postgres_) {
+    options.database_path = postgres_->target().location;
+    options.schema = postgres_->target().schema;
+  }
   options.on_call = [this](const net::CallRecord& call) {
     std::lock_guard lock(calls_mutex_);
     real_calls_.emplace_back(call.method);

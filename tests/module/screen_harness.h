@@ -1,6 +1,7 @@
 // ScreenHarness: what every test of the structure screen starts from.
 //
-// It prepares a demo database in a temporary folder and serves it with the
+// It prepares a demo database in a temporary folder (or, when the run selects
+// PostgreSQL, in a schema of its own: test_database.h) and serves it with the
 // real application server in-process (appserver::EmbeddedServer), or, with
 // Backend::kScripted, with a ScriptedServer whose unscripted calls fall
 // through to a real session on that database; it installs the scripted user
@@ -28,6 +29,8 @@ class EmbeddedServer;
 }
 
 namespace qmxtest {
+
+class TestDatabase;
 
 enum class Backend { kRealServer, kScripted };
 
@@ -72,7 +75,12 @@ class ScreenHarness {
   void Focus(const std::string& control);
   // Selects the column of `grid` bound to `field`.
   void PickColumn(const std::string& grid, const std::string& field);
-  // Types `text` into the selected cell of `grid`, character by character.
+  // Types `text` into the selected cell of `grid`, character by character, as
+  // the keyboard does: each character replaces the editor's selection. An
+  // editor opened by typing holds the typed text alone; one opened by
+  // Alterar, Enter, F2 or a field's FocusControl, or one that followed a
+  // column move, has its whole text selected, so Type replaces the cell's
+  // text. To append, Press VK_END first.
   void Type(const std::string& grid, const std::string& text);
   void Press(const std::string& grid, uint16_t key, vcl::TShiftState shift = 0);
   // Clicks a toolbar button; returns whether its handler ran.
@@ -90,6 +98,7 @@ class ScreenHarness {
   Backend backend_;
   std::string temp_dir_;
   std::string database_;
+  std::unique_ptr<TestDatabase> postgres_;  // when the run selects PostgreSQL
   std::unique_ptr<appserver::EmbeddedServer> real_;
   std::unique_ptr<ScriptedServer> scripted_;
   mutable std::mutex calls_mutex_;

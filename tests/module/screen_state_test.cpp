@@ -107,6 +107,20 @@ TEST_F(ScreenState, EditingATableLocksPage2AndTheOtherList) {
   EXPECT_TRUE(s.PanTopFatos->Enabled());
 }
 
+// The screen opens in the fact-table grid, so the person's first click on
+// the drill-table grid is the one focus move: that list becomes current.
+TEST(ScreenOpening, TheFirstClickOnTheDrillListMakesItCurrent) {
+  ScreenHarness h(Backend::kScripted);
+  TfrmEstrutura& s = OpenLinkedScreen(h);
+  EXPECT_TRUE(s.dbgTabelaFatos->Focused());
+  EXPECT_EQ(s.dbnPadrao->DataSource(), s.dtsPadrao);
+  s.dbgTabelaDrill->ClickCell(1, 1);
+  EXPECT_TRUE(s.dbgTabelaDrill->Focused());
+  EXPECT_EQ(s.dbnPadrao->DataSource(), s.dtsTabelaDrill);
+  EXPECT_EQ(s.dbtNome->DataSource(), s.dtsTabelaDrill);
+  EXPECT_EQ(s.TargetList().dataset, s.cdsTabelaDrill);
+}
+
 TEST_F(ScreenState, TheFlagsFollowPagesAndPanels) {
   EXPECT_FALSE(s.Flags().bodados);
   EXPECT_TRUE(s.Flags().bofatos);

@@ -12,7 +12,9 @@ class ScriptedServer::Object : public net::IRemoteObject {
     if (owner_.Answered(std::string(method), args, out)) return out;
     if (!fallback_)
       throw net::ECallError("método não roteirizado no teste: " + std::string(method));
-    return fallback_->Invoke(method, args);
+    rtl::Variant answer = fallback_->Invoke(method, args);
+    owner_.AfterFallback(std::string(method));
+    return answer;
   }
 
  private:
@@ -42,6 +44,23 @@ void ScriptedServer::On(const std::string& method, Answer answer) {
 void ScriptedServer::Once(const std::string& method, Answer answer) {
   std::lock_guard lock(mutex_);
   once_[method].push_back(std::move(answer));
+}
+
+void ScriptedServer::OnceAfterFallback(const std::string& method, std::function<void()> hook) {
+  std::lock_guard lock(mutex_);
+  after_fallback_[method].push_back(std::move(hook));
+}
+
+void ScriptedServer::AfterFallback(const std::string& method) {
+  std::function<void()> hook;
+  {
+    std::lock_guard lock(mutex_);
+    auto it = after_fallback_.find(method);
+    if (it == after_fallback_.end() || it->second.empty()) return;
+    hook = std::move(it->second.front());
+    it->second.pop_front();
+  }
+  hook();
 }
 
 ScriptedServer::Answer ScriptedServer::Returns(rtl::Variant result) {

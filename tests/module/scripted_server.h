@@ -42,6 +42,9 @@ class ScriptedServer {
 
   void On(const std::string& method, Answer answer);
   void Once(const std::string& method, Answer answer);
+  // Runs `hook` once, after the fallback object answered `method` and before
+  // that answer goes back (a link that breaks once the server did the work).
+  void OnceAfterFallback(const std::string& method, std::function<void()> hook);
   // Shorthands: a fixed result; an error report with this text.
   static Answer Returns(rtl::Variant result);
   static Answer Refuses(std::string error_text);
@@ -57,10 +60,12 @@ class ScriptedServer {
   friend class Object;
   // Answers a call; nullptr result means "use the fallback".
   bool Answered(const std::string& method, std::vector<rtl::Variant>& args, rtl::Variant& out);
+  void AfterFallback(const std::string& method);
 
   mutable std::mutex mutex_;
   std::map<std::string, Answer> standing_;
   std::map<std::string, std::deque<Answer>> once_;
+  std::map<std::string, std::deque<std::function<void()>>> after_fallback_;
   std::vector<RecordedCall> calls_;
   net::RemoteObjectFactory fallback_;
   std::unique_ptr<net::Server> server_;

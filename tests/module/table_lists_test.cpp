@@ -18,8 +18,8 @@ using qmx00600::TfrmEstrutura;
 
 class TableLists : public ::testing::Test {
  protected:
-  // The screen opens with the focus on the page control: entering page 1
-  // from there puts it on the chosen list's grid first.
+  // The screen opens with the focus on the fact-table grid; focusing it again
+  // changes nothing.
   TableLists() : h(Backend::kScripted), s(OpenLinkedScreen(h)) { h.Focus("dbgTabelaFatos"); }
   ~TableLists() override { EXPECT_EQ(orb::ShowAviDepth(), 0); }
 

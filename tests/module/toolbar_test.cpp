@@ -110,11 +110,14 @@ TEST_F(Toolbar, CancelAndConfirmInBrowseStateAskAndChangeNothing) {
 }
 
 // A field is marked by an odd tag: include focuses the marked field, edit the
-// field after it.
+// field after it. The base screen marks the first field a person types into
+// (CDITEMDIME here); a test's own marks replace it.
 TEST_F(Toolbar, TheInsertMarkChoosesWhereTheFocusGoes) {
   ASSERT_TRUE(s.pgcPadrao->SelectTab(s.tshDados));
   h.Focus("dbgDimensoes");
   s.dbgDimensoes->SetSelectedIndex(0);
+  EXPECT_EQ(s.cdsDime->FieldByName("CDITEMDIME")->Tag() % 2, 1);
+  s.cdsDime->FieldByName("CDITEMDIME")->SetTag(0);
   s.cdsDime->FieldByName("NRSEQUEDIME")->SetTag(3);
   ASSERT_TRUE(h.Click("sbtIncluir"));
   EXPECT_EQ(s.dbgDimensoes->SelectedField()->FieldName(), "NRSEQUEDIME");
@@ -137,6 +140,70 @@ TEST_F(Toolbar, TheInsertMarkChoosesWhereTheFocusGoes) {
   EXPECT_EQ(s.dbgDimensoes->SelectedIndex(), 0);
   h.ui().ExpectDialog(vcl::mrYes);
   ASSERT_TRUE(h.Click("sbtCancelar"));
+}
+
+// Without marks of the screen's own, include starts in the list's code (or
+// column) and edit in the field after it, with its text selected, on every
+// list of the screen.
+TEST_F(Toolbar, IncludeStartsInTheCodeAndEditInTheFieldAfterIt) {
+  struct Case {
+    const char* grid;
+    vcl::TTabSheet* page;
+    const char* first;
+    const char* after;
+  };
+  const Case cases[] = {
+      {"dbgTabelaFatos", s.tshPadrao, "CDTABELADW", "NMTABELADW"},
+      {"dbgFatos", s.tshDados, "CDITEMDW", "CDAREANEGDW"},
+      {"dbgDimensoes", s.tshDados, "CDITEMDIME", "NRSEQUEDIME"},
+      {"dbgTabelaDrill", s.tshPadrao, "CDTABELADW", "NMTABELADW"},
+      {"dbgFatosDrill", s.tshDados, "CDITEMDRILL", "NMITEMDRILL"},
+      {"dbgDimensoes", s.tshDados, "CDDIMEDRILL", "NRSEQUEDIME"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.grid) + " " + c.first);
+    if (s.pgcPadrao->ActivePage() != c.page) {
+      ASSERT_TRUE(s.pgcPadrao->SelectTab(c.page));
+    }
+    h.Focus(c.grid);
+    auto& grid = h.Find<vcl::TDBGrid>(c.grid);
+    db::TClientDataSet* list = grid.DataSet();
+    ASSERT_GT(list->RecordCount(), 0);
+
+    ASSERT_TRUE(h.Click("sbtIncluir"));
+    EXPECT_EQ(list->State(), TDataSetState::dsInsert);
+    EXPECT_TRUE(grid.Focused());
+    ASSERT_EQ(grid.SelectedField()->FieldName(), c.first);
+    h.ui().ExpectDialog(vcl::mrYes, "Cancela");
+    ASSERT_TRUE(h.Click("sbtCancelar"));
+
+    ASSERT_TRUE(h.Click("sbtAlterar"));
+    EXPECT_EQ(list->State(), TDataSetState::dsEdit);
+    ASSERT_EQ(grid.SelectedField()->FieldName(), c.after);
+    EXPECT_TRUE(grid.EditorMode());
+    EXPECT_EQ(grid.Editor().SelText(), list->FieldByName(c.after)->Text());
+    h.ui().ExpectDialog(vcl::mrYes, "Cancela");
+    ASSERT_TRUE(h.Click("sbtCancelar"));
+  }
+}
+
+// Include puts the typing into the code; edit's typing replaces the name.
+TEST_F(Toolbar, TypingAfterIncludeAndEditGoesWhereThePersonExpects) {
+  ASSERT_TRUE(h.Click("sbtIncluir"));
+  h.Type("dbgTabelaFatos", "fato_novo");
+  EXPECT_EQ(s.dbgTabelaFatos->EditorText(), "fato_novo");
+  h.Press("dbgTabelaFatos", vcl::VK_TAB);
+  EXPECT_EQ(s.cdsTabelas->FieldByName("CDTABELADW")->AsString(), "FATO_NOVO");
+  h.ui().ExpectDialog(vcl::mrYes, "Cancela");
+  ASSERT_TRUE(h.Click("sbtCancelar"));
+
+  const std::string code = s.cdsTabelas->FieldByName("CDTABELADW")->AsString();
+  ASSERT_TRUE(h.Click("sbtAlterar"));
+  h.Type("dbgTabelaFatos", "Novo nome");
+  ASSERT_TRUE(h.Click("sbtConfirmar"));
+  EXPECT_EQ(s.cdsTabelas->State(), TDataSetState::dsBrowse);
+  EXPECT_EQ(s.cdsTabelas->FieldByName("CDTABELADW")->AsString(), code);
+  EXPECT_EQ(s.cdsTabelas->FieldByName("NMTABELADW")->AsString(), "Novo nome");
 }
 
 TEST_F(Toolbar, DeleteAsksTheGuardOfItsListOrThePlainConfirmation) {

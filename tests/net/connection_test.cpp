@@ -45,14 +45,17 @@ class ConnectionTest : public ::testing::Test {
     try {
       conn_.AppServer().Call(method, std::move(args));
     } catch (const ECallError& e) {
+      detail_ = e.Detail();
       return e.Message();
     }
     return "(sem falha)";
   }
+  std::string Address() const { return "127.0.0.1:" + std::to_string(server_->Port()); }
 
   Probe probe_;
   std::unique_ptr<Server> server_;
   TSocketConnection conn_{nullptr};
+  std::string detail_;  // of the last failure
 };
 
 TEST_F(ConnectionTest, ByRefArgumentsReceiveTheServerValues) {
@@ -105,7 +108,10 @@ TEST_F(ConnectionTest, CallFailuresCarryTheServerTextAndKeepTheConnection) {
 
 TEST_F(ConnectionTest, ValuesTheProtocolCannotCarryFailBeforeSending) {
   const std::string message = FailureOf("Echo", {Arg(std::string("\xc3("))});
-  EXPECT_NE(message.find("não pôde ser enviada"), std::string::npos) << message;
+  EXPECT_NE(message.find("não puderam ser enviados ao servidor " + Address()), std::string::npos)
+      << message;
+  EXPECT_EQ(message.find("Echo"), std::string::npos) << message;
+  EXPECT_NE(detail_.find("Echo"), std::string::npos) << detail_;
   EXPECT_EQ(conn_.AppServer().Call("Count"), Variant(1));
 }
 
@@ -138,8 +144,13 @@ TEST_F(ConnectionTest, UnreachableServerIsNamedInTheMessage) {
     conn_.Open();
     FAIL();
   } catch (const ECallError& e) {
-    EXPECT_EQ(e.Message(), "Não foi possível conectar ao servidor de aplicação em 127.0.0.1:" +
-                               std::to_string(port) + ": Connection refused");
+    EXPECT_EQ(e.Message(),
+              "Não foi possível conectar ao servidor 127.0.0.1:" + std::to_string(port) +
+                  " (conexão recusada). Verifique se o servidor está em execução.");
+    // The system's own text is for the log.
+    EXPECT_NE(e.Detail().find("127.0.0.1:" + std::to_string(port)), std::string::npos);
+    EXPECT_GT(e.Detail().size(),
+              std::string("conexão a 127.0.0.1:" + std::to_string(port) + ": ").size());
   }
   EXPECT_FALSE(conn_.Connected());
 }
@@ -161,9 +172,11 @@ TEST_F(ConnectionTest, SilentServerTimesOutTheHandshake) {
     conn_.Open();
     ADD_FAILURE();
   } catch (const ECallError& e) {
-    EXPECT_EQ(e.Message(), "Não foi possível conectar ao servidor de aplicação em 127.0.0.1:" +
+    EXPECT_EQ(e.Message(), "Não foi possível conectar ao servidor 127.0.0.1:" +
                                std::to_string(ntohs(a.sin_port)) +
-                               ": o servidor não respondeu ao handshake");
+                               " (o servidor não respondeu). Verifique se o endereço é o do "
+                               "servidor de aplicação e tente novamente.");
+    EXPECT_NE(e.Detail().find("handshake"), std::string::npos) << e.Detail();
   }
   EXPECT_FALSE(conn_.Connected());
   close(fd);
@@ -211,15 +224,17 @@ TEST_F(ConnectionTest, LostServerFailsTheCallThenTheNextCallReconnects) {
   server_.reset();  // stops it and closes every connection
   // The call sees the closed link before sending and tries a new one.
   const std::string message = FailureOf("Count");
-  EXPECT_NE(message.find("Não foi possível conectar ao servidor de aplicação em 127.0.0.1:" +
-                         std::to_string(port)),
+  EXPECT_NE(message.find("Não foi possível conectar ao servidor 127.0.0.1:" + std::to_string(port) +
+                         " (conexão recusada)"),
             std::string::npos)
       << message;
   EXPECT_FALSE(conn_.Connected());
   EXPECT_EQ(disconnects, 1);
 
   // While it is down, each call fails at connecting.
-  EXPECT_NE(FailureOf("Count").find("Não foi possível conectar"), std::string::npos);
+  EXPECT_NE(FailureOf("Count").find("Não foi possível conectar ao servidor 127.0.0.1:" +
+                                    std::to_string(port) + " (conexão recusada)"),
+            std::string::npos);
 
   ServerOptions again = Options(probe_);
   again.port = port;
@@ -231,8 +246,10 @@ TEST_F(ConnectionTest, LostServerFailsTheCallThenTheNextCallReconnects) {
 TEST_F(ConnectionTest, CallTimeOutClosesTheConnectionAndTheNextCallReconnects) {
   conn_.SetCallTimeoutMs(100);
   EXPECT_EQ(FailureOf("Sleep", {Arg(600)}),
-            "A chamada de Sleep ao servidor de aplicação em 127.0.0.1:" +
-                std::to_string(server_->Port()) + " falhou: sem resposta em 100 ms");
+            "O servidor " + Address() +
+                " não respondeu em 100 ms e a conexão foi encerrada. Verifique se a operação foi "
+                "concluída e tente novamente.");
+  EXPECT_NE(detail_.find("Sleep"), std::string::npos) << detail_;
   EXPECT_FALSE(conn_.Connected());
   // The late answer went to the closed connection; the new one is in step.
   EXPECT_EQ(conn_.AppServer().Call("Echo", {Variant(7)}), Variant(7));
@@ -286,9 +303,10 @@ TEST_F(ConnectionTest, AnswersTheServerCannotSendBecomeCallFailures) {
 TEST_F(ConnectionTest, AnswerAboveTheClientLimitClosesTheConnection) {
   conn_.SetMaxFrameSize(1024);
   const std::string message = FailureOf("Big", {Arg(4000)});
-  EXPECT_NE(message.find("Resposta inválida do servidor de aplicação à chamada de Big"),
-            std::string::npos)
-      << message;
+  EXPECT_EQ(message,
+            "O servidor " + Address() +
+                " enviou uma resposta inválida e a conexão foi encerrada; tente novamente.");
+  EXPECT_NE(detail_.find("Big"), std::string::npos) << detail_;
   EXPECT_FALSE(conn_.Connected());
   EXPECT_EQ(conn_.AppServer().Call("Big", {Arg(10)}).Length(), 10u);
 }

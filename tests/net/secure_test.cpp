@@ -104,7 +104,8 @@ TEST_F(SecureServer, PlainClientsOfEitherVersionAreToldWhyInPlainWords) {
 
 TEST_F(SecureServer, AVersion1HelloOverTlsIsRefusedForItCarriesNoToken) {
   std::string error;
-  const int fd = detail::ConnectTcp("127.0.0.1", server_->Port(), 2000, error);
+  detail::ConnectFailure failure = detail::ConnectFailure::kNone;
+  const int fd = detail::ConnectTcp("127.0.0.1", server_->Port(), 2000, error, failure);
   ASSERT_GE(fd, 0) << error;
   detail::FrameSocket socket(fd);
   auto ctx = detail::TlsContext::ForClient(kTls + "/ca.pem");

@@ -4,6 +4,9 @@
 
 #include <stdexcept>
 
+#include "orb/dialogs.h"
+#include "orb/messages.h"
+#include "rtl/exceptions.h"
 #include "support/scripted_ui.h"
 
 namespace orb {
@@ -83,6 +86,53 @@ TEST(BusyFailure, AServiceThatFailsToShowLeavesNoLevelBehind) {
   EXPECT_THROW(ActiveShowAvi(nullptr, kAviTransfer, "x"), std::runtime_error);
   EXPECT_EQ(ShowAviDepth(), 0);
   vcl::SetUserInterface(nullptr);
+}
+
+// No message or question is ever shown with the animation on the screen.
+TEST_F(BusyTest, AnErrorThatEndsTheOperationTakesTheAnimationDownFirstForGood) {
+  ui->ExpectError("Tabela inválida");
+  try {
+    BusyScope outer(nullptr, kAviTransfer, "Atualizando dados no servidor");
+    BusyScope inner(nullptr, kAviTransfer, "Validando dados no servidor");
+    MensErro("Tabela inválida", true);
+  } catch (const rtl::EAbort&) {
+  }
+  ASSERT_EQ(ui->Questions().size(), 1u);
+  EXPECT_FALSE(ui->Questions()[0].busy_visible);
+  // Unwinding the two calls neither shows the outer caption again nor hides
+  // a second time.
+  ASSERT_EQ(ui->BusyLog().size(), 3u);
+  EXPECT_FALSE(ui->BusyLog()[2].show);
+  EXPECT_FALSE(ui->BusyVisible());
+
+  // The next call shows it again and ends as usual.
+  ActiveShowAvi(nullptr, kAviTransfer, "de novo");
+  EXPECT_TRUE(ui->BusyVisible());
+  DeactiveShowAvi();
+  EXPECT_FALSE(ui->BusyVisible());
+}
+
+TEST_F(BusyTest, AQuestionDuringACallBringsTheAnimationBackWhenAnswered) {
+  TMessages messages(nullptr);
+  messages.SetLines({"Excl|Excluir registro?"});
+  ui->ExpectDialog(vcl::mrYes, "Excluir");
+  ui->ExpectError("aviso");
+  {
+    BusyScope busy(nullptr, kAviSearch, "Validando dados no servidor");
+    EXPECT_EQ(messages.ShowMsg("Excl", vcl::TMsgDlgType::mtConfirmation, vcl::mbYes | vcl::mbNo, 0),
+              vcl::mrYes);
+    EXPECT_TRUE(ui->BusyVisible());
+    EXPECT_EQ(ui->BusyCaption(), "Validando dados no servidor");
+    MensErro("aviso", false);  // no abort: the call goes on
+    EXPECT_TRUE(ui->BusyVisible());
+  }
+  EXPECT_FALSE(ui->BusyVisible());
+  for (const qmxtest::Question& q : ui->Questions()) EXPECT_FALSE(q.busy_visible) << q.text;
+  // Without an animation up a dialog touches nothing.
+  const size_t events = ui->BusyLog().size();
+  ui->ExpectError("sem animação");
+  MensErro("sem animação", false);
+  EXPECT_EQ(ui->BusyLog().size(), events);
 }
 
 }  // namespace

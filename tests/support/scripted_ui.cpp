@@ -116,6 +116,7 @@ bool ScriptedUserInterface::Take(const Question& q, Expectation& out) {
 
 void ScriptedUserInterface::ShowError(const std::string& text) {
   Question q;
+  q.busy_visible = busy_visible_;
   q.kind = QuestionKind::kError;
   q.text = text;
   Expectation e;
@@ -126,6 +127,7 @@ void ScriptedUserInterface::ShowError(const std::string& text) {
 int ScriptedUserInterface::ShowMessageDialog(const std::string& text, vcl::TMsgDlgType type,
                                              vcl::TMsgDlgButtons buttons, int help_context) {
   Question q;
+  q.busy_visible = busy_visible_;
   q.kind = QuestionKind::kMessageDialog;
   q.text = text;
   q.dialog_type = type;
@@ -141,6 +143,7 @@ int ScriptedUserInterface::ShowMessageDialog(const std::string& text, vcl::TMsgD
 int ScriptedUserInterface::MessageBox(const std::string& text, const std::string& caption,
                                       unsigned flags) {
   Question q;
+  q.busy_visible = busy_visible_;
   q.kind = QuestionKind::kMessageBox;
   q.text = text;
   q.caption = caption;
@@ -154,6 +157,7 @@ int ScriptedUserInterface::MessageBox(const std::string& text, const std::string
 
 bool ScriptedUserInterface::Lookup(db::TDataSource& source, const std::string& title) {
   Question q;
+  q.busy_visible = busy_visible_;
   q.kind = QuestionKind::kLookup;
   q.text = title;
   Expectation e;
@@ -169,6 +173,7 @@ bool ScriptedUserInterface::Lookup(db::TDataSource& source, const std::string& t
 
 bool ScriptedUserInterface::Search(db::TClientDataSet& dataset) {
   Question q;
+  q.busy_visible = busy_visible_;
   q.kind = QuestionKind::kSearch;
   q.text = dataset.Name();
   Expectation e;

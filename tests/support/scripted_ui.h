@@ -42,8 +42,9 @@ struct Question {
   vcl::TMsgDlgType dialog_type = vcl::TMsgDlgType::mtCustom;
   vcl::TMsgDlgButtons buttons = 0;
   int help_context = 0;
-  bool expected = false;  // answered from the queue
-  int answer = 0;         // modal result, ID* value, or 1/0 for chosen/not chosen
+  bool busy_visible = false;  // the busy animation was on the screen when it was asked
+  bool expected = false;      // answered from the queue
+  int answer = 0;             // modal result, ID* value, or 1/0 for chosen/not chosen
 };
 
 struct BusyEvent {

@@ -1,0 +1,26 @@
+// Where a server keeps the structure — a SQLite file or a PostgreSQL
+// database — and the two things done with it: preparing it once at start and
+// opening one storage session per client connection.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "sqlite_storage.h"
+#include "storage.h"
+
+namespace appserver {
+
+struct DatabaseTarget {
+  std::string location;           // a SQLite file, or a libpq connection string or URI
+  std::string schema = "public";  // PostgreSQL: the schema of the structure and the warehouse
+  int busy_timeout_ms = kDefaultWriteWaitMs;  // a save waits this long for another
+};
+
+bool IsPostgres(const DatabaseTarget& target);
+PrepareResult PrepareDatabase(const DatabaseTarget& target, DemoSeeding demo);
+std::unique_ptr<Storage> OpenStorage(const DatabaseTarget& target);
+// The file, or server, database and schema, never a password: for logs.
+std::string DescribeDatabase(const DatabaseTarget& target);
+
+}  // namespace appserver

@@ -1,0 +1,395 @@
+#include "pg_storage.h"
+
+#include "demo_warehouse.h"
+#include "pg_connection.h"
+
+namespace appserver {
+namespace {
+
+std::string Quote(std::string_view identifier) {
+  std::string out = "\"";
+  for (char c : identifier) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return out + "\"";
+}
+
+std::string Upper(std::string_view text) {
+  std::string out(text);
+  for (char& c : out)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  return out;
+}
+
+bool IsStructureName(std::string_view name) {
+  return Upper(name).starts_with("QMX_");
+}
+
+// The advisory lock of a schema's writers: a fixed class in the high half and
+// a hash of the schema name in the low half, so that schemas of one database
+// do not wait on each other.
+int64_t WriterLockKey(const std::string& schema) {
+  uint32_t hash = 2166136261u;  // FNV-1a
+  for (unsigned char c : schema) hash = (hash ^ c) * 16777619u;
+  return static_cast<int64_t>((uint64_t{0x514D5830} << 32) | hash);
+}
+
+std::string SessionSetup(const PostgresTarget& t) {
+  return "SET lock_timeout = " + std::to_string(t.busy_timeout_ms > 0 ? t.busy_timeout_ms : 1) +
+         "; SET statement_timeout = 0; SET TIME ZONE 'UTC'";
+}
+
+void CheckSchemaName(const std::string& schema) {
+  if (schema.empty() || schema.size() > 63 || schema.find('\0') != std::string::npos)
+    throw StorageError("Nome de esquema PostgreSQL inválido: \"" + schema + "\".");
+}
+
+void CheckShape(const EntityDef& def, const Record& record) {
+  if (record.size() != def.columns.size())
+    throw StorageError(std::string("Registro com número de colunas errado para ") + def.sql_table);
+}
+
+std::vector<Match> AllColumns(const Record& record) {
+  std::vector<Match> m;
+  for (size_t c = 0; c < record.size(); ++c) m.push_back({static_cast<int>(c), record[c]});
+  return m;
+}
+
+// Relation kinds that hold warehouse data: tables, partitioned tables, views,
+// materialised views and foreign tables (partitions are reached through their
+// parent).
+constexpr const char* kWarehouseKinds =
+    "c.relkind IN ('r', 'p', 'v', 'm', 'f') AND NOT c.relispartition";
+
+class PgStorage final : public Storage {
+ public:
+  explicit PgStorage(const PostgresTarget& target)
+      : conn_(target.conninfo, SessionSetup(target)),
+        schema_(target.schema),
+        prefix_(Quote(target.schema) + "."),
+        begin_write_("BEGIN ISOLATION LEVEL READ COMMITTED; SELECT pg_advisory_xact_lock(" +
+                     std::to_string(WriterLockKey(target.schema)) + ")") {
+    CheckSchemaName(schema_);
+  }
+
+  // A read's BEGIN goes in one pipeline with its first statement and its
+  // COMMIT is not waited for: a read call costs the round trips of its own
+  // statements only.
+  void Begin(TransactionKind kind) override {
+    if (conn_.Lost()) conn_.Reconnect();
+    reading_ = kind == TransactionKind::kRead;
+    if (reading_) {
+      conn_.SendAhead(kBeginRead);
+      return;
+    }
+    try {
+      conn_.Exec(begin_write_);
+    } catch (const StorageError&) {
+      // Lost while idle (the database restarted, the session was ended):
+      // nothing has run yet, so a new connection may start the call afresh.
+      if (!conn_.Lost()) throw;
+      conn_.Reconnect();
+      conn_.Exec(begin_write_);
+    }
+  }
+  void Commit() override {
+    if (reading_)
+      conn_.EndRead();
+    else
+      conn_.Exec("COMMIT");
+  }
+  void Rollback() override { conn_.Abandon(); }
+
+  std::vector<Record> Select(Entity entity, std::span<const Match> where) override {
+    const EntityDef& def = Describe(entity);
+    return Records(def, conn_.Run(SelectSql(def, where), Values(where)));
+  }
+
+  std::vector<std::vector<Record>> SelectEach(std::span<const Read> reads) override {
+    std::vector<PgQuery> queries;
+    for (const Read& r : reads)
+      queries.push_back({SelectSql(Describe(r.entity), r.where), Values(r.where)});
+    std::vector<PgResult> results = conn_.RunAll(queries);
+    std::vector<std::vector<Record>> out;
+    for (size_t i = 0; i < reads.size(); ++i)
+      out.push_back(Records(Describe(reads[i].entity), results[i]));
+    return out;
+  }
+
+  void Insert(Entity entity, const Record& record) override {
+    const EntityDef& def = Describe(entity);
+    CheckShape(def, record);
+    std::string cols, params;
+    for (size_t c = 0; c < def.columns.size(); ++c) {
+      cols += (c ? "," : "") + Quote(def.columns[c].name);
+      params += (c ? ",$" : "$") + std::to_string(c + 1);
+    }
+    std::vector<std::string_view> values(record.begin(), record.end());
+    conn_.Run("INSERT INTO " + Table(def) + " (" + cols + ") VALUES (" + params + ")", values);
+  }
+
+  bool Update(Entity entity, const Record& old_record, const Record& new_record) override {
+    const EntityDef& def = Describe(entity);
+    CheckShape(def, old_record);
+    CheckShape(def, new_record);
+    std::string sql = "UPDATE " + Table(def) + " SET ";
+    int n = static_cast<int>(def.columns.size());
+    for (int c = 0; c < n; ++c)
+      sql += (c ? "," : "") + Quote(def.columns[c].name) + " = $" + std::to_string(c + 1);
+    std::vector<Match> where = AllColumns(old_record);
+    sql += Where(def, where, n + 1);
+    std::vector<std::string_view> values(new_record.begin(), new_record.end());
+    values.insert(values.end(), old_record.begin(), old_record.end());
+    return conn_.Run(sql, values).Affected() > 0;
+  }
+
+  bool Delete(Entity entity, const Record& old_record) override {
+    CheckShape(Describe(entity), old_record);
+    std::vector<Match> where = AllColumns(old_record);
+    return Remove(entity, where) > 0;
+  }
+
+  int Assign(Entity entity, std::span<const Match> where, const Match& set) override {
+    const EntityDef& def = Describe(entity);
+    std::string sql = "UPDATE " + Table(def) + " SET " + Quote(def.columns[set.column].name) +
+                      " = $1" + Where(def, where, 2);
+    std::vector<std::string_view> values{set.value};
+    for (const Match& m : where) values.push_back(m.value);
+    return conn_.Run(sql, values).Affected();
+  }
+
+  int Remove(Entity entity, std::span<const Match> where) override {
+    const EntityDef& def = Describe(entity);
+    return conn_.Run("DELETE FROM " + Table(def) + Where(def, where, 1), Values(where)).Affected();
+  }
+
+  std::vector<std::string> WarehouseTables() override {
+    PgResult r = conn_.Run(std::string("SELECT c.relname FROM pg_catalog.pg_class c "
+                                       "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
+                                       "WHERE n.nspname = $1::name AND ") +
+                               kWarehouseKinds + " ORDER BY c.relname",
+                           {schema_});
+    std::vector<std::string> out;
+    for (int row = 0; row < r.Rows(); ++row) {
+      std::string name = r.Text(row, 0);
+      if (!IsStructureName(name)) out.push_back(std::move(name));
+    }
+    return out;
+  }
+
+  std::vector<WarehouseColumn> WarehouseColumns(std::string_view table) override {
+    if (IsStructureName(table)) return {};
+    PgResult r = conn_.Run(
+        std::string("SELECT a.attname, pg_catalog.format_type(a.atttypid, a.atttypmod) "
+                    "FROM pg_catalog.pg_attribute a "
+                    "JOIN pg_catalog.pg_class c ON c.oid = a.attrelid "
+                    "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
+                    "WHERE n.nspname = $1::name AND c.relname = $2::name AND ") +
+            kWarehouseKinds + " AND a.attnum > 0 AND NOT a.attisdropped ORDER BY a.attnum",
+        {schema_, table});
+    std::vector<WarehouseColumn> out;
+    for (int row = 0; row < r.Rows(); ++row) out.push_back({r.Text(row, 0), r.Text(row, 1)});
+    return out;
+  }
+
+  // The two spellings a code usually has in the catalogue — folded to lower
+  // case (created unquoted) or as the code itself (created quoted) — through
+  // the catalogue's name index; any other mix of cases by a scan of the
+  // schema's names, which only an unknown code pays.
+  std::optional<std::string> FindWarehouseTable(std::string_view code) override {
+    if (code.empty() || IsStructureName(code)) return std::nullopt;
+    static const std::string kByName =
+        std::string(
+            "SELECT c.relname FROM pg_catalog.pg_class c "
+            "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
+            "WHERE n.nspname = $1::name AND c.relname IN ($2::name, lower($2)::name) "
+            "AND ") +
+        kWarehouseKinds + " ORDER BY c.relname = $2::name DESC LIMIT 1";
+    static const std::string kAnyCase =
+        std::string(
+            "SELECT c.relname FROM pg_catalog.pg_class c "
+            "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
+            "WHERE n.nspname = $1::name AND upper(c.relname) = upper($2) AND ") +
+        kWarehouseKinds + " ORDER BY c.relname LIMIT 1";
+    for (const std::string* sql : {&kByName, &kAnyCase}) {
+      PgResult r = conn_.Run(*sql, {schema_, code});
+      if (r.Rows() > 0) return r.Text(0, 0);
+    }
+    return std::nullopt;
+  }
+
+  PgConnection& connection() { return conn_; }
+  const std::string& schema() const { return schema_; }
+
+ private:
+  static constexpr const char* kBeginRead = "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY";
+
+  std::string Table(const EntityDef& def) const { return prefix_ + Quote(def.sql_table); }
+
+  std::string SelectSql(const EntityDef& def, std::span<const Match> where) const {
+    std::string sql = "SELECT ";
+    for (size_t c = 0; c < def.columns.size(); ++c)
+      sql += (c ? "," : "") + Quote(def.columns[c].name);
+    sql += " FROM " + Table(def) + Where(def, where, 1) + " ORDER BY ";
+    for (int k = 0; k < def.key_columns; ++k) sql += (k ? "," : "") + Quote(def.columns[k].name);
+    return sql;
+  }
+  static std::vector<Record> Records(const EntityDef& def, const PgResult& r) {
+    std::vector<Record> out;
+    out.reserve(static_cast<size_t>(r.Rows()));
+    for (int row = 0; row < r.Rows(); ++row) {
+      Record rec(def.columns.size());
+      for (size_t c = 0; c < rec.size(); ++c) rec[c] = r.Text(row, static_cast<int>(c));
+      out.push_back(std::move(rec));
+    }
+    return out;
+  }
+
+  static std::string Where(const EntityDef& def, std::span<const Match> where, int first) {
+    std::string sql;
+    for (size_t i = 0; i < where.size(); ++i) {
+      sql += i == 0 ? " WHERE " : " AND ";
+      sql += Quote(def.columns[where[i].column].name) + " = $" +
+             std::to_string(first + static_cast<int>(i));
+    }
+    return sql;
+  }
+  static std::vector<std::string_view> Values(std::span<const Match> where) {
+    std::vector<std::string_view> v;
+    v.reserve(where.size());
+    for (const Match& m : where) v.push_back(m.value);
+    return v;
+  }
+
+  PgConnection conn_;
+  std::string schema_;
+  std::string prefix_;
+  std::string begin_write_;
+  bool reading_ = false;
+};
+
+// Schema migrations, each taking the structure one version up; run with the
+// configured schema first on the search path. Texts compare byte by byte
+// (COLLATE "C"), as on the embedded database, whatever the database's locale.
+const char* const kMigrations[] = {
+    // 1: the structure tables.
+    "CREATE TABLE \"QMX_TABELA\" ("
+    " \"CDTABELADW\" TEXT COLLATE \"C\" NOT NULL PRIMARY KEY,"
+    " \"NMTABELADW\" TEXT COLLATE \"C\" NOT NULL DEFAULT '',"
+    " \"IDDRILLDOWN\" TEXT COLLATE \"C\" NOT NULL DEFAULT 'N');"
+    "CREATE TABLE \"QMX_FATO\" ("
+    " \"CDTABELADW\" TEXT COLLATE \"C\" NOT NULL, \"CDITEMDW\" TEXT COLLATE \"C\" NOT NULL,"
+    " \"IDFATODW\" TEXT COLLATE \"C\" NOT NULL DEFAULT 'S',"
+    " \"CDAREANEGDW\" TEXT COLLATE \"C\" NOT NULL DEFAULT '',"
+    " \"NMITEMDW\" TEXT COLLATE \"C\" NOT NULL DEFAULT '',"
+    " \"IDTPFATODW\" TEXT COLLATE \"C\" NOT NULL DEFAULT 'M',"
+    " \"DSHINTITEM\" TEXT COLLATE \"C\" NOT NULL DEFAULT '',"
+    " \"CDTABDRILL\" TEXT COLLATE \"C\" NOT NULL DEFAULT '',"
+    " PRIMARY KEY (\"CDTABELADW\", \"CDITEMDW\"));"
+    "CREATE TABLE \"QMX_DIME\" ("
+    " \"CDTABELADW\" TEXT COLLATE \"C\" NOT NULL, \"CDITEMDIME\" TEXT COLLATE \"C\" NOT NULL,"
+    " \"NRSEQUEDIME\" TEXT COLLATE \"C\" NOT NULL, PRIMARY KEY (\"CDTABELADW\", \"CDITEMDIME\"));"
+    "CREATE TABLE \"QMX_FATO_DRILL\" ("
+    " \"CDTABDRILL\" TEXT COLLATE \"C\" NOT NULL, \"CDITEMDRILL\" TEXT COLLATE \"C\" NOT NULL,"
+    " \"NMITEMDRILL\" TEXT COLLATE \"C\" NOT NULL DEFAULT '',"
+    " \"IDTPFATODRILL\" TEXT COLLATE \"C\" NOT NULL DEFAULT 'M',"
+    " \"DSHINTDRILL\" TEXT COLLATE \"C\" NOT NULL DEFAULT '',"
+    " PRIMARY KEY (\"CDTABDRILL\", \"CDITEMDRILL\"));"
+    "CREATE TABLE \"QMX_DIME_DRILL\" ("
+    " \"CDTABDRILL\" TEXT COLLATE \"C\" NOT NULL, \"CDDIMEDRILL\" TEXT COLLATE \"C\" NOT NULL,"
+    " \"NRSEQUEDIME\" TEXT COLLATE \"C\" NOT NULL, PRIMARY KEY (\"CDTABDRILL\", \"CDDIMEDRILL\"));"
+    "CREATE TABLE \"QMX_AREANEG\" ("
+    " \"CDAREANEGDW\" TEXT COLLATE \"C\" NOT NULL PRIMARY KEY,"
+    " \"NMAREANEGDW\" TEXT COLLATE \"C\" NOT NULL DEFAULT '');"
+    "CREATE TABLE \"QMX_DIMENSAO\" ("
+    " \"NRSEQUEDIME\" TEXT COLLATE \"C\" NOT NULL PRIMARY KEY,"
+    " \"NMITEMDIME\" TEXT COLLATE \"C\" NOT NULL DEFAULT '');",
+    // 2: a dimension number once per table; drill links found without a scan.
+    "CREATE UNIQUE INDEX \"QMX_DIME_NUMERO\" ON \"QMX_DIME\" (\"CDTABELADW\", \"NRSEQUEDIME\");"
+    "CREATE UNIQUE INDEX \"QMX_DIME_DRILL_NUMERO\" ON \"QMX_DIME_DRILL\""
+    " (\"CDTABDRILL\", \"NRSEQUEDIME\");"
+    "CREATE INDEX \"QMX_FATO_DRILL_LIGACAO\" ON \"QMX_FATO\" (\"CDTABDRILL\");",
+};
+static_assert(std::size(kMigrations) == kSchemaVersion);
+
+bool HasRelation(PgConnection& conn, const std::string& schema, const char* name) {
+  return conn.Run(
+                 "SELECT 1 FROM pg_catalog.pg_class c JOIN pg_catalog.pg_namespace n "
+                 "ON n.oid = c.relnamespace WHERE n.nspname = $1::name AND c.relname = $2::name",
+                 {schema, name})
+             .Rows() > 0;
+}
+
+int ReadVersion(PgConnection& conn, const std::string& schema) {
+  if (!HasRelation(conn, schema, "QMX_VERSAO")) return 0;
+  PgResult r =
+      conn.Exec("SELECT coalesce(max(\"VERSAO\"), 0) FROM " + Quote(schema) + ".\"QMX_VERSAO\"");
+  return std::stoi(r.Text(0, 0));
+}
+
+bool StructureIsEmpty(Storage& storage) {
+  for (Entity e : kAllEntities)
+    if (!storage.Select(e).empty()) return false;
+  return true;
+}
+
+}  // namespace
+
+PrepareResult PreparePostgresDatabase(const PostgresTarget& target, DemoSeeding demo,
+                                      int target_version) {
+  if (target_version < 1 || target_version > kSchemaVersion)
+    throw StorageError("Versão de esquema desconhecida: " + std::to_string(target_version));
+  CheckSchemaName(target.schema);
+  PrepareResult result;
+  {
+    PgStorage session(target);
+    PgConnection& conn = session.connection();
+    // Under the writers' lock: servers starting together on a new database
+    // create the structure once, and no call sees it half made.
+    session.Begin(TransactionKind::kWrite);
+    try {
+      const std::string schema = Quote(target.schema);
+      if (conn.Run("SELECT 1 FROM pg_catalog.pg_namespace WHERE nspname = $1::name",
+                   {target.schema})
+              .Rows() == 0)
+        conn.Exec("CREATE SCHEMA " + schema);
+      conn.Exec("SET LOCAL search_path TO " + schema);
+      result.previous_version = ReadVersion(conn, target.schema);
+      result.created = result.previous_version == 0;
+      if (result.previous_version > kSchemaVersion)
+        throw StorageError(
+            "O banco de dados tem o esquema versão " + std::to_string(result.previous_version) +
+            ", mais novo que este servidor (" + std::to_string(kSchemaVersion) + ").");
+      if (result.previous_version == 0)
+        conn.Exec("CREATE TABLE \"QMX_VERSAO\" (\"VERSAO\" INTEGER NOT NULL)");
+      for (int v = result.previous_version; v < target_version; ++v) conn.Exec(kMigrations[v]);
+      if (target_version > result.previous_version) {
+        conn.Exec("DELETE FROM \"QMX_VERSAO\"");
+        conn.Run("INSERT INTO " + schema + ".\"QMX_VERSAO\" (\"VERSAO\") VALUES ($1::integer)",
+                 {std::to_string(target_version)});
+      }
+      bool seed =
+          demo == DemoSeeding::kRequested || (demo == DemoSeeding::kIfCreated && result.created);
+      if (seed && StructureIsEmpty(session)) {
+        for (const char* sql : DemoWarehousePostgresDdl()) conn.Exec(sql);
+        SeedDemoStructure(session);
+        result.demo_seeded = true;
+      }
+      session.Commit();
+    } catch (...) {
+      session.Rollback();
+      throw;
+    }
+  }
+  return result;
+}
+
+int PostgresSchemaVersion(const PostgresTarget& target) {
+  CheckSchemaName(target.schema);
+  PgConnection conn(target.conninfo, SessionSetup(target));
+  return ReadVersion(conn, target.schema);
+}
+
+std::unique_ptr<Storage> OpenPostgresStorage(const PostgresTarget& target) {
+  return std::make_unique<PgStorage>(target);
+}
+
+}  // namespace appserver

@@ -1,0 +1,58 @@
+#include "net/link_messages.h"
+
+namespace net::detail {
+
+namespace {
+
+std::string Duration(int ms) {
+  if (ms % 1000 == 0) return std::to_string(ms / 1000) + " s";
+  return std::to_string(ms) + " ms";
+}
+
+}  // namespace
+
+std::string CannotConnectText(const std::string& address, ConnectFailure failure) {
+  const std::string cannot = "Não foi possível conectar ao servidor " + address;
+  switch (failure) {
+    case ConnectFailure::kRefused:
+      return cannot + " (conexão recusada). Verifique se o servidor está em execução.";
+    case ConnectFailure::kTimeout:
+      return cannot +
+             " (tempo de conexão esgotado). Verifique se o servidor está em execução e se o "
+             "endereço está correto.";
+    case ConnectFailure::kUnknownHost:
+      return cannot + " (endereço não encontrado). Verifique o endereço do servidor.";
+    case ConnectFailure::kNone:
+    case ConnectFailure::kOther:
+      break;
+  }
+  return cannot + ". Verifique se o servidor está em execução e se a rede está disponível.";
+}
+
+std::string NoHandshakeText(const std::string& address) {
+  return "Não foi possível conectar ao servidor " + address +
+         " (o servidor não respondeu). Verifique se o endereço é o do servidor de aplicação e "
+         "tente novamente.";
+}
+
+std::string NotAnAppServerText(const std::string& address) {
+  return "Não foi possível conectar ao servidor " + address +
+         " (o endereço não é de um servidor de aplicação). Verifique o endereço do servidor.";
+}
+
+std::string LinkLostText(const std::string& address) {
+  return "A conexão com o servidor " + address +
+         " foi perdida durante a operação; tente novamente.";
+}
+
+std::string NoAnswerText(const std::string& address, int timeout_ms) {
+  return "O servidor " + address + " não respondeu em " + Duration(timeout_ms) +
+         " e a conexão foi encerrada. Verifique se a operação foi concluída e tente novamente.";
+}
+
+std::string BadAnswerText(const std::string& address) {
+  return "O servidor " + address +
+         " enviou uma resposta inválida e a conexão foi encerrada; tente novamente.";
+}
+
+}  // namespace net::detail

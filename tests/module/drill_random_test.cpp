@@ -1,0 +1,279 @@
+// Many random operations on both ends of the drill links: drill facts and
+// drill dimensions added, renumbered and deleted (through the deletion guard
+// and around it with Ctrl+Delete), drill tables deleted and registered again,
+// dimensions of fact tables added and deleted, facts linked to drill tables;
+// every question answered Yes or No at random. Afterwards no fact may drill
+// into a drill table that is missing, has no drill fact, or lacks one of its
+// fact table's dimension numbers, and the screen's lists hold no pending
+// change the server did not take.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <random>
+#include <set>
+
+#include "dimension_store.h"
+#include "linked_screen.h"
+#include "orb/busy.h"
+#include "rtl/exceptions.h"
+#include "screen_test_util.h"
+#include "vcl/control.h"
+#include "vcl/user_interface.h"
+
+namespace qmxtest {
+namespace {
+
+using db::TDataSetState;
+
+// Answers the warnings at random, the plain confirmations with Yes, chooses
+// a random row (or nothing) in look-ups; remembers what it was asked.
+class RandomPerson : public vcl::IUserInterface {
+ public:
+  explicit RandomPerson(std::mt19937& random) : random_(random) {}
+
+  void ShowError(const std::string& text) override { errors.push_back(text); }
+  int ShowMessageDialog(const std::string&, vcl::TMsgDlgType, vcl::TMsgDlgButtons, int) override {
+    return vcl::mrYes;
+  }
+  int MessageBox(const std::string& text, const std::string&, unsigned) override {
+    const bool yes = random_() % 2 == 0;
+    const std::string kind = text.find("todos os fatos") != std::string::npos   ? "last fact"
+                             : text.find("desta dimensão") != std::string::npos ? "dimension"
+                             : text.find("como Drill") != std::string::npos     ? "drill table"
+                                                                                : "other";
+    answers[kind + (yes ? " yes" : " no")]++;
+    return yes ? vcl::IDYES : vcl::IDNO;
+  }
+  bool Lookup(db::TDataSource& source, const std::string&) override {
+    db::TClientDataSet* ds = source.DataSet();
+    if (ds == nullptr || ds->RecordCount() == 0 || random_() % 6 == 0) return false;
+    ds->SetRecNo(1 + static_cast<int>(random_() % static_cast<unsigned>(ds->RecordCount())));
+    return true;
+  }
+  bool Search(db::TClientDataSet&) override { return false; }
+  void ShowBusy(int, const std::string&) override {}
+  void HideBusy() override {}
+  void CursorChanged(int) override {}
+
+  std::vector<std::string> errors;
+  std::map<std::string, int> answers;
+
+ private:
+  std::mt19937& random_;
+};
+
+class ScopedPerson {
+ public:
+  explicit ScopedPerson(vcl::IUserInterface& ui) : previous_(&vcl::UserInterface()) {
+    vcl::SetUserInterface(&ui);
+  }
+  ~ScopedPerson() { vcl::SetUserInterface(previous_); }
+  ScopedPerson(const ScopedPerson&) = delete;
+  ScopedPerson& operator=(const ScopedPerson&) = delete;
+
+ private:
+  vcl::IUserInterface* previous_;
+};
+
+bool Editing(const db::TClientDataSet* ds) {
+  return ds->State() == TDataSetState::dsEdit || ds->State() == TDataSetState::dsInsert;
+}
+
+TEST(DrillRandom, NoFactDrillsIntoATableThatDoesNotFitIt) {
+  ScreenHarness h(Backend::kRealServer);
+  qmx00600::TfrmEstrutura& s = OpenLinkedScreen(h);
+  h.Focus("dbgTabelaFatos");
+  DimensionStore store(s);
+  std::mt19937 random(20261208);
+  RandomPerson person(random);
+  ScopedPerson installed(person);
+  auto pick = [&](const auto& items) { return items[random() % items.size()]; };
+
+  const std::vector<std::string> tables = store.FactTables();
+  const std::vector<std::string> drills = {"DRILL_VENDAS_DIA", "DRILL_ESTOQUE_LOTE"};
+  const std::vector<std::string> names = {"Valor", "Quantidade", "Custo", "valor", "Desconto"};
+  const std::vector<std::string> drill_fact_columns = {"vl_venda", "QT_VENDIDA", "vl_desconto",
+                                                       "nr_nota",  "qt_estoque", "VL_CUSTO"};
+  const std::vector<std::string> drill_dime_columns = {
+      "cd_cliente", "CD_PRODUTO", "cd_mes", "dt_venda", "cd_regiao", "cd_deposito", "cd_lote"};
+  const std::vector<std::string> fact_dime_columns = {"cd_regiao", "CD_VENDEDOR", "cd_deposito",
+                                                      "cd_mes",    "cd_produto",  "CD_CLIENTE"};
+  auto number = [&] { return std::to_string(1 + random() % 11); };
+  std::set<std::string> deleted_drills;
+
+  auto to_page = [&](vcl::TTabSheet* page) {
+    if (s.pgcPadrao->ActivePage() != page) s.pgcPadrao->SelectTab(page);
+  };
+  // Page 2 of drill table `drill`, on its facts or its dimensions.
+  auto open_drill = [&](const std::string& drill, bool facts) {
+    to_page(s.tshPadrao);
+    h.Focus("dbgTabelaDrill");
+    if (!s.cdsTabelaDrill->Locate("CDTABELADW", rtl::Variant(drill), db::loNone)) return false;
+    to_page(s.tshDados);
+    h.Focus(facts ? "dbgFatosDrill" : "dbgDimensoes");
+    return true;
+  };
+  auto open_fact_dimensions = [&](const std::string& table) {
+    to_page(s.tshPadrao);
+    h.Focus("dbgTabelaFatos");
+    s.cdsTabelas->Locate("CDTABELADW", rtl::Variant(table), db::loNone);
+    to_page(s.tshDados);
+    h.Focus("dbgDimensoes");
+  };
+  auto random_row = [&](db::TClientDataSet* ds) {
+    if (ds->RecordCount() == 0) return false;
+    ds->SetRecNo(1 + static_cast<int>(random() % static_cast<unsigned>(ds->RecordCount())));
+    return true;
+  };
+  // One action of the person; a refusal ends it, and a row left open is
+  // given up as the person would.
+  int refused_deletes = 0;
+  auto act = [&](const std::function<void()>& action) {
+    const size_t errors_before = person.errors.size();
+    try {
+      action();
+    } catch (const rtl::EAbort&) {
+    }
+    for (size_t i = errors_before; i < person.errors.size(); ++i)
+      if (person.errors[i].starts_with("Não há fatos") ||
+          person.errors[i].starts_with("Não há dimensões") ||
+          person.errors[i].starts_with("As dimensões da Tabela Drill"))
+        ++refused_deletes;
+    for (db::TClientDataSet* ds : {s.cdsFatosDrill, s.cdsDimeDrill, s.cdsDime, s.cdsTabelaDrill})
+      if (Editing(ds)) ds->Cancel();
+  };
+
+  for (int step = 0; step < 400; ++step) {
+    SCOPED_TRACE(step);
+    const unsigned kind = random() % 16;
+    const std::string drill = pick(drills);
+    if (kind <= 2 && open_drill(drill, true)) {
+      act([&] {
+        h.Click("sbtIncluir");
+        h.PickColumn("dbgFatosDrill", "CDITEMDRILL");
+        if (random() % 2 == 0)
+          s.dbgFatosDrill->ClickEditButton();
+        else
+          h.Type("dbgFatosDrill", pick(drill_fact_columns));
+        h.PickColumn("dbgFatosDrill", "NMITEMDRILL");
+        h.Type("dbgFatosDrill", pick(names) + " " + std::to_string(random() % 4));
+        h.Click("sbtConfirmar");
+      });
+    } else if (kind <= 4 && open_drill(drill, true) && random_row(s.cdsFatosDrill)) {
+      act([&] {
+        if (kind == 3) {
+          h.Click("sbtExcluir");
+        } else {
+          h.PickColumn("dbgFatosDrill", "NMITEMDRILL");
+          h.Press("dbgFatosDrill", vcl::VK_DELETE, vcl::ssCtrl);
+        }
+      });
+    } else if (kind <= 6 && open_drill(drill, false)) {
+      act([&] {
+        h.Click("sbtIncluir");
+        h.PickColumn("dbgDimensoes", "CDDIMEDRILL");
+        if (random() % 2 == 0)
+          s.dbgDimensoes->ClickEditButton();
+        else
+          h.Type("dbgDimensoes", pick(drill_dime_columns));
+        h.PickColumn("dbgDimensoes", "NRSEQUEDIME");
+        if (random() % 2 == 0)
+          s.dbgDimensoes->ClickEditButton();
+        else
+          h.Type("dbgDimensoes", number());
+        h.Click("sbtConfirmar");
+      });
+    } else if (kind <= 9 && open_drill(drill, false) && random_row(s.cdsDimeDrill)) {
+      act([&] {
+        if (kind == 7) {
+          h.Click("sbtAlterar");
+          h.PickColumn("dbgDimensoes", "NRSEQUEDIME");
+          s.dbgDimensoes->SetEditorText(number());
+          h.PickColumn("dbgDimensoes", "CDDIMEDRILL");
+          h.Click("sbtConfirmar");
+        } else if (kind == 8) {
+          h.Click("sbtExcluir");
+        } else {
+          h.Press("dbgDimensoes", vcl::VK_DELETE, vcl::ssCtrl);
+        }
+      });
+    } else if (kind <= 11) {
+      const std::string table = pick(tables);
+      const auto facts = store.Facts(table);
+      if (facts.empty()) continue;
+      act([&] { store.LinkFact(table, pick(facts).at("CDITEMDW"), drill); });
+    } else if (kind == 12 || kind == 13) {
+      open_fact_dimensions(pick(tables));
+      act([&] {
+        if (kind == 12) {
+          h.Click("sbtIncluir");
+          h.PickColumn("dbgDimensoes", "CDITEMDIME");
+          h.Type("dbgDimensoes", pick(fact_dime_columns));
+          h.PickColumn("dbgDimensoes", "NRSEQUEDIME");
+          h.Type("dbgDimensoes", number());
+          h.Click("sbtConfirmar");
+        } else if (random_row(s.cdsDime)) {
+          h.Click("sbtExcluir");
+        }
+      });
+    } else if (kind == 14 && random() % 3 == 0) {
+      // A drill table goes (its links first, when the person agrees).
+      to_page(s.tshPadrao);
+      h.Focus("dbgTabelaDrill");
+      if (!s.cdsTabelaDrill->Locate("CDTABELADW", rtl::Variant(drill), db::loNone)) continue;
+      act([&] { h.Click("sbtExcluir"); });
+      if (!s.cdsTabelaDrill->Locate("CDTABELADW", rtl::Variant(drill), db::loNone))
+        deleted_drills.insert(drill);
+    } else if (kind == 15 && deleted_drills.count(drill)) {
+      // ... and is registered again, empty.
+      to_page(s.tshPadrao);
+      h.Focus("dbgTabelaDrill");
+      act([&] {
+        h.Click("sbtIncluir");
+        s.cdsTabelaDrill->FieldByName("CDTABELADW")->SetAsString(drill);
+        s.cdsTabelaDrill->FieldByName("NMTABELADW")->SetAsString("De novo");
+        h.Click("sbtConfirmar");
+      });
+      if (s.cdsTabelaDrill->Locate("CDTABELADW", rtl::Variant(drill), db::loNone))
+        deleted_drills.erase(drill);
+    }
+    // Nothing the server refused stays pending on the screen.
+    for (db::TClientDataSet* ds : {s.cdsFatosDrill, s.cdsDimeDrill, s.cdsDime, s.cdsTabelaDrill})
+      ASSERT_EQ(ds->ChangeCount(), 0) << ds->Name();
+  }
+  EXPECT_EQ(orb::ShowAviDepth(), 0);
+
+  // The work was real: rows of both kinds were saved, deletes were refused
+  // by the server, and the guard's questions were answered both ways.
+  const std::vector<std::string> calls = h.CallNames();
+  EXPECT_GT(CountOf(calls, "SetFatosDrill"), 20);
+  EXPECT_GT(CountOf(calls, "SetDimeDrill"), 20);
+  EXPECT_GT(refused_deletes, 0);
+  for (const char* answer : {"last fact yes", "last fact no", "drill table yes", "drill table no"})
+    EXPECT_GT(person.answers[answer], 0) << answer;
+  EXPECT_GT(person.answers["dimension yes"] + person.answers["dimension no"], 0);
+
+  std::set<std::string> registered;
+  for (const auto& row : DimensionStore::Rows(s.Server().GetTabelasAll(true)))
+    registered.insert(row.at("CDTABELADW"));
+  int links = 0;
+  for (const std::string& table : tables) {
+    std::set<std::string> numbers;
+    for (const auto& [column, n] : store.Dimensions(table)) numbers.insert(n);
+    for (const std::string& drill : store.DrillTargets(table)) {
+      ++links;
+      EXPECT_TRUE(registered.count(drill)) << table << " drills into the missing " << drill;
+      rtl::Variant facts, dimensions;
+      s.Server().GetDimeFatosDrill(drill, facts, dimensions);
+      EXPECT_FALSE(DimensionStore::Rows(facts).empty()) << drill << " has no drill fact";
+      const std::set<std::string> carried = store.DrillNumbers(drill);
+      for (const std::string& n : numbers)
+        EXPECT_TRUE(carried.count(n)) << table << " drills into " << drill << " without " << n;
+    }
+  }
+  EXPECT_GT(links, 0);  // something still drills, so the checks above checked
+}
+
+}  // namespace
+}  // namespace qmxtest

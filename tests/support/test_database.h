@@ -1,0 +1,53 @@
+// TestDatabase: a fresh, empty place for a structure database on the backend
+// the run asks for: SQLite (a file in a new temporary folder) unless
+// QMX_TEST_BACKEND=postgres, then a new schema of the PostgreSQL database
+// QMX_TEST_PG names, dropped with everything in it at the end.
+//
+// A test that needs PostgreSQL while QMX_TEST_PG is unset skips with
+// QMX_REQUIRE_DATABASE; the test command always sets it.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "appserver/database.h"
+
+namespace qmxtest {
+
+enum class TestBackend { kSqlite, kPostgres };
+
+// QMX_TEST_BACKEND: "postgres" selects PostgreSQL; anything else SQLite.
+TestBackend SelectedBackend();
+// QMX_TEST_PG, or "" when unset.
+std::string PostgresConninfo();
+// A name no other test (of this or another process) uses at the same time.
+std::string UniqueName(const std::string& prefix);
+
+class TestDatabase {
+ public:
+  explicit TestDatabase(TestBackend backend = SelectedBackend());
+  ~TestDatabase();
+  TestDatabase(const TestDatabase&) = delete;
+  TestDatabase& operator=(const TestDatabase&) = delete;
+
+  TestBackend backend() const { return backend_; }
+  bool Available() const { return available_; }
+  std::string SkipReason() const;
+  // Where to prepare and open it (location and schema).
+  const appserver::DatabaseTarget& target() const { return target_; }
+  // Runs fixed SQL on it (a warehouse table a test needs, say): on SQLite in
+  // the file, on PostgreSQL with the test's schema first on the search path.
+  void Execute(const std::string& sql) const;
+
+ private:
+  TestBackend backend_;
+  bool available_ = true;
+  std::string folder_;
+  appserver::DatabaseTarget target_;
+};
+
+#define QMX_REQUIRE_DATABASE(db) \
+  if (!(db).Available()) GTEST_SKIP() << (db).SkipReason()
+
+}  // namespace qmxtest
