@@ -259,25 +259,21 @@ IoStatus FrameSocket::ReadFrame(std::vector<uint8_t>& payload, uint32_t max_fram
   return ReadPayload(length, payload, rest, wake_fd);
 }
 
-bool FrameSocket::QuietAndOpen() {
-  if (begin_ != end_ || TlsPending()) return false;
+bool FrameSocket::SentUnasked() {
+  if (begin_ != end_ || TlsPending()) return true;
   pollfd p{fd_, POLLIN, 0};
   int n;
   do n = poll(&p, 1, 0);
   while (n < 0 && errno == EINTR);
-  if (n == 0) return true;
+  if (n <= 0) return false;
+  uint8_t b;
   if (ssl_) {
-    // Readable may be TLS housekeeping only; a peek tells it from data or
-    // the end of the connection.
-    uint8_t b;
     ERR_clear_error();
     const int r = SSL_peek(ssl_, &b, 1);
-    if (r > 0) return false;
-    const int e = SSL_get_error(ssl_, r);
     ERR_clear_error();
-    return e == SSL_ERROR_WANT_READ || e == SSL_ERROR_WANT_WRITE;
+    return r > 0;
   }
-  return false;
+  return recv(fd_, &b, 1, MSG_PEEK | MSG_DONTWAIT) > 0;
 }
 
 IoStatus FrameSocket::WaitForData(Deadline deadline, int wake_fd) {

@@ -55,9 +55,9 @@ class FrameSocket {
                        int wake_fd = -1);
   // Waits until at least one byte of the next frame is there.
   IoStatus WaitForData(Deadline deadline, int wake_fd = -1);
-  // False when the peer has closed the connection or sent something nobody
-  // asked for (between calls, a server says nothing unless it is closing).
-  bool QuietAndOpen();
+  // True when the peer has sent something between calls, when nothing was
+  // asked: a server says something then only as it closes the connection.
+  bool SentUnasked();
   // Bytes of a frame not yet taken are waiting in the buffer.
   bool HasBufferedBytes() const { return begin_ != end_; }
   IoStatus Write(const std::vector<uint8_t>& bytes, Deadline deadline, int wake_fd = -1);

@@ -358,8 +358,14 @@ void Server::ServeCalls(FrameSocket& socket, IRemoteObject& object) {
   while (!stopping_) {
     IoStatus status = socket.WaitForData(DeadlineIn(options_.idle_timeout_ms), wake_read_);
     if (status == IoStatus::kTimeout) {
-      Event("Conexão ociosa encerrada após " + std::to_string(options_.idle_timeout_ms / 1000) +
-            " s sem chamadas");
+      // Said before closing, so the client knows to open a new connection
+      // for its next call rather than fail it.
+      const std::string why = "Conexão encerrada após " +
+                              std::to_string(options_.idle_timeout_ms / 1000) + " s sem chamadas";
+      Event(why);
+      out.clear();
+      EncodeFailure(out, 0, why);
+      socket.Write(out, DeadlineIn(100));
       return;
     }
     if (status == IoStatus::kError) Event("Conexão perdida: " + socket.Error());

@@ -141,9 +141,9 @@ void TSocketConnection::Link::Lose(const std::string& message, const std::string
 }
 
 rtl::Variant TSocketConnection::Link::Invoke(std::string_view method, std::vector<Arg>& args) {
-  // A server closes a connection left idle too long: the call goes out on a
-  // new one instead of failing on the old.
-  if (Open() && !socket_->QuietAndOpen()) owner_.SetConnected(false);
+  // A server that closes a connection left idle too long says so first: the
+  // call goes out on a new connection instead of failing on the old one.
+  if (Open() && socket_->SentUnasked()) owner_.SetConnected(false);
   if (!Open()) owner_.SetConnected(true);
   const uint32_t call_id = ++last_call_id_ == 0 ? ++last_call_id_ : last_call_id_;
   out_.clear();

@@ -14,7 +14,8 @@
 // time-out or a malformed answer throws ECallError and closes the connection;
 // the next call opens it again, running BeforeConnect again. A call on a
 // closed connection opens it first, and so does a call on a connection the
-// server has closed meanwhile (an idle time-out), after AfterDisconnect.
+// server has closed for being idle (it says so before closing), after
+// AfterDisconnect.
 //
 // A failure of the link itself reads, in the ECallError's message, as a
 // person expects: in Portuguese, with the server's address and what to do,
