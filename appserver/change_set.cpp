@@ -42,6 +42,7 @@ std::vector<AppliedChange> ApplyChanges(Storage& storage, const db::Packet& delt
       CheckSizes(def, now);
       rules.validate(now, nullptr);
       storage.Insert(rules.entity, now);
+      if (rules.written) rules.written(nullptr, &now);
       applied.push_back({row.status, std::nullopt, now});
       continue;
     }
@@ -64,6 +65,7 @@ std::vector<AppliedChange> ApplyChanges(Storage& storage, const db::Packet& delt
     if (row.status == db::RowStatus::kDeleted) {
       rules.before_delete(stored);
       if (!storage.Delete(rules.entity, stored)) throw Refusal(kChangedMeanwhile);
+      if (rules.written) rules.written(&stored, nullptr);
       applied.push_back({row.status, stored, std::nullopt});
       continue;
     }
@@ -75,6 +77,7 @@ std::vector<AppliedChange> ApplyChanges(Storage& storage, const db::Packet& delt
     CheckSizes(def, now);
     rules.validate(now, &stored);
     if (!storage.Update(rules.entity, stored, now)) throw Refusal(kChangedMeanwhile);
+    if (rules.written) rules.written(&stored, &now);
     applied.push_back({row.status, stored, now});
   }
   return applied;

@@ -27,6 +27,9 @@ struct EntityRules {
   std::function<void(const Record& now, const Record* before)> validate;
   // Runs before `gone` is removed: a refusal or the removal of what depends on it.
   std::function<void(const Record& gone)> before_delete;
+  // Told of every row written (before null for an insert, after null for a
+  // delete), so caches of what the call read stay true; may be empty.
+  std::function<void(const Record* before, const Record* after)> written = nullptr;
 };
 
 struct AppliedChange {

@@ -14,7 +14,7 @@ namespace appserver {
 struct DatabaseTarget {
   std::string location;           // a SQLite file, or a libpq connection string or URI
   std::string schema = "public";  // PostgreSQL: the schema of the structure and the warehouse
-  int busy_timeout_ms = 5000;
+  int busy_timeout_ms = kDefaultWriteWaitMs;  // a save waits this long for another
 };
 
 bool IsPostgres(const DatabaseTarget& target);

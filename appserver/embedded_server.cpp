@@ -28,6 +28,7 @@ EmbeddedServer::EmbeddedServer(EmbeddedServerOptions options) {
   try {
     target_.location = path_;
     target_.schema = options.schema;
+    target_.busy_timeout_ms = options.write_wait_ms;
     prepared_ = PrepareDatabase(target_, options.demo);
     net::ServerOptions so;
     so.listen_address = options.listen_address;
@@ -35,6 +36,9 @@ EmbeddedServer::EmbeddedServer(EmbeddedServerOptions options) {
     so.port = options.port;
     so.object_name = std::string(RdmEstrutura::kObjectName);
     so.max_connections = options.max_connections;
+    so.max_memory = options.max_memory;
+    so.idle_timeout_ms = options.idle_timeout_ms;
+    so.security = std::move(options.security);
     bool record = options.record_history;
     so.factory = [target = target_, record]() -> std::unique_ptr<net::IRemoteObject> {
       return std::make_unique<RdmEstrutura>(OpenStorage(target), record);

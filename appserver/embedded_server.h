@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -28,7 +29,12 @@ struct EmbeddedServerOptions {
   bool allow_remote = false;
   uint16_t port = 0;
   int max_connections = 64;
-  bool record_history = true;  // off only to measure what recording costs
+  bool record_history = true;             // off only to measure what recording costs
+  size_t max_memory = size_t{256} << 20;  // see net::ServerOptions
+  int idle_timeout_ms = 30 * 60 * 1000;
+  std::optional<net::ServerOptions::Security> security;  // TLS and access token
+  // How long a save waits for another save in progress.
+  int write_wait_ms = kDefaultWriteWaitMs;
   std::function<void(const net::CallRecord&)> on_call;
   std::function<void(std::string_view)> on_event;
 };

@@ -112,6 +112,7 @@ rtl::Variant RdmEstrutura::Invoke(std::string_view method, std::vector<rtl::Vari
   if (!m)
     throw net::ECallError("Método desconhecido em " + std::string(kObjectName) + ": \"" +
                           std::string(method) + "\".");
+  structure_.ForgetCaches();  // other sessions may have written since the last call
   origin_.method = m->name;
   try {
     return (this->*(m->handler))(args);

@@ -97,6 +97,7 @@ EntityRules TableRules(Structure& s, bool drill) {
     Match owner[] = {{0, code}};
     s.storage().Remove(side.facts, owner);
     s.storage().Remove(side.dimes, owner);
+    s.ForgetFacts(side, code);
   };
   return r;
 }
@@ -128,6 +129,9 @@ EntityRules FactRules(Structure& s, const std::string& table) {
       throw Refusal("Data Mart \"" + mart + "\" não cadastrado.");
     RequireOneOf(now[fato::IDFATODW], "SN", "IDFATODW");
     RequireOneOf(now[fato::IDTPFATODW], "MPQI", "IDTPFATODW");
+  };
+  r.written = [&s](const Record* before, const Record* after) {
+    s.NoteFact(kFactSide, before, after);
   };
   return r;
 }
@@ -167,6 +171,9 @@ EntityRules DrillFactRules(Structure& s) {
     Require(now[fdrill::NMITEMDRILL], "Nome deve ser informado.");
     s.CheckFactName(kDrillSide, owner, now[fdrill::NMITEMDRILL], before);
     RequireOneOf(now[fdrill::IDTPFATODRILL], "MPQI", "IDTPFATODRILL");
+  };
+  r.written = [&s](const Record* before, const Record* after) {
+    s.NoteFact(kDrillSide, before, after);
   };
   return r;
 }

@@ -12,6 +12,7 @@
 #include <mutex>
 
 #include "embedded_server.h"
+#include "net/client_security.h"
 #include "pg_connection.h"
 
 namespace appserver {
@@ -114,9 +115,29 @@ std::optional<int> ParseCommandLine(int argc, char** argv, ServerConfig& config)
                  "PostgreSQL: esquema da estrutura e do data warehouse (padrão public)");
   app.add_option("--listen", listen, "Endereço e porta, ADDR:PORTA (padrão 127.0.0.1:2160)");
   app.add_flag("--allow-remote", config.allow_remote,
-               "Permite escutar em endereço que não seja de loopback");
+               "Permite escutar em endereço que não seja de loopback; exige --tls-cert, "
+               "--tls-key e --token-file");
+  app.add_option("--tls-cert", config.tls_cert, "Certificado do servidor (PEM) para conexões TLS");
+  app.add_option("--tls-key", config.tls_key, "Chave privada do certificado (PEM)");
+  app.add_option("--token-file", config.token_file,
+                 "Arquivo com a chave de acesso que os clientes enviam no handshake");
   auto* d = app.add_flag("--demo", demo, "Cria o data warehouse de demonstração num banco vazio");
   app.add_flag("--no-demo", no_demo, "Não cria o data warehouse de demonstração")->excludes(d);
+  app.add_option("--write-wait", config.write_wait_s,
+                 "Segundos que uma gravação espera por outra em andamento (padrão 30)")
+      ->check(CLI::Range(1, 3600));
+  app.add_option("--max-connections", config.max_connections,
+                 "Conexões simultâneas aceitas; as seguintes são recusadas com um aviso "
+                 "(padrão 64)")
+      ->check(CLI::Range(1, 4096));
+  app.add_option("--max-memory", config.max_memory_mib,
+                 "MiB que os pedidos em andamento podem ocupar juntos, somadas todas as "
+                 "conexões; um pedido que não cabe é recusado (padrão 256)")
+      ->check(CLI::Range(1, 1 << 20));
+  app.add_option("--idle-timeout", config.idle_timeout_min,
+                 "Minutos sem chamadas após os quais uma conexão é fechada; o cliente "
+                 "reconecta na chamada seguinte; 0 nunca fecha (padrão 30)")
+      ->check(CLI::Range(0, 7 * 24 * 60));
   app.add_option("--log-level", level, "error, info ou debug")
       ->check(CLI::IsMember({"error", "info", "debug"}));
   AddToolCommands(app, config.tool);
@@ -145,6 +166,16 @@ std::optional<int> ParseCommandLine(int argc, char** argv, ServerConfig& config)
                  "de outras máquinas.\n";
     return 2;
   }
+  const bool any_security =
+      !config.tls_cert.empty() || !config.tls_key.empty() || !config.token_file.empty();
+  const bool all_security =
+      !config.tls_cert.empty() && !config.tls_key.empty() && !config.token_file.empty();
+  if ((config.allow_remote || any_security) && !all_security) {
+    std::cerr << (config.allow_remote ? "--allow-remote" : "--tls-cert, --tls-key, --token-file")
+              << ": conexões de outras máquinas só são aceitas com TLS e chave de acesso; "
+                 "informe --tls-cert, --tls-key e --token-file juntos.\n";
+    return 2;
+  }
   if (config.schema.empty()) {
     std::cerr << "--schema: informe o nome do esquema.\n";
     return 2;
@@ -168,6 +199,19 @@ int RunServer(const ServerConfig& config) {
   options.listen_address = config.address;
   options.allow_remote = config.allow_remote;
   options.port = config.port;
+  options.write_wait_ms = config.write_wait_s * 1000;
+  options.max_connections = config.max_connections;
+  options.max_memory = size_t(config.max_memory_mib) << 20;
+  options.idle_timeout_ms = config.idle_timeout_min * 60 * 1000;
+  if (!config.token_file.empty()) {
+    try {
+      options.security = net::ServerOptions::Security{config.tls_cert, config.tls_key,
+                                                      net::ReadTokenFile(config.token_file)};
+    } catch (const std::exception& e) {
+      LogLine("ERRO", std::string("O servidor não pôde iniciar: ") + e.what());
+      return 1;
+    }
+  }
   options.on_call = [level](const net::CallRecord& call) {
     if (!call.ok && level >= LogLevel::kInfo)
       LogLine("FALHA", std::string(call.method) + " (" + std::to_string(call.duration.count()) +
@@ -191,7 +235,8 @@ int RunServer(const ServerConfig& config) {
     LogLine("INFO", "Banco " + DescribeDatabase({config.database, config.schema}) +
                         (p.created ? " (criado)" : "") +
                         (p.demo_seeded ? ", demonstração criada" : "") + "; escutando em " +
-                        config.address + ":" + std::to_string(server->Port()));
+                        config.address + ":" + std::to_string(server->Port()) +
+                        (config.token_file.empty() ? "" : " (TLS, com chave de acesso)"));
   }
   sigset_t signals;
   sigemptyset(&signals);

@@ -22,7 +22,16 @@ struct ServerConfig {
   bool allow_remote = false;
   DemoSeeding demo = DemoSeeding::kIfCreated;
   LogLevel log_level = LogLevel::kInfo;
-  ToolOptions tool;  // a subcommand instead of serving
+  ToolOptions tool;                               // a subcommand instead of serving
+  int write_wait_s = kDefaultWriteWaitMs / 1000;  // a save waits this long for another
+  int max_connections = 64;
+  int max_memory_mib = 256;   // frames in progress, all connections together
+  int idle_timeout_min = 30;  // 0: idle connections stay open
+  // TLS and the access token; required with allow_remote, and when given they
+  // secure a loopback server as well.
+  std::string tls_cert;
+  std::string tls_key;
+  std::string token_file;
 };
 
 // "ADDR:PORT" or "[ADDR]:PORT"; nullopt when malformed.

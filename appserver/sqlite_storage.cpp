@@ -75,8 +75,9 @@ class Connection {
 
   [[noreturn]] void Fail(int rc, const std::string& why) {
     int primary = rc & 0xFF;
-    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
-      throw StorageError("Banco de dados ocupado por outra sessão; tente de novo. (" + why + ")");
+    // The busy time-out has run out waiting for another save: the person
+    // learns that and what to do, not the database's own words.
+    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) throw StorageError(kBusyText);
     if (primary == SQLITE_CONSTRAINT)
       throw StorageError("Registro duplicado ou inválido no banco de dados. (" + why + ")");
     if (primary == SQLITE_FULL) throw StorageError("Disco cheio: " + why);

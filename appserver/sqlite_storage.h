@@ -35,7 +35,13 @@ PrepareResult PrepareSqliteDatabase(const std::string& path, DemoSeeding demo,
 // Schema version recorded in the database (0 when it has none).
 int SqliteSchemaVersion(const std::string& path);
 
-// A new session on a prepared database. Throws StorageError.
-std::unique_ptr<Storage> OpenSqliteStorage(const std::string& path, int busy_timeout_ms = 5000);
+// How long a writer waits for another write in progress before giving up.
+inline constexpr int kDefaultWriteWaitMs = 30000;
+
+// A new session on a prepared database. A write that still finds another in
+// progress after `busy_timeout_ms` throws StorageError(kBusyText). Throws
+// StorageError.
+std::unique_ptr<Storage> OpenSqliteStorage(const std::string& path,
+                                           int busy_timeout_ms = kDefaultWriteWaitMs);
 
 }  // namespace appserver

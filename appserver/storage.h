@@ -37,6 +37,12 @@ class StorageError : public rtl::Exception {
   using rtl::Exception::Exception;
 };
 
+// What a writer reads when another save held the database for longer than it
+// was willing to wait.
+inline constexpr const char* kBusyText =
+    "O servidor está ocupado gravando outra alteração. Aguarde alguns instantes e tente "
+    "de novo.";
+
 // Column `column` (a position of the entity's record) equals `value`.
 struct Match {
   int column;

@@ -35,24 +35,80 @@ std::vector<Record> Structure::Tables(bool drill) {
   return storage_.Select(Entity::kTable, m);
 }
 
+void Structure::ForgetCaches() {
+  tables_.clear();
+  columns_.clear();
+  fact_names_.clear();
+}
+
 std::optional<std::string> Structure::WarehouseTable(const std::string& code) {
   if (!IsWellFormedCode(code)) return std::nullopt;
-  return storage_.FindWarehouseTable(code);
+  // Found once per call, misses included.
+  const std::string upper = rtl::AnsiUpperCase(code);
+  auto it = tables_.find(upper);
+  if (it == tables_.end()) it = tables_.emplace(upper, storage_.FindWarehouseTable(code)).first;
+  return it->second;
+}
+
+const Structure::TableColumns& Structure::ColumnsOf(const std::string& name) {
+  auto it = columns_.find(name);
+  if (it != columns_.end()) return it->second;
+  TableColumns t;
+  t.list = storage_.WarehouseColumns(name);
+  for (size_t i = 0; i < t.list.size(); ++i)
+    t.by_name.emplace(rtl::AnsiUpperCase(t.list[i].name), i);
+  return columns_.emplace(name, std::move(t)).first->second;
 }
 
 std::vector<WarehouseColumn> Structure::WarehouseColumns(const std::string& code) {
   auto name = WarehouseTable(code);
   if (!name) throw Refuse(key::kInvTabela, code);
-  return storage_.WarehouseColumns(*name);
+  return ColumnsOf(*name).list;
 }
 
 std::optional<WarehouseColumn> Structure::FindColumn(const std::string& table,
                                                      const std::string& column) {
-  auto columns = WarehouseColumns(table);
+  auto name = WarehouseTable(table);
+  if (!name) throw Refuse(key::kInvTabela, table);
+  const TableColumns& columns = ColumnsOf(*name);
   if (!IsWellFormedCode(column)) return std::nullopt;
-  for (WarehouseColumn& c : columns)
-    if (rtl::SameText(c.name, column)) return std::move(c);
-  return std::nullopt;
+  auto it = columns.by_name.find(rtl::AnsiUpperCase(column));
+  if (it == columns.by_name.end()) return std::nullopt;
+  return columns.list[it->second];
+}
+
+Structure::NameIndex& Structure::FactNames(const Side& side, const std::string& table) {
+  auto key = std::make_pair(side.drill, table);
+  auto it = fact_names_.find(key);
+  if (it != fact_names_.end()) return it->second;
+  NameIndex names;
+  Match owner[] = {{0, table}};
+  for (const Record& r : storage_.Select(side.facts, owner))
+    names.emplace(rtl::AnsiUpperCase(r[side.fact_name]), r[1]);
+  return fact_names_.emplace(key, std::move(names)).first->second;
+}
+
+void Structure::NoteFact(const Side& side, const Record* before, const Record* after) {
+  if (before) {
+    auto it = fact_names_.find({side.drill, (*before)[0]});
+    if (it != fact_names_.end()) {
+      auto [first, last] = it->second.equal_range(rtl::AnsiUpperCase((*before)[side.fact_name]));
+      for (auto e = first; e != last; ++e)
+        if (e->second == (*before)[1]) {
+          it->second.erase(e);
+          break;
+        }
+    }
+  }
+  if (after) {
+    auto it = fact_names_.find({side.drill, (*after)[0]});
+    if (it != fact_names_.end())
+      it->second.emplace(rtl::AnsiUpperCase((*after)[side.fact_name]), (*after)[1]);
+  }
+}
+
+void Structure::ForgetFacts(const Side& side, const std::string& owner) {
+  fact_names_.erase({side.drill, owner});
 }
 
 void Structure::CheckFactColumn(const Side& side, const std::string& table,
@@ -79,10 +135,10 @@ void Structure::CheckDimeColumn(const Side& side, const std::string& table,
 
 void Structure::CheckFactName(const Side& side, const std::string& table, const std::string& name,
                               const Record* self) {
-  Match owner[] = {{0, table}};
-  for (const Record& r : storage_.Select(side.facts, owner))
-    if (!SameKey(r, self) && rtl::SameText(r[side.fact_name], name))
-      throw Refuse(key::kNomeDrillJa);
+  // SameText compares the upper-cased forms, which is how the index is keyed.
+  auto [first, last] = FactNames(side, table).equal_range(rtl::AnsiUpperCase(name));
+  for (auto e = first; e != last; ++e)
+    if (!(self && (*self)[0] == table && (*self)[1] == e->second)) throw Refuse(key::kNomeDrillJa);
 }
 
 void Structure::CheckDimeNumber(const Side& side, const std::string& table,

@@ -8,9 +8,11 @@
 // and a dimension's number is its third column.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "storage.h"
@@ -71,9 +73,33 @@ class Structure {
 
   Storage& storage() { return storage_; }
 
+  // What a call reads again and again (the warehouse catalogue, a table's
+  // columns, the fact names of a table) is read once per call and kept here,
+  // so a packet of many rows costs no more per row than a packet of one.
+  // ForgetCaches starts a call afresh; writes of facts made during the call
+  // are told through NoteFact (one fact replaced, either side may be null) and
+  // ForgetFacts (every fact of `owner` removed).
+  void ForgetCaches();
+  void NoteFact(const Side& side, const Record* before, const Record* after);
+  void ForgetFacts(const Side& side, const std::string& owner);
+
  private:
+  struct TableColumns {
+    std::vector<WarehouseColumn> list;
+    std::unordered_map<std::string, size_t> by_name;  // upper-cased name -> first in list
+  };
+  // Fact names of one table: upper-cased name -> columns of the facts bearing it.
+  using NameIndex = std::unordered_multimap<std::string, std::string>;
+
   std::optional<WarehouseColumn> FindColumn(const std::string& table, const std::string& column);
+  const TableColumns& ColumnsOf(const std::string& name);
+  NameIndex& FactNames(const Side& side, const std::string& table);
+
   Storage& storage_;
+  // Upper-cased code -> the warehouse table as named, or none.
+  std::unordered_map<std::string, std::optional<std::string>> tables_;
+  std::map<std::string, TableColumns> columns_;
+  std::map<std::pair<bool, std::string>, NameIndex> fact_names_;
 };
 
 }  // namespace appserver

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <cstdio>
 
+#include "net/client_security.h"
 #include "rtl/exceptions.h"
 
 namespace host {
@@ -50,7 +51,10 @@ ParseOutcome ParseHostCommandLine(const QStringList& arguments) {
         "  --open TELA           abre a tela ao iniciar (ex.: QMX00600); pode repetir\n"
         "  -h, --help            mostra esta ajuda\n"
         "  -v, --version         mostra a versão\n"
-        "Opções do Qt, como -platform, também são aceitas.\n");
+        "Opções do Qt, como -platform, também são aceitas.\n"
+        "Servidor fora desta máquina (TLS com chave de acesso): QMX_TLS_CA (certificado\n"
+        "da autoridade) e QMX_TOKEN_FILE (arquivo da chave), ou tls-ca= e token-file=\n"
+        "em ~/.config/qmx/qmx.conf.\n");
     out.exit_code = 0;
     return out;
   }
@@ -85,6 +89,13 @@ void ApplyHostSettings(const HostSettings& settings) {
     orb::SetServerAddress(*settings.server);
   else
     orb::ClearServerAddress();
+  // The access token and the CA for a server beyond this machine; a token
+  // file that cannot be read is said now, and connections go without it.
+  try {
+    net::SetDefaultClientSecurity(net::LoadClientSecurity());
+  } catch (const rtl::Exception& e) {
+    std::fprintf(stderr, "qmx-host: %s\n", e.Message().c_str());
+  }
 }
 
 }  // namespace host

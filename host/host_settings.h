@@ -31,7 +31,9 @@ struct ParseOutcome {
 // `arguments` as QCoreApplication::arguments() gives them (the program first).
 ParseOutcome ParseHostCommandLine(const QStringList& arguments);
 
-// Makes the settings take effect: the server address goes to the host library.
+// Makes the settings take effect: the server address goes to the host
+// library; the access token and CA (net::LoadClientSecurity) become the
+// defaults of every connection.
 void ApplyHostSettings(const HostSettings& settings);
 
 }  // namespace host

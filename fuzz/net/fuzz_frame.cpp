@@ -17,11 +17,11 @@ namespace {
 std::vector<uint8_t> Encode(const net::Frame& frame) {
   std::vector<uint8_t> out;
   if (const auto* f = std::get_if<net::HelloFrame>(&frame)) {
-    if (f->magic != net::kProtocolMagic || f->version != net::kProtocolVersion) return {};
-    net::EncodeHello(out, f->object_name);
+    if (f->magic != net::kProtocolMagic) return {};
+    if (f->version != net::kProtocolVersion && f->version != net::kProtocolVersion1) return {};
+    net::EncodeHello(out, *f);
   } else if (const auto* f = std::get_if<net::AcceptFrame>(&frame)) {
-    if (f->version != net::kProtocolVersion) return {};
-    net::EncodeAccept(out);
+    net::EncodeAccept(out, f->version);
   } else if (const auto* f = std::get_if<net::RefuseFrame>(&frame)) {
     net::EncodeRefuse(out, f->text);
   } else if (const auto* f = std::get_if<net::CallFrame>(&frame)) {

@@ -275,16 +275,31 @@ std::string ReplaceBadUtf8(std::string_view text) {
 }  // namespace
 
 void EncodeHello(std::vector<uint8_t>& out, std::string_view object_name, uint32_t max_frame_size) {
+  HelloFrame hello;
+  hello.version = kProtocolVersion1;
+  hello.object_name = std::string(object_name);
+  EncodeHello(out, hello, max_frame_size);
+}
+
+void EncodeHello(std::vector<uint8_t>& out, const HelloFrame& hello, uint32_t max_frame_size) {
+  if (hello.version != kProtocolVersion1 && hello.version != kProtocolVersion)
+    Fail("versão de protocolo " + Num(hello.version) + " desconhecida");
   Writer w(out, FrameType::kHello, max_frame_size);
   w.Raw(kProtocolMagic.data(), kProtocolMagic.size());
-  w.U16(kProtocolVersion);
-  w.Name(object_name, "nome do objeto remoto");
+  w.U16(hello.version);
+  w.Name(hello.object_name, "nome do objeto remoto");
+  if (hello.version == kProtocolVersion) {
+    if (hello.token.size() > kMaxTokenLength) Fail("chave de acesso longa demais");
+    if (hello.user_name.size() > kMaxUserNameLength) Fail("nome de usuário longo demais");
+    w.Text(hello.token);
+    w.Text(hello.user_name);
+  }
   w.Finish();
 }
 
-void EncodeAccept(std::vector<uint8_t>& out) {
+void EncodeAccept(std::vector<uint8_t>& out, uint16_t version) {
   Writer w(out, FrameType::kAccept, kDefaultMaxFrameSize);
-  w.U16(kProtocolVersion);
+  w.U16(version);
   w.Finish();
 }
 
@@ -359,7 +374,16 @@ HelloFrame DecodeHello(std::span<const uint8_t> payload) {
   HelloFrame f;
   for (auto& b : f.magic) b = r.U8();
   f.version = r.U16();
+  // What follows the version is that version's; of an unknown one only the
+  // version is read, so the refusal can name it.
+  if (f.version != kProtocolVersion1 && f.version != kProtocolVersion) return f;
   f.object_name = r.Name("nome do objeto remoto");
+  if (f.version == kProtocolVersion) {
+    f.token = r.Text();
+    f.user_name = r.Text();
+    if (f.token.size() > kMaxTokenLength) Fail("chave de acesso longa demais");
+    if (f.user_name.size() > kMaxUserNameLength) Fail("nome de usuário longo demais");
+  }
   r.End();
   return f;
 }

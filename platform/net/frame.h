@@ -32,7 +32,10 @@ class EProtocolError : public rtl::Exception {
 };
 
 inline constexpr std::array<uint8_t, 4> kProtocolMagic = {'Q', 'M', 'X', 'P'};
-inline constexpr uint16_t kProtocolVersion = 1;
+// The newest protocol version: its Hello carries an access token and the
+// client's user name. Version 1 (no token, no user name) is still read.
+inline constexpr uint16_t kProtocolVersion = 2;
+inline constexpr uint16_t kProtocolVersion1 = 1;
 inline constexpr size_t kFrameHeaderSize = 4;
 inline constexpr uint32_t kDefaultMaxFrameSize = 64u << 20;
 // Arrays inside arrays deeper than this are refused (the outermost value is
@@ -63,8 +66,13 @@ enum class ValueTag : uint8_t {
 struct HelloFrame {
   std::array<uint8_t, 4> magic{};
   uint16_t version = 0;
-  std::string object_name;
+  std::string object_name;  // read for versions 1 and 2 only
+  std::string token;        // version 2: the access token, may be empty
+  std::string user_name;    // version 2: who the client runs for, may be empty
 };
+// Longest access token and user name a Hello carries.
+inline constexpr size_t kMaxTokenLength = 1024;
+inline constexpr size_t kMaxUserNameLength = 255;
 struct AcceptFrame {
   uint16_t version = 0;
 };
@@ -92,9 +100,14 @@ using Frame =
 // Encoders. Each appends one frame to `out` and throws EProtocolError (leaving
 // `out` as it was) when the frame would exceed `max_frame_size`, a text is not
 // valid UTF-8 or arrays nest deeper than kMaxNestingDepth.
+// A version-1 Hello (what clients before version 2 send).
 void EncodeHello(std::vector<uint8_t>& out, std::string_view object_name,
                  uint32_t max_frame_size = kDefaultMaxFrameSize);
-void EncodeAccept(std::vector<uint8_t>& out);
+// A Hello of hello.version (1 or 2); the magic is always kProtocolMagic.
+void EncodeHello(std::vector<uint8_t>& out, const HelloFrame& hello,
+                 uint32_t max_frame_size = kDefaultMaxFrameSize);
+// The server answers in the version of the client's Hello.
+void EncodeAccept(std::vector<uint8_t>& out, uint16_t version = kProtocolVersion);
 void EncodeRefuse(std::vector<uint8_t>& out, std::string_view text);
 void EncodeCall(std::vector<uint8_t>& out, uint32_t call_id, std::string_view method,
                 std::span<const Arg> args, uint32_t max_frame_size = kDefaultMaxFrameSize);

@@ -12,7 +12,12 @@
 #include <cerrno>
 #include <cstring>
 
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
+
 #include "net/frame.h"
+#include "net/tls.h"
 
 namespace net::detail {
 
@@ -42,7 +47,140 @@ FrameSocket::FrameSocket(int fd) : fd_(fd), buffer_(kBufferSize) {
 }
 
 FrameSocket::~FrameSocket() {
+  if (ssl_) SSL_free(ssl_);
   close(fd_);
+}
+
+bool FrameSocket::TlsPending() const {
+  return ssl_ && SSL_pending(ssl_) > 0;
+}
+
+ssize_t FrameSocket::Receive(uint8_t* data, size_t n, short& want) {
+  if (ssl_) {
+    ERR_clear_error();
+    const int r = SSL_read(ssl_, data, static_cast<int>(std::min<size_t>(n, 1 << 30)));
+    if (r > 0) return r;
+    switch (SSL_get_error(ssl_, r)) {
+      case SSL_ERROR_WANT_READ:
+        want = POLLIN;
+        return -1;
+      case SSL_ERROR_WANT_WRITE:
+        want = POLLOUT;
+        return -1;
+      case SSL_ERROR_ZERO_RETURN:
+        return 0;
+      case SSL_ERROR_SYSCALL:
+        if (errno == 0 || errno == ECONNRESET) return 0;
+        Fail(errno);
+        return -2;
+      default:
+        error_ = TlsErrorText();
+        return -2;
+    }
+  }
+  for (;;) {
+    const ssize_t r = recv(fd_, data, n, 0);
+    if (r >= 0) return r;
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      want = POLLIN;
+      return -1;
+    }
+    if (errno == ECONNRESET) return 0;
+    Fail(errno);
+    return -2;
+  }
+}
+
+ssize_t FrameSocket::Transmit(const uint8_t* data, size_t n, short& want) {
+  if (ssl_) {
+    ERR_clear_error();
+    const int r = SSL_write(ssl_, data, static_cast<int>(std::min<size_t>(n, 1 << 30)));
+    if (r > 0) return r;
+    switch (SSL_get_error(ssl_, r)) {
+      case SSL_ERROR_WANT_READ:
+        want = POLLIN;
+        return -1;
+      case SSL_ERROR_WANT_WRITE:
+        want = POLLOUT;
+        return -1;
+      case SSL_ERROR_ZERO_RETURN:
+        return 0;
+      case SSL_ERROR_SYSCALL:
+        if (errno == 0 || errno == EPIPE || errno == ECONNRESET) return 0;
+        Fail(errno);
+        return -2;
+      default:
+        error_ = TlsErrorText();
+        return -2;
+    }
+  }
+  for (;;) {
+    const ssize_t r = send(fd_, data, n, MSG_NOSIGNAL);
+    if (r >= 0) return r;
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      want = POLLOUT;
+      return -1;
+    }
+    if (errno == EPIPE || errno == ECONNRESET) return 0;
+    Fail(errno);
+    return -2;
+  }
+}
+
+IoStatus FrameSocket::StartTls(ssl_ctx_st* ctx, bool as_server, const std::string& host,
+                               Deadline deadline, int wake_fd) {
+  ERR_clear_error();
+  ssl_ = SSL_new(ctx);
+  if (!ssl_ || SSL_set_fd(ssl_, fd_) != 1) {
+    error_ = TlsErrorText();
+    return IoStatus::kError;
+  }
+  if (!as_server) {
+    // The certificate must name the host dialled, as an address or a name.
+    X509_VERIFY_PARAM* param = SSL_get0_param(ssl_);
+    if (X509_VERIFY_PARAM_set1_ip_asc(param, host.c_str()) != 1) {
+      ERR_clear_error();
+      SSL_set_tlsext_host_name(ssl_, host.c_str());
+      X509_VERIFY_PARAM_set1_host(param, host.c_str(), 0);
+    }
+  }
+  for (;;) {
+    ERR_clear_error();
+    const int r = as_server ? SSL_accept(ssl_) : SSL_connect(ssl_);
+    if (r == 1) return IoStatus::kOk;
+    short want = 0;
+    switch (SSL_get_error(ssl_, r)) {
+      case SSL_ERROR_WANT_READ:
+        want = POLLIN;
+        break;
+      case SSL_ERROR_WANT_WRITE:
+        want = POLLOUT;
+        break;
+      case SSL_ERROR_SYSCALL:
+        if (errno == 0 || errno == ECONNRESET || errno == EPIPE) return IoStatus::kClosed;
+        return Fail(errno);
+      default: {
+        const long verify = SSL_get_verify_result(ssl_);
+        error_ = verify != X509_V_OK ? X509_verify_cert_error_string(verify) : TlsErrorText();
+        return IoStatus::kError;
+      }
+    }
+    const IoStatus waited = Wait(want, deadline, wake_fd);
+    if (waited != IoStatus::kOk) return waited;
+  }
+}
+
+IoStatus FrameSocket::PeekFirstByte(uint8_t& byte, Deadline deadline, int wake_fd) {
+  for (;;) {
+    const IoStatus waited = Wait(POLLIN, deadline, wake_fd);
+    if (waited != IoStatus::kOk) return waited;
+    const ssize_t n = recv(fd_, &byte, 1, MSG_PEEK);
+    if (n == 1) return IoStatus::kOk;
+    if (n == 0) return IoStatus::kClosed;
+    if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) return Fail(errno);
+  }
 }
 
 IoStatus FrameSocket::Fail(int err) {
@@ -72,8 +210,10 @@ IoStatus FrameSocket::Wait(short events, Deadline deadline, int wake_fd) {
 IoStatus FrameSocket::Fill(Deadline deadline, int wake_fd) {
   if (begin_ == end_) {
     begin_ = end_ = 0;
-    const IoStatus waited = Wait(POLLIN, deadline, wake_fd);
-    if (waited != IoStatus::kOk) return waited;
+    if (!TlsPending()) {
+      const IoStatus waited = Wait(POLLIN, deadline, wake_fd);
+      if (waited != IoStatus::kOk) return waited;
+    }
   }
   if (end_ == buffer_.size()) {
     std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
@@ -81,15 +221,15 @@ IoStatus FrameSocket::Fill(Deadline deadline, int wake_fd) {
     begin_ = 0;
   }
   for (;;) {
-    const ssize_t n = recv(fd_, buffer_.data() + end_, buffer_.size() - end_, 0);
+    short want = POLLIN;
+    const ssize_t n = Receive(buffer_.data() + end_, buffer_.size() - end_, want);
     if (n > 0) {
       end_ += static_cast<size_t>(n);
       return IoStatus::kOk;
     }
     if (n == 0) return IoStatus::kClosed;
-    if (errno == EINTR) continue;
-    if (errno != EAGAIN && errno != EWOULDBLOCK) return Fail(errno);
-    const IoStatus waited = Wait(POLLIN, deadline, wake_fd);
+    if (n == -2) return IoStatus::kError;
+    const IoStatus waited = Wait(want, deadline, wake_fd);
     if (waited != IoStatus::kOk) return waited;
   }
 }
@@ -97,15 +237,15 @@ IoStatus FrameSocket::Fill(Deadline deadline, int wake_fd) {
 IoStatus FrameSocket::ReadInto(uint8_t* data, size_t n, Deadline deadline, int wake_fd) {
   size_t got = 0;
   while (got < n) {
-    const ssize_t r = recv(fd_, data + got, n - got, 0);
+    short want = POLLIN;
+    const ssize_t r = Receive(data + got, n - got, want);
     if (r > 0) {
       got += static_cast<size_t>(r);
       continue;
     }
     if (r == 0) return IoStatus::kClosed;
-    if (errno == EINTR) continue;
-    if (errno != EAGAIN && errno != EWOULDBLOCK) return Fail(errno);
-    const IoStatus waited = Wait(POLLIN, deadline, wake_fd);
+    if (r == -2) return IoStatus::kError;
+    const IoStatus waited = Wait(want, deadline, wake_fd);
     if (waited != IoStatus::kOk) return waited;
   }
   return IoStatus::kOk;
@@ -113,14 +253,48 @@ IoStatus FrameSocket::ReadInto(uint8_t* data, size_t n, Deadline deadline, int w
 
 IoStatus FrameSocket::ReadFrame(std::vector<uint8_t>& payload, uint32_t max_frame_size,
                                 Deadline idle, Deadline rest, int wake_fd) {
+  uint32_t length = 0;
+  const IoStatus s = ReadLength(length, max_frame_size, idle, rest, wake_fd);
+  if (s != IoStatus::kOk) return s;
+  return ReadPayload(length, payload, rest, wake_fd);
+}
+
+bool FrameSocket::SentUnasked() {
+  if (begin_ != end_ || TlsPending()) return true;
+  pollfd p{fd_, POLLIN, 0};
+  int n;
+  do n = poll(&p, 1, 0);
+  while (n < 0 && errno == EINTR);
+  if (n <= 0) return false;
+  uint8_t b;
+  if (ssl_) {
+    ERR_clear_error();
+    const int r = SSL_peek(ssl_, &b, 1);
+    ERR_clear_error();
+    return r > 0;
+  }
+  return recv(fd_, &b, 1, MSG_PEEK | MSG_DONTWAIT) > 0;
+}
+
+IoStatus FrameSocket::WaitForData(Deadline deadline, int wake_fd) {
+  return begin_ != end_ ? IoStatus::kOk : Fill(deadline, wake_fd);
+}
+
+IoStatus FrameSocket::ReadLength(uint32_t& length, uint32_t max_frame_size, Deadline idle,
+                                 Deadline rest, int wake_fd) {
   while (end_ - begin_ < kFrameHeaderSize) {
     const IoStatus s = Fill(begin_ == end_ ? idle : rest, wake_fd);
     if (s != IoStatus::kOk) return s;
   }
-  const uint32_t length = DecodeFrameLength(
+  length = DecodeFrameLength(
       std::span<const uint8_t, kFrameHeaderSize>(buffer_.data() + begin_, kFrameHeaderSize),
       max_frame_size);
   begin_ += kFrameHeaderSize;
+  return IoStatus::kOk;
+}
+
+IoStatus FrameSocket::ReadPayload(uint32_t length, std::vector<uint8_t>& payload, Deadline rest,
+                                  int wake_fd) {
   // A frame that fits the buffer is read through it, so one recv often
   // brings a whole answer; a larger one is read straight into the payload.
   if (length <= buffer_.size()) {
@@ -147,30 +321,53 @@ IoStatus FrameSocket::ReadFrame(std::vector<uint8_t>& payload, uint32_t max_fram
   return IoStatus::kOk;
 }
 
+IoStatus FrameSocket::SkipPayload(uint32_t length, size_t keep, std::vector<uint8_t>& payload,
+                                  Deadline rest, int wake_fd) {
+  payload.clear();
+  size_t left = length;
+  while (left > 0) {
+    if (begin_ == end_) {
+      const IoStatus s = Fill(rest, wake_fd);
+      if (s != IoStatus::kOk) return s;
+    }
+    const size_t n = std::min(left, end_ - begin_);
+    const size_t kept = std::min(n, keep > payload.size() ? keep - payload.size() : 0);
+    payload.insert(payload.end(), buffer_.data() + begin_, buffer_.data() + begin_ + kept);
+    begin_ += n;
+    left -= n;
+  }
+  return IoStatus::kOk;
+}
+
 IoStatus FrameSocket::Write(const std::vector<uint8_t>& bytes, Deadline deadline, int wake_fd) {
   size_t sent = 0;
   while (sent < bytes.size()) {
-    const ssize_t n = send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-    if (n >= 0) {
+    short want = POLLOUT;
+    const ssize_t n = Transmit(bytes.data() + sent, bytes.size() - sent, want);
+    if (n > 0) {
       sent += static_cast<size_t>(n);
       continue;
     }
-    if (errno == EINTR) continue;
-    if (errno == EPIPE || errno == ECONNRESET) return IoStatus::kClosed;
-    if (errno != EAGAIN && errno != EWOULDBLOCK) return Fail(errno);
-    const IoStatus waited = Wait(POLLOUT, deadline, wake_fd);
+    if (n == 0) return IoStatus::kClosed;
+    if (n == -2) return IoStatus::kError;
+    const IoStatus waited = Wait(want, deadline, wake_fd);
     if (waited != IoStatus::kOk) return waited;
   }
   return IoStatus::kOk;
 }
 
 void FrameSocket::ShutdownWrite() {
+  if (ssl_) {
+    ERR_clear_error();
+    SSL_shutdown(ssl_);  // close_notify, as far as the socket takes it now
+  }
   shutdown(fd_, SHUT_WR);
 }
 
 void FrameSocket::DiscardPending() {
   uint8_t sink[4096];
-  while (recv(fd_, sink, sizeof sink, MSG_DONTWAIT) > 0) {
+  short want = 0;
+  while (Receive(sink, sizeof sink, want) > 0) {
   }
 }
 

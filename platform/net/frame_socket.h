@@ -1,14 +1,19 @@
 // FrameSocket: one connected, non-blocking TCP socket that reads and writes
 // whole frames, with deadlines and an optional wake descriptor that ends any
-// wait (the server's stop signal). Internal to this library: the client
+// wait (the server's stop signal). After StartTls everything it reads and
+// writes goes through TLS. Internal to this library: the client
 // connection and the server share it; nothing outside platform/net uses it.
 #pragma once
 
+#include <sys/types.h>
 #include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
+
+struct ssl_st;
+struct ssl_ctx_st;
 
 namespace net::detail {
 
@@ -38,7 +43,33 @@ class FrameSocket {
   // is then out of step and must be closed.
   IoStatus ReadFrame(std::vector<uint8_t>& payload, uint32_t max_frame_size, Deadline idle,
                      Deadline rest, int wake_fd = -1);
+  // The two halves of ReadFrame, for a reader that decides between them
+  // whether it takes the frame: the next frame's payload length, then either
+  // its payload or, skipped without being kept, all of it but the first
+  // `keep` bytes (which land in `payload`).
+  IoStatus ReadLength(uint32_t& length, uint32_t max_frame_size, Deadline idle, Deadline rest,
+                      int wake_fd = -1);
+  IoStatus ReadPayload(uint32_t length, std::vector<uint8_t>& payload, Deadline rest,
+                       int wake_fd = -1);
+  IoStatus SkipPayload(uint32_t length, size_t keep, std::vector<uint8_t>& payload, Deadline rest,
+                       int wake_fd = -1);
+  // Waits until at least one byte of the next frame is there.
+  IoStatus WaitForData(Deadline deadline, int wake_fd = -1);
+  // True when the peer has sent something between calls, when nothing was
+  // asked: a server says something then only as it closes the connection.
+  bool SentUnasked();
+  // Bytes of a frame not yet taken are waiting in the buffer.
+  bool HasBufferedBytes() const { return begin_ != end_; }
   IoStatus Write(const std::vector<uint8_t>& bytes, Deadline deadline, int wake_fd = -1);
+  // Makes the connection a TLS connection, as the server end (accepting) or
+  // the client end (checking that the certificate names `host`). kError with
+  // Error() saying why when the TLS handshake fails.
+  IoStatus StartTls(ssl_ctx_st* ctx, bool as_server, const std::string& host, Deadline deadline,
+                    int wake_fd = -1);
+  bool Secure() const { return ssl_ != nullptr; }
+  // The first byte the peer sent, left unread (a TLS connection begins with
+  // 0x16, a plain frame with its length).
+  IoStatus PeekFirstByte(uint8_t& byte, Deadline deadline, int wake_fd = -1);
   // Stops sending, so the peer reads the end of the stream after what was sent.
   void ShutdownWrite();
   // Reads and drops whatever has already arrived, without waiting.
@@ -51,8 +82,15 @@ class FrameSocket {
   IoStatus ReadInto(uint8_t* data, size_t n, Deadline deadline, int wake_fd);
   IoStatus Wait(short events, Deadline deadline, int wake_fd);
   IoStatus Fail(int err);
+  // One read or write of at most n bytes: the count, 0 when the peer closed,
+  // -1 when it would block (`want` then says for what: POLLIN or POLLOUT),
+  // -2 on an error (Error() says which).
+  ssize_t Receive(uint8_t* data, size_t n, short& want);
+  ssize_t Transmit(const uint8_t* data, size_t n, short& want);
+  bool TlsPending() const;
 
   int fd_;
+  ssl_st* ssl_ = nullptr;
   std::vector<uint8_t> buffer_;
   size_t begin_ = 0;  // unread bytes are buffer_[begin_, end_)
   size_t end_ = 0;

@@ -26,15 +26,16 @@ namespace net {
 // handshake is accepted.
 struct ConnectionInfo {
   std::string peer_address;  // "127.0.0.1:50312", "[::1]:50312"; "" when unknown
-  std::string user_name;     // the client's user name; "" when its handshake gives none
+  std::string user_name;     // as the client's Hello gave it (version 2); may be empty
+  bool secure = false;       // over TLS, with the server's access token
 };
 
 class IRemoteObject {
  public:
   virtual ~IRemoteObject() = default;
-  // Told once, before the first call, who the connection belongs to.
-  virtual void SetConnectionInfo(const ConnectionInfo& /*info*/) {}
   virtual rtl::Variant Invoke(std::string_view method, std::vector<rtl::Variant>& args) = 0;
+  // Told once, after the handshake and before the first call.
+  virtual void SetConnectionInfo(const ConnectionInfo& /*info*/) {}
 };
 
 using RemoteObjectFactory = std::function<std::unique_ptr<IRemoteObject>()>;

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <malloc.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -14,6 +15,7 @@
 #include <cstring>
 
 #include "net/frame_socket.h"
+#include "net/tls.h"
 
 namespace net {
 
@@ -66,10 +68,12 @@ std::string PeerAddress(const sockaddr_storage& peer) {
 
 struct Server::Connection {
   Connection(int fd, bool refuse, std::string peer)
-      : socket(std::make_unique<FrameSocket>(fd)), refuse_only(refuse), peer(std::move(peer)) {}
+      : socket(std::make_unique<FrameSocket>(fd)),
+        refuse_only(refuse),
+        peer_address(std::move(peer)) {}
   std::unique_ptr<FrameSocket> socket;  // released as soon as the connection ends
   const bool refuse_only;               // over the connection limit
-  const std::string peer;               // the client's address
+  const std::string peer_address;
   std::atomic<bool> done{false};
   std::thread thread;
 };
@@ -88,6 +92,16 @@ void Server::Start() {
   if (started_) throw EServerError("O servidor já foi iniciado");
   if (!options_.factory || options_.object_name.empty())
     throw EServerError("O servidor precisa do nome do objeto remoto e de sua fábrica");
+  if (options_.security) {
+    if (options_.security->access_token.empty())
+      throw EServerError("Conexões seguras precisam de uma chave de acesso");
+    try {
+      tls_ =
+          detail::TlsContext::ForServer(options_.security->cert_file, options_.security->key_file);
+    } catch (const detail::ETlsError& e) {
+      throw EServerError(e.Message());
+    }
+  }
   const std::string where = options_.listen_address + ":" + std::to_string(options_.port);
 
   addrinfo hints{};
@@ -126,6 +140,11 @@ void Server::Start() {
     close(fd);
     throw EServerError("Não foi possível preparar o servidor: " + Errno());
   }
+  // Blocks of a counted frame's size are then mapped for themselves and given
+  // back to the system when freed, so what the budget lets in is what the
+  // process holds; glibc otherwise raises this threshold as large blocks are
+  // freed and keeps them cached in per-thread arenas.
+  mallopt(M_MMAP_THRESHOLD, static_cast<int>(kUncountedFrameSize));
   listen_fd_ = fd;
   wake_read_ = pipe_fds[0];
   wake_write_ = pipe_fds[1];
@@ -229,7 +248,6 @@ void Server::Serve(Connection& c) {
   FrameSocket& socket = *c.socket;
   std::vector<uint8_t> payload;
   std::vector<uint8_t> out;
-  const uint32_t max_frame = options_.max_frame_size;
 
   auto refuse = [&](const std::string& text) {
     Event("Handshake recusado: " + text);
@@ -242,22 +260,46 @@ void Server::Serve(Connection& c) {
 
   // Handshake.
   const Deadline handshake = DeadlineIn(options_.frame_timeout_ms);
+  if (tls_) {
+    // A TLS connection opens with a handshake record (0x16); anything else is
+    // a plain client, which is told in plain words why it is turned away.
+    uint8_t first = 0;
+    if (socket.PeekFirstByte(first, handshake, wake_read_) != IoStatus::kOk) return;
+    if (first != 0x16)
+      return refuse(
+          "este servidor aceita apenas conexões seguras (TLS) com chave de acesso; "
+          "configure o cliente com o certificado de autoridade (QMX_TLS_CA) e a chave "
+          "(QMX_TOKEN_FILE)");
+    const IoStatus status = socket.StartTls(tls_->get(), true, "", handshake, wake_read_);
+    if (status != IoStatus::kOk) {
+      if (status == IoStatus::kError) Event("Handshake TLS recusado: " + socket.Error());
+      return;
+    }
+  }
   try {
-    if (socket.ReadFrame(payload, max_frame, handshake, handshake, wake_read_) != IoStatus::kOk)
+    if (socket.ReadFrame(payload, std::min(options_.max_frame_size, kMaxHandshakeSize), handshake,
+                         handshake, wake_read_) != IoStatus::kOk)
       return;
   } catch (const EProtocolError& e) {
     return refuse(e.Message());
   }
   std::unique_ptr<IRemoteObject> object;
+  uint16_t version = kProtocolVersion;
   try {
     if (PeekFrameType(payload) != FrameType::kHello)
       return refuse("o primeiro quadro de uma conexão deve ser o handshake");
     const HelloFrame hello = DecodeHello(payload);
     if (hello.magic != kProtocolMagic) return refuse("o cliente não fala este protocolo");
-    if (hello.version != kProtocolVersion)
+    if (hello.version != kProtocolVersion && hello.version != kProtocolVersion1)
       return refuse("versão de protocolo " + std::to_string(hello.version) +
-                    " não suportada (o servidor usa a versão " + std::to_string(kProtocolVersion) +
-                    ")");
+                    " não suportada (o servidor usa as versões 1 e " +
+                    std::to_string(kProtocolVersion) + ")");
+    if (tls_ && hello.version == kProtocolVersion1)
+      return refuse(
+          "a versão 1 do protocolo não é aceita em conexões remotas, pois não traz a chave "
+          "de acesso; atualize o cliente");
+    if (tls_ && !detail::SameToken(hello.token, options_.security->access_token))
+      return refuse("chave de acesso inválida");
     if (hello.object_name != options_.object_name)
       return refuse("objeto remoto desconhecido: " + hello.object_name);
     if (c.refuse_only)
@@ -265,35 +307,116 @@ void Server::Serve(Connection& c) {
                     " conexões");
     object = options_.factory();
     if (!object) return refuse("o objeto remoto não pôde ser criado");
-    object->SetConnectionInfo(ConnectionInfo{c.peer, ""});
+    object->SetConnectionInfo(ConnectionInfo{c.peer_address, hello.user_name, tls_ != nullptr});
+    version = hello.version;
   } catch (const EProtocolError& e) {
     return refuse(e.Message());
   } catch (const std::exception& e) {
     return refuse(std::string("o objeto remoto não pôde ser criado: ") + e.what());
   }
   out.clear();
-  EncodeAccept(out);
+  EncodeAccept(out, version);
   if (socket.Write(out, DeadlineIn(options_.frame_timeout_ms), wake_read_) != IoStatus::kOk) return;
+  ServeCalls(socket, *object);
+}
 
-  // Calls, one at a time.
+bool Server::Reserve(size_t bytes) {
+  std::lock_guard lock(budget_mutex_);
+  if (bytes > options_.max_memory - std::min(memory_in_use_, options_.max_memory)) return false;
+  memory_in_use_ += bytes;
+  return true;
+}
+
+void Server::Release(size_t bytes) {
+  std::lock_guard lock(budget_mutex_);
+  memory_in_use_ -= bytes;
+}
+
+namespace {
+
+std::string MiB(size_t bytes) {
+  return std::to_string((bytes + (1u << 20) - 1) >> 20) + " MiB";
+}
+
+}  // namespace
+
+void Server::ServeCalls(FrameSocket& socket, IRemoteObject& object) {
+  std::vector<uint8_t> payload;
+  std::vector<uint8_t> out;
+  const uint32_t max_frame = options_.max_frame_size;
+
+  // The stream is out of step or the call cannot be trusted: say why, as far
+  // as the client still listens, with the id 0 that tells it to close.
+  auto close_with = [&](const std::string& why) {
+    Event("Conexão encerrada: " + why);
+    out.clear();
+    EncodeFailure(out, 0, why);
+    socket.Write(out, DeadlineIn(100));
+    socket.DiscardPending();
+  };
+  auto cut_short = [&](IoStatus status) {
+    if (status == IoStatus::kWoken) return;  // stopping
+    if (status == IoStatus::kError) return Event("Conexão perdida: " + socket.Error());
+    close_with(status == IoStatus::kTimeout
+                   ? "Quadro inválido do protocolo: quadro incompleto (o restante não chegou em " +
+                         std::to_string(options_.frame_timeout_ms) + " ms)"
+                   : "Quadro inválido do protocolo: a conexão terminou no meio de um quadro");
+  };
+
   while (!stopping_) {
-    IoStatus status;
-    try {
-      status = socket.ReadFrame(payload, max_frame, std::nullopt,
-                                DeadlineIn(options_.frame_timeout_ms), wake_read_);
-    } catch (const EProtocolError& e) {
-      // The stream is out of step: say why, as far as the client still
-      // listens, and close.
-      Event("Conexão encerrada: " + e.Message());
+    IoStatus status = socket.WaitForData(DeadlineIn(options_.idle_timeout_ms), wake_read_);
+    if (status == IoStatus::kTimeout) {
+      // Said before closing, so the client knows to open a new connection
+      // for its next call rather than fail it.
+      const std::string why = "Conexão encerrada após " +
+                              std::to_string(options_.idle_timeout_ms / 1000) + " s sem chamadas";
+      Event(why);
       out.clear();
-      EncodeFailure(out, 0, e.Message());
+      EncodeFailure(out, 0, why);
       socket.Write(out, DeadlineIn(100));
-      socket.DiscardPending();
       return;
     }
-    if (status == IoStatus::kTimeout) Event("Conexão encerrada: quadro incompleto");
     if (status == IoStatus::kError) Event("Conexão perdida: " + socket.Error());
     if (status != IoStatus::kOk) return;
+
+    // The frame's own time-out runs from its first byte.
+    const Deadline rest = DeadlineIn(options_.frame_timeout_ms);
+    uint32_t length = 0;
+    try {
+      status = socket.ReadLength(length, max_frame, rest, rest, wake_read_);
+    } catch (const EProtocolError& e) {
+      return close_with(e.Message());
+    }
+    if (status != IoStatus::kOk) return cut_short(status);
+
+    const size_t cost = length > kUncountedFrameSize ? size_t{2} * length : 0;
+    if (cost > 0 && !Reserve(cost)) {
+      // Dropped as it arrives; the call id is all that is kept of it.
+      status = socket.SkipPayload(length, 5, payload, rest, wake_read_);
+      if (status != IoStatus::kOk) return cut_short(status);
+      const std::string text =
+          cost > options_.max_memory
+              ? "O pedido de " + MiB(length) + " não cabe no limite de " +
+                    MiB(options_.max_memory) + " para os pedidos em andamento do servidor."
+              : "O servidor não tem memória livre agora para um pedido de " + MiB(length) +
+                    " (limite de " + MiB(options_.max_memory) +
+                    " para os pedidos em andamento); tente de novo em instantes.";
+      Event("Chamada recusada: " + text);
+      out.clear();
+      EncodeFailure(out, PeekCallId(payload), text);
+      if (socket.Write(out, DeadlineIn(options_.frame_timeout_ms)) != IoStatus::kOk) return;
+      continue;
+    }
+    struct Held {
+      Server& server;
+      size_t bytes;
+      ~Held() {
+        if (bytes) server.Release(bytes);
+      }
+    } held{*this, cost};
+
+    status = socket.ReadPayload(length, payload, rest, wake_read_);
+    if (status != IoStatus::kOk) return cut_short(status);
 
     const auto started = Clock::now();
     const uint32_t call_id = PeekCallId(payload);
@@ -305,8 +428,12 @@ void Server::Serve(Connection& c) {
         throw EProtocolError(
             "Quadro inválido do protocolo: quadro inesperado, esperava uma chamada");
       CallFrame call = DecodeCall(payload);
+      // Id 0 is what a failure that closes the connection carries; a call
+      // answered under it would look like one.
+      if (call.call_id == 0)
+        return close_with("Quadro inválido do protocolo: chamada com identificador 0");
       method = std::move(call.method);
-      rtl::Variant result = object->Invoke(method, call.args);
+      rtl::Variant result = object.Invoke(method, call.args);
       if (call.args.size() != call.by_ref.size())
         throw ECallError("O método " + method + " alterou o número de argumentos");
       try {

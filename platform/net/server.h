@@ -4,13 +4,22 @@
 // Every accepted connection gets its own thread and its own IRemoteObject
 // from the factory, created once the handshake names the accepted object;
 // its calls run one at a time on that object. A handshake with the wrong
-// magic, version or object name is answered with a refusal text and the
-// connection is closed. A call whose frame is malformed but whose length
-// prefix is sound is answered with a call failure and the connection stays
-// open; an unreadable length prefix (zero, over the limit) or a frame cut
-// short closes that connection only. An exception from Invoke becomes a call
-// failure with its message. Nothing a client sends or fails to send affects
-// another client.
+// magic, version or object name, or a first frame longer than a handshake can
+// be, is answered with a refusal text and the connection is closed. A call
+// whose frame is malformed but whose length prefix is sound is answered with
+// a call failure and the connection stays open; an unreadable length prefix
+// (zero, over the limit), a frame cut short or a call with id 0 is answered
+// with a failure of id 0 and closes that connection only. An exception from
+// Invoke becomes a call failure with its message. Nothing a client sends or
+// fails to send affects another client.
+//
+// Memory: frames larger than kUncountedFrameSize hold twice their length
+// (the bytes read and their decoded copy) against one budget shared by all
+// connections from the moment their length is read until their answer is
+// sent. A frame that does not fit is read and dropped as it arrives, and its
+// call is answered with a failure naming the budget; the connection goes on.
+// A connection that has passed the handshake and then sends nothing for the
+// idle time-out is closed (the client opens a new one on its next call).
 //
 // Stop() stops accepting, lets the calls in flight finish and send their
 // answers, closes every connection and joins every thread; the destructor
@@ -24,6 +33,7 @@
 #include <list>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -33,6 +43,18 @@
 #include "rtl/exceptions.h"
 
 namespace net {
+
+namespace detail {
+class FrameSocket;
+class TlsContext;
+}  // namespace detail
+
+// Frames up to this size are not counted against ServerOptions::max_memory:
+// they are bounded by the connection limit alone, and a call this small is
+// never turned away for memory.
+inline constexpr uint32_t kUncountedFrameSize = 64 * 1024;
+// The longest first frame a client may send: a handshake is far smaller.
+inline constexpr uint32_t kMaxHandshakeSize = 64 * 1024;
 
 // The server cannot start (address in use, not allowed, ...).
 class EServerError : public rtl::Exception {
@@ -60,6 +82,21 @@ struct ServerOptions {
   uint32_t max_frame_size = kDefaultMaxFrameSize;
   // Connections beyond this are refused with a text.
   int max_connections = 64;
+  // Bytes that frames in progress may hold across all connections.
+  size_t max_memory = size_t{256} << 20;
+  // A handshaken connection silent this long is closed; 0 keeps it forever.
+  int idle_timeout_ms = 30 * 60 * 1000;
+  // Set: every connection must come over TLS with this certificate and key
+  // (PEM files) and present this access token in a version-2 Hello (what
+  // listening beyond loopback asks for). A client that speaks plain TCP or
+  // version 1 is refused with a text. Unset: plain TCP, Hellos of version 1
+  // and 2 alike, any token ignored.
+  struct Security {
+    std::string cert_file;
+    std::string key_file;
+    std::string access_token;
+  };
+  std::optional<Security> security;
   // Longest wait for the handshake and for the rest of a frame once begun,
   // and for a client to take an answer.
   int frame_timeout_ms = 30000;
@@ -90,10 +127,16 @@ class Server {
   struct Connection;
   void AcceptLoop();
   void Serve(Connection& c);
+  // Runs the calls of a handshaken connection until it ends.
+  void ServeCalls(detail::FrameSocket& socket, IRemoteObject& object);
+  // Reserves `bytes` of the memory budget; false when they do not fit.
+  bool Reserve(size_t bytes);
+  void Release(size_t bytes);
   void ReapFinished();
   void Event(const std::string& text) const;
 
   ServerOptions options_;
+  std::unique_ptr<detail::TlsContext> tls_;  // with options_.security
   int listen_fd_ = -1;
   int wake_read_ = -1;  // readable once Stop begins; ends every wait
   int wake_write_ = -1;
@@ -103,6 +146,8 @@ class Server {
   std::thread acceptor_;
   mutable std::mutex mutex_;
   std::list<std::unique_ptr<Connection>> connections_;
+  std::mutex budget_mutex_;
+  size_t memory_in_use_ = 0;  // reserved by frames in progress
 };
 
 }  // namespace net

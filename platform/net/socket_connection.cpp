@@ -4,6 +4,7 @@
 
 #include "net/frame_socket.h"
 #include "net/link_messages.h"
+#include "net/tls.h"
 
 namespace net {
 
@@ -34,6 +35,8 @@ class TSocketConnection::Link final : public IAppServer {
   TSocketConnection& owner_;
   std::unique_ptr<FrameSocket> socket_;
   uint32_t last_call_id_ = 0;
+  std::unique_ptr<detail::TlsContext> tls_;  // made for tls_ca_ when first needed
+  std::string tls_ca_;
   std::vector<uint8_t> out_;      // reused for every frame sent
   std::vector<uint8_t> payload_;  // reused for every frame received
 };
@@ -41,11 +44,31 @@ class TSocketConnection::Link final : public IAppServer {
 void TSocketConnection::Link::Connect() {
   const std::string address = Address();
   const std::string cannot = "Não foi possível conectar ao servidor de aplicação em " + address;
+  const ClientSecurity& security = owner_.Security();
   out_.clear();
   try {
-    EncodeHello(out_, owner_.ServerName(), owner_.MaxFrameSize());
+    EncodeHello(out_, owner_.ServerName(), owner_.MaxFrameSize());  // checks the name alone
   } catch (const EProtocolError&) {
     throw ECallError(cannot + ": nome do objeto remoto inválido (" + owner_.ServerName() + ")");
+  }
+  out_.clear();
+  try {
+    HelloFrame hello;
+    hello.version = kProtocolVersion;
+    hello.object_name = owner_.ServerName();
+    hello.token = security.token;
+    hello.user_name = security.user_name.substr(0, kMaxUserNameLength);
+    EncodeHello(out_, hello, owner_.MaxFrameSize());
+  } catch (const EProtocolError& e) {
+    throw ECallError(cannot + ": " + e.Message());
+  }
+  if (!security.tls_ca_file.empty() && (!tls_ || tls_ca_ != security.tls_ca_file)) {
+    try {
+      tls_ = detail::TlsContext::ForClient(security.tls_ca_file);
+      tls_ca_ = security.tls_ca_file;
+    } catch (const detail::ETlsError& e) {
+      throw ECallError(cannot + ": " + e.Message());
+    }
   }
   std::string error;
   detail::ConnectFailure failure = detail::ConnectFailure::kNone;
@@ -57,7 +80,13 @@ void TSocketConnection::Link::Connect() {
   auto socket = std::make_unique<FrameSocket>(fd);
 
   const auto deadline = DeadlineIn(owner_.ConnectTimeoutMs());
-  IoStatus status = socket->Write(out_, deadline);
+  IoStatus status = IoStatus::kOk;
+  if (!security.tls_ca_file.empty()) {
+    status = socket->StartTls(tls_->get(), false, owner_.Host(), deadline);
+    if (status == IoStatus::kError)
+      throw ECallError(cannot + ": a conexão segura (TLS) falhou: " + socket->Error());
+  }
+  if (status == IoStatus::kOk) status = socket->Write(out_, deadline);
   const auto not_a_server = [&address](const std::string& why) {
     return ECallError(detail::NotAnAppServerText(address),
                       "abertura da conexão com " + address + ": " + why);
@@ -112,6 +141,9 @@ void TSocketConnection::Link::Lose(const std::string& message, const std::string
 }
 
 rtl::Variant TSocketConnection::Link::Invoke(std::string_view method, std::vector<Arg>& args) {
+  // A server that closes a connection left idle too long says so first: the
+  // call goes out on a new connection instead of failing on the old one.
+  if (Open() && socket_->SentUnasked()) owner_.SetConnected(false);
   if (!Open()) owner_.SetConnected(true);
   const uint32_t call_id = ++last_call_id_ == 0 ? ++last_call_id_ : last_call_id_;
   out_.clear();

@@ -2,8 +2,9 @@
 // an application server over TCP.
 //
 // Opening (SetConnected(true)) runs BeforeConnect, so the owner can set Host
-// and Port, then connects with ConnectTimeoutMs and asks the server for the
-// remote object named ServerName; a refusal or an unreachable server throws
+// and Port, then connects with ConnectTimeoutMs (over TLS when Security()
+// names a CA) and asks the server for the remote object named ServerName,
+// sending the access token and user name of Security(); a refusal or an unreachable server throws
 // ECallError naming host:port, and the connection stays closed.
 //
 // AppServer() carries blocking calls, one at a time: the call waits at most
@@ -12,7 +13,9 @@
 // the server's text (the connection stays open). A lost connection, a
 // time-out or a malformed answer throws ECallError and closes the connection;
 // the next call opens it again, running BeforeConnect again. A call on a
-// closed connection opens it first.
+// closed connection opens it first, and so does a call on a connection the
+// server has closed for being idle (it says so before closing), after
+// AfterDisconnect.
 //
 // A failure of the link itself reads, in the ECallError's message, as a
 // person expects: in Portuguese, with the server's address and what to do,
@@ -27,6 +30,7 @@
 #include <string>
 
 #include "net/app_server.h"
+#include "net/client_security.h"
 #include "net/frame.h"
 #include "rtl/component.h"
 
@@ -60,6 +64,12 @@ class TSocketConnection : public rtl::TComponent {
   uint32_t MaxFrameSize() const { return max_frame_size_; }
   void SetMaxFrameSize(uint32_t bytes) { max_frame_size_ = bytes; }
 
+  // Sent in the Hello and trusted for TLS; a new connection starts from
+  // DefaultClientSecurity(). With a CA file the connection is made over TLS
+  // and the server's certificate must name Host().
+  const ClientSecurity& Security() const { return security_; }
+  void SetSecurity(ClientSecurity security) { security_ = std::move(security); }
+
   bool Connected() const;
   // true opens the connection (no-op when open); false closes it and runs
   // AfterDisconnect (no-op when closed).
@@ -85,6 +95,7 @@ class TSocketConnection : public rtl::TComponent {
   int connect_timeout_ms_ = 5000;
   int call_timeout_ms_ = 60000;
   uint32_t max_frame_size_ = kDefaultMaxFrameSize;
+  ClientSecurity security_ = DefaultClientSecurity();
   std::unique_ptr<Link> link_;  // the socket and the dispatch interface
 };
 

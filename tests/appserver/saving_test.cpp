@@ -104,6 +104,39 @@ TEST_F(Saving, EveryFactRowIsRevalidatedWhateverTheClientChecked) {
   EXPECT_EQ(saved->at("CDTABDRILL"), "DRILL_VENDAS_DIA");
 }
 
+// The rules of one packet see the rows written before them in the same
+// packet, and each call sees what other sessions wrote since the last one.
+TEST_F(Saving, FactNamesAreCheckedAgainstEarlierRowsOfThePacketAndOtherSessions) {
+  auto save = [&](DeltaBuilder& d) {
+    return ErrorText(Call("SetFatos", {d.Build(), "FATO_VENDAS"}));
+  };
+  // A name freed by a rename earlier in the packet may be taken by a later row.
+  DeltaBuilder swap(kFactFields);
+  swap.Modify(Venda(), Venda("Valor bruto")).Insert(Fact("VL_DESCONTO", "valor VENDIDO"));
+  EXPECT_EQ(save(swap), "");
+  // Two new rows of one packet may not share a name, whatever the case of
+  // its accented letters.
+  DeltaBuilder twice(kFactFields);
+  twice.Insert(Fact("PC_MARGEM", "Ação")).Insert(Fact("QT_VENDIDA", "AÇÃO"));
+  auto other = NewSession();
+  std::vector<Variant> del{
+      DeltaBuilder(kFactFields)
+          .Delete({"S", "FATO_VENDAS", "QT_VENDIDA", "00001", "Quantidade vendida", "Q",
+                   "Unidades vendidas", "DRILL_VENDAS_DIA"})
+          .Build(),
+      "FATO_VENDAS"};
+  ASSERT_EQ(ErrorText(other->Invoke("SetFatos", del)), "");
+  EXPECT_EQ(save(twice), "NOME_DRILL_JA");
+  // A name another session takes between two calls is seen by the next one.
+  std::vector<Variant> taken{DeltaBuilder(kFactFields).Insert(Fact("PC_MARGEM", "Margem")).Build(),
+                             "FATO_VENDAS"};
+  ASSERT_EQ(ErrorText(other->Invoke("SetFatos", taken)), "");
+  DeltaBuilder clash(kFactFields);
+  clash.Insert(Fact("QT_VENDIDA", "MARGEM"));
+  EXPECT_EQ(save(clash), "NOME_DRILL_JA");
+  EXPECT_EQ(ValueOf(Facts("FATO_VENDAS"), "CDITEMDW", "VL_DESCONTO", "NMITEMDW"), "valor VENDIDO");
+}
+
 TEST_F(Saving, DimensionRowsFollowTheColumnCatalogueAndDrillRules) {
   auto save = [&](std::string column, std::string number) {
     return Call("SetDime",

@@ -2,6 +2,8 @@
 // clean shutdown on SIGTERM, and the command lines it refuses.
 #include <signal.h>
 
+#include <fstream>
+
 #include "net/socket_connection.h"
 #include "rdm_fixture.h"
 #include "server_process.h"
@@ -95,6 +97,10 @@ TEST(ServerBinary, RefusesWhatItCannotDoWithAClearMessage) {
       {{"--listen", "10.1.2.3:2160"}, "--allow-remote"},
       {{"--listen", "sem-porta"}, "ADDR:PORTA"},
       {{"--log-level", "verbose"}, "log-level"},
+      {{"--max-memory", "0"}, "--max-memory"},
+      {{"--allow-remote"}, "--tls-cert, --tls-key e --token-file"},
+      {{"--tls-cert", "c.pem", "--tls-key", "k.pem"}, "--token-file"},
+      {{"--idle-timeout", "-1"}, "--idle-timeout"},
   };
   for (const Case& c : cases) {
     ServerProcess p(c.args, home.path());
@@ -103,6 +109,42 @@ TEST(ServerBinary, RefusesWhatItCannotDoWithAClearMessage) {
     EXPECT_EQ(p.Log().find("segredo"), std::string::npos) << p.Log();  // no password in logs
   }
   EXPECT_FALSE(std::filesystem::exists(home.path() + "/qmx"));
+}
+
+// Secure mode on a loopback address: what --allow-remote requires, tried
+// without leaving this machine.
+TEST(ServerBinary, WithTlsAndATokenOnlySecureClientsWithTheTokenAreServed) {
+  TempDir home;
+  const std::string tls = QMX_TLS_TEST_DIR;
+  const std::string token_file = home.path() + "/token";
+  std::ofstream(token_file) << "  segredo-do-servidor\n";
+  ServerProcess server(
+      {"--listen", "127.0.0.1:0", "--allow-remote", "--tls-cert", tls + "/server.pem", "--tls-key",
+       tls + "/server-key.pem", "--token-file", token_file},
+      home.path());
+  const uint16_t port = server.Port();
+  ASSERT_NE(port, 0) << server.Log();
+  EXPECT_NE(server.Log().find("TLS"), std::string::npos) << server.Log();
+
+  auto secure = Connect(port);
+  secure->SetSecurity({"segredo-do-servidor", tls + "/ca.pem", "ana"});
+  EXPECT_EQ(secure->AppServer().Call("GetInicial").Length(), 4u);
+  auto plain = Connect(port);
+  plain->SetSecurity({"segredo-do-servidor", "", "ana"});
+  EXPECT_THROW(plain->Open(), net::ECallError);
+  auto wrong = Connect(port);
+  wrong->SetSecurity({"segredo", tls + "/ca.pem", "ana"});
+  EXPECT_THROW(wrong->Open(), net::ECallError);
+  EXPECT_EQ(server.Terminate(SIGTERM), 0);
+}
+
+TEST(ServerBinary, HelpNamesEveryLimitAndItsDefault) {
+  TempDir home;
+  ServerProcess p({"--help"}, home.path());
+  EXPECT_EQ(p.Wait(), 0);
+  for (const char* option : {"--max-connections", "--max-memory", "--idle-timeout", "--write-wait"})
+    EXPECT_NE(p.Log().find(option), std::string::npos) << option << "\n" << p.Log();
+  EXPECT_NE(p.Log().find("padrão 256"), std::string::npos) << p.Log();
 }
 
 }  // namespace

@@ -28,6 +28,7 @@ class ServerProcess {
     if (pipe(fds) != 0) return;
     pid_ = fork();
     if (pid_ == 0) {
+      dup2(fds[1], 1);  // --help writes to standard output
       dup2(fds[1], 2);
       close(fds[0]);
       close(fds[1]);

@@ -12,6 +12,7 @@
 
 #include "appserver/embedded_server.h"
 #include "appserver/refusal.h"
+#include "net/client_security.h"
 #include "net/frame.h"
 #include "net/socket_connection.h"
 #include "rdm_fixture.h"
@@ -104,6 +105,9 @@ TEST_F(OverSocket, TwoClientsUpdatingTheSameRowTheSecondIsRefusedNothingLost) {
   EXPECT_EQ((*history[0].after)[fato::NMITEMDW], "Valor bruto");
   const std::string& peer = history[0].origin.peer_address;
   EXPECT_TRUE(peer.starts_with("127.0.0.1:") && peer.size() > 10) << peer;
+  // The client names its user in the handshake, and the history keeps it.
+  EXPECT_EQ(history[0].origin.user_name, net::CurrentUserName());
+  EXPECT_FALSE(history[0].origin.user_name.empty());
 }
 
 TEST_F(OverSocket, ConcurrentWritersEachGetTheirOwnSessionAndAllSucceed) {

@@ -90,8 +90,29 @@ TEST(FrameTest, HandshakeAndFailureFramesRoundTrip) {
   EncodeHello(out, "QMX00600.rdmEstrutura");
   HelloFrame hello = std::get<HelloFrame>(DecodeFrame(out));
   EXPECT_EQ(hello.magic, kProtocolMagic);
-  EXPECT_EQ(hello.version, kProtocolVersion);
+  EXPECT_EQ(hello.version, kProtocolVersion1);
   EXPECT_EQ(hello.object_name, "QMX00600.rdmEstrutura");
+
+  // Version 2 adds the access token and the user name.
+  HelloFrame v2;
+  v2.version = kProtocolVersion;
+  v2.object_name = "QMX00600.rdmEstrutura";
+  v2.token = "chave secreta";
+  v2.user_name = "joão";
+  out.clear();
+  EncodeHello(out, v2);
+  hello = std::get<HelloFrame>(DecodeFrame(out));
+  EXPECT_EQ(hello.version, kProtocolVersion);
+  EXPECT_EQ(hello.token, "chave secreta");
+  EXPECT_EQ(hello.user_name, "joão");
+  // A version-2 Hello without its two texts, or with a token too long, is malformed.
+  out.clear();
+  EncodeHello(out, "QMX00600.rdmEstrutura");
+  out[9] = 2;
+  EXPECT_THROW(DecodeFrame(out), EProtocolError);
+  v2.token.assign(kMaxTokenLength + 1, 'x');
+  out.clear();
+  EXPECT_THROW(EncodeHello(out, v2), EProtocolError);
 
   out.clear();
   EncodeAccept(out);
@@ -112,7 +133,7 @@ TEST(FrameTest, HandshakeAndFailureFramesRoundTrip) {
 TEST(FrameTest, DocumentedExchangeMatchesTheEncoder) {
   std::vector<uint8_t> out;
   EncodeHello(out, "QMX00600.rdmEstrutura");
-  EncodeAccept(out);
+  EncodeAccept(out, kProtocolVersion1);
   Variant code = "TAB01";
   std::vector<Arg> args{Arg::Ref(code), Arg(false)};
   EncodeCall(out, 1, "GetTabelas", args);

@@ -105,7 +105,7 @@ TEST_F(RawClientTest, BadHandshakesAreRefusedWithAReason) {
   auto bad_version = Hello();
   bad_version[9] = 9;
   EXPECT_EQ(RefusalOf(bad_version),
-            "versão de protocolo 9 não suportada (o servidor usa a versão 1)");
+            "versão de protocolo 9 não suportada (o servidor usa as versões 1 e 2)");
 
   EXPECT_EQ(RefusalOf(Call(1, "Count")), "o primeiro quadro de uma conexão deve ser o handshake");
   EXPECT_EQ(RefusalOf(Hello("Outro.Objeto")), "objeto remoto desconhecido: Outro.Objeto");
@@ -171,9 +171,28 @@ TEST_F(RawClientTest, BrokenBoundaryClosesThatConnectionOnly) {
   auto call = Call(1, "Count");
   call.resize(call.size() - 2);
   stalled->Send(call);
+  const auto reason = stalled->ReadFrame();  // a failure with id 0: the client must close
+  ASSERT_FALSE(reason.empty());
+  EXPECT_EQ(std::get<FailureFrame>(DecodeFrame(reason)).call_id, 0u);
   EXPECT_TRUE(stalled->SeesClose());
   EXPECT_TRUE(EventSeen("quadro incompleto"));
 
+  ExpectGoodClientUndisturbed();
+}
+
+TEST_F(RawClientTest, CallIdZeroAndOversizedHandshakesAreTurnedAway) {
+  // Id 0 belongs to failures that close the connection; a call under it is
+  // answered that way and not run.
+  auto zero_id = Accepted();
+  zero_id->Send(Call(0, "Count"));
+  const auto failure = std::get<FailureFrame>(Decoded(zero_id->ReadFrame()));
+  EXPECT_EQ(failure.call_id, 0u);
+  EXPECT_NE(failure.text.find("identificador 0"), std::string::npos);
+  EXPECT_TRUE(zero_id->SeesClose());
+  EXPECT_EQ(probe_.objects, 2);  // the good client's and this one's; nothing ran on it
+
+  // A first frame far longer than any handshake is refused before it is read.
+  EXPECT_NE(RefusalOf({0x00, 0x00, 0x00, 0x01, 0x01}).find("acima do limite"), std::string::npos);
   ExpectGoodClientUndisturbed();
 }
 

@@ -25,6 +25,7 @@ struct Probe {
 
 // Echo(v) -> v; Swap(&a, &b) -> "ok" with a and b exchanged; Fill(code, &dime,
 // &fatos) -> empty, filling both; Count() -> calls on this object so far;
+// Who() -> [peer address, user name, secure] of the connection;
 // Big(n) -> a byte array of n bytes; BadText() -> a string that is not UTF-8;
 // Sleep(ms) -> "dormiu"; Fail(text) -> call failure with text; Boom() -> a
 // plain std::exception; anything else -> unknown method.
@@ -33,6 +34,7 @@ class TestObject : public IRemoteObject {
   TestObject(Probe& probe, int server_id) : probe_(probe), server_id_(server_id) {
     ++probe_.objects;
   }
+  void SetConnectionInfo(const ConnectionInfo& info) override { info_ = info; }
   rtl::Variant Invoke(std::string_view method, std::vector<rtl::Variant>& args) override {
     ++calls_;
     if (method == "Echo") {
@@ -51,6 +53,9 @@ class TestObject : public IRemoteObject {
       return rtl::Variant();
     }
     if (method == "Count") return rtl::Variant(calls_);
+    if (method == "Who")
+      return rtl::VarArrayOf({rtl::Variant(info_.peer_address), rtl::Variant(info_.user_name),
+                              rtl::Variant(info_.secure)});
     if (method == "Big") {
       Need(args, 1);
       return rtl::Variant::ByteArray(std::vector<uint8_t>(args[0].AsInteger(), 7));
@@ -77,6 +82,7 @@ class TestObject : public IRemoteObject {
   Probe& probe_;
   int server_id_;
   int calls_ = 0;
+  ConnectionInfo info_;
 };
 
 // A plain blocking TCP client that sends whatever bytes a test gives it.

@@ -1,0 +1,215 @@
+// A server in secure mode (what listening beyond loopback turns on): TLS and
+// an access token in a version-2 Hello, or a refusal in plain words. The
+// tests listen on 127.0.0.1 and turn the mode on by option.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "net/client_security.h"
+#include "net/frame_socket.h"
+#include "net/server.h"
+#include "net/socket_connection.h"
+#include "net/tls.h"
+#include "test_remote_object.h"
+
+namespace net {
+namespace {
+
+using rtl::Variant;
+using testing::Probe;
+using testing::RawClient;
+using testing::TestObject;
+
+constexpr const char* kObject = "QMX00600.rdmEstrutura";
+const std::string kTls = QMX_TLS_TEST_DIR;
+constexpr const char* kToken = "chave-de-teste-7f3a";
+
+std::unique_ptr<Server> StartServer(Probe& probe, bool secure) {
+  ServerOptions o;
+  o.object_name = kObject;
+  o.factory = [&probe] { return std::make_unique<TestObject>(probe, 1); };
+  if (secure)
+    o.security = ServerOptions::Security{kTls + "/server.pem", kTls + "/server-key.pem", kToken};
+  auto server = std::make_unique<Server>(std::move(o));
+  server->Start();
+  return server;
+}
+
+std::unique_ptr<TSocketConnection> Client(const Server& server, ClientSecurity security) {
+  auto c = std::make_unique<TSocketConnection>(nullptr);
+  c->SetServerName(kObject);
+  c->SetPort(server.Port());
+  c->SetSecurity(std::move(security));
+  return c;
+}
+
+std::string OpenFailure(TSocketConnection& c) {
+  try {
+    c.Open();
+  } catch (const ECallError& e) {
+    return e.Message();
+  }
+  return "(aberta)";
+}
+
+class SecureServer : public ::testing::Test {
+ protected:
+  Probe probe_;
+  std::unique_ptr<Server> server_ = StartServer(probe_, true);
+};
+
+TEST_F(SecureServer, TlsWithTheTokenIsServedAndTheObjectKnowsWhoCalls) {
+  auto c = Client(*server_, {kToken, kTls + "/ca.pem", "maria"});
+  const Variant who = c->AppServer().Call("Who");
+  EXPECT_TRUE(who[0].AsString().starts_with("127.0.0.1:")) << who[0].AsString();
+  EXPECT_EQ(who[1], Variant("maria"));
+  EXPECT_EQ(who[2], Variant(true));
+  // Large values cross TLS whole, and the link stays up between calls.
+  Variant big = c->AppServer().Call("Big", {Arg(3 << 20)});
+  EXPECT_EQ(big.Bytes(), std::vector<uint8_t>(3 << 20, 7));
+  EXPECT_EQ(c->AppServer().Call("Count"), Variant(3));
+  EXPECT_EQ(probe_.objects, 1);
+}
+
+TEST_F(SecureServer, AWrongTokenOrAnUntrustedServerIsRefused) {
+  auto wrong = Client(*server_, {"outra-chave", kTls + "/ca.pem", "maria"});
+  EXPECT_NE(OpenFailure(*wrong).find("chave de acesso inválida"), std::string::npos);
+  auto none = Client(*server_, {"", kTls + "/ca.pem", "maria"});
+  EXPECT_NE(OpenFailure(*none).find("chave de acesso inválida"), std::string::npos);
+  // Trusting something else than the server's CA: the client will not talk.
+  auto distrust = Client(*server_, {kToken, kTls + "/server.pem", "maria"});
+  EXPECT_NE(OpenFailure(*distrust).find("TLS"), std::string::npos);
+  EXPECT_EQ(probe_.objects, 0);
+}
+
+TEST_F(SecureServer, PlainClientsOfEitherVersionAreToldWhyInPlainWords) {
+  auto plain = Client(*server_, {kToken, "", "maria"});
+  EXPECT_NE(OpenFailure(*plain).find("apenas conexões seguras (TLS)"), std::string::npos);
+
+  RawClient v1(server_->Port());
+  std::vector<uint8_t> hello;
+  EncodeHello(hello, kObject);
+  v1.Send(hello);
+  const auto refusal = v1.ReadFrame();
+  ASSERT_FALSE(refusal.empty());
+  EXPECT_NE(std::get<RefuseFrame>(DecodeFrame(refusal)).text.find("apenas conexões seguras"),
+            std::string::npos);
+  EXPECT_EQ(probe_.objects, 0);
+}
+
+TEST_F(SecureServer, AVersion1HelloOverTlsIsRefusedForItCarriesNoToken) {
+  std::string error;
+  detail::ConnectFailure failure = detail::ConnectFailure::kNone;
+  const int fd = detail::ConnectTcp("127.0.0.1", server_->Port(), 2000, error, failure);
+  ASSERT_GE(fd, 0) << error;
+  detail::FrameSocket socket(fd);
+  auto ctx = detail::TlsContext::ForClient(kTls + "/ca.pem");
+  const auto deadline = detail::DeadlineIn(2000);
+  ASSERT_EQ(socket.StartTls(ctx->get(), false, "127.0.0.1", deadline), detail::IoStatus::kOk)
+      << socket.Error();
+  std::vector<uint8_t> hello, payload;
+  EncodeHello(hello, kObject);
+  ASSERT_EQ(socket.Write(hello, deadline), detail::IoStatus::kOk);
+  ASSERT_EQ(socket.ReadFrame(payload, kDefaultMaxFrameSize, deadline, deadline),
+            detail::IoStatus::kOk);
+  EXPECT_NE(DecodeRefuse(payload).text.find("versão 1"), std::string::npos);
+}
+
+TEST(LoopbackServer, TakesBothVersionsWithoutTlsAndPassesTheUserName) {
+  Probe probe;
+  auto server = StartServer(probe, false);
+  RawClient v1(server->Port());
+  std::vector<uint8_t> hello;
+  EncodeHello(hello, kObject);
+  v1.Send(hello);
+  const auto accept = v1.ReadFrame();
+  ASSERT_FALSE(accept.empty());
+  EXPECT_EQ(std::get<AcceptFrame>(DecodeFrame(accept)).version, kProtocolVersion1);
+
+  auto c = Client(*server, {"", "", "joão"});
+  const Variant who = c->AppServer().Call("Who");
+  EXPECT_TRUE(who[0].AsString().starts_with("127.0.0.1:")) << who[0].AsString();
+  EXPECT_EQ(who[1], Variant("joão"));
+  EXPECT_EQ(who[2], Variant(false));
+  // New connections send the system user unless told otherwise.
+  EXPECT_EQ(TSocketConnection(nullptr).Security().user_name, CurrentUserName());
+}
+
+TEST(ServerSecurity, StartRefusesMissingCertificatesOrAnEmptyToken) {
+  Probe probe;
+  ServerOptions o;
+  o.object_name = kObject;
+  o.factory = [&probe] { return std::make_unique<TestObject>(probe, 1); };
+  o.security = ServerOptions::Security{kTls + "/nao-existe.pem", kTls + "/server-key.pem", kToken};
+  EXPECT_THROW(Server(o).Start(), EServerError);
+  o.security = ServerOptions::Security{kTls + "/server.pem", kTls + "/server-key.pem", ""};
+  EXPECT_THROW(Server(o).Start(), EServerError);
+}
+
+// Sets environment variables for one scope and puts back what was there.
+class ScopedEnv {
+ public:
+  void Set(const char* name, const std::string& value) {
+    const char* old = getenv(name);
+    saved_.push_back({name, old ? std::optional<std::string>(old) : std::nullopt});
+    setenv(name, value.c_str(), 1);
+  }
+  void Unset(const char* name) {
+    const char* old = getenv(name);
+    saved_.push_back({name, old ? std::optional<std::string>(old) : std::nullopt});
+    unsetenv(name);
+  }
+  ~ScopedEnv() {
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+      if (it->second)
+        setenv(it->first, it->second->c_str(), 1);
+      else
+        unsetenv(it->first);
+    }
+  }
+
+ private:
+  std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
+};
+
+TEST(ClientSecurityTest, TokenAndCaComeFromTheEnvironmentElseTheSettingsFile) {
+  const auto dir =
+      std::filesystem::temp_directory_path() /
+      ("qmx-security-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+       std::to_string(getpid()));
+  std::filesystem::create_directories(dir / "qmx");
+  std::ofstream(dir / "file-token") << "\n  do-arquivo  \n";
+  std::ofstream(dir / "env-token") << "do-ambiente";
+  std::ofstream(dir / "qmx" / "qmx.conf") << "# o servidor da matriz\n"
+                                          << "token-file = " << (dir / "file-token").string()
+                                          << "\ntls-ca=/etc/qmx/ca.pem  # a autoridade\n";
+  ScopedEnv env;
+  env.Set("XDG_CONFIG_HOME", dir.string());
+  env.Unset("QMX_TOKEN_FILE");
+  env.Unset("QMX_TLS_CA");
+  ClientSecurity s = LoadClientSecurity();
+  EXPECT_EQ(s.token, "do-arquivo");
+  EXPECT_EQ(s.tls_ca_file, "/etc/qmx/ca.pem");
+  EXPECT_EQ(s.user_name, CurrentUserName());
+
+  env.Set("QMX_TOKEN_FILE", (dir / "env-token").string());
+  env.Set("QMX_TLS_CA", kTls + "/ca.pem");
+  s = LoadClientSecurity();
+  EXPECT_EQ(s.token, "do-ambiente");
+  EXPECT_EQ(s.tls_ca_file, kTls + "/ca.pem");
+
+  env.Set("QMX_TOKEN_FILE", (dir / "nao-existe").string());
+  EXPECT_THROW(LoadClientSecurity(), rtl::Exception);
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace net
