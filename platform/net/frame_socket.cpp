@@ -55,28 +55,31 @@ bool FrameSocket::TlsPending() const {
   return ssl_ && SSL_pending(ssl_) > 0;
 }
 
+ssize_t FrameSocket::TlsShortfall(int r, short& want, int closed_errno) {
+  switch (SSL_get_error(ssl_, r)) {
+    case SSL_ERROR_WANT_READ:
+      want = POLLIN;
+      return -1;
+    case SSL_ERROR_WANT_WRITE:
+      want = POLLOUT;
+      return -1;
+    case SSL_ERROR_ZERO_RETURN:
+      return 0;
+    case SSL_ERROR_SYSCALL:
+      if (errno == 0 || errno == ECONNRESET || errno == closed_errno) return 0;
+      Fail(errno);
+      return -2;
+    default:
+      error_ = TlsErrorText();
+      return -2;
+  }
+}
+
 ssize_t FrameSocket::Receive(uint8_t* data, size_t n, short& want) {
   if (ssl_) {
     ERR_clear_error();
     const int r = SSL_read(ssl_, data, static_cast<int>(std::min<size_t>(n, 1 << 30)));
-    if (r > 0) return r;
-    switch (SSL_get_error(ssl_, r)) {
-      case SSL_ERROR_WANT_READ:
-        want = POLLIN;
-        return -1;
-      case SSL_ERROR_WANT_WRITE:
-        want = POLLOUT;
-        return -1;
-      case SSL_ERROR_ZERO_RETURN:
-        return 0;
-      case SSL_ERROR_SYSCALL:
-        if (errno == 0 || errno == ECONNRESET) return 0;
-        Fail(errno);
-        return -2;
-      default:
-        error_ = TlsErrorText();
-        return -2;
-    }
+    return r > 0 ? r : TlsShortfall(r, want, /*closed_errno=*/ECONNRESET);
   }
   for (;;) {
     const ssize_t r = recv(fd_, data, n, 0);
@@ -96,24 +99,7 @@ ssize_t FrameSocket::Transmit(const uint8_t* data, size_t n, short& want) {
   if (ssl_) {
     ERR_clear_error();
     const int r = SSL_write(ssl_, data, static_cast<int>(std::min<size_t>(n, 1 << 30)));
-    if (r > 0) return r;
-    switch (SSL_get_error(ssl_, r)) {
-      case SSL_ERROR_WANT_READ:
-        want = POLLIN;
-        return -1;
-      case SSL_ERROR_WANT_WRITE:
-        want = POLLOUT;
-        return -1;
-      case SSL_ERROR_ZERO_RETURN:
-        return 0;
-      case SSL_ERROR_SYSCALL:
-        if (errno == 0 || errno == EPIPE || errno == ECONNRESET) return 0;
-        Fail(errno);
-        return -2;
-      default:
-        error_ = TlsErrorText();
-        return -2;
-    }
+    return r > 0 ? r : TlsShortfall(r, want, /*closed_errno=*/EPIPE);
   }
   for (;;) {
     const ssize_t r = send(fd_, data, n, MSG_NOSIGNAL);

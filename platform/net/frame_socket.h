@@ -85,6 +85,10 @@ class FrameSocket {
   // One read or write of at most n bytes: the count, 0 when the peer closed,
   // -1 when it would block (`want` then says for what: POLLIN or POLLOUT),
   // -2 on an error (Error() says which).
+  // What an SSL_read or SSL_write result r <= 0 means, as Receive and
+  // Transmit answer: -1 wait for `want`, 0 the peer closed (also when errno
+  // is ECONNRESET or `closed_errno`), -2 failed with the error recorded.
+  ssize_t TlsShortfall(int r, short& want, int closed_errno);
   ssize_t Receive(uint8_t* data, size_t n, short& want);
   ssize_t Transmit(const uint8_t* data, size_t n, short& want);
   bool TlsPending() const;
