@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,13 @@ class RollbackStorage final : public appserver::Storage {
   std::vector<std::string> WarehouseTables() override { return s_->WarehouseTables(); }
   std::vector<appserver::WarehouseColumn> WarehouseColumns(std::string_view t) override {
     return s_->WarehouseColumns(t);
+  }
+  std::optional<std::string> FindWarehouseTable(std::string_view code) override {
+    return s_->FindWarehouseTable(code);
+  }
+  void AppendHistory(const appserver::HistoryEntry& e) override { s_->AppendHistory(e); }
+  std::vector<appserver::HistoryEntry> ReadHistory(const appserver::HistoryFilter& f) override {
+    return s_->ReadHistory(f);
   }
 
  private:
