@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 #include <utility>
 
 #include "link_relay.h"
@@ -40,6 +41,11 @@ struct Member {
   std::string key;       // the field that tells the saved row in a reload
   std::string reloader;  // the handler that reloads the list; empty: the toolbar's
 };
+
+// Test listings (and so CTest's names) show the member instead of its bytes.
+void PrintTo(const Member& m, std::ostream* os) {
+  *os << m.handler;
+}
 
 // The screen opens with the focus on the page control: entering page 1 from
 // there puts it on the fact list's grid first.
