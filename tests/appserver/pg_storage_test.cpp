@@ -17,27 +17,10 @@
 namespace appserver::testing {
 namespace {
 
+using qmxtest::PostgresScalar;
 using qmxtest::TestBackend;
 using qmxtest::TestDatabase;
-
-// One query's first value on a connection of its own ("" when no row).
-std::string Scalar(const std::string& conninfo, const std::string& sql) {
-  PGconn* c = PQconnectdb(conninfo.c_str());
-  PGresult* r = PQexec(c, sql.c_str());
-  std::string v =
-      PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) > 0 ? PQgetvalue(r, 0, 0) : "";
-  PQclear(r);
-  PQfinish(c);
-  return v;
-}
-
-// The connection string with an application name added, to find its sessions.
-std::string Named(std::string conninfo, const std::string& name) {
-  if (conninfo.starts_with("postgres"))
-    return conninfo + (conninfo.find('?') == std::string::npos ? "?" : "&") +
-           "application_name=" + name;
-  return conninfo + " application_name=" + name;
-}
+using qmxtest::WithApplicationName;
 
 class PgStorageTest : public ::testing::Test {
  protected:
@@ -51,8 +34,8 @@ class PgStorageTest : public ::testing::Test {
     return OpenPostgresStorage(t);
   }
   std::string Count(const std::string& table) {
-    return Scalar(target_.conninfo,
-                  "SELECT count(*) FROM " + target_.schema + ".\"" + table + "\"");
+    return PostgresScalar(target_.conninfo,
+                          "SELECT count(*) FROM " + target_.schema + ".\"" + table + "\"");
   }
 
   TestDatabase db_{TestBackend::kPostgres};
@@ -70,9 +53,10 @@ TEST_F(PgStorageTest, SchemaIsCreatedUpgradedInPlaceAndNeverSeededTwice) {
   EXPECT_FALSE(up.demo_seeded);  // the structure was not new
   EXPECT_EQ(PostgresSchemaVersion(target_), kSchemaVersion);
   EXPECT_EQ(Count("QMX_DIMENSAO"), "1");
-  EXPECT_EQ(Scalar(target_.conninfo, "SELECT count(*) FROM pg_indexes WHERE schemaname = '" +
-                                         target_.schema + "' AND indexname = 'QMX_DIME_NUMERO'"),
-            "1");
+  EXPECT_EQ(
+      PostgresScalar(target_.conninfo, "SELECT count(*) FROM pg_indexes WHERE schemaname = '" +
+                                           target_.schema + "' AND indexname = 'QMX_DIME_NUMERO'"),
+      "1");
   // --demo on a structure that holds data changes nothing.
   EXPECT_FALSE(PreparePostgresDatabase(target_, DemoSeeding::kRequested).demo_seeded);
   EXPECT_EQ(Count("QMX_TABELA"), "0");
@@ -194,8 +178,9 @@ TEST_F(PgStorageTest, WarehouseNamesMatchCodesWhateverTheirCase) {
   std::vector<Variant> foreign{
       DeltaBuilder(kTableFields).Insert({"FATO_ALHEIO", "X", "N"}).Build()};
   EXPECT_EQ(ErrorText(rdm.Invoke("SetTabelas", foreign)), "INV_TABELAFATO_ALHEIO");
-  EXPECT_EQ(Scalar(target_.conninfo, "SELECT to_regclass('" + target_.schema + ".x') IS NULL"),
-            "t");
+  EXPECT_EQ(
+      PostgresScalar(target_.conninfo, "SELECT to_regclass('" + target_.schema + ".x') IS NULL"),
+      "t");
 }
 
 TEST_F(PgStorageTest, AWriterWaitsForTheOtherAndThenSeesItsCommit) {
@@ -257,13 +242,13 @@ TEST_F(PgStorageTest, ALostConnectionFailsTheCallInFlightAndTheNextOneWorks) {
   PreparePostgresDatabase(target_, DemoSeeding::kIfCreated);
   const std::string name = qmxtest::UniqueName("qmx_perdida_");
   PostgresTarget named = target_;
-  named.conninfo = Named(target_.conninfo, name);
+  named.conninfo = WithApplicationName(target_.conninfo, name);
   RdmEstrutura rdm(OpenPostgresStorage(named));
   auto end_sessions = [&] {
-    return Scalar(target_.conninfo,
-                  "SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity "
-                  "WHERE application_name = '" +
-                      name + "'");
+    return PostgresScalar(target_.conninfo,
+                          "SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity "
+                          "WHERE application_name = '" +
+                              name + "'");
   };
   std::vector<Variant> none;
   ASSERT_EQ(rdm.Invoke("GetInicial", none).Length(), 4u);

@@ -19,27 +19,12 @@ namespace appserver::testing {
 namespace {
 
 using net::Arg;
+using qmxtest::PostgresScalar;
 using qmxtest::TestBackend;
 using qmxtest::TestDatabase;
+using qmxtest::WithApplicationName;
 
 constexpr int kServers = 3;
-
-std::string Scalar(const std::string& conninfo, const std::string& sql) {
-  PGconn* c = PQconnectdb(conninfo.c_str());
-  PGresult* r = PQexec(c, sql.c_str());
-  std::string v =
-      PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) > 0 ? PQgetvalue(r, 0, 0) : "";
-  PQclear(r);
-  PQfinish(c);
-  return v;
-}
-
-std::string Named(std::string conninfo, const std::string& name) {
-  if (conninfo.starts_with("postgres"))
-    return conninfo + (conninfo.find('?') == std::string::npos ? "?" : "&") +
-           "application_name=" + name;
-  return conninfo + " application_name=" + name;
-}
 
 class SeveralServers : public ::testing::Test {
  protected:
@@ -49,16 +34,17 @@ class SeveralServers : public ::testing::Test {
     for (int i = 0; i < kServers; ++i) {
       names_.push_back(qmxtest::UniqueName("qmx_srv" + std::to_string(i) + "_"));
       servers_.push_back(std::make_unique<ServerProcess>(
-          std::vector<std::string>{"--db", Named(db_.target().location, names_[i]), "--schema",
-                                   db_.target().schema, "--listen", "127.0.0.1:0", "--demo"},
+          std::vector<std::string>{"--db", WithApplicationName(db_.target().location, names_[i]),
+                                   "--schema", db_.target().schema, "--listen", "127.0.0.1:0",
+                                   "--demo"},
           home_.path()));
     }
     for (auto& s : servers_) {
       ports_.push_back(s->Port());
       ASSERT_NE(ports_.back(), 0) << s->Log();
     }
-    EXPECT_EQ(Scalar(db_.target().location,
-                     "SELECT count(*) FROM " + db_.target().schema + ".\"QMX_TABELA\""),
+    EXPECT_EQ(PostgresScalar(db_.target().location,
+                             "SELECT count(*) FROM " + db_.target().schema + ".\"QMX_TABELA\""),
               "5");
   }
 
@@ -282,7 +268,7 @@ TEST_F(SeveralServers, AServerKilledDuringASaveLeavesItWholeOrAbsentAndTheOthers
       "AND a.application_name = '" +
       names_[victim] + "'";
   auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (Scalar(db_.target().location, holding) != "1" && !answered &&
+  while (PostgresScalar(db_.target().location, holding) != "1" && !answered &&
          std::chrono::steady_clock::now() < until) {
   }
   servers_[victim]->Terminate(SIGKILL);

@@ -50,6 +50,23 @@ std::string UniqueName(const std::string& prefix) {
          std::to_string(static_cast<unsigned long long>(now) % 1000000);
 }
 
+std::string PostgresScalar(const std::string& conninfo, const std::string& sql) {
+  PGconn* c = PQconnectdb(conninfo.c_str());
+  PGresult* r = PQexec(c, sql.c_str());
+  std::string v =
+      PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) > 0 ? PQgetvalue(r, 0, 0) : "";
+  PQclear(r);
+  PQfinish(c);
+  return v;
+}
+
+std::string WithApplicationName(const std::string& conninfo, const std::string& name) {
+  if (conninfo.starts_with("postgres"))
+    return conninfo + (conninfo.find('?') == std::string::npos ? "?" : "&") +
+           "application_name=" + name;
+  return conninfo + " application_name=" + name;
+}
+
 TestDatabase::TestDatabase(TestBackend backend) : backend_(backend) {
   if (backend_ == TestBackend::kPostgres) {
     target_.location = PostgresConninfo();

@@ -23,6 +23,12 @@ TestBackend SelectedBackend();
 std::string PostgresConninfo();
 // A name no other test (of this or another process) uses at the same time.
 std::string UniqueName(const std::string& prefix);
+// One query's first value, on a PostgreSQL connection of its own ("" when
+// there is no row or the query fails).
+std::string PostgresScalar(const std::string& conninfo, const std::string& sql);
+// The connection string (keyword or URI form) with an application name added,
+// so a test can find that client's sessions in pg_stat_activity.
+std::string WithApplicationName(const std::string& conninfo, const std::string& name);
 
 class TestDatabase {
  public:
