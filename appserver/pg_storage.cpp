@@ -1,16 +1,11 @@
 #include "pg_storage.h"
 
 #include "demo_warehouse.h"
+#include "entity_sql.h"
 #include "pg_connection.h"
 
 namespace appserver {
 namespace {
-
-std::string Quote(std::string_view identifier) {
-  std::string out = "\"";
-  for (char c : identifier) out += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return out + "\"";
-}
 
 std::string Upper(std::string_view text) {
   std::string out(text);
@@ -42,17 +37,6 @@ void CheckSchemaName(const std::string& schema) {
     throw StorageError("Nome de esquema PostgreSQL inválido: \"" + schema + "\".");
 }
 
-void CheckShape(const EntityDef& def, const Record& record) {
-  if (record.size() != def.columns.size())
-    throw StorageError(std::string("Registro com número de colunas errado para ") + def.sql_table);
-}
-
-std::vector<Match> AllColumns(const Record& record) {
-  std::vector<Match> m;
-  for (size_t c = 0; c < record.size(); ++c) m.push_back({static_cast<int>(c), record[c]});
-  return m;
-}
-
 // Relation kinds that hold warehouse data: tables, partitioned tables, views,
 // materialised views and foreign tables (partitions are reached through their
 // parent).
@@ -64,9 +48,10 @@ class PgStorage final : public Storage {
   explicit PgStorage(const PostgresTarget& target)
       : conn_(target.conninfo, SessionSetup(target)),
         schema_(target.schema),
-        prefix_(Quote(target.schema) + "."),
+        prefix_(QuoteIdentifier(target.schema) + "."),
         begin_write_("BEGIN ISOLATION LEVEL READ COMMITTED; SELECT pg_advisory_xact_lock(" +
-                     std::to_string(WriterLockKey(target.schema)) + ")") {
+                     std::to_string(WriterLockKey(target.schema)) + ")"),
+        sql_(prefix_, '$') {
     CheckSchemaName(schema_);
   }
 
@@ -100,13 +85,13 @@ class PgStorage final : public Storage {
 
   std::vector<Record> Select(Entity entity, std::span<const Match> where) override {
     const EntityDef& def = Describe(entity);
-    return Records(def, conn_.Run(SelectSql(def, where), Values(where)));
+    return Records(def, conn_.Run(sql_.Select(def, where), Values(where)));
   }
 
   std::vector<std::vector<Record>> SelectEach(std::span<const Read> reads) override {
     std::vector<PgQuery> queries;
     for (const Read& r : reads)
-      queries.push_back({SelectSql(Describe(r.entity), r.where), Values(r.where)});
+      queries.push_back({sql_.Select(Describe(r.entity), r.where), Values(r.where)});
     std::vector<PgResult> results = conn_.RunAll(queries);
     std::vector<std::vector<Record>> out;
     for (size_t i = 0; i < reads.size(); ++i)
@@ -117,28 +102,17 @@ class PgStorage final : public Storage {
   void Insert(Entity entity, const Record& record) override {
     const EntityDef& def = Describe(entity);
     CheckShape(def, record);
-    std::string cols, params;
-    for (size_t c = 0; c < def.columns.size(); ++c) {
-      cols += (c ? "," : "") + Quote(def.columns[c].name);
-      params += (c ? ",$" : "$") + std::to_string(c + 1);
-    }
     std::vector<std::string_view> values(record.begin(), record.end());
-    conn_.Run("INSERT INTO " + Table(def) + " (" + cols + ") VALUES (" + params + ")", values);
+    conn_.Run(sql_.Insert(def), values);
   }
 
   bool Update(Entity entity, const Record& old_record, const Record& new_record) override {
     const EntityDef& def = Describe(entity);
     CheckShape(def, old_record);
     CheckShape(def, new_record);
-    std::string sql = "UPDATE " + Table(def) + " SET ";
-    int n = static_cast<int>(def.columns.size());
-    for (int c = 0; c < n; ++c)
-      sql += (c ? "," : "") + Quote(def.columns[c].name) + " = $" + std::to_string(c + 1);
-    std::vector<Match> where = AllColumns(old_record);
-    sql += Where(def, where, n + 1);
     std::vector<std::string_view> values(new_record.begin(), new_record.end());
     values.insert(values.end(), old_record.begin(), old_record.end());
-    return conn_.Run(sql, values).Affected() > 0;
+    return conn_.Run(sql_.Update(def), values).Affected() > 0;
   }
 
   bool Delete(Entity entity, const Record& old_record) override {
@@ -149,16 +123,14 @@ class PgStorage final : public Storage {
 
   int Assign(Entity entity, std::span<const Match> where, const Match& set) override {
     const EntityDef& def = Describe(entity);
-    std::string sql = "UPDATE " + Table(def) + " SET " + Quote(def.columns[set.column].name) +
-                      " = $1" + Where(def, where, 2);
     std::vector<std::string_view> values{set.value};
     for (const Match& m : where) values.push_back(m.value);
-    return conn_.Run(sql, values).Affected();
+    return conn_.Run(sql_.Assign(def, where, set.column), values).Affected();
   }
 
   int Remove(Entity entity, std::span<const Match> where) override {
     const EntityDef& def = Describe(entity);
-    return conn_.Run("DELETE FROM " + Table(def) + Where(def, where, 1), Values(where)).Affected();
+    return conn_.Run(sql_.Remove(def, where), Values(where)).Affected();
   }
 
   std::vector<std::string> WarehouseTables() override {
@@ -258,16 +230,6 @@ class PgStorage final : public Storage {
  private:
   static constexpr const char* kBeginRead = "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY";
 
-  std::string Table(const EntityDef& def) const { return prefix_ + Quote(def.sql_table); }
-
-  std::string SelectSql(const EntityDef& def, std::span<const Match> where) const {
-    std::string sql = "SELECT ";
-    for (size_t c = 0; c < def.columns.size(); ++c)
-      sql += (c ? "," : "") + Quote(def.columns[c].name);
-    sql += " FROM " + Table(def) + Where(def, where, 1) + " ORDER BY ";
-    for (int k = 0; k < def.key_columns; ++k) sql += (k ? "," : "") + Quote(def.columns[k].name);
-    return sql;
-  }
   static std::vector<Record> Records(const EntityDef& def, const PgResult& r) {
     std::vector<Record> out;
     out.reserve(static_cast<size_t>(r.Rows()));
@@ -279,15 +241,6 @@ class PgStorage final : public Storage {
     return out;
   }
 
-  static std::string Where(const EntityDef& def, std::span<const Match> where, int first) {
-    std::string sql;
-    for (size_t i = 0; i < where.size(); ++i) {
-      sql += i == 0 ? " WHERE " : " AND ";
-      sql += Quote(def.columns[where[i].column].name) + " = $" +
-             std::to_string(first + static_cast<int>(i));
-    }
-    return sql;
-  }
   static std::vector<std::string_view> Values(std::span<const Match> where) {
     std::vector<std::string_view> v;
     v.reserve(where.size());
@@ -299,6 +252,7 @@ class PgStorage final : public Storage {
   std::string schema_;
   std::string prefix_;
   std::string begin_write_;
+  const EntitySql sql_;
   bool reading_ = false;
 };
 
@@ -369,8 +323,8 @@ bool HasRelation(PgConnection& conn, const std::string& schema, const char* name
 
 int ReadVersion(PgConnection& conn, const std::string& schema) {
   if (!HasRelation(conn, schema, "QMX_VERSAO")) return 0;
-  PgResult r =
-      conn.Exec("SELECT coalesce(max(\"VERSAO\"), 0) FROM " + Quote(schema) + ".\"QMX_VERSAO\"");
+  PgResult r = conn.Exec("SELECT coalesce(max(\"VERSAO\"), 0) FROM " + QuoteIdentifier(schema) +
+                         ".\"QMX_VERSAO\"");
   return std::stoi(r.Text(0, 0));
 }
 
@@ -395,7 +349,7 @@ PrepareResult PreparePostgresDatabase(const PostgresTarget& target, DemoSeeding 
     // create the structure once, and no call sees it half made.
     session.Begin(TransactionKind::kWrite);
     try {
-      const std::string schema = Quote(target.schema);
+      const std::string schema = QuoteIdentifier(target.schema);
       if (conn.Run("SELECT 1 FROM pg_catalog.pg_namespace WHERE nspname = $1::name",
                    {target.schema})
               .Rows() == 0)

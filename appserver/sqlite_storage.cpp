@@ -6,15 +6,10 @@
 #include <unordered_map>
 
 #include "demo_warehouse.h"
+#include "entity_sql.h"
 
 namespace appserver {
 namespace {
-
-std::string Quote(std::string_view identifier) {
-  // Identifiers come from the entity descriptors only; quoting keeps them
-  // literal all the same.
-  return "\"" + std::string(identifier) + "\"";
-}
 
 class Statement;
 
@@ -120,27 +115,6 @@ class Statement {
   sqlite3_stmt* stmt_;
 };
 
-std::string Where(const EntityDef& def, std::span<const Match> where, int first_parameter) {
-  std::string sql;
-  for (size_t i = 0; i < where.size(); ++i) {
-    sql += i == 0 ? " WHERE " : " AND ";
-    sql += Quote(def.columns[where[i].column].name) + " = ?" +
-           std::to_string(first_parameter + static_cast<int>(i));
-  }
-  return sql;
-}
-
-std::vector<Match> AllColumns(const Record& record) {
-  std::vector<Match> m;
-  for (size_t c = 0; c < record.size(); ++c) m.push_back({static_cast<int>(c), record[c]});
-  return m;
-}
-
-void CheckShape(const EntityDef& def, const Record& record) {
-  if (record.size() != def.columns.size())
-    throw StorageError(std::string("Registro com número de colunas errado para ") + def.sql_table);
-}
-
 class SqliteStorage final : public Storage {
  public:
   // A session is used by one thread at a time, so SQLite's own per-call
@@ -160,12 +134,7 @@ class SqliteStorage final : public Storage {
 
   std::vector<Record> Select(Entity entity, std::span<const Match> where) override {
     const EntityDef& def = Describe(entity);
-    std::string sql = "SELECT ";
-    for (size_t c = 0; c < def.columns.size(); ++c)
-      sql += (c ? "," : "") + Quote(def.columns[c].name);
-    sql += " FROM " + Quote(def.sql_table) + Where(def, where, 1) + " ORDER BY ";
-    for (int k = 0; k < def.key_columns; ++k) sql += (k ? "," : "") + Quote(def.columns[k].name);
-    Statement st(conn_, sql);
+    Statement st(conn_, sql_.Select(def, where));
     for (size_t i = 0; i < where.size(); ++i) st.Bind(static_cast<int>(i) + 1, where[i].value);
     std::vector<Record> out;
     while (st.Step()) {
@@ -179,13 +148,7 @@ class SqliteStorage final : public Storage {
   void Insert(Entity entity, const Record& record) override {
     const EntityDef& def = Describe(entity);
     CheckShape(def, record);
-    std::string cols, params;
-    for (size_t c = 0; c < def.columns.size(); ++c) {
-      cols += (c ? "," : "") + Quote(def.columns[c].name);
-      params += (c ? ",?" : "?") + std::to_string(c + 1);
-    }
-    Statement st(conn_,
-                 "INSERT INTO " + Quote(def.sql_table) + " (" + cols + ") VALUES (" + params + ")");
+    Statement st(conn_, sql_.Insert(def));
     for (size_t c = 0; c < record.size(); ++c) st.Bind(static_cast<int>(c) + 1, record[c]);
     st.Step();
   }
@@ -194,13 +157,8 @@ class SqliteStorage final : public Storage {
     const EntityDef& def = Describe(entity);
     CheckShape(def, old_record);
     CheckShape(def, new_record);
-    std::string sql = "UPDATE " + Quote(def.sql_table) + " SET ";
-    int n = static_cast<int>(def.columns.size());
-    for (int c = 0; c < n; ++c)
-      sql += (c ? "," : "") + Quote(def.columns[c].name) + " = ?" + std::to_string(c + 1);
-    std::vector<Match> where = AllColumns(old_record);
-    sql += Where(def, where, n + 1);
-    Statement st(conn_, sql);
+    const int n = static_cast<int>(def.columns.size());
+    Statement st(conn_, sql_.Update(def));
     for (int c = 0; c < n; ++c) st.Bind(c + 1, new_record[c]);
     for (int c = 0; c < n; ++c) st.Bind(n + c + 1, old_record[c]);
     st.Step();
@@ -215,9 +173,7 @@ class SqliteStorage final : public Storage {
 
   int Assign(Entity entity, std::span<const Match> where, const Match& set) override {
     const EntityDef& def = Describe(entity);
-    std::string sql = "UPDATE " + Quote(def.sql_table) + " SET " +
-                      Quote(def.columns[set.column].name) + " = ?1" + Where(def, where, 2);
-    Statement st(conn_, sql);
+    Statement st(conn_, sql_.Assign(def, where, set.column));
     st.Bind(1, set.value);
     for (size_t i = 0; i < where.size(); ++i) st.Bind(static_cast<int>(i) + 2, where[i].value);
     st.Step();
@@ -226,7 +182,7 @@ class SqliteStorage final : public Storage {
 
   int Remove(Entity entity, std::span<const Match> where) override {
     const EntityDef& def = Describe(entity);
-    Statement st(conn_, "DELETE FROM " + Quote(def.sql_table) + Where(def, where, 1));
+    Statement st(conn_, sql_.Remove(def, where));
     for (size_t i = 0; i < where.size(); ++i) st.Bind(static_cast<int>(i) + 1, where[i].value);
     st.Step();
     return st.Changes();
@@ -315,6 +271,7 @@ class SqliteStorage final : public Storage {
 
  private:
   Connection conn_;
+  const EntitySql sql_{"", '?'};
 };
 
 // Schema migrations, each taking the structure one version up.
