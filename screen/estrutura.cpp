@@ -35,16 +35,9 @@ void TfrmEstrutura::HandleErrorMessage(const std::string& text) {
 }
 
 void TfrmEstrutura::RegisterHandlers() {
-  handlers_.notify["netEstruturaBeforeConnect"] = [this](rtl::TObject* s) {
-    netEstruturaBeforeConnect(s);
-  };
-  handlers_.key_down["dbgPadraoKeyDown"] = [this](rtl::TObject* s, uint16_t& key,
-                                                  vcl::TShiftState shift) {
-    dbgPadraoKeyDown(s, key, shift);
-  };
-  handlers_.key_press["dbgPadraoKeyPress"] = [this](rtl::TObject* s, char& key) {
-    dbgPadraoKeyPress(s, key);
-  };
+  handlers_.notify["netEstruturaBeforeConnect"] = Bind(&TfrmEstrutura::netEstruturaBeforeConnect);
+  handlers_.key_down["dbgPadraoKeyDown"] = Bind(&TfrmEstrutura::dbgPadraoKeyDown);
+  handlers_.key_press["dbgPadraoKeyPress"] = Bind(&TfrmEstrutura::dbgPadraoKeyPress);
   RegisterListHandlers();
   RegisterDetailStateHandlers();
   RegisterCommandHandlers();

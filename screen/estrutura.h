@@ -16,10 +16,13 @@
 // lifecycle (FormCreate, FormDestroy, the connection) is in module/.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 
 #include "frm/padrao_grid.h"
 #include "model/components.h"
@@ -271,6 +274,13 @@ class TfrmEstrutura : public frm::TfrmPadraoGrid, public EstruturaComponents {
   const ScreenFlags& Flags() const { return flags_; }
 
  private:
+  // A handler-table entry that calls `handler` (of this screen or of the
+  // base screen) on this screen.
+  template <typename Owner, typename... Args>
+  std::function<void(Args...)> Bind(void (Owner::*handler)(Args...)) {
+    static_assert(std::is_base_of_v<Owner, TfrmEstrutura>);
+    return [this, handler](Args... args) { (this->*handler)(std::forward<Args>(args)...); };
+  }
   void RegisterHandlers();
   void RegisterListHandlers();
   void RegisterDetailStateHandlers();

@@ -5,13 +5,10 @@
 namespace qmx00600 {
 
 void TfrmEstrutura::RegisterCommandHandlers() {
-  auto notify = [this](void (TfrmEstrutura::*h)(rtl::TObject*)) {
-    return [this, h](rtl::TObject* sender) { (this->*h)(sender); };
-  };
-  handlers_.notify["tshPadraoEnter"] = notify(&TfrmEstrutura::tshPadraoEnter);
-  handlers_.notify["tshDadosEnter"] = notify(&TfrmEstrutura::tshDadosEnter);
-  handlers_.notify["pnlFatosEnter"] = notify(&TfrmEstrutura::pnlFatosEnter);
-  handlers_.notify["pnlDImensoesEnter"] = notify(&TfrmEstrutura::pnlDImensoesEnter);
+  handlers_.notify["tshPadraoEnter"] = Bind(&TfrmEstrutura::tshPadraoEnter);
+  handlers_.notify["tshDadosEnter"] = Bind(&TfrmEstrutura::tshDadosEnter);
+  handlers_.notify["pnlFatosEnter"] = Bind(&TfrmEstrutura::pnlFatosEnter);
+  handlers_.notify["pnlDImensoesEnter"] = Bind(&TfrmEstrutura::pnlDImensoesEnter);
 }
 
 void TfrmEstrutura::RunStateChange(db::TDataSource* source) {

@@ -8,13 +8,10 @@
 namespace qmx00600 {
 
 void TfrmEstrutura::RegisterDetailStateHandlers() {
-  auto notify = [this](void (TfrmEstrutura::*h)(rtl::TObject*)) {
-    return [this, h](rtl::TObject* sender) { (this->*h)(sender); };
-  };
-  handlers_.notify["dtsFatosStateChange"] = notify(&TfrmEstrutura::dtsFatosStateChange);
-  handlers_.notify["dtsDimeStateChange"] = notify(&TfrmEstrutura::dtsDimeStateChange);
-  handlers_.notify["dtsFatosDrillStateChange"] = notify(&TfrmEstrutura::dtsFatosDrillStateChange);
-  handlers_.notify["dtsDimeDrillStateChange"] = notify(&TfrmEstrutura::dtsDimeDrillStateChange);
+  handlers_.notify["dtsFatosStateChange"] = Bind(&TfrmEstrutura::dtsFatosStateChange);
+  handlers_.notify["dtsDimeStateChange"] = Bind(&TfrmEstrutura::dtsDimeStateChange);
+  handlers_.notify["dtsFatosDrillStateChange"] = Bind(&TfrmEstrutura::dtsFatosDrillStateChange);
+  handlers_.notify["dtsDimeDrillStateChange"] = Bind(&TfrmEstrutura::dtsDimeDrillStateChange);
 }
 
 void TfrmEstrutura::dtsFatosStateChange(rtl::TObject* sender) {

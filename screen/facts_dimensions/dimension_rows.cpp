@@ -45,17 +45,14 @@ std::string QuotedTableList(db::TClientDataSet& tables, const std::string& and_t
 }  // namespace
 
 void TfrmEstrutura::RegisterDimensionHandlers() {
-  using namespace std::placeholders;
-  handlers_.dataset["cdsDimeBeforePost"] = std::bind(&TfrmEstrutura::cdsDimeBeforePost, this, _1);
-  handlers_.dataset["cdsDimeAfterPost"] = std::bind(&TfrmEstrutura::cdsDimeAfterPost, this, _1);
-  handlers_.dataset["cdsDimeAfterDelete"] = std::bind(&TfrmEstrutura::cdsDimeAfterDelete, this, _1);
+  handlers_.dataset["cdsDimeBeforePost"] = Bind(&TfrmEstrutura::cdsDimeBeforePost);
+  handlers_.dataset["cdsDimeAfterPost"] = Bind(&TfrmEstrutura::cdsDimeAfterPost);
+  handlers_.dataset["cdsDimeAfterDelete"] = Bind(&TfrmEstrutura::cdsDimeAfterDelete);
   handlers_.notify["dbgDimensoesEditButtonClick"] =
-      std::bind(&TfrmEstrutura::dbgDimensoesEditButtonClick, this, _1);
-  handlers_.notify["dbgDimensoesColExit"] =
-      std::bind(&TfrmEstrutura::dbgDimensoesColExit, this, _1);
-  handlers_.notify["dbgDimensoesEnter"] = std::bind(&TfrmEstrutura::dbgDimensoesEnter, this, _1);
-  handlers_.key_press["dbgDimensoesKeyPress"] =
-      std::bind(&TfrmEstrutura::dbgDimensoesKeyPress, this, _1, _2);
+      Bind(&TfrmEstrutura::dbgDimensoesEditButtonClick);
+  handlers_.notify["dbgDimensoesColExit"] = Bind(&TfrmEstrutura::dbgDimensoesColExit);
+  handlers_.notify["dbgDimensoesEnter"] = Bind(&TfrmEstrutura::dbgDimensoesEnter);
+  handlers_.key_press["dbgDimensoesKeyPress"] = Bind(&TfrmEstrutura::dbgDimensoesKeyPress);
 }
 
 void TfrmEstrutura::cdsDimeBeforePost(db::TDataSet*) {

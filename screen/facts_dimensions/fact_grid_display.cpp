@@ -14,19 +14,15 @@
 namespace qmx00600 {
 
 void TfrmEstrutura::RegisterDisplayHandlers() {
-  using namespace std::placeholders;
-  handlers_.get_text["cdsFatosIDTPFATODWGetText"] =
-      std::bind(&TfrmEstrutura::cdsFatosIDTPFATODWGetText, this, _1, _2, _3);
-  handlers_.set_text["cdsFatosIDTPFATODWSetText"] =
-      std::bind(&TfrmEstrutura::cdsFatosIDTPFATODWSetText, this, _1, _2);
+  handlers_.get_text["cdsFatosIDTPFATODWGetText"] = Bind(&TfrmEstrutura::cdsFatosIDTPFATODWGetText);
+  handlers_.set_text["cdsFatosIDTPFATODWSetText"] = Bind(&TfrmEstrutura::cdsFatosIDTPFATODWSetText);
   handlers_.get_text["cdsFatosDrillIDTPFATODRILLGetText"] =
-      std::bind(&TfrmEstrutura::cdsFatosDrillIDTPFATODRILLGetText, this, _1, _2, _3);
+      Bind(&TfrmEstrutura::cdsFatosDrillIDTPFATODRILLGetText);
   handlers_.set_text["cdsFatosDrillIDTPFATODRILLSetText"] =
-      std::bind(&TfrmEstrutura::cdsFatosDrillIDTPFATODRILLSetText, this, _1, _2);
-  handlers_.draw_cell["dbgFatosDrawColumnCell"] =
-      std::bind(&TfrmEstrutura::dbgFatosDrawColumnCell, this, _1, _2, _3, _4, _5);
+      Bind(&TfrmEstrutura::cdsFatosDrillIDTPFATODRILLSetText);
+  handlers_.draw_cell["dbgFatosDrawColumnCell"] = Bind(&TfrmEstrutura::dbgFatosDrawColumnCell);
   handlers_.draw_cell["dbgDimensoesDrawColumnCell"] =
-      std::bind(&TfrmEstrutura::dbgDimensoesDrawColumnCell, this, _1, _2, _3, _4, _5);
+      Bind(&TfrmEstrutura::dbgDimensoesDrawColumnCell);
 }
 
 void TfrmEstrutura::cdsFatosIDTPFATODWGetText(db::TField* sender, std::string& text, bool) {

@@ -18,32 +18,18 @@ void Normalise(db::TField* code) {
 }  // namespace
 
 void TfrmEstrutura::RegisterFactHandlers() {
-  auto dataset = [this](void (TfrmEstrutura::*h)(db::TDataSet*)) {
-    return [this, h](db::TDataSet* ds) { (this->*h)(ds); };
-  };
-  auto notify = [this](void (TfrmEstrutura::*h)(rtl::TObject*)) {
-    return [this, h](rtl::TObject* sender) { (this->*h)(sender); };
-  };
-  auto click = [this](void (TfrmEstrutura::*h)(vcl::TColumn*)) {
-    return [this, h](vcl::TColumn* column) { (this->*h)(column); };
-  };
-  handlers_.dataset["cdsFatosBeforePost"] = dataset(&TfrmEstrutura::cdsFatosBeforePost);
-  handlers_.dataset["cdsFatosAfterPost"] = dataset(&TfrmEstrutura::cdsFatosAfterPost);
-  handlers_.dataset["cdsFatosAfterDelete"] = dataset(&TfrmEstrutura::cdsFatosAfterDelete);
-  handlers_.dataset["cdsFatosAfterCancel"] = dataset(&TfrmEstrutura::cdsFatosAfterCancel);
-  handlers_.notify["dbgFatosColExit"] = notify(&TfrmEstrutura::dbgFatosColExit);
-  handlers_.notify["dbgFatosColEnter"] = notify(&TfrmEstrutura::dbgFatosColEnter);
-  handlers_.notify["dbgFatosEditButtonClick"] = notify(&TfrmEstrutura::dbgFatosEditButtonClick);
-  handlers_.notify["dbgFatosEnter"] = notify(&TfrmEstrutura::dbgFatosEnter);
-  handlers_.click["dbgFatosTitleClick"] = click(&TfrmEstrutura::dbgFatosTitleClick);
-  handlers_.click["dbgFatosCellClick"] = click(&TfrmEstrutura::dbgFatosCellClick);
-  handlers_.key_down["dbgFatosKeyDown"] = [this](rtl::TObject* s, uint16_t& key,
-                                                 vcl::TShiftState shift) {
-    dbgFatosKeyDown(s, key, shift);
-  };
-  handlers_.key_press["dbgFatosKeyPress"] = [this](rtl::TObject* s, char& key) {
-    dbgFatosKeyPress(s, key);
-  };
+  handlers_.dataset["cdsFatosBeforePost"] = Bind(&TfrmEstrutura::cdsFatosBeforePost);
+  handlers_.dataset["cdsFatosAfterPost"] = Bind(&TfrmEstrutura::cdsFatosAfterPost);
+  handlers_.dataset["cdsFatosAfterDelete"] = Bind(&TfrmEstrutura::cdsFatosAfterDelete);
+  handlers_.dataset["cdsFatosAfterCancel"] = Bind(&TfrmEstrutura::cdsFatosAfterCancel);
+  handlers_.notify["dbgFatosColExit"] = Bind(&TfrmEstrutura::dbgFatosColExit);
+  handlers_.notify["dbgFatosColEnter"] = Bind(&TfrmEstrutura::dbgFatosColEnter);
+  handlers_.notify["dbgFatosEditButtonClick"] = Bind(&TfrmEstrutura::dbgFatosEditButtonClick);
+  handlers_.notify["dbgFatosEnter"] = Bind(&TfrmEstrutura::dbgFatosEnter);
+  handlers_.click["dbgFatosTitleClick"] = Bind(&TfrmEstrutura::dbgFatosTitleClick);
+  handlers_.click["dbgFatosCellClick"] = Bind(&TfrmEstrutura::dbgFatosCellClick);
+  handlers_.key_down["dbgFatosKeyDown"] = Bind(&TfrmEstrutura::dbgFatosKeyDown);
+  handlers_.key_press["dbgFatosKeyPress"] = Bind(&TfrmEstrutura::dbgFatosKeyPress);
 }
 
 void TfrmEstrutura::cdsFatosBeforePost(db::TDataSet*) {

@@ -8,34 +8,26 @@
 namespace qmx00600 {
 
 void TfrmEstrutura::RegisterListHandlers() {
-  auto dataset = [this](void (TfrmEstrutura::*h)(db::TDataSet*)) {
-    return [this, h](db::TDataSet* ds) { (this->*h)(ds); };
-  };
-  auto notify = [this](void (TfrmEstrutura::*h)(rtl::TObject*)) {
-    return [this, h](rtl::TObject* sender) { (this->*h)(sender); };
-  };
-  handlers_.dataset["cdsTabelasBeforePost"] = dataset(&TfrmEstrutura::cdsTabelasBeforePost);
-  handlers_.dataset["cdsTabelasAfterPost"] = dataset(&TfrmEstrutura::cdsTabelasAfterPost);
-  handlers_.dataset["cdsTabelasAfterDelete"] = dataset(&TfrmEstrutura::cdsTabelasAfterDelete);
-  handlers_.dataset["cdsTabelasAfterCancel"] = dataset(&TfrmEstrutura::cdsTabelasAfterCancel);
-  handlers_.dataset["cdsTabelasAfterScroll"] = dataset(&TfrmEstrutura::cdsTabelasAfterScroll);
-  handlers_.notify["dbgTabelaFatosEnter"] = notify(&TfrmEstrutura::dbgTabelaFatosEnter);
-  handlers_.notify["dbgTabelaFatosColEnter"] = notify(&TfrmEstrutura::dbgTabelaFatosColEnter);
-  handlers_.notify["dbgTabelaFatosColExit"] = notify(&TfrmEstrutura::dbgTabelaFatosColExit);
+  handlers_.dataset["cdsTabelasBeforePost"] = Bind(&TfrmEstrutura::cdsTabelasBeforePost);
+  handlers_.dataset["cdsTabelasAfterPost"] = Bind(&TfrmEstrutura::cdsTabelasAfterPost);
+  handlers_.dataset["cdsTabelasAfterDelete"] = Bind(&TfrmEstrutura::cdsTabelasAfterDelete);
+  handlers_.dataset["cdsTabelasAfterCancel"] = Bind(&TfrmEstrutura::cdsTabelasAfterCancel);
+  handlers_.dataset["cdsTabelasAfterScroll"] = Bind(&TfrmEstrutura::cdsTabelasAfterScroll);
+  handlers_.notify["dbgTabelaFatosEnter"] = Bind(&TfrmEstrutura::dbgTabelaFatosEnter);
+  handlers_.notify["dbgTabelaFatosColEnter"] = Bind(&TfrmEstrutura::dbgTabelaFatosColEnter);
+  handlers_.notify["dbgTabelaFatosColExit"] = Bind(&TfrmEstrutura::dbgTabelaFatosColExit);
   // dtsPadrao's state change is the base screen's virtual handler; the entry
   // lets the save members and RunHandler reach it by name.
-  handlers_.notify["dtsPadraoStateChange"] = notify(&TfrmEstrutura::dtsPadraoStateChange);
+  handlers_.notify["dtsPadraoStateChange"] = Bind(&TfrmEstrutura::dtsPadraoStateChange);
 
-  handlers_.dataset["cdsTabelaDrillBeforePost"] = dataset(&TfrmEstrutura::cdsTabelaDrillBeforePost);
-  handlers_.dataset["cdsTabelaDrillAfterPost"] = dataset(&TfrmEstrutura::cdsTabelaDrillAfterPost);
-  handlers_.dataset["cdsTabelaDrillAfterDelete"] =
-      dataset(&TfrmEstrutura::cdsTabelaDrillAfterDelete);
-  handlers_.dataset["cdsTabelaDrillAfterScroll"] =
-      dataset(&TfrmEstrutura::cdsTabelaDrillAfterScroll);
-  handlers_.notify["dbgTabelaDrillEnter"] = notify(&TfrmEstrutura::dbgTabelaDrillEnter);
-  handlers_.notify["dbgTabelaDrillColEnter"] = notify(&TfrmEstrutura::dbgTabelaDrillColEnter);
-  handlers_.notify["dbgTabelaDrillColExit"] = notify(&TfrmEstrutura::dbgTabelaDrillColExit);
-  handlers_.notify["dtsTabelaDrillStateChange"] = notify(&TfrmEstrutura::dtsTabelaDrillStateChange);
+  handlers_.dataset["cdsTabelaDrillBeforePost"] = Bind(&TfrmEstrutura::cdsTabelaDrillBeforePost);
+  handlers_.dataset["cdsTabelaDrillAfterPost"] = Bind(&TfrmEstrutura::cdsTabelaDrillAfterPost);
+  handlers_.dataset["cdsTabelaDrillAfterDelete"] = Bind(&TfrmEstrutura::cdsTabelaDrillAfterDelete);
+  handlers_.dataset["cdsTabelaDrillAfterScroll"] = Bind(&TfrmEstrutura::cdsTabelaDrillAfterScroll);
+  handlers_.notify["dbgTabelaDrillEnter"] = Bind(&TfrmEstrutura::dbgTabelaDrillEnter);
+  handlers_.notify["dbgTabelaDrillColEnter"] = Bind(&TfrmEstrutura::dbgTabelaDrillColEnter);
+  handlers_.notify["dbgTabelaDrillColExit"] = Bind(&TfrmEstrutura::dbgTabelaDrillColExit);
+  handlers_.notify["dtsTabelaDrillStateChange"] = Bind(&TfrmEstrutura::dtsTabelaDrillStateChange);
 }
 
 void TfrmEstrutura::dbgTabelaFatosEnter(rtl::TObject*) {
