@@ -3,9 +3,6 @@
 // host's menu on.
 #include <gtest/gtest.h>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
@@ -29,6 +26,7 @@
 #include "render_pages.h"
 #include "renderer.h"
 #include "search_dialog.h"
+#include "support/unused_port.h"
 #include "vcl/application.h"
 #include "vcl/button_flat.h"
 #include "vcl/db_grid.h"
@@ -38,19 +36,6 @@
 #include "vcl/page_control.h"
 
 namespace {
-
-// A loopback port nothing listens on: bound, read, released.
-int UnusedPort() {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  socklen_t len = sizeof addr;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-  close(fd);
-  return ntohs(addr.sin_port);
-}
 
 class ScreenTest : public host_test::HostScreenTest {
  protected:
@@ -347,7 +332,7 @@ TEST_F(ScreenTest, ARefusedNewTableComesBackOpenAndLinkFailuresReadPlainly) {
   auto* link = Model<orb::TNetConnection>(form, "netEstrutura");
   ASSERT_NE(link, nullptr);
   link->Close();
-  const int port = UnusedPort();
+  const int port = qmxtest::UnusedLoopbackPort();
   orb::SetServerAddress({"127.0.0.1", port});
   answers_.Expect(press_ok);
   QTest::mouseClick(confirm, Qt::LeftButton);

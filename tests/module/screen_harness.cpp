@@ -7,6 +7,7 @@
 
 #include "appserver/embedded_server.h"
 #include "orb/server_address.h"
+#include "support/unused_port.h"
 #include "test_database.h"
 #include "vcl/application.h"
 
@@ -20,18 +21,6 @@ std::string MakeTempDir() {
   std::string pattern = (std::filesystem::temp_directory_path() / "qmx-screen-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   return pattern;
-}
-
-// A port that was free a moment ago and has nothing listening now.
-uint16_t UnusedPort() {
-  net::ServerOptions options;
-  options.object_name = "nada";
-  options.factory = [] { return std::unique_ptr<net::IRemoteObject>(); };
-  net::Server probe(std::move(options));
-  probe.Start();
-  const uint16_t port = probe.Port();
-  probe.Stop();
-  return port;
 }
 
 // A run that selects PostgreSQL without naming a database skips every test,
@@ -106,7 +95,7 @@ void ScreenHarness::RestartServer() {
 }
 
 void ScreenHarness::PointAtNothing() {
-  PointAt(UnusedPort());
+  PointAt(qmxtest::UnusedLoopbackPort());
 }
 
 std::vector<std::string> ScreenHarness::CallNames() const {

@@ -1,27 +1,12 @@
 #include "orb/net_connection.h"
 
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include "orb/server_address.h"
+#include "support/unused_port.h"
 
 namespace orb {
 namespace {
-
-// A loopback port nothing listens on: bound, read, released.
-int UnusedPort() {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  socklen_t len = sizeof addr;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-  close(fd);
-  return ntohs(addr.sin_port);
-}
 
 TEST(TNetConnection, TakesTheHostsAddressAtEveryConnect) {
   TNetConnection connection(nullptr);
@@ -33,7 +18,7 @@ TEST(TNetConnection, TakesTheHostsAddressAtEveryConnect) {
     connection.SetHost(WebURL());
     connection.SetPort(WebPort());
   };
-  const int port = UnusedPort();
+  const int port = qmxtest::UnusedLoopbackPort();
   SetServerAddress({"127.0.0.1", port});
   try {
     connection.SetConnected(true);
@@ -42,7 +27,7 @@ TEST(TNetConnection, TakesTheHostsAddressAtEveryConnect) {
     EXPECT_NE(e.Message().find(std::to_string(port)), std::string::npos) << e.Message();
   }
   EXPECT_FALSE(connection.Connected());
-  const int other_port = UnusedPort();
+  const int other_port = qmxtest::UnusedLoopbackPort();
   SetServerAddress({"127.0.0.1", other_port});
   EXPECT_THROW(connection.SetConnected(true), net::ECallError);
   EXPECT_EQ(connection.Port(), other_port);
