@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "schema.h"
@@ -29,8 +30,6 @@ class EntitySql {
   EntitySql(std::string table_prefix, char marker)
       : prefix_(std::move(table_prefix)), marker_(marker) {}
 
-  // The entity's table as statements name it.
-  std::string Table(const EntityDef& def) const;
   // Every column of the rows matching `where`, in key order.
   // Parameters: the values of `where`.
   std::string Select(const EntityDef& def, std::span<const Match> where) const;
@@ -46,6 +45,8 @@ class EntitySql {
   std::string Remove(const EntityDef& def, std::span<const Match> where) const;
 
  private:
+  // The entity's table as statements name it.
+  std::string Table(const EntityDef& def) const;
   std::string Parameter(int number) const { return marker_ + std::to_string(number); }
   std::string Where(const EntityDef& def, std::span<const Match> where, int first) const;
 
