@@ -10,29 +10,29 @@ namespace {
 using C = EstruturaComponents;
 
 // The three fields of every list of tables.
-std::vector<FieldSpec> TableFields(bool drill_flag_hidden) {
+std::vector<FieldDef> TableFields(bool drill_flag_hidden) {
   return {{"CDTABELADW", 30, "Código"},
           {"NMTABELADW", 30, "Nome"},
           {"IDDRILLDOWN", 1, "", drill_flag_hidden}};
 }
 
-std::vector<FieldSpec> DataMartFields() {
+std::vector<FieldDef> DataMartFields() {
   return {{"CDAREANEGDW", 5, "Código"}, {"NMAREANEGDW", 30, "Nome"}};
 }
 
-std::vector<FieldSpec> DimensionCatalogueFields() {
+std::vector<FieldDef> DimensionCatalogueFields() {
   return {{"NRSEQUEDIME", 5, "Código"}, {"NMITEMDIME", 30, "Nome"}};
 }
 
-std::vector<FieldSpec> DimensionFields() {
+std::vector<FieldDef> DimensionFields() {
   return {
       {"CDTABELADW", 30, "", true}, {"CDITEMDIME", 30, "Campo"}, {"NRSEQUEDIME", 5, "Dimensão"}};
 }
 
 }  // namespace
 
-const std::vector<DataSetSpec>& DataSetSpecs() {
-  static const std::vector<DataSetSpec> specs = {
+const std::vector<DataSetDef>& DataSetDefs() {
+  static const std::vector<DataSetDef> defs = {
       {"cdsTabelas", &C::cdsTabelas, TableFields(true)},
       {"cdsTabelaDrill", &C::cdsTabelaDrill, TableFields(true)},
       {"cdsFatos",
@@ -77,11 +77,11 @@ const std::vector<DataSetSpec>& DataSetSpecs() {
       {"cdsVdDime", &C::cdsVdDime, DimensionFields()},
       {"cdsVdDelDrill", &C::cdsVdDelDrill, {{"CDTABELADW", 30, ""}}},
   };
-  return specs;
+  return defs;
 }
 
-const std::vector<DataSourceSpec>& DataSourceSpecs() {
-  static const std::vector<DataSourceSpec> specs = {
+const std::vector<DataSourceDef>& DataSourceDefs() {
+  static const std::vector<DataSourceDef> defs = {
       {"dtsPadrao", nullptr, "cdsTabelas"},
       {"dtsTabelaDrill", &C::dtsTabelaDrill, "cdsTabelaDrill"},
       {"dtsFatos", &C::dtsFatos, "cdsFatos"},
@@ -93,20 +93,20 @@ const std::vector<DataSourceSpec>& DataSourceSpecs() {
       {"dtsFields", &C::dtsFields, "cdsFields"},
       {"dtsTabDrill", &C::dtsTabDrill, "cdsTabDrill"},
   };
-  return specs;
+  return defs;
 }
 
 void BuildDataSets(rtl::TComponent* owner, db::TDataSource* dtsPadrao, EstruturaComponents& c) {
-  for (const DataSetSpec& def : DataSetSpecs()) {
+  for (const DataSetDef& def : DataSetDefs()) {
     auto* ds = new db::TClientDataSet(owner);
     ds->SetName(std::string(def.name));
-    for (const FieldSpec& f : def.fields)
+    for (const FieldDef& f : def.fields)
       ds->AddStringField(std::string(f.name), f.size, std::string(f.label), !f.hidden, f.fixed);
     // An empty filter lets every row through; the checks set their own.
     ds->SetFiltered(def.filtered);
     c.*def.member = ds;
   }
-  for (const DataSourceSpec& def : DataSourceSpecs()) {
+  for (const DataSourceDef& def : DataSourceDefs()) {
     db::TDataSource* source = dtsPadrao;
     if (def.member != nullptr) {
       source = new db::TDataSource(owner);

@@ -10,7 +10,7 @@
 
 namespace qmx00600 {
 
-struct FieldSpec {
+struct FieldDef {
   std::string_view name;
   int size;
   std::string_view label;  // empty: the field name is the title
@@ -18,22 +18,22 @@ struct FieldSpec {
   bool fixed = false;
 };
 
-struct DataSetSpec {
+struct DataSetDef {
   std::string_view name;
   db::TClientDataSet* EstruturaComponents::*member;
-  std::vector<FieldSpec> fields;
+  std::vector<FieldDef> fields;
   bool filtered = false;
   std::string_view index_name = {};  // the stored index definition's name, or empty
 };
 
-struct DataSourceSpec {
+struct DataSourceDef {
   std::string_view name;
   db::TDataSource* EstruturaComponents::*member;  // nullptr for the base's dtsPadrao
   std::string_view dataset;
 };
 
-const std::vector<DataSetSpec>& DataSetSpecs();
-const std::vector<DataSourceSpec>& DataSourceSpecs();
+const std::vector<DataSetDef>& DataSetDefs();
+const std::vector<DataSourceDef>& DataSourceDefs();
 
 // Creates the datasets (closed, fields declared) and the data sources, owned
 // by `owner`, into `c`; `dtsPadrao` is the base screen's, pointed at

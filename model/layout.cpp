@@ -27,8 +27,8 @@ vcl::TPanel* CaptionPanel(rtl::TComponent* owner, vcl::TWinControl* parent, cons
   return panel;
 }
 
-const GridSpec& SpecOf(std::string_view grid) {
-  for (const GridSpec& g : GridSpecs())
+const GridLayout& LayoutOf(std::string_view grid) {
+  for (const GridLayout& g : GridLayouts())
     if (g.name == grid) return g;
   throw std::logic_error("grid without a layout: " + std::string(grid));
 }
@@ -40,7 +40,7 @@ vcl::TDBGrid* Grid(rtl::TComponent* owner, vcl::TWinControl* parent, const char*
   grid->SetOptions(kGridOptions);
   grid->SetColor(vcl::clInfoBk);
   grid->SetDataSource(source);
-  for (const ColumnSpec& def : SpecOf(name).columns) {
+  for (const ColumnLayout& def : LayoutOf(name).columns) {
     vcl::TColumn* column = grid->Columns().Add();
     column->SetFieldName(std::string(def.field));
     column->SetWidth(def.width);
@@ -52,8 +52,8 @@ vcl::TDBGrid* Grid(rtl::TComponent* owner, vcl::TWinControl* parent, const char*
 
 }  // namespace
 
-const std::vector<GridSpec>& GridSpecs() {
-  static const std::vector<GridSpec> specs = {
+const std::vector<GridLayout>& GridLayouts() {
+  static const std::vector<GridLayout> layouts = {
       {"dbgTabelaFatos", {{"CDTABELADW", 200}, {"NMTABELADW", 300}}},
       {"dbgTabelaDrill", {{"CDTABELADW", 200}, {"NMTABELADW", 300}}},
       {"dbgFatos",
@@ -71,7 +71,7 @@ const std::vector<GridSpec>& GridSpecs() {
         {"DSHINTDRILL", 355}}},
       {"dbgDimensoes", {{"CDITEMDIME", 200, true}, {"NRSEQUEDIME", 300, true}}},
   };
-  return specs;
+  return layouts;
 }
 
 const std::vector<std::string>& FactTypePickList() {

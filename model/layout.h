@@ -17,20 +17,20 @@ inline constexpr vcl::TDBGridOptions kGridOptions =
     vcl::dgEditing | vcl::dgTitles | vcl::dgColumnResize | vcl::dgColLines | vcl::dgRowLines |
     vcl::dgTabs | vcl::dgAlwaysShowSelection | vcl::dgConfirmDelete | vcl::dgCancelOnExit;
 
-struct ColumnSpec {
+struct ColumnLayout {
   std::string_view field;
   int width;
   bool ellipsis = false;
   bool type_pick_list = false;  // the four fact type names
 };
 
-struct GridSpec {
+struct GridLayout {
   std::string_view name;
-  std::vector<ColumnSpec> columns;
+  std::vector<ColumnLayout> columns;
 };
 
 // The columns of the five grids, in order.
-const std::vector<GridSpec>& GridSpecs();
+const std::vector<GridLayout>& GridLayouts();
 // The fact type names offered by the type columns, in the catalogue's order
 // of the codes M, P, Q, I.
 const std::vector<std::string>& FactTypePickList();

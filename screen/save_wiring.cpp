@@ -8,7 +8,7 @@
 namespace qmx00600 {
 
 SaveMember TfrmEstrutura::BuildSaveMember(std::string_view handler) {
-  const SaveMemberSpec& def = SaveMemberSpecOf(handler);
+  const SaveMemberDef& def = SaveMemberDefOf(handler);
   auto dataset_named = [this](std::string_view name) {
     auto* ds = dynamic_cast<db::TClientDataSet*>(FindComponent(name));
     if (ds == nullptr) throw std::logic_error("no dataset " + std::string(name));
@@ -46,7 +46,7 @@ SaveMember TfrmEstrutura::BuildSaveMember(std::string_view handler) {
     };
   }
 
-  for (const FollowUpSpec& f : def.follow_ups) {
+  for (const FollowUpDef& f : def.follow_ups) {
     SaveStep step;
     step.always = f.always;
     step.after_busy = f.after_busy;

@@ -5,10 +5,10 @@
 
 namespace qmx00600 {
 
-const std::vector<SaveMemberSpec>& SaveMemberSpecs() {
+const std::vector<SaveMemberDef>& SaveMemberDefs() {
   using F = FollowUpKind;
   using X = ExtraArgument;
-  static const std::vector<SaveMemberSpec> members = {
+  static const std::vector<SaveMemberDef> members = {
       {"cdsTabelasAfterPost",
        "cdsTabelas",
        "SetTabelas",
@@ -150,8 +150,8 @@ const std::vector<SaveMemberSpec>& SaveMemberSpecs() {
   return members;
 }
 
-const SaveMemberSpec& SaveMemberSpecOf(std::string_view handler) {
-  for (const SaveMemberSpec& m : SaveMemberSpecs())
+const SaveMemberDef& SaveMemberDefOf(std::string_view handler) {
+  for (const SaveMemberDef& m : SaveMemberDefs())
     if (m.handler == handler) return m;
   throw std::out_of_range("no save member for handler " + std::string(handler));
 }

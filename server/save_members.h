@@ -2,7 +2,7 @@
 // handler of an editable list, what it sends, what it does afterwards, and
 // what becomes of a change the server did not take: a post is handed back to
 // the person, a deletion is undone where the entry says so. The screen builds a SaveMember from its
-// entry (screen/save_wiring.h), resolving the datasets, the extra argument
+// entry (screen/save_wiring.cpp), resolving the datasets, the extra argument
 // and the follow-up steps to its own components and handlers.
 #pragma once
 
@@ -28,14 +28,14 @@ enum class FollowUpKind {
   kRunHandler,          // the screen's handler named `argument`
 };
 
-struct FollowUpSpec {
+struct FollowUpDef {
   FollowUpKind kind;
   std::string_view argument;
   bool always = false;
   bool after_busy = false;
 };
 
-struct SaveMemberSpec {
+struct SaveMemberDef {
   std::string_view handler;
   std::string_view dataset;
   std::string_view method;
@@ -44,15 +44,15 @@ struct SaveMemberSpec {
   std::string_view read_before;  // field read before the call, or empty
   bool reloads = false;
   MergeRule merge = MergeRule::kIfLogging;
-  std::vector<FollowUpSpec> follow_ups;
+  std::vector<FollowUpDef> follow_ups;
   bool undo = false;
   // After a failed post the row goes back to the person, open again with
   // what they typed (see SaveMember::hand_back_post).
   bool hand_back_post = false;
 };
 
-const std::vector<SaveMemberSpec>& SaveMemberSpecs();
+const std::vector<SaveMemberDef>& SaveMemberDefs();
 // The entry of `handler`; std::out_of_range when there is none.
-const SaveMemberSpec& SaveMemberSpecOf(std::string_view handler);
+const SaveMemberDef& SaveMemberDefOf(std::string_view handler);
 
 }  // namespace qmx00600

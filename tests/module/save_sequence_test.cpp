@@ -230,7 +230,7 @@ TEST_F(SaveSequence, AFailingFollowUpOfAnUndoMemberDropsTheChanges) {
 }
 
 TEST_F(SaveSequence, EveryMemberOfTheTableResolvesOnTheScreen) {
-  for (const qmx00600::SaveMemberSpec& def : qmx00600::SaveMemberSpecs()) {
+  for (const qmx00600::SaveMemberDef& def : qmx00600::SaveMemberDefs()) {
     qmx00600::SaveMember m = s.BuildSaveMember(def.handler);
     EXPECT_NE(m.dataset, nullptr) << def.handler;
     EXPECT_EQ(m.dataset->Name(), def.dataset);
