@@ -20,7 +20,6 @@
 #include "appserver/storage.h"
 #include "db/packet.h"
 #include "support/measure.h"
-#include "support/raw_loopback.h"
 
 namespace {
 
@@ -289,28 +288,12 @@ void BM_SetFatosOneFactOverSocketWithVsWithoutHistory(benchmark::State& state) {
 BENCHMARK(BM_SetFatosOneFactOverSocketWithVsWithoutHistory)->UseRealTime();
 
 void BM_ThroughputVsRawEcho(benchmark::State& state) {
-  int clients = static_cast<int>(state.range(0));
-  EchoServer echo(64);
-  std::vector<double> raw_rates, our_rates;
-  for (auto _ : state) {
-    for (int round = 0; round < 3; ++round) {
-      raw_rates.push_back(bench::Throughput(clients, kWindow, [&] {
-        auto c = std::make_shared<PingPong>(echo.Port(), 64);
-        return [c] { c->RoundTrip(); };
-      }));
-      our_rates.push_back(bench::Throughput(clients, kWindow, [] {
-        std::shared_ptr<net::TSocketConnection> c = Connect();
-        return [c] { benchmark::DoNotOptimize(GetTabelasOne(*c)); };
-      }));
-    }
-  }
-  double raw = Median(raw_rates), ours = Median(our_rates);
-  state.counters["raw_per_s"] = raw;
-  state.counters["calls_per_s"] = ours;
-  state.counters["ratio"] = raw > 0 ? ours / raw : 0;
-  g_results["raw_tput" + std::to_string(clients)] = raw;
-  g_results["call_tput" + std::to_string(clients)] = ours;
+  bench::CompareThroughput(state, g_results, kWindow, [] {
+    std::shared_ptr<net::TSocketConnection> c = Connect();
+    return [c] { benchmark::DoNotOptimize(GetTabelasOne(*c)); };
+  });
 }
+
 BENCHMARK(BM_ThroughputVsRawEcho)->Arg(1)->Arg(8)->Arg(32)->Iterations(1)->UseRealTime();
 
 void PrintRatios() {

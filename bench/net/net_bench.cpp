@@ -12,7 +12,6 @@
 
 #include "net/server.h"
 #include "support/measure.h"
-#include "support/raw_loopback.h"
 
 namespace {
 
@@ -21,7 +20,6 @@ constexpr auto kThroughputWindow = std::chrono::milliseconds(400);
 
 std::map<std::string, double> g_results;  // median µs, or calls per second
 
-using bench::Median;
 using bench::RawClient;
 using bench::RawEchoServer;
 
@@ -92,29 +90,13 @@ BENCHMARK(BM_Call16KVsRawPingPong)->UseRealTime();
 // Raw echo and our calls over the same number of connections, in alternate
 // windows (three of each); the median window of each is recorded.
 void BM_ThroughputVsRawEcho(benchmark::State& state) {
-  const int clients = static_cast<int>(state.range(0));
-  RawEchoServer echo(64);
   auto server = StartServer();
-  std::vector<double> raw_rates, our_rates;
-  for (auto _ : state) {
-    for (int round = 0; round < 3; ++round) {
-      raw_rates.push_back(bench::Throughput(clients, kThroughputWindow, [&] {
-        auto c = std::make_shared<RawClient>(echo.Port(), 64);
-        return [c] { c->RoundTrip(); };
-      }));
-      our_rates.push_back(bench::Throughput(clients, kThroughputWindow, [&] {
-        std::shared_ptr<net::TSocketConnection> c = Connect(server->Port());
-        return [c] { benchmark::DoNotOptimize(SmallCall(*c)); };
-      }));
-    }
-  }
-  const double raw = Median(raw_rates), ours = Median(our_rates);
-  state.counters["raw_per_s"] = raw;
-  state.counters["calls_per_s"] = ours;
-  state.counters["ratio"] = raw > 0 ? ours / raw : 0;
-  g_results["raw_tput" + std::to_string(clients)] = raw;
-  g_results["call_tput" + std::to_string(clients)] = ours;
+  bench::CompareThroughput(state, g_results, kThroughputWindow, [&] {
+    std::shared_ptr<net::TSocketConnection> c = Connect(server->Port());
+    return [c] { benchmark::DoNotOptimize(SmallCall(*c)); };
+  });
 }
+
 BENCHMARK(BM_ThroughputVsRawEcho)->Arg(1)->Arg(8)->Arg(32)->Iterations(1)->UseRealTime();
 
 void PrintRatios() {

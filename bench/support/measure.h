@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "net/socket_connection.h"
+#include "support/raw_loopback.h"
 
 namespace bench {
 
@@ -100,6 +101,33 @@ double Throughput(int clients, std::chrono::milliseconds window, Make make) {
   stop = true;
   for (auto& t : threads) t.join();
   return total / std::chrono::duration<double>(Clock::now() - t0).count();
+}
+
+// Round trips per second of a raw 64-byte echo and of the calls make_ours()
+// gives, over state.range(0) connections each, in alternate windows (three of
+// each); reports the median window of each as raw_per_s, calls_per_s and
+// their ratio, and keeps them in `results` as raw_tput<n> and call_tput<n>.
+template <class MakeOurs>
+void CompareThroughput(benchmark::State& state, std::map<std::string, double>& results,
+                       std::chrono::milliseconds window, MakeOurs make_ours) {
+  const int clients = static_cast<int>(state.range(0));
+  RawEchoServer echo(64);
+  std::vector<double> raw_rates, our_rates;
+  for (auto _ : state) {
+    for (int round = 0; round < 3; ++round) {
+      raw_rates.push_back(Throughput(clients, window, [&] {
+        auto c = std::make_shared<RawClient>(echo.Port(), 64);
+        return [c] { c->RoundTrip(); };
+      }));
+      our_rates.push_back(Throughput(clients, window, make_ours));
+    }
+  }
+  const double raw = Median(raw_rates), ours = Median(our_rates);
+  state.counters["raw_per_s"] = raw;
+  state.counters["calls_per_s"] = ours;
+  state.counters["ratio"] = raw > 0 ? ours / raw : 0;
+  results["raw_tput" + std::to_string(clients)] = raw;
+  results["call_tput" + std::to_string(clients)] = ours;
 }
 
 // An open connection to `object` on the loopback port `port`.
