@@ -8,37 +8,28 @@
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
-#include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "appserver/embedded_server.h"
 #include "appserver/storage.h"
 #include "db/packet.h"
-#include "net/socket_connection.h"
-#include "support/raw_loopback.h"
+#include "support/measure.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::Median;
 constexpr auto kWindow = std::chrono::milliseconds(500);
 constexpr const char* kBenchTable = "BANCADA_FATO";
 
 std::map<std::string, double> g_results;
 std::unique_ptr<appserver::EmbeddedServer> g_server;
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0 : v[v.size() / 2];
-}
 
 using EchoServer = bench::RawEchoServer;
 using PingPong = bench::RawClient;
@@ -46,11 +37,7 @@ using PingPong = bench::RawClient;
 // ---- the server --------------------------------------------------------------
 
 std::unique_ptr<net::TSocketConnection> Connect() {
-  auto c = std::make_unique<net::TSocketConnection>(nullptr);
-  c->SetServerName(std::string(appserver::RdmEstrutura::kObjectName));
-  c->SetPort(g_server->Port());
-  c->Open();
-  return c;
+  return bench::Connect(std::string(appserver::RdmEstrutura::kObjectName), g_server->Port());
 }
 
 rtl::Variant GetTabelasOne(net::TSocketConnection& c) {
@@ -148,37 +135,13 @@ class DirectSelects {
   sqlite3_stmt* facts_ = nullptr;
 };
 
-// Times baseline and call alternately, so a change in the shared machine's
-// load falls on both alike; records both medians.
-// With `alternate`, every other round runs the call first, so that a cost
-// that falls on whichever runs first (a server thread waking up) is shared.
+// Times baseline and call side by side (see bench::TimeSideBySide); records
+// both medians.
 template <class Base, class Ours>
 void Compare(benchmark::State& state, const std::string& name, Base base, Ours ours,
              bool alternate = false) {
-  for (int i = 0; i < 100; ++i) base(), ours();
-  std::vector<double> base_us, our_us;
-  bool ours_first = false;
-  for (auto _ : state) {
-    auto time = [](auto& f) {
-      auto t0 = Clock::now();
-      f();
-      return std::chrono::duration<double, std::micro>(Clock::now() - t0).count();
-    };
-    if (ours_first) {
-      our_us.push_back(time(ours));
-      base_us.push_back(time(base));
-    } else {
-      base_us.push_back(time(base));
-      our_us.push_back(time(ours));
-    }
-    ours_first = alternate && !ours_first;
-  }
-  double b = Median(base_us), o = Median(our_us);
-  state.counters["baseline_median_us"] = b;
-  state.counters["call_median_us"] = o;
-  state.counters["ratio"] = b > 0 ? o / b : 0;
-  g_results["base_" + name] = b;
-  g_results["call_" + name] = o;
+  bench::Report(state, g_results, name, "base", "call",
+                bench::TimeSideBySide(state, 100, base, ours, alternate));
 }
 
 void BM_GetTabelasOneCodeVsPingPong64(benchmark::State& state) {
@@ -219,8 +182,8 @@ void BM_GetDimeFatos100x20InProcess(benchmark::State& state) {
     std::vector<rtl::Variant> args{kBenchTable, "", "", "", rtl::Variant(), rtl::Variant()};
     benchmark::DoNotOptimize(rdm->Invoke("GetDimeFatos", args));
     auto t2 = Clock::now();
-    base_us.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
-    our_us.push_back(std::chrono::duration<double, std::micro>(t2 - t1).count());
+    base_us.push_back(bench::Micros(t1 - t0));
+    our_us.push_back(bench::Micros(t2 - t1));
   }
   state.counters["selects_median_us"] = Median(base_us);
   state.counters["invoke_median_us"] = Median(our_us);
@@ -324,57 +287,13 @@ void BM_SetFatosOneFactOverSocketWithVsWithoutHistory(benchmark::State& state) {
 }
 BENCHMARK(BM_SetFatosOneFactOverSocketWithVsWithoutHistory)->UseRealTime();
 
-// Round trips per second over `clients` threads during one window.
-template <class Make>
-double Throughput(int clients, Make make) {
-  std::atomic<bool> go{false}, stop{false};
-  std::atomic<long> total{0};
-  std::atomic<int> ready{0};
-  std::vector<std::thread> threads;
-  for (int i = 0; i < clients; ++i)
-    threads.emplace_back([&] {
-      auto round_trip = make();
-      ++ready;
-      while (!go) std::this_thread::yield();
-      long n = 0;
-      while (!stop) {
-        round_trip();
-        ++n;
-      }
-      total += n;
-    });
-  while (ready < clients) std::this_thread::yield();
-  auto t0 = Clock::now();
-  go = true;
-  std::this_thread::sleep_for(kWindow);
-  stop = true;
-  for (auto& t : threads) t.join();
-  return total / std::chrono::duration<double>(Clock::now() - t0).count();
+void BM_ThroughputVsRawEcho(benchmark::State& state) {
+  bench::CompareThroughput(state, g_results, kWindow, [] {
+    std::shared_ptr<net::TSocketConnection> c = Connect();
+    return [c] { benchmark::DoNotOptimize(GetTabelasOne(*c)); };
+  });
 }
 
-void BM_ThroughputVsRawEcho(benchmark::State& state) {
-  int clients = static_cast<int>(state.range(0));
-  EchoServer echo(64);
-  std::vector<double> raw_rates, our_rates;
-  for (auto _ : state) {
-    for (int round = 0; round < 3; ++round) {
-      raw_rates.push_back(Throughput(clients, [&] {
-        auto c = std::make_shared<PingPong>(echo.Port(), 64);
-        return [c] { c->RoundTrip(); };
-      }));
-      our_rates.push_back(Throughput(clients, [] {
-        std::shared_ptr<net::TSocketConnection> c = Connect();
-        return [c] { benchmark::DoNotOptimize(GetTabelasOne(*c)); };
-      }));
-    }
-  }
-  double raw = Median(raw_rates), ours = Median(our_rates);
-  state.counters["raw_per_s"] = raw;
-  state.counters["calls_per_s"] = ours;
-  state.counters["ratio"] = raw > 0 ? ours / raw : 0;
-  g_results["raw_tput" + std::to_string(clients)] = raw;
-  g_results["call_tput" + std::to_string(clients)] = ours;
-}
 BENCHMARK(BM_ThroughputVsRawEcho)->Arg(1)->Arg(8)->Arg(32)->Iterations(1)->UseRealTime();
 
 void PrintRatios() {

@@ -7,7 +7,6 @@
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -19,21 +18,18 @@
 #include "appserver/rdm_estrutura.h"
 #include "appserver/sqlite_storage.h"
 #include "db/packet.h"
+#include "support/measure.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::Median;
 constexpr int kManyTables = 10000;
 constexpr int kWideColumns = 2000;  // SQLite's default column limit
 constexpr const char* kWideTable = "BANCADA_LARGA";
 
 std::string g_dir, g_path;
 std::map<std::string, double> g_results;
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0 : v[v.size() / 2];
-}
 
 void Exec(sqlite3* db, const std::string& sql) {
   char* err = nullptr;

@@ -16,7 +16,6 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -30,11 +29,11 @@
 #include "appserver/embedded_server.h"
 #include "appserver/rdm_estrutura.h"
 #include "db/packet.h"
-#include "net/socket_connection.h"
+#include "support/measure.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
 using rtl::Variant;
 
 constexpr int kSmallTables = 10, kMidTables = 1000, kLargeTables = 5000;
@@ -43,11 +42,6 @@ constexpr const char* kTable = "T_00002";  // a fact table of both databases
 constexpr const char* kBusyDrill = "T_00010";
 
 std::map<std::string, double> g_results;
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0 : v[v.size() / 2];
-}
 
 std::string Code(int i) {
   char b[16];
@@ -295,23 +289,8 @@ class Session {
 // on both alike; records both medians.
 void Compare(benchmark::State& state, const std::string& key, const std::function<void()>& small,
              const std::function<void()>& large) {
-  for (int i = 0; i < 20; ++i) small(), large();
-  std::vector<double> s_us, l_us;
-  for (auto _ : state) {
-    auto t0 = Clock::now();
-    small();
-    auto t1 = Clock::now();
-    large();
-    auto t2 = Clock::now();
-    s_us.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
-    l_us.push_back(std::chrono::duration<double, std::micro>(t2 - t1).count());
-  }
-  double s = Median(s_us), l = Median(l_us);
-  state.counters["small_median_us"] = s;
-  state.counters["large_median_us"] = l;
-  state.counters["ratio"] = s > 0 ? l / s : 0;
-  g_results["small_" + key] = s;
-  g_results["large_" + key] = l;
+  bench::Report(state, g_results, key, "small", "large",
+                bench::TimeSideBySide(state, 20, small, large));
 }
 
 struct Backend {
@@ -356,10 +335,8 @@ void RegisterTwoTier(const Database& large) {
         o.schema = target.schema;
         o.demo = appserver::DemoSeeding::kNever;
         appserver::EmbeddedServer server(o);
-        net::TSocketConnection conn(nullptr);
-        conn.SetServerName(std::string(appserver::RdmEstrutura::kObjectName));
-        conn.SetPort(server.Port());
-        conn.Open();
+        auto conn =
+            bench::Connect(std::string(appserver::RdmEstrutura::kObjectName), server.Port());
         PGconn* pg = PQconnectdb(target.location.c_str());
         const std::string s = "\"" + target.schema + "\".";
         PQclear(PQprepare(pg, "dimes",
@@ -399,8 +376,8 @@ void RegisterTwoTier(const Database& large) {
             },
             [&] {
               Variant code = kTable, dimes, facts;
-              conn.AppServer().Call("GetDimeFatos", {net::Arg::Ref(code), "", "", "",
-                                                     net::Arg::Ref(dimes), net::Arg::Ref(facts)});
+              conn->AppServer().Call("GetDimeFatos", {net::Arg::Ref(code), "", "", "",
+                                                      net::Arg::Ref(dimes), net::Arg::Ref(facts)});
               benchmark::DoNotOptimize(facts);
             });
         PQfinish(pg);

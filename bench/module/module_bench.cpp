@@ -12,7 +12,6 @@
 // untimed, so every save is a new fact.
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -22,15 +21,17 @@
 
 #include "appserver/embedded_server.h"
 #include "module/pkg_qmx00600.h"
-#include "net/socket_connection.h"
 #include "orb/server_address.h"
 #include "screen/estrutura.h"
+#include "support/measure.h"
 #include "vcl/application.h"
 #include "vcl/user_interface.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::Median;
+using bench::Micros;
 constexpr auto kWindow = std::chrono::milliseconds(500);
 
 // The person is away: no dialog is expected while measuring.
@@ -55,21 +56,8 @@ std::unique_ptr<appserver::EmbeddedServer> g_server;
 double g_screen_us = 0, g_raw_us = 0;
 double g_post_us = 0, g_raw_set_us = 0;
 
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0 : v[v.size() / 2];
-}
-
 std::unique_ptr<net::TSocketConnection> Connect() {
-  auto c = std::make_unique<net::TSocketConnection>(nullptr);
-  c->SetServerName(std::string(appserver::RdmEstrutura::kObjectName));
-  c->SetPort(g_server->Port());
-  c->Open();
-  return c;
-}
-
-double Micros(Clock::duration d) {
-  return std::chrono::duration<double, std::micro>(d).count();
+  return bench::Connect(std::string(appserver::RdmEstrutura::kObjectName), g_server->Port());
 }
 
 // The open screen on FATO_VENDAS in its list of fact tables, or nullptr with

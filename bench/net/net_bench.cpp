@@ -4,33 +4,21 @@
 // the end.
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "net/server.h"
-#include "net/socket_connection.h"
-#include "support/raw_loopback.h"
+#include "support/measure.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 constexpr const char* kObject = "QMX00600.rdmEstrutura";
 constexpr auto kThroughputWindow = std::chrono::milliseconds(400);
 
 std::map<std::string, double> g_results;  // median µs, or calls per second
-
-double Median(std::vector<double>& v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0 : v[v.size() / 2];
-}
 
 using bench::RawClient;
 using bench::RawEchoServer;
@@ -61,38 +49,18 @@ std::unique_ptr<net::Server> StartServer() {
 }
 
 std::unique_ptr<net::TSocketConnection> Connect(uint16_t port) {
-  auto c = std::make_unique<net::TSocketConnection>(nullptr);
-  c->SetServerName(kObject);
-  c->SetPort(port);
-  c->Open();
-  return c;
+  return bench::Connect(kObject, port);
 }
 
 rtl::Variant SmallCall(net::TSocketConnection& c) {
   return c.AppServer().Call("GetTabelas", {net::Arg("FATO_VENDAS"), net::Arg(false)});
 }
 
-// Times the two round trips alternately, so a change in the machine's load
-// (it is shared) falls on both alike; records both medians.
+// Times the two round trips side by side; records both medians.
 template <class Raw, class Ours>
 void CompareLatency(benchmark::State& state, const std::string& name, Raw raw, Ours ours) {
-  for (int i = 0; i < 200; ++i) raw(), ours();  // warm up
-  std::vector<double> raw_us, our_us;
-  for (auto _ : state) {
-    auto t0 = Clock::now();
-    raw();
-    auto t1 = Clock::now();
-    ours();
-    auto t2 = Clock::now();
-    raw_us.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
-    our_us.push_back(std::chrono::duration<double, std::micro>(t2 - t1).count());
-  }
-  const double raw_median = Median(raw_us), our_median = Median(our_us);
-  state.counters["raw_median_us"] = raw_median;
-  state.counters["call_median_us"] = our_median;
-  state.counters["ratio"] = raw_median > 0 ? our_median / raw_median : 0;
-  g_results["raw_" + name] = raw_median;
-  g_results["call_" + name] = our_median;
+  bench::Report(state, g_results, name, "raw", "call",
+                bench::TimeSideBySide(state, 200, raw, ours));
 }
 
 // 64-byte ping-pong against GetTabelas-like call (about 200 bytes back).
@@ -119,62 +87,16 @@ void BM_Call16KVsRawPingPong(benchmark::State& state) {
 }
 BENCHMARK(BM_Call16KVsRawPingPong)->UseRealTime();
 
-// Runs `clients` threads for the window, each repeating its round trip;
-// returns round trips per second over all of them.
-template <class MakeClient>
-double Throughput(int clients, MakeClient make) {
-  std::atomic<bool> go{false}, stop{false};
-  std::atomic<long> total{0};
-  std::vector<std::thread> threads;
-  std::atomic<int> ready{0};
-  for (int i = 0; i < clients; ++i) {
-    threads.emplace_back([&] {
-      auto round_trip = make();
-      ++ready;
-      while (!go) std::this_thread::yield();
-      long n = 0;
-      while (!stop) {
-        round_trip();
-        ++n;
-      }
-      total += n;
-    });
-  }
-  while (ready < clients) std::this_thread::yield();
-  const auto t0 = Clock::now();
-  go = true;
-  std::this_thread::sleep_for(kThroughputWindow);
-  stop = true;
-  for (auto& t : threads) t.join();
-  return total / std::chrono::duration<double>(Clock::now() - t0).count();
-}
-
 // Raw echo and our calls over the same number of connections, in alternate
 // windows (three of each); the median window of each is recorded.
 void BM_ThroughputVsRawEcho(benchmark::State& state) {
-  const int clients = static_cast<int>(state.range(0));
-  RawEchoServer echo(64);
   auto server = StartServer();
-  std::vector<double> raw_rates, our_rates;
-  for (auto _ : state) {
-    for (int round = 0; round < 3; ++round) {
-      raw_rates.push_back(Throughput(clients, [&] {
-        auto c = std::make_shared<RawClient>(echo.Port(), 64);
-        return [c] { c->RoundTrip(); };
-      }));
-      our_rates.push_back(Throughput(clients, [&] {
-        std::shared_ptr<net::TSocketConnection> c = Connect(server->Port());
-        return [c] { benchmark::DoNotOptimize(SmallCall(*c)); };
-      }));
-    }
-  }
-  const double raw = Median(raw_rates), ours = Median(our_rates);
-  state.counters["raw_per_s"] = raw;
-  state.counters["calls_per_s"] = ours;
-  state.counters["ratio"] = raw > 0 ? ours / raw : 0;
-  g_results["raw_tput" + std::to_string(clients)] = raw;
-  g_results["call_tput" + std::to_string(clients)] = ours;
+  bench::CompareThroughput(state, g_results, kThroughputWindow, [&] {
+    std::shared_ptr<net::TSocketConnection> c = Connect(server->Port());
+    return [c] { benchmark::DoNotOptimize(SmallCall(*c)); };
+  });
 }
+
 BENCHMARK(BM_ThroughputVsRawEcho)->Arg(1)->Arg(8)->Arg(32)->Iterations(1)->UseRealTime();
 
 void PrintRatios() {

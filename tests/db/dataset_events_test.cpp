@@ -7,19 +7,13 @@
 namespace db {
 namespace {
 
-using testing::DeclareTableFields;
 using testing::RecordEvents;
 using testing::TablePacket;
 using Log = std::vector<std::string>;
 
-class DataSetEvents : public ::testing::Test {
+class DataSetEvents : public testing::LinkedTableTest {
  protected:
-  DataSetEvents() : ds(nullptr), src(nullptr), link(&log) {
-    DeclareTableFields(ds);
-    src.SetDataSet(&ds);
-    link.SetDataSource(&src);
-    RecordEvents(ds, src, log);
-  }
+  DataSetEvents() { RecordEvents(ds, src, log); }
   void Load(int rows) {
     std::vector<std::vector<std::string>> data;
     for (int i = 1; i <= rows; ++i) data.push_back({"T" + std::to_string(i), "Tabela", "N"});
@@ -27,11 +21,6 @@ class DataSetEvents : public ::testing::Test {
     log.clear();
   }
   std::string Code() { return ds.FieldByName("CDTABELADW")->AsString(); }
-
-  Log log;
-  TClientDataSet ds;
-  TDataSource src;
-  testing::RecordingLink link;
 };
 
 TEST_F(DataSetEvents, OpenRaisesAfterScrollOnlyWhenNotEmpty) {

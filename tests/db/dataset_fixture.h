@@ -2,6 +2,8 @@
 // every event, state change and link notification in the order they happen.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -92,5 +94,20 @@ inline void RecordEvents(TClientDataSet& ds, TDataSource& src, std::vector<std::
     log.push_back(std::string("state:") + StateName(src.State()));
   };
 }
+
+// A table-like dataset behind a data source, with a recording link on it.
+class LinkedTableTest : public ::testing::Test {
+ protected:
+  LinkedTableTest() : ds(nullptr), src(nullptr), link(&log) {
+    DeclareTableFields(ds);
+    src.SetDataSet(&ds);
+    link.SetDataSource(&src);
+  }
+
+  std::vector<std::string> log;
+  TClientDataSet ds;
+  TDataSource src;
+  RecordingLink link;
+};
 
 }  // namespace db::testing

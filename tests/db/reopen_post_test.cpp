@@ -9,17 +9,13 @@
 namespace db {
 namespace {
 
-using testing::DeclareTableFields;
 using testing::RecordEvents;
 using testing::TablePacket;
 using Log = std::vector<std::string>;
 
-class ReopenPost : public ::testing::Test {
+class ReopenPost : public testing::LinkedTableTest {
  protected:
-  ReopenPost() : ds(nullptr), src(nullptr), link(&log) {
-    DeclareTableFields(ds);
-    src.SetDataSet(&ds);
-    link.SetDataSource(&src);
+  ReopenPost() {
     ds.SetData(TablePacket({{"A", "Alfa", "N"}, {"B", "Beta", "N"}, {"C", "Gama", "N"}}));
   }
   std::string Value(const char* field) { return ds.FieldByName(field)->AsString(); }
@@ -33,11 +29,6 @@ class ReopenPost : public ::testing::Test {
     ds.FieldByName("CDTABELADW")->SetAsString(code);
     ds.FieldByName("NMTABELADW")->SetAsString(name);
   }
-
-  Log log;
-  TClientDataSet ds;
-  TDataSource src;
-  testing::RecordingLink link;
 };
 
 TEST_F(ReopenPost, AnInsertComesBackAsTheSameNewRowWithWhatWasTyped) {

@@ -38,13 +38,7 @@ TEST(DimensionsRandom, NoFactDrillsIntoATableMissingOneOfItsDimensions) {
   // open is given up (the list is fetched again after a refused save).
   int refused_links = 0;
   auto act = [&](const std::function<void()>& action) {
-    const size_t errors_before = person.errors.size();
-    try {
-      action();
-    } catch (const rtl::EAbort&) {
-    }
-    for (size_t i = errors_before; i < person.errors.size(); ++i)
-      if (person.errors[i].starts_with("As dimensões da Tabela Drill")) ++refused_links;
+    refused_links += person.Attempt(action, {"As dimensões da Tabela Drill"});
     if (Editing(s.cdsDime)) {
       h.Press("dbgDimensoes", vcl::VK_ESCAPE);
       if (Editing(s.cdsDime)) s.cdsDime->Cancel();

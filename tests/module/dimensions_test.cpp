@@ -106,10 +106,7 @@ TEST_F(Dimensions, ADimensionChosenWithBothLookupsIsStored) {
   h.Scripted().ClearCalls();
   h.ui().ExpectLookup(Choose("CDFIELD", "DT_VENDA"), "Campos");
   s.dbgDimensoes->ClickEditButton();
-  const auto asked = h.Scripted().CallsOf("GetFields");
-  ASSERT_EQ(asked.size(), 1u);
-  EXPECT_EQ(asked[0].args[0].AsString(), "D");
-  EXPECT_EQ(asked[0].args[1].AsString(), "FATO_VENDAS");
+  ASSERT_TRUE(OneCallWith(h.Scripted().CallsOf("GetFields"), {"D", "FATO_VENDAS"}));
   // The columns offered are those still free: no fact, no dimension.
   const auto offered = Column(s.cdsFields, "CDFIELD");
   EXPECT_TRUE(Contains(offered, "CD_REGIAO"));

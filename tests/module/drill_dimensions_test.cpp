@@ -218,10 +218,7 @@ TEST_F(DrillDimensions, ARowAddedWithTheLookUpsIsCheckedInOrderAndStored) {
       },
       "Campos");
   s.dbgDimensoes->ClickEditButton();
-  const auto fields = h.Scripted().CallsOf("GetFields");
-  ASSERT_EQ(fields.size(), 1u);
-  EXPECT_EQ(fields[0].args[0].AsString(), "D");
-  EXPECT_EQ(fields[0].args[1].AsString(), "DRILL_VENDAS_DIA");
+  ASSERT_TRUE(OneCallWith(h.Scripted().CallsOf("GetFields"), {"D", "DRILL_VENDAS_DIA"}));
   h.PickColumn("dbgDimensoes", "NRSEQUEDIME");  // leaving the column checks it
   h.ui().ExpectLookup(
       [](db::TDataSource& src) {

@@ -48,10 +48,7 @@ TEST_F(DrillFacts, AFactAddedWithThePickerIsCheckedSavedAndStored) {
   h.PickColumn("dbgFatosDrill", "CDITEMDRILL");
   ExpectFieldChosen("VL_DESCONTO");
   s.dbgFatosDrill->ClickEditButton();
-  const auto fields = h.Scripted().CallsOf("GetFields");
-  ASSERT_EQ(fields.size(), 1u);
-  EXPECT_EQ(fields[0].args[0].AsString(), "F");
-  EXPECT_EQ(fields[0].args[1].AsString(), "DRILL_VENDAS_DIA");
+  ASSERT_TRUE(OneCallWith(h.Scripted().CallsOf("GetFields"), {"F", "DRILL_VENDAS_DIA"}));
   // Only columns still free are offered: the drill table's own facts are not.
   EXPECT_FALSE(Contains(Column(s.cdsFields, "CDFIELD"), "VL_VENDA"));
   EXPECT_EQ(F("CDITEMDRILL")->AsString(), "VL_DESCONTO");

@@ -70,16 +70,8 @@ TEST(DrillRandom, NoFactDrillsIntoATableThatDoesNotFitIt) {
   // given up as the person would.
   int refused_deletes = 0;
   auto act = [&](const std::function<void()>& action) {
-    const size_t errors_before = person.errors.size();
-    try {
-      action();
-    } catch (const rtl::EAbort&) {
-    }
-    for (size_t i = errors_before; i < person.errors.size(); ++i)
-      if (person.errors[i].starts_with("Não há fatos") ||
-          person.errors[i].starts_with("Não há dimensões") ||
-          person.errors[i].starts_with("As dimensões da Tabela Drill"))
-        ++refused_deletes;
+    refused_deletes += person.Attempt(
+        action, {"Não há fatos", "Não há dimensões", "As dimensões da Tabela Drill"});
     for (db::TClientDataSet* ds : {s.cdsFatosDrill, s.cdsDimeDrill, s.cdsDime, s.cdsTabelaDrill})
       if (Editing(ds)) ds->Cancel();
   };

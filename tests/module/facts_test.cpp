@@ -63,10 +63,7 @@ TEST_F(Facts, ANewFactIsCheckedSavedAtOnceAndStored) {
   h.Scripted().ClearCalls();
   ExpectFieldChosen("VL_DESCONTO");
   s.dbgFatos->ClickEditButton();
-  const auto offered = h.Scripted().CallsOf("GetFields");
-  ASSERT_EQ(offered.size(), 1u);
-  EXPECT_EQ(offered[0].args[0].AsString(), "F");
-  EXPECT_EQ(offered[0].args[1].AsString(), "FATO_VENDAS");
+  ASSERT_TRUE(OneCallWith(h.Scripted().CallsOf("GetFields"), {"F", "FATO_VENDAS"}));
   EXPECT_EQ(Value("CDITEMDW"), "VL_DESCONTO");
   TypeInto("NMITEMDW", "Desconto concedido");
   TypeInto("CDAREANEGDW", "2");

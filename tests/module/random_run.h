@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <random>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "dimension_store.h"
+#include "rtl/exceptions.h"
 #include "screen/estrutura.h"
 #include "screen_harness.h"
 #include "vcl/db_grid.h"
@@ -61,6 +63,22 @@ class RandomPerson : public vcl::IUserInterface {
   void ShowBusy(int, const std::string&) override {}
   void HideBusy() override {}
   void CursorChanged(int) override {}
+
+  // Runs one action of the person, a refusal (EAbort) ending it; returns how
+  // many of the errors it showed begin with one of `refusals`.
+  int Attempt(const std::function<void()>& action,
+              std::initializer_list<std::string_view> refusals) {
+    const size_t errors_before = errors.size();
+    try {
+      action();
+    } catch (const rtl::EAbort&) {
+    }
+    int refused = 0;
+    for (size_t i = errors_before; i < errors.size(); ++i)
+      refused += std::any_of(refusals.begin(), refusals.end(),
+                             [&](std::string_view r) { return errors[i].starts_with(r); });
+    return refused;
+  }
 
   std::vector<std::string> errors;
   std::map<std::string, int> answers;

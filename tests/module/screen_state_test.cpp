@@ -3,9 +3,8 @@
 // panel changes, on both sides (fact table and drill table chosen).
 #include <gtest/gtest.h>
 
-#include "linked_screen.h"
 #include "orb/busy.h"
-#include "screen_test_util.h"
+#include "scripted_screen_test.h"
 #include "vcl/user_interface.h"
 
 namespace qmxtest {
@@ -34,11 +33,8 @@ constexpr Commands kBrowseEmpty{true, false, false, false, false, false, false};
 constexpr Commands kEditing{false, false, false, false, false, true, true};
 constexpr Commands kNone{false, false, false, false, false, false, false};
 
-class ScreenState : public ::testing::Test {
+class ScreenState : public ScriptedScreenTest {
  protected:
-  ScreenState() : h(Backend::kScripted), s(OpenLinkedScreen(h)) { h.Focus("dbgTabelaFatos"); }
-  ~ScreenState() override { EXPECT_EQ(orb::ShowAviDepth(), 0); }
-
   void ExpectCommands(const Commands& expected, bool navigator) {
     EXPECT_EQ(Buttons(s), expected);
     EXPECT_EQ(MenuItems(s), expected);
@@ -51,9 +47,6 @@ class ScreenState : public ::testing::Test {
     h.ui().ExpectDialog(vcl::mrYes, "Cancela");
     ASSERT_TRUE(h.Click("sbtCancelar"));
   }
-
-  ScreenHarness h;
-  TfrmEstrutura& s;
 };
 
 TEST_F(ScreenState, TheCommandsFollowTheStateOfTheList) {

@@ -2,6 +2,8 @@
 // with, and reading back lists and calls.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -47,6 +49,16 @@ inline bool Contains(const std::vector<std::string>& v, const std::string& s) {
 
 inline int CountOf(const std::vector<std::string>& v, const std::string& s) {
   return static_cast<int>(std::count(v.begin(), v.end(), s));
+}
+
+// Whether `calls` is one call whose leading arguments read `args`.
+template <class Calls>
+::testing::AssertionResult OneCallWith(const Calls& calls, const std::vector<std::string>& args) {
+  if (calls.size() != 1) return ::testing::AssertionFailure() << calls.size() << " calls, not 1";
+  for (size_t i = 0; i < args.size(); ++i)
+    if (i >= calls[0].args.size() || calls[0].args[i].AsString() != args[i])
+      return ::testing::AssertionFailure() << "argument " << i << " is not \"" << args[i] << '"';
+  return ::testing::AssertionSuccess();
 }
 
 }  // namespace qmxtest

@@ -4,10 +4,9 @@
 // answer differently), and each list loads its own details.
 #include <gtest/gtest.h>
 
-#include "linked_screen.h"
 #include "orb/busy.h"
 #include "rtl/exceptions.h"
-#include "screen_test_util.h"
+#include "scripted_screen_test.h"
 #include "vcl/user_interface.h"
 
 namespace qmxtest {
@@ -16,13 +15,8 @@ namespace {
 using db::TDataSetState;
 using qmx00600::TfrmEstrutura;
 
-class TableLists : public ::testing::Test {
+class TableLists : public ScriptedScreenTest {
  protected:
-  // The screen opens with the focus on the fact-table grid; focusing it again
-  // changes nothing.
-  TableLists() : h(Backend::kScripted), s(OpenLinkedScreen(h)) { h.Focus("dbgTabelaFatos"); }
-  ~TableLists() override { EXPECT_EQ(orb::ShowAviDepth(), 0); }
-
   // Starts a new row in `grid` through the toolbar and types its code.
   void NewRowWithCode(const std::string& grid, const std::string& code) {
     h.Focus(grid);
@@ -30,10 +24,6 @@ class TableLists : public ::testing::Test {
     h.PickColumn(grid, "CDTABELADW");
     h.Type(grid, code);
   }
-  std::vector<std::string> Calls() { return h.Scripted().CallNames(); }
-
-  ScreenHarness h;
-  TfrmEstrutura& s;
 };
 
 TEST_F(TableLists, ANewFactTableTypedInLowerCaseWithBlanksIsStoredNormalised) {

@@ -2,9 +2,8 @@
 // the insert mark, and the states in which a command does nothing.
 #include <gtest/gtest.h>
 
-#include "linked_screen.h"
 #include "orb/busy.h"
-#include "screen_test_util.h"
+#include "scripted_screen_test.h"
 #include "vcl/user_interface.h"
 
 namespace qmxtest {
@@ -13,11 +12,8 @@ namespace {
 using db::TDataSetState;
 using qmx00600::TfrmEstrutura;
 
-class Toolbar : public ::testing::Test {
+class Toolbar : public ScriptedScreenTest {
  protected:
-  Toolbar() : h(Backend::kScripted), s(OpenLinkedScreen(h)) { h.Focus("dbgTabelaFatos"); }
-  ~Toolbar() override { EXPECT_EQ(orb::ShowAviDepth(), 0); }
-
   // Every list of the screen but `target` stays in browse state.
   void ExpectOnlyEditing(db::TClientDataSet* target) {
     for (db::TClientDataSet* ds :
@@ -57,9 +53,6 @@ class Toolbar : public ::testing::Test {
     EXPECT_EQ(target->RecNo(), target->RecordCount());
     ExpectOnlyEditing(nullptr);
   }
-
-  ScreenHarness h;
-  TfrmEstrutura& s;
 };
 
 TEST_F(Toolbar, EachCommandActsOnTheListTheUserIsWorkingIn) {

@@ -7,39 +7,18 @@
 #include <string>
 #include <thread>
 
-#include "net/server.h"
-#include "net/socket_connection.h"
-#include "test_remote_object.h"
+#include "test_server.h"
 
-namespace net {
+namespace net::testing {
 namespace {
 
 using rtl::Variant;
-using testing::Probe;
-using testing::RawClient;
-using testing::TestObject;
-
-constexpr const char* kObject = "QMX00600.rdmEstrutura";
-
-ServerOptions Options(Probe& probe, int server_id = 1) {
-  ServerOptions o;
-  o.object_name = kObject;
-  o.factory = [&probe, server_id] { return std::make_unique<TestObject>(probe, server_id); };
-  return o;
-}
-
-std::unique_ptr<Server> StartServer(ServerOptions options) {
-  auto server = std::make_unique<Server>(std::move(options));
-  server->Start();
-  return server;
-}
 
 class ConnectionTest : public ::testing::Test {
  protected:
   void SetUp() override {
     server_ = StartServer(Options(probe_));
-    conn_.SetServerName(kObject);
-    conn_.SetPort(server_->Port());
+    Aim(conn_, server_->Port());
   }
   std::string FailureOf(std::string_view method, std::vector<Arg> args = {}) {
     try {
@@ -268,8 +247,7 @@ TEST_F(ConnectionTest, TooLargeFrameClosesOnlyThatConnection) {
   small.max_frame_size = 1024;
   auto strict = StartServer(std::move(small));
   TSocketConnection other(nullptr);
-  other.SetServerName(kObject);
-  other.SetPort(strict->Port());
+  Aim(other, strict->Port());
   EXPECT_EQ(other.AppServer().Call("Echo", {Variant("curto")}), Variant("curto"));
   EXPECT_EQ(conn_.AppServer().Call("Count"), Variant(1));
 
@@ -314,10 +292,7 @@ TEST_F(ConnectionTest, ConnectionsOverTheLimitAreRefused) {
   one.max_connections = 1;
   auto limited = StartServer(std::move(one));
   TSocketConnection first(nullptr), second(nullptr);
-  for (auto* c : {&first, &second}) {
-    c->SetServerName(kObject);
-    c->SetPort(limited->Port());
-  }
+  for (auto* c : {&first, &second}) Aim(*c, limited->Port());
   first.Open();
   try {
     second.Open();
@@ -372,4 +347,4 @@ TEST(ServerTest, StartNeedsAnObjectAndAFreePort) {
 }
 
 }  // namespace
-}  // namespace net
+}  // namespace net::testing

@@ -6,25 +6,12 @@
 #include <mutex>
 #include <thread>
 
-#include "net/server.h"
-#include "net/socket_connection.h"
-#include "test_remote_object.h"
+#include "test_server.h"
 
-namespace net {
+namespace net::testing {
 namespace {
 
 using rtl::Variant;
-using testing::Probe;
-using testing::RawClient;
-using testing::TestObject;
-
-constexpr const char* kObject = "QMX00600.rdmEstrutura";
-
-std::vector<uint8_t> Hello(std::string_view name = kObject) {
-  std::vector<uint8_t> out;
-  EncodeHello(out, name);
-  return out;
-}
 
 std::vector<uint8_t> Call(uint32_t id, std::string_view method, std::vector<Arg> args = {}) {
   std::vector<uint8_t> out;
@@ -48,18 +35,14 @@ Frame Decoded(const std::vector<uint8_t>& frame) {
 class RawClientTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ServerOptions o;
-    o.object_name = kObject;
-    o.factory = [this] { return std::make_unique<TestObject>(probe_, 1); };
+    ServerOptions o = Options(probe_);
     o.frame_timeout_ms = 300;
     o.on_event = [this](std::string_view e) {
       std::lock_guard lock(mutex_);
       events_.emplace_back(e);
     };
-    server_ = std::make_unique<Server>(std::move(o));
-    server_->Start();
-    good_.SetServerName(kObject);
-    good_.SetPort(server_->Port());
+    server_ = StartServer(std::move(o));
+    Aim(good_, server_->Port());
     ASSERT_EQ(good_.AppServer().Call("Count"), Variant(1));
   }
   // The well-behaved client still has its connection and its object.
@@ -70,8 +53,7 @@ class RawClientTest : public ::testing::Test {
   // A raw client past the handshake.
   std::unique_ptr<RawClient> Accepted() {
     auto raw = std::make_unique<RawClient>(server_->Port());
-    raw->Send(Hello());
-    EXPECT_TRUE(std::holds_alternative<AcceptFrame>(Decoded(raw->ReadFrame())));
+    EXPECT_TRUE(std::holds_alternative<AcceptFrame>(Decoded(raw->Handshake())));
     return raw;
   }
   std::string RefusalOf(const std::vector<uint8_t>& first_bytes) {
@@ -224,4 +206,4 @@ TEST_F(RawClientTest, ClientVanishingMidFrameDisturbsNoOne) {
 }
 
 }  // namespace
-}  // namespace net
+}  // namespace net::testing

@@ -15,49 +15,19 @@
 
 #include "net/client_security.h"
 #include "net/frame_socket.h"
-#include "net/server.h"
-#include "net/socket_connection.h"
 #include "net/tls.h"
-#include "test_remote_object.h"
+#include "test_server.h"
 
-namespace net {
+namespace net::testing {
 namespace {
 
 using rtl::Variant;
-using testing::Probe;
-using testing::RawClient;
-using testing::TestObject;
-
-constexpr const char* kObject = "QMX00600.rdmEstrutura";
-const std::string kTls = QMX_TLS_TEST_DIR;
 constexpr const char* kToken = "chave-de-teste-7f3a";
 
 std::unique_ptr<Server> StartServer(Probe& probe, bool secure) {
-  ServerOptions o;
-  o.object_name = kObject;
-  o.factory = [&probe] { return std::make_unique<TestObject>(probe, 1); };
-  if (secure)
-    o.security = ServerOptions::Security{kTls + "/server.pem", kTls + "/server-key.pem", kToken};
-  auto server = std::make_unique<Server>(std::move(o));
-  server->Start();
-  return server;
-}
-
-std::unique_ptr<TSocketConnection> Client(const Server& server, ClientSecurity security) {
-  auto c = std::make_unique<TSocketConnection>(nullptr);
-  c->SetServerName(kObject);
-  c->SetPort(server.Port());
-  c->SetSecurity(std::move(security));
-  return c;
-}
-
-std::string OpenFailure(TSocketConnection& c) {
-  try {
-    c.Open();
-  } catch (const ECallError& e) {
-    return e.Message();
-  }
-  return "(aberta)";
+  ServerOptions o = Options(probe);
+  if (secure) o.security = ServerTls(kToken);
+  return testing::StartServer(std::move(o));
 }
 
 class SecureServer : public ::testing::Test {
@@ -67,7 +37,7 @@ class SecureServer : public ::testing::Test {
 };
 
 TEST_F(SecureServer, TlsWithTheTokenIsServedAndTheObjectKnowsWhoCalls) {
-  auto c = Client(*server_, {kToken, kTls + "/ca.pem", "maria"});
+  auto c = Client(server_->Port(), ClientTls(kToken, "maria"));
   const Variant who = c->AppServer().Call("Who");
   EXPECT_TRUE(who[0].AsString().starts_with("127.0.0.1:")) << who[0].AsString();
   EXPECT_EQ(who[1], Variant("maria"));
@@ -80,25 +50,21 @@ TEST_F(SecureServer, TlsWithTheTokenIsServedAndTheObjectKnowsWhoCalls) {
 }
 
 TEST_F(SecureServer, AWrongTokenOrAnUntrustedServerIsRefused) {
-  auto wrong = Client(*server_, {"outra-chave", kTls + "/ca.pem", "maria"});
+  auto wrong = Client(server_->Port(), ClientTls("outra-chave", "maria"));
   EXPECT_NE(OpenFailure(*wrong).find("chave de acesso inválida"), std::string::npos);
-  auto none = Client(*server_, {"", kTls + "/ca.pem", "maria"});
+  auto none = Client(server_->Port(), ClientTls("", "maria"));
   EXPECT_NE(OpenFailure(*none).find("chave de acesso inválida"), std::string::npos);
   // Trusting something else than the server's CA: the client will not talk.
-  auto distrust = Client(*server_, {kToken, kTls + "/server.pem", "maria"});
+  auto distrust = Client(server_->Port(), {kToken, TlsFile("server.pem"), "maria"});
   EXPECT_NE(OpenFailure(*distrust).find("TLS"), std::string::npos);
   EXPECT_EQ(probe_.objects, 0);
 }
 
 TEST_F(SecureServer, PlainClientsOfEitherVersionAreToldWhyInPlainWords) {
-  auto plain = Client(*server_, {kToken, "", "maria"});
+  auto plain = Client(server_->Port(), {kToken, "", "maria"});
   EXPECT_NE(OpenFailure(*plain).find("apenas conexões seguras (TLS)"), std::string::npos);
 
-  RawClient v1(server_->Port());
-  std::vector<uint8_t> hello;
-  EncodeHello(hello, kObject);
-  v1.Send(hello);
-  const auto refusal = v1.ReadFrame();
+  const auto refusal = RawClient(server_->Port()).Handshake();
   ASSERT_FALSE(refusal.empty());
   EXPECT_NE(std::get<RefuseFrame>(DecodeFrame(refusal)).text.find("apenas conexões seguras"),
             std::string::npos);
@@ -111,13 +77,12 @@ TEST_F(SecureServer, AVersion1HelloOverTlsIsRefusedForItCarriesNoToken) {
   const int fd = detail::ConnectTcp("127.0.0.1", server_->Port(), 2000, error, failure);
   ASSERT_GE(fd, 0) << error;
   detail::FrameSocket socket(fd);
-  auto ctx = detail::TlsContext::ForClient(kTls + "/ca.pem");
+  auto ctx = detail::TlsContext::ForClient(TlsFile("ca.pem"));
   const auto deadline = detail::DeadlineIn(2000);
   ASSERT_EQ(socket.StartTls(ctx->get(), false, "127.0.0.1", deadline), detail::IoStatus::kOk)
       << socket.Error();
-  std::vector<uint8_t> hello, payload;
-  EncodeHello(hello, kObject);
-  ASSERT_EQ(socket.Write(hello, deadline), detail::IoStatus::kOk);
+  std::vector<uint8_t> payload;
+  ASSERT_EQ(socket.Write(Hello(), deadline), detail::IoStatus::kOk);
   ASSERT_EQ(socket.ReadFrame(payload, kDefaultMaxFrameSize, deadline, deadline),
             detail::IoStatus::kOk);
   EXPECT_NE(DecodeRefuse(payload).text.find("versão 1"), std::string::npos);
@@ -126,15 +91,11 @@ TEST_F(SecureServer, AVersion1HelloOverTlsIsRefusedForItCarriesNoToken) {
 TEST(LoopbackServer, TakesBothVersionsWithoutTlsAndPassesTheUserName) {
   Probe probe;
   auto server = StartServer(probe, false);
-  RawClient v1(server->Port());
-  std::vector<uint8_t> hello;
-  EncodeHello(hello, kObject);
-  v1.Send(hello);
-  const auto accept = v1.ReadFrame();
+  const auto accept = RawClient(server->Port()).Handshake();
   ASSERT_FALSE(accept.empty());
   EXPECT_EQ(std::get<AcceptFrame>(DecodeFrame(accept)).version, kProtocolVersion1);
 
-  auto c = Client(*server, {"", "", "joão"});
+  auto c = Client(server->Port(), {"", "", "joão"});
   const Variant who = c->AppServer().Call("Who");
   EXPECT_TRUE(who[0].AsString().starts_with("127.0.0.1:")) << who[0].AsString();
   EXPECT_EQ(who[1], Variant("joão"));
@@ -145,12 +106,11 @@ TEST(LoopbackServer, TakesBothVersionsWithoutTlsAndPassesTheUserName) {
 
 TEST(ServerSecurity, StartRefusesMissingCertificatesOrAnEmptyToken) {
   Probe probe;
-  ServerOptions o;
-  o.object_name = kObject;
-  o.factory = [&probe] { return std::make_unique<TestObject>(probe, 1); };
-  o.security = ServerOptions::Security{kTls + "/nao-existe.pem", kTls + "/server-key.pem", kToken};
+  ServerOptions o = Options(probe);
+  o.security = ServerTls(kToken);
+  o.security->cert_file = TlsFile("nao-existe.pem");
   EXPECT_THROW(Server(o).Start(), EServerError);
-  o.security = ServerOptions::Security{kTls + "/server.pem", kTls + "/server-key.pem", ""};
+  o.security = ServerTls("");
   EXPECT_THROW(Server(o).Start(), EServerError);
 }
 
@@ -201,10 +161,10 @@ TEST(ClientSecurityTest, TokenAndCaComeFromTheEnvironmentElseTheSettingsFile) {
   EXPECT_EQ(s.user_name, CurrentUserName());
 
   env.Set("QMX_TOKEN_FILE", (dir / "env-token").string());
-  env.Set("QMX_TLS_CA", kTls + "/ca.pem");
+  env.Set("QMX_TLS_CA", TlsFile("ca.pem"));
   s = LoadClientSecurity();
   EXPECT_EQ(s.token, "do-ambiente");
-  EXPECT_EQ(s.tls_ca_file, kTls + "/ca.pem");
+  EXPECT_EQ(s.tls_ca_file, TlsFile("ca.pem"));
 
   env.Set("QMX_TOKEN_FILE", (dir / "nao-existe").string());
   EXPECT_THROW(LoadClientSecurity(), rtl::Exception);
@@ -212,4 +172,4 @@ TEST(ClientSecurityTest, TokenAndCaComeFromTheEnvironmentElseTheSettingsFile) {
 }
 
 }  // namespace
-}  // namespace net
+}  // namespace net::testing

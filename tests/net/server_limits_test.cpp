@@ -8,26 +8,12 @@
 #include <string>
 #include <thread>
 
-#include "net/server.h"
-#include "net/socket_connection.h"
-#include "test_remote_object.h"
+#include "test_server.h"
 
-namespace net {
+namespace net::testing {
 namespace {
 
 using rtl::Variant;
-using testing::Probe;
-using testing::RawClient;
-using testing::TestObject;
-
-constexpr const char* kObject = "QMX00600.rdmEstrutura";
-
-ServerOptions Options(Probe& probe) {
-  ServerOptions o;
-  o.object_name = kObject;
-  o.factory = [&probe] { return std::make_unique<TestObject>(probe, 1); };
-  return o;
-}
 
 // Resident memory of this process, in bytes.
 size_t ResidentBytes() {
@@ -118,9 +104,7 @@ TEST(ServerLimits, FramesBeyondTheMemoryBudgetAreRefusedAndEveryConnectionGoesOn
   std::vector<std::unique_ptr<RawClient>> clients;
   for (int i = 0; i < kClients; ++i) {
     clients.push_back(std::make_unique<RawClient>(server.Port()));
-    std::vector<uint8_t> hello;
-    EncodeHello(hello, kObject);
-    clients.back()->Send(hello);
+    clients.back()->Send(Hello());
     ASSERT_TRUE(std::holds_alternative<AcceptFrame>(Next(*clients.back())));
   }
   const size_t before = ResidentBytes();
@@ -171,8 +155,7 @@ TEST(ServerLimits, IdleConnectionsAreClosedAndTheClientReconnectsOnItsNextCall) 
   Server server(std::move(o));
   server.Start();
   TSocketConnection conn(nullptr);
-  conn.SetServerName(kObject);
-  conn.SetPort(server.Port());
+  Aim(conn, server.Port());
   int disconnects = 0;
   conn.AfterDisconnect = [&](rtl::TObject*) { ++disconnects; };
 
@@ -192,4 +175,4 @@ TEST(ServerLimits, IdleConnectionsAreClosedAndTheClientReconnectsOnItsNextCall) 
 }
 
 }  // namespace
-}  // namespace net
+}  // namespace net::testing

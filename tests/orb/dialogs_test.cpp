@@ -29,15 +29,7 @@ class LookupTest : public ::testing::Test {
  protected:
   void SetUp() override {
     dataset.SetName("cdsAreaNegDW");
-    dataset.AddStringField("CDAREANEGDW", 5, "Código");
-    dataset.CreateDataSet();
-    for (const char* code : {"00001", "00002", "00003"}) {
-      dataset.Append();
-      dataset.FieldByName("CDAREANEGDW")->SetAsString(code);
-      dataset.Post();
-    }
-    dataset.First();
-    source.SetDataSet(&dataset);
+    qmxtest::FillCodes(dataset, source, "CDAREANEGDW", {"00001", "00002", "00003"});
   }
   std::string Current() const { return dataset.FieldByName("CDAREANEGDW")->AsString(); }
 

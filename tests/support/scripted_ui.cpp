@@ -114,27 +114,27 @@ bool ScriptedUserInterface::Take(const Question& q, Expectation& out) {
   return true;
 }
 
-void ScriptedUserInterface::ShowError(const std::string& text) {
+Question ScriptedUserInterface::Ask(QuestionKind kind, const std::string& text, Expectation& out) {
   Question q;
   q.busy_visible = busy_visible_;
-  q.kind = QuestionKind::kError;
+  q.kind = kind;
   q.text = text;
+  q.expected = Take(q, out);
+  return q;
+}
+
+void ScriptedUserInterface::ShowError(const std::string& text) {
   Expectation e;
-  q.expected = Take(q, e);
-  questions_.push_back(std::move(q));
+  questions_.push_back(Ask(QuestionKind::kError, text, e));
 }
 
 int ScriptedUserInterface::ShowMessageDialog(const std::string& text, vcl::TMsgDlgType type,
                                              vcl::TMsgDlgButtons buttons, int help_context) {
-  Question q;
-  q.busy_visible = busy_visible_;
-  q.kind = QuestionKind::kMessageDialog;
-  q.text = text;
+  Expectation e;
+  Question q = Ask(QuestionKind::kMessageDialog, text, e);
   q.dialog_type = type;
   q.buttons = buttons;
   q.help_context = help_context;
-  Expectation e;
-  q.expected = Take(q, e);
   q.answer = q.expected ? e.answer : SafeDialogAnswer(buttons);
   questions_.push_back(q);
   return q.answer;
@@ -142,47 +142,25 @@ int ScriptedUserInterface::ShowMessageDialog(const std::string& text, vcl::TMsgD
 
 int ScriptedUserInterface::MessageBox(const std::string& text, const std::string& caption,
                                       unsigned flags) {
-  Question q;
-  q.busy_visible = busy_visible_;
-  q.kind = QuestionKind::kMessageBox;
-  q.text = text;
+  Expectation e;
+  Question q = Ask(QuestionKind::kMessageBox, text, e);
   q.caption = caption;
   q.flags = flags;
-  Expectation e;
-  q.expected = Take(q, e);
   q.answer = q.expected ? e.answer : SafeMessageBoxAnswer(flags);
   questions_.push_back(q);
   return q.answer;
 }
 
 bool ScriptedUserInterface::Lookup(db::TDataSource& source, const std::string& title) {
-  Question q;
-  q.busy_visible = busy_visible_;
-  q.kind = QuestionKind::kLookup;
-  q.text = title;
   Expectation e;
-  q.expected = Take(q, e);
-  // Recorded before the action runs, so a look-up that asks something else
-  // from inside keeps the order of the log.
-  questions_.push_back(q);
-  const size_t index = questions_.size() - 1;
-  const bool chosen = q.expected && e.lookup && e.lookup(source);
-  questions_[index].answer = chosen ? 1 : 0;
-  return chosen;
+  const Question q = Ask(QuestionKind::kLookup, title, e);
+  return Choose(q, e.lookup, source);
 }
 
 bool ScriptedUserInterface::Search(db::TClientDataSet& dataset) {
-  Question q;
-  q.busy_visible = busy_visible_;
-  q.kind = QuestionKind::kSearch;
-  q.text = dataset.Name();
   Expectation e;
-  q.expected = Take(q, e);
-  questions_.push_back(q);
-  const size_t index = questions_.size() - 1;
-  const bool found = q.expected && e.search && e.search(dataset);
-  questions_[index].answer = found ? 1 : 0;
-  return found;
+  const Question q = Ask(QuestionKind::kSearch, dataset.Name(), e);
+  return Choose(q, e.search, dataset);
 }
 
 void ScriptedUserInterface::ShowBusy(int kind, const std::string& caption) {
@@ -245,6 +223,19 @@ ScopedScriptedUI::ScopedScriptedUI() {
 ScopedScriptedUI::~ScopedScriptedUI() {
   ui_.Verify();
   vcl::SetUserInterface(previous_);
+}
+
+void FillCodes(db::TClientDataSet& dataset, db::TDataSource& source, const char* field,
+               std::initializer_list<const char*> codes) {
+  dataset.AddStringField(field, 5, "Código");
+  dataset.CreateDataSet();
+  for (const char* code : codes) {
+    dataset.Append();
+    dataset.FieldByName(field)->SetAsString(code);
+    dataset.Post();
+  }
+  dataset.First();
+  source.SetDataSet(&dataset);
 }
 
 }  // namespace qmxtest

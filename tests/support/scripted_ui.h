@@ -23,6 +23,7 @@
 
 #include <deque>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -125,6 +126,19 @@ class ScriptedUserInterface : public vcl::IUserInterface {
   // Takes the front of the queue when it fits `question`; otherwise fails the
   // test and returns false (the front stays for a kind mismatch).
   bool Take(const Question& question, Expectation& out);
+  // The question of `kind` about `text` as asked now, the script's
+  // expectation for it taken into `out`.
+  Question Ask(QuestionKind kind, const std::string& text, Expectation& out);
+  // Records `q` before `action` runs on `target` (so that a question asked from
+  // inside keeps the order of the log); the answer is whether it chose a row.
+  template <class Action, class Target>
+  bool Choose(const Question& q, const Action& action, Target& target) {
+    questions_.push_back(q);
+    const size_t index = questions_.size() - 1;
+    const bool chosen = q.expected && action && action(target);
+    questions_[index].answer = chosen ? 1 : 0;
+    return chosen;
+  }
   void Push(Expectation e) { queue_.push_back(std::move(e)); }
 
   std::deque<Expectation> queue_;
@@ -152,5 +166,11 @@ class ScopedScriptedUI {
   ScriptedUserInterface ui_;
   vcl::IUserInterface* previous_ = nullptr;
 };
+
+// Gives `dataset` one string column `field` (5 characters, "Código")
+// holding `codes`, positions it on the first and puts it behind `source`: a
+// list for a scripted look-up or search to choose from.
+void FillCodes(db::TClientDataSet& dataset, db::TDataSource& source, const char* field,
+               std::initializer_list<const char*> codes);
 
 }  // namespace qmxtest

@@ -10,6 +10,11 @@
 namespace qmxtest {
 namespace {
 
+// A Yes/No confirmation asking `text`, as the screens ask them.
+int Confirm(vcl::IUserInterface& ui, const std::string& text) {
+  return ui.ShowMessageDialog(text, vcl::TMsgDlgType::mtConfirmation, vcl::mbYes | vcl::mbNo, 0);
+}
+
 TEST(ScriptedUserInterface, AnswersFromTheQueueInOrderAndRecordsEachQuestion) {
   ScopedScriptedUI ui;
   ui->ExpectDialog(vcl::mrYes, "exclusão");
@@ -18,9 +23,7 @@ TEST(ScriptedUserInterface, AnswersFromTheQueueInOrderAndRecordsEachQuestion) {
 
   vcl::IUserInterface& service = vcl::UserInterface();
   EXPECT_EQ(&service, &ui.ui());
-  EXPECT_EQ(service.ShowMessageDialog("Confirma exclusão?", vcl::TMsgDlgType::mtConfirmation,
-                                      vcl::mbYes | vcl::mbNo, 0),
-            vcl::mrYes);
+  EXPECT_EQ(Confirm(service, "Confirma exclusão?"), vcl::mrYes);
   EXPECT_EQ(service.MessageBox("Deseja continuar?", "Alerta",
                                vcl::MB_YESNO | vcl::MB_ICONWARNING | vcl::MB_DEFBUTTON2),
             vcl::IDNO);
@@ -41,10 +44,7 @@ TEST(ScriptedUserInterface, AnswersFromTheQueueInOrderAndRecordsEachQuestion) {
 TEST(ScriptedUserInterface, AnUnexpectedQuestionFailsAndGetsTheSafeAnswer) {
   ScriptedUserInterface ui;
   int answer = -1;
-  EXPECT_NONFATAL_FAILURE(
-      answer = ui.ShowMessageDialog("Confirma?", vcl::TMsgDlgType::mtConfirmation,
-                                    vcl::mbYes | vcl::mbNo, 0),
-      "Confirma?");
+  EXPECT_NONFATAL_FAILURE(answer = Confirm(ui, "Confirma?"), "Confirma?");
   EXPECT_EQ(answer, vcl::mrNo);
   EXPECT_NONFATAL_FAILURE(answer = ui.ShowMessageDialog("Aviso", vcl::TMsgDlgType::mtWarning,
                                                         vcl::mbOK | vcl::mbCancel, 0),
@@ -61,19 +61,13 @@ TEST(ScriptedUserInterface, AQuestionOfAnotherKindOrTextDoesNotTakeTheScriptedAn
   ScriptedUserInterface ui;
   ui.ExpectMessageBox(vcl::IDYES);
   int answer = -1;
-  EXPECT_NONFATAL_FAILURE(
-      answer = ui.ShowMessageDialog("Confirma?", vcl::TMsgDlgType::mtConfirmation,
-                                    vcl::mbYes | vcl::mbNo, 0),
-      "expected a message box");
+  EXPECT_NONFATAL_FAILURE(answer = Confirm(ui, "Confirma?"), "expected a message box");
   EXPECT_EQ(answer, vcl::mrNo);
   // The message box answer is still there for the message box.
   EXPECT_EQ(ui.MessageBox("Continuar?", "Alerta", vcl::MB_YESNO), vcl::IDYES);
 
   ui.ExpectDialog(vcl::mrYes, "exclusão");
-  EXPECT_NONFATAL_FAILURE(
-      answer = ui.ShowMessageDialog("Cancela?", vcl::TMsgDlgType::mtConfirmation,
-                                    vcl::mbYes | vcl::mbNo, 0),
-      "does not contain");
+  EXPECT_NONFATAL_FAILURE(answer = Confirm(ui, "Cancela?"), "does not contain");
   EXPECT_EQ(answer, vcl::mrNo);
 }
 
@@ -82,8 +76,7 @@ TEST(ScriptedUserInterface, UnscriptedErrorsMayBeAllowed) {
   ui.AllowUnscriptedErrors();
   ui.ExpectDialog(vcl::mrYes);
   ui.ShowError("um");  // does not take the dialog's answer
-  EXPECT_EQ(ui.ShowMessageDialog("q", vcl::TMsgDlgType::mtConfirmation, vcl::mbYes | vcl::mbNo, 0),
-            vcl::mrYes);
+  EXPECT_EQ(Confirm(ui, "q"), vcl::mrYes);
   EXPECT_EQ(ui.Errors(), std::vector<std::string>{"um"});
 }
 
@@ -107,17 +100,7 @@ TEST(ScriptedUserInterface, VerifyReportsUnusedAnswersAndAnAnimationLeftOn) {
 
 class ScriptedLookupTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dataset.AddStringField("CODIGO", 5, "Código");
-    dataset.CreateDataSet();
-    for (const char* code : {"A", "B", "C"}) {
-      dataset.Append();
-      dataset.FieldByName("CODIGO")->SetAsString(code);
-      dataset.Post();
-    }
-    dataset.First();
-    source.SetDataSet(&dataset);
-  }
+  void SetUp() override { FillCodes(dataset, source, "CODIGO", {"A", "B", "C"}); }
   db::TClientDataSet dataset{nullptr};
   db::TDataSource source{nullptr};
   ScriptedUserInterface ui;

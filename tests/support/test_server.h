@@ -1,4 +1,6 @@
-// A remote object and raw-socket helpers for the client/server tests.
+// The client/server tests' shared pieces: a remote object with a method for
+// each behaviour under test, a server of it on an ephemeral loopback port,
+// clients of it (plain, secure, or raw bytes), and the test certificates.
 #pragma once
 
 #include <arpa/inet.h>
@@ -8,13 +10,28 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <stdexcept>
+#include <string>
 #include <thread>
 #include <vector>
 
+#include "net/client_security.h"
+#include "net/frame.h"
 #include "net/remote_object.h"
+#include "net/server.h"
+#include "net/socket_connection.h"
 
 namespace net::testing {
+
+inline constexpr const char* kObject = "QMX00600.rdmEstrutura";
+
+// A version-1 Hello asking for `name`.
+inline std::vector<uint8_t> Hello(std::string_view name = kObject) {
+  std::vector<uint8_t> out;
+  EncodeHello(out, name);
+  return out;
+}
 
 // Counters shared by every object a server creates.
 struct Probe {
@@ -117,6 +134,12 @@ class RawClient {
     if (!ReadExact(frame.data() + 4, n)) return {};
     return frame;
   }
+  // Sends a version-1 Hello for `name` and reads the answer (empty when the
+  // server closed instead).
+  std::vector<uint8_t> Handshake(std::string_view name = kObject) {
+    Send(Hello(name));
+    return ReadFrame();
+  }
   // True when the server has closed the connection (read gives end of stream
   // or a reset, after any frames still pending).
   bool SeesClose() {
@@ -130,15 +153,59 @@ class RawClient {
 
  private:
   bool ReadExact(uint8_t* p, size_t n) {
-    while (n > 0) {
-      const ssize_t r = recv(fd_, p, n, 0);
-      if (r <= 0) return false;
-      p += r;
-      n -= static_cast<size_t>(r);
-    }
-    return true;
+    return recv(fd_, p, n, MSG_WAITALL) == static_cast<ssize_t>(n);
   }
   int fd_ = -1;
 };
+
+// A server whose connections each get a TestObject numbered `server_id`.
+inline ServerOptions Options(Probe& probe, int server_id = 1) {
+  ServerOptions o;
+  o.object_name = kObject;
+  o.factory = [&probe, server_id] { return std::make_unique<TestObject>(probe, server_id); };
+  return o;
+}
+
+inline std::unique_ptr<Server> StartServer(ServerOptions options) {
+  auto server = std::make_unique<Server>(std::move(options));
+  server->Start();
+  return server;
+}
+
+// Points `c` at the test object of the server on `port`.
+inline void Aim(TSocketConnection& c, uint16_t port) {
+  c.SetServerName(kObject);
+  c.SetPort(port);
+}
+
+// A client of the test object on `port`, not yet connected.
+inline std::unique_ptr<TSocketConnection> Client(uint16_t port, ClientSecurity security) {
+  auto c = std::make_unique<TSocketConnection>(nullptr);
+  Aim(*c, port);
+  c->SetSecurity(std::move(security));
+  return c;
+}
+
+// The test certificates: a CA, and a certificate for 127.0.0.1 it signed.
+inline std::string TlsFile(const std::string& name) {
+  return std::string(QMX_TLS_TEST_DIR) + "/" + name;
+}
+inline ServerOptions::Security ServerTls(const std::string& token) {
+  return {TlsFile("server.pem"), TlsFile("server-key.pem"), token};
+}
+// What a client that trusts the test CA sends.
+inline ClientSecurity ClientTls(const std::string& token, const std::string& user) {
+  return {token, TlsFile("ca.pem"), user};
+}
+
+// The message of the failure opening `c`, or "(aberta)" when it opened.
+inline std::string OpenFailure(TSocketConnection& c) {
+  try {
+    c.Open();
+  } catch (const ECallError& e) {
+    return e.Message();
+  }
+  return "(aberta)";
+}
 
 }  // namespace net::testing
