@@ -59,6 +59,16 @@ class TfrmEstrutura : public frm::TfrmPadraoGrid, public EstruturaComponents {
   SaveMember BuildSaveMember(std::string_view handler);
   void Save(std::string_view handler);
 
+  // -- A save refused because its row changed or went since it was read
+  // (screen/conflict_reload.cpp). Whether the list of `dataset` knows how to
+  // recover from it.
+  static bool ReloadsAfterConflict(std::string_view dataset);
+  // Reads what the person typed into the refused change of `dataset`, drops
+  // the change, reloads the list it belongs to from the server, finds the row
+  // again by its key and shows one message with what they typed; ends the
+  // operation (rtl::EAbort).
+  [[noreturn]] void RecoverFromConflict(db::TClientDataSet* dataset);
+
   // -- Fact-table list (screen/lists/fact_tables.cpp).
   // Entering the grid makes the fact-table list the current list (navigator
   // and name label bound to dtsPadrao) and reloads the current table's details.

@@ -1,5 +1,6 @@
 #include "screen/row_values.h"
 
+#include "db/packet.h"
 #include "orb/text.h"
 #include "rtl/strings.h"
 
@@ -28,6 +29,19 @@ std::string StoredNumber(std::string_view number) {
 std::string AffectedTables(const db::TClientDataSet& answer) {
   if (!answer.Active() || answer.IsEmpty() || answer.FindField("TABELAS") == nullptr) return {};
   return answer.FieldByName("TABELAS")->AsString();
+}
+
+rtl::Variant AnswerVersion(const db::TClientDataSet& answer) {
+  if (!answer.Active()) return {};
+  const db::Packet packet = db::PacketFromVariant(answer.Data());
+  const int field = packet.FieldIndex("NRVERSAO");
+  if (field < 0) return {};
+  for (const db::PacketRow& row : packet.rows) {
+    if (row.status == db::RowStatus::kDeleted) continue;
+    const db::FieldValue& value = row.values[static_cast<size_t>(field)];
+    return value ? rtl::Variant(*value) : rtl::Variant();
+  }
+  return {};
 }
 
 }  // namespace qmx00600

@@ -27,4 +27,9 @@ std::string StoredNumber(std::string_view number);
 // when it was no packet at all, as for an error text the screen does not know).
 std::string AffectedTables(const db::TClientDataSet& answer);
 
+// The version (NRVERSAO) a server puts on the rows of its answer to an impact
+// question, read from the first row whether or not `answer` declares the
+// field; Empty when the answer carries none (an older server).
+rtl::Variant AnswerVersion(const db::TClientDataSet& answer);
+
 }  // namespace qmx00600

@@ -23,6 +23,10 @@ SaveMember TfrmEstrutura::BuildSaveMember(std::string_view handler) {
   m.merge = def.merge;
   m.undo = def.undo;
   m.hand_back_post = def.hand_back_post;
+  // Instead of handing a stale row back (which would only be refused again),
+  // the list is brought up to date and the person told what they typed.
+  if (ReloadsAfterConflict(def.dataset))
+    m.on_changed_meanwhile = [this, ds = m.dataset] { RecoverFromConflict(ds); };
   switch (def.extra) {
     case ExtraArgument::kNone:
       m.extra_passing = ExtraPassing::kNone;

@@ -30,4 +30,11 @@ struct DecodedError {
 // The key and arguments of `text`, or nullopt when it begins with no key.
 std::optional<DecodedError> DecodeErrorText(std::string_view text);
 
+// The plain text (no key) of the server's refusal of an update or delete whose
+// row changed or went since the screen read it. A save recognises it by this
+// exact text and recovers on its own; the server keeps the same text.
+inline constexpr std::string_view kChangedMeanwhileText =
+    "O registro foi alterado ou excluído por outro usuário desde que foi lido. "
+    "Recarregue os dados e tente de novo.";
+
 }  // namespace qmx00600

@@ -9,6 +9,10 @@ Variant RemoteCalls::Call(std::string_view method, std::vector<Arg> args) {
   return check_(server_().Call(method, std::move(args)));
 }
 
+Variant RemoteCalls::CallUnchecked(std::string_view method, std::vector<Arg> args) {
+  return server_().Call(method, std::move(args));
+}
+
 Variant RemoteCalls::GetInicial() {
   return Call("GetInicial", {});
 }
@@ -76,8 +80,10 @@ Variant RemoteCalls::getVdDrill(const std::string& a, const std::string& b, cons
   return Call("getVdDrill", {a, b, c, d});
 }
 
-Variant RemoteCalls::getVdDelDrill(const std::string& drill_table, bool list_only) {
-  return Call("getVdDelDrill", {drill_table, list_only});
+Variant RemoteCalls::getVdDelDrill(const std::string& drill_table, bool list_only,
+                                   const Variant& version) {
+  if (version.IsEmpty() || version.IsNull()) return Call("getVdDelDrill", {drill_table, list_only});
+  return Call("getVdDelDrill", {drill_table, list_only, version});
 }
 
 Variant RemoteCalls::setDelDrillDw(const Variant& packet, const std::string& drill_table) {

@@ -31,6 +31,10 @@ class RemoteCalls {
 
   // Any method by name: the one road every call below takes.
   rtl::Variant Call(std::string_view method, std::vector<net::Arg> args);
+  // The same road without the result check, for a caller that handles one
+  // error report itself; it owes every other answer Check.
+  rtl::Variant CallUnchecked(std::string_view method, std::vector<net::Arg> args);
+  rtl::Variant Check(const rtl::Variant& result) { return check_(result); }
 
   rtl::Variant GetInicial();
   // Load form: the server fills `dimensions` and `facts`.
@@ -59,7 +63,10 @@ class RemoteCalls {
                                  rtl::Variant& dimensions);
   rtl::Variant getVdDrill(const std::string& a, const std::string& b, const std::string& c,
                           const std::string& d);
-  rtl::Variant getVdDelDrill(const std::string& drill_table, bool list_only);
+  // `version`: the NRVERSAO of the answer the person consented to, sent as a
+  // third argument only when there is one (older servers take two).
+  rtl::Variant getVdDelDrill(const std::string& drill_table, bool list_only,
+                             const rtl::Variant& version = {});
   // Key: a drill-table code.
   rtl::Variant setDelDrillDw(const rtl::Variant& packet, const std::string& drill_table);
   // Key: "$$" and a fact-table code, by reference.

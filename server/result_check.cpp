@@ -35,4 +35,9 @@ rtl::Variant CheckOleContents(const rtl::Variant& result, const orb::TMessages& 
   return copy;
 }
 
+bool IsChangedMeanwhile(const rtl::Variant& result) {
+  if (orb::CheckResultServ(result, false, 0)) return false;
+  return result[0].AsString() == kChangedMeanwhileText;
+}
+
 }  // namespace qmx00600

@@ -30,4 +30,7 @@ std::string ErrorMessageText(const std::string& text, const orb::TMessages& cata
 
 rtl::Variant CheckOleContents(const rtl::Variant& result, const orb::TMessages& catalogue);
 
+// Whether `result` is the error report of kChangedMeanwhileText, exactly.
+bool IsChangedMeanwhile(const rtl::Variant& result);
+
 }  // namespace qmx00600

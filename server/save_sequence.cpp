@@ -4,6 +4,8 @@
 
 #include "orb/busy.h"
 #include "orb/dialogs.h"
+#include "rtl/exceptions.h"
+#include "server/result_check.h"
 
 namespace qmx00600 {
 
@@ -42,13 +44,17 @@ void RunSaveSequence(const SaveMember& m, const SaveEnvironment& env) {
     std::vector<net::Arg> args{m.dataset->Delta()};
     if (m.extra_passing == ExtraPassing::kByValue) args.emplace_back(ctx.extra);
     if (m.extra_passing == ExtraPassing::kByReference) args.push_back(net::Arg::Ref(ctx.extra));
-    const rtl::Variant result = env.calls->Call(m.method, std::move(args));
+    const rtl::Variant answer = env.calls->CallUnchecked(m.method, std::move(args));
     ctx.sent = true;
-    if (m.reloads) LoadDataPacket(*m.dataset, result);
-    if (m.merge == MergeRule::kIfLogging && m.dataset->LogChanges()) m.dataset->MergeChangeLog();
-    RunSteps(m, ctx, false, false);
-    busy.Release();
-    RunSteps(m, ctx, true, false);
+    if (!(m.on_changed_meanwhile && IsChangedMeanwhile(answer))) {
+      const rtl::Variant result = env.calls->Check(answer);
+      if (m.reloads) LoadDataPacket(*m.dataset, result);
+      if (m.merge == MergeRule::kIfLogging && m.dataset->LogChanges()) m.dataset->MergeChangeLog();
+      RunSteps(m, ctx, false, false);
+      busy.Release();
+      RunSteps(m, ctx, true, false);
+      return;
+    }
   } catch (...) {
     busy.Release();
     // The failure being passed on is the one to report, not a second one
@@ -70,6 +76,10 @@ void RunSaveSequence(const SaveMember& m, const SaveEnvironment& env) {
     }
     throw;
   }
+  busy.Release();
+  m.on_changed_meanwhile();
+  // It ends the operation; should it return, the refusal still stands.
+  rtl::Abort();
 }
 
 }  // namespace qmx00600

@@ -23,6 +23,11 @@
 // is a post it can hand back. A failure after the change was merged (a
 // follow-up step) leaves the saved row as it is.
 //
+// A member with on_changed_meanwhile handles the server's "changed by another
+// user" refusal (kChangedMeanwhileText) itself: that answer skips the result
+// check, nothing is handed back or undone here, and once the animation is
+// hidden on_changed_meanwhile runs, which ends the operation.
+//
 // A reloading member loads only a data packet: any other answer (empty, null,
 // an array) would close the list and lose what it shows, so it is a failure
 // with a message instead (and a posted row goes back to the person).
@@ -73,6 +78,7 @@ struct SaveMember {
   std::vector<SaveStep> follow_ups;
   bool undo = false;
   bool hand_back_post = false;
+  std::function<void()> on_changed_meanwhile;
 };
 
 struct SaveEnvironment {

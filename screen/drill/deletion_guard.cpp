@@ -4,6 +4,7 @@
 #include "orb/text.h"
 #include "rtl/format.h"
 #include "screen/estrutura.h"
+#include "screen/row_values.h"
 #include "vcl/application.h"
 
 namespace qmx00600 {
@@ -41,7 +42,9 @@ bool TfrmEstrutura::pode_deletar(const std::string& kind) {
     const char* key = count == 1 ? "REG_LOCALIZADO_S" : "REG_LOCALIZADO_P";
     if (!AskWarning(rtl::Format(msgPadrao->Msg(key), {users}))) return false;
     orb::BusyScope busy(this, orb::kAviTransfer, msgPadrao->Msg("SetAtualiza"));
-    Server().getVdDelDrill(drill_code(), false);
+    // The version of the uses the person was shown: a server that keeps one
+    // refuses to drop uses added since.
+    Server().getVdDelDrill(drill_code(), false, AnswerVersion(*cdsVdDelDrill));
     return true;
   }
   if (kind == "FATOS" || kind == "DIME") return ConfirmDelete();

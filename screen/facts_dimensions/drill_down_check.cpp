@@ -25,7 +25,13 @@ bool TfrmEstrutura::vd_drillDown(bool deleting) {
     // Only a row being edited is checked (a new row may be the only one, so
     // the fields are read directly, not as "the current row" of a list).
     if (!Editing(cdsFatos)) return false;
-    const std::string drill = cdsFatos->FieldByName("CDTABDRILL")->AsString();
+    const db::TField* link = cdsFatos->FieldByName("CDTABDRILL");
+    // A link kept as loaded was consistent then, and the server checks every
+    // saved link again: asking now would judge a row that may have changed
+    // meanwhile by values the person cannot see, before the save's own check
+    // could say it changed.
+    if (cdsFatos->State() == db::TDataSetState::dsEdit && !ValueChanged(link)) return false;
+    const std::string drill = link->AsString();
     if (!orb::EmptyString(drill))
       Server().getVdDrill(drill, cdsFatos->FieldByName("CDTABELADW")->AsString(), "", "");
     return false;
@@ -44,7 +50,7 @@ bool TfrmEstrutura::vd_drillDown(bool deleting) {
   const char* key = tables.find(',') != std::string::npos ? "INCONSIST_P" : "INCONSIST_S";
   if (!AskWarning(rtl::Format(msgPadrao->Msg(key), {tables}))) return false;
   orb::BusyScope dropping(this, orb::kAviTransfer, msgPadrao->Msg("GetAtualiza"));
-  Server().getVdDelDrill(drill_table, false);
+  Server().getVdDelDrill(drill_table, false, AnswerVersion(*affected));
   return true;
 }
 

@@ -16,6 +16,7 @@
 #include "render_controls.h"
 #include "render_pages.h"
 #include "renderer.h"
+#include "support/other_desk.h"
 #include "vcl/button_flat.h"
 #include "vcl/db_grid.h"
 #include "vcl/db_navigator.h"
@@ -94,6 +95,32 @@ TEST_F(EditingTest, AlterarThenTypingReplacesTheSelectedNameAndTheServerHoldsExa
   ClickButton("sbtConfirmar");
   EXPECT_EQ(tables->State(), db::TDataSetState::dsBrowse);
   EXPECT_EQ(StoredName(code), "Vendas de Mercadorias");
+}
+
+// Another person renamed the table after this screen read it. Confirming the
+// rename is refused once, in one message that holds what was typed; the row
+// is not left open: it shows the stored name and the screen can reload.
+TEST_F(EditingTest, ARenameRefusedAsChangedElsewhereEndsInOneMessageWithTheTypedName) {
+  ClickCell(facts_view_, 1, 0);
+  db::TClientDataSet* tables = facts_->DataSet();
+  const std::string code = tables->FieldByName("CDTABELADW")->AsString();
+  qmxtest::OtherDesk(server_.NewSession()).RenameTable(code, "Renomeada na outra mesa");
+  ClickButton("sbtAlterar");
+  QTest::keyClicks(facts_view_, "Minhas vendas");
+  answers_.Expect(host_test::DialogAnswerer::Press(QStringLiteral("OK")));
+  ClickButton("sbtConfirmar");
+
+  ASSERT_EQ(answers_.Texts().size(), 1u);
+  const std::string& shown = answers_.Texts()[0];
+  EXPECT_NE(shown.find("os dados foram recarregados"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("Nome: Minhas vendas"), std::string::npos) << shown;
+  EXPECT_EQ(tables->State(), db::TDataSetState::dsBrowse);
+  EXPECT_EQ(tables->ChangeCount(), 0);
+  EXPECT_FALSE(facts_->EditorMode());
+  EXPECT_EQ(tables->FieldByName("CDTABELADW")->AsString(), code);
+  EXPECT_EQ(facts_->CellText(tables->RecNo(), 1), "Renomeada na outra mesa");
+  EXPECT_TRUE(View<QWidget>(Model<vcl::TButtonFlat>("sbtVerificar"))->isEnabled());
+  EXPECT_EQ(StoredName(code), "Renomeada na outra mesa");
 }
 
 TEST_F(EditingTest, AKeystrokePastTheFieldIsRefusedVisibly) {

@@ -80,6 +80,7 @@ TEST_F(DeletionGuard, ADrillTableInUseNamesItsUsersAndYesDropsTheirLinksFirst) {
   const auto drops = DropCalls();
   ASSERT_EQ(drops.size(), 1u);
   EXPECT_EQ(drops[0].args[0].AsString(), "DRILL_VENDAS_DIA");
+  EXPECT_EQ(drops[0].args.size(), 2u);  // the answer carried no version
   const std::vector<std::string> calls = Calls();
   const auto sent = std::find(calls.begin(), calls.end(), "SetTabelaDrill");
   ASSERT_NE(sent, calls.end());
@@ -105,6 +106,36 @@ TEST_F(DeletionGuard, ADrillTableUsedByTwoTablesNamesBothInOnePairOfQuotes) {
                 "A tabelas \"T1, T2\" utilizam esta tabela como Drill.\r\nAo excluir o drill, "
                 "esta referência deixará de existir.\r\nDeseja continuar?");
   EXPECT_TRUE(DropCalls().empty());
+}
+
+// A server that versions what a drill table's users were read from puts the
+// version on the rows of its answer; the consent hands it back, so the server
+// can refuse to drop uses the person was not shown.
+TEST_F(DeletionGuard, TheVersionOfTheAnswerShownTravelsWithTheConsent) {
+  ChooseDrillTable("DRILL_VENDAS_DIA");
+  h.Scripted().Once("getVdDelDrill", [](std::vector<rtl::Variant>&) {
+    return TextPacket({"CDTABELADW", "NRVERSAO"}, {{"FATO_VENDAS", "7"}, {"FATO_ESTOQUE", "7"}});
+  });
+  h.Scripted().Once("getVdDelDrill", ScriptedServer::Returns(rtl::Variant()));
+  h.ui().ExpectMessageBox(vcl::IDYES);
+  EXPECT_TRUE(s.pode_deletar("DRILL"));
+  auto drops = DropCalls();
+  ASSERT_EQ(drops.size(), 1u);
+  ASSERT_EQ(drops[0].args.size(), 3u);
+  EXPECT_EQ(drops[0].args[2].AsString(), "7");
+
+  ASSERT_TRUE(s.cdsDimeDrill->Locate("CDDIMEDRILL", rtl::Variant("CD_CLIENTE"), db::loNone));
+  h.Scripted().ClearCalls();
+  h.Scripted().Once("getVdDrill", [](std::vector<rtl::Variant>&) {
+    return TextPacket({"TABELAS", "NRVERSAO"}, {{"FATO_VENDAS", "12"}});
+  });
+  h.Scripted().Once("getVdDelDrill", ScriptedServer::Returns(rtl::Variant()));
+  h.ui().ExpectMessageBox(vcl::IDYES);
+  EXPECT_TRUE(s.pode_deletar("DIME_DRILL"));
+  drops = DropCalls();
+  ASSERT_EQ(drops.size(), 1u);
+  ASSERT_EQ(drops[0].args.size(), 3u);
+  EXPECT_EQ(drops[0].args[2].AsString(), "12");
 }
 
 TEST_F(DeletionGuard, FactsAndDimensionsOfAFactTableAskThePlainConfirmation) {
@@ -167,6 +198,7 @@ TEST_F(DeletionGuard, ADimensionOfADrillTableNamesTheTablesThatLoseTheirDrill) {
   EXPECT_TRUE(s.pode_deletar("DIME_DRILL"));
   ASSERT_EQ(DropCalls().size(), 1u);
   EXPECT_EQ(DropCalls()[0].args[0].AsString(), "DRILL_VENDAS_DIA");
+  EXPECT_EQ(DropCalls()[0].args.size(), 2u);
 
   // A dimension no fact table depends on: the plain confirmation.
   ASSERT_TRUE(s.cdsDimeDrill->Locate("CDDIMEDRILL", rtl::Variant("DT_VENDA"), db::loNone));

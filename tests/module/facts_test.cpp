@@ -9,6 +9,7 @@
 #include "rtl/exceptions.h"
 #include "screen_test_util.h"
 #include "scripted_screen_test.h"
+#include "support/other_desk.h"
 #include "vcl/application.h"
 #include "vcl/user_interface.h"
 
@@ -195,7 +196,9 @@ TEST_F(Facts, DuplicatesAreRefusedFieldCodeFirstInInsertAndNameFirstInEdit) {
   EXPECT_EQ(Value("NMITEMDW"), "VALOR VENDIDO");
 }
 
-TEST_F(Facts, EditingTheDescriptionAloneAsksNoDuplicateButStillTheDrillTable) {
+// The link kept as loaded is not asked about: the server checks it again on
+// the save. A changed link still is.
+TEST_F(Facts, EditingTheDescriptionAloneAsksNeitherDuplicateNorDrillTable) {
   ASSERT_TRUE(Locate("QT_VENDIDA"));
   h.PickColumn("dbgFatos", "DSHINTITEM");
   s.dbgFatos->SetEditorText("Unidades vendidas no mês");
@@ -203,13 +206,45 @@ TEST_F(Facts, EditingTheDescriptionAloneAsksNoDuplicateButStillTheDrillTable) {
   ASSERT_TRUE(h.Click("sbtConfirmar"));
   EXPECT_EQ(s.cdsFatos->ChangeCount(), 0);
   EXPECT_TRUE(FactChecks().empty());
-  const auto drill = h.Scripted().CallsOf("getVdDrill");
-  ASSERT_EQ(drill.size(), 1u);
-  EXPECT_EQ(drill[0].args[0].AsString(), "DRILL_VENDAS_DIA");
-  EXPECT_EQ(drill[0].args[1].AsString(), "FATO_VENDAS");
+  EXPECT_TRUE(h.Scripted().CallsOf("getVdDrill").empty());
   Reload();
   ASSERT_TRUE(Locate("QT_VENDIDA"));
   EXPECT_EQ(Value("DSHINTITEM"), "Unidades vendidas no mês");
+
+  ASSERT_TRUE(h.Click("sbtAlterar"));
+  TypeInto("CDTABDRILL", "drill_estoque_lote");
+  h.ui().ExpectError("DRILL_ESTOQUE_LOTE");
+  EXPECT_THROW(h.Click("sbtConfirmar"), rtl::EAbort);
+  EXPECT_EQ(s.cdsFatos->State(), TDataSetState::dsEdit);
+  const auto drill = h.Scripted().CallsOf("getVdDrill");
+  ASSERT_FALSE(drill.empty());
+  EXPECT_EQ(drill.back().args[0].AsString(), "DRILL_ESTOQUE_LOTE");
+  EXPECT_EQ(drill.back().args[1].AsString(), "FATO_VENDAS");
+}
+
+// Another desk added a dimension the drill table lacks, dropping the links
+// into it; this screen still shows the link. Changing only the description
+// is answered by the save's own check that the row changed, not by a rule
+// about the link the person cannot see, and the fact shows its stored link.
+TEST_F(Facts, AStaleFactWhoseLinkWasDroppedElsewhereIsRefusedAsChanged) {
+  OtherDesk other(h.OtherSession());
+  other.DropDrillLinks("FATO_VENDAS", "DRILL_VENDAS_DIA");
+  other.AddDimension("FATO_VENDAS", "CD_VENDEDOR", "00005");
+  ASSERT_TRUE(Locate("QT_VENDIDA"));
+  EXPECT_EQ(Value("CDTABDRILL"), "DRILL_VENDAS_DIA");
+  ASSERT_TRUE(h.Click("sbtAlterar"));
+  h.PickColumn("dbgFatos", "DSHINTITEM");
+  s.dbgFatos->SetEditorText("Unidades vendidas no mês");
+  h.ui().ExpectError("alterado ou excluído por outro usuário");
+  EXPECT_THROW(h.Click("sbtConfirmar"), rtl::EAbort);
+  const std::vector<std::string> errors = h.ui().Errors();
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_NE(errors[0].find("Descrição: Unidades vendidas no mês"), std::string::npos) << errors[0];
+  EXPECT_EQ(errors[0].find("DRILL_VENDAS_DIA"), std::string::npos) << errors[0];
+  EXPECT_EQ(s.cdsFatos->State(), TDataSetState::dsBrowse);
+  EXPECT_EQ(Value("CDITEMDW"), "QT_VENDIDA");
+  EXPECT_EQ(Value("CDTABDRILL"), "");
+  EXPECT_EQ(Value("DSHINTITEM"), "Unidades vendidas");
 }
 
 TEST_F(Facts, AnUnknownDataMartOrARefusedDrillTableKeepsTheRowInInsert) {

@@ -20,6 +20,7 @@
 #include "orb/server_address.h"
 #include "rtl/exceptions.h"
 #include "screen_test_util.h"
+#include "support/other_desk.h"
 #include "vcl/user_interface.h"
 
 namespace qmxtest {
@@ -371,14 +372,15 @@ TEST_F(LostAnswer, ARenameNoLongerMatchesWhatTheServerHoldsWhenConfirmedAgain) {
   EXPECT_EQ(s.cdsTabelas->FieldByName("NMTABELADW")->OldValue(), rtl::Variant("Vendas"));
   EXPECT_EQ(s.cdsTabelas->ChangeCount(), 0);
 
-  // The server no longer holds the old name the change was made from.
-  h.ui().ExpectError("alterado ou excluído por outro usuário");
+  // The server no longer holds the old name the change was made from: the
+  // list is read again, and shows what the server holds.
+  h.ui().ExpectError("Nome: Vendas totais");
   EXPECT_THROW(h.Click("sbtConfirmar"), rtl::EAbort);
-  EXPECT_EQ(s.cdsTabelas->State(), TDataSetState::dsEdit);
+  EXPECT_EQ(s.cdsTabelas->State(), TDataSetState::dsBrowse);
   EXPECT_EQ(s.cdsTabelas->ChangeCount(), 0);
-  CancelAndReload();
-  ASSERT_TRUE(s.cdsTabelas->Locate("CDTABELADW", rtl::Variant("FATO_VENDAS"), db::loNone));
+  EXPECT_EQ(s.cdsTabelas->FieldByName("CDTABELADW")->AsString(), "FATO_VENDAS");
   EXPECT_EQ(s.cdsTabelas->FieldByName("NMTABELADW")->AsString(), "Vendas totais");
+  EXPECT_EQ(s.cdsTabelas->FieldByName("NMTABELADW")->OldValue(), rtl::Variant("Vendas totais"));
   EXPECT_EQ(CountOf(Column(s.cdsTabelas, "CDTABELADW"), "FATO_VENDAS"), 1);
 }
 
@@ -411,6 +413,102 @@ TEST_F(LostAnswer, ANewFactIsRefusedByTheServersSaveWhenSentAgain) {
   s.cdsFatos->Cancel();
   s.RunHandler("cdsTabelasAfterScroll");
   EXPECT_EQ(CountOf(Column(s.cdsFatos, "CDITEMDW"), "VL_DESCONTO"), 1);
+}
+
+// Another desk changed or deleted the row after this screen read it: the
+// save is refused, and the person is out of it in one step. The list shows
+// what the server holds, nothing is left open or pending, and one message
+// says so with what they typed.
+class ChangedMeanwhile : public ::testing::Test {
+ protected:
+  ChangedMeanwhile() : s(OpenLinkedScreen(h)), other(h.OtherSession()) {}
+  ~ChangedMeanwhile() override {
+    EXPECT_EQ(orb::ShowAviDepth(), 0);
+    for (const Question& q : h.Questions()) EXPECT_FALSE(q.busy_visible) << q.text;
+  }
+  void TypeInto(const std::string& grid, const std::string& field, const std::string& text) {
+    h.PickColumn(grid, field);
+    h.Find<vcl::TDBGrid>(grid).SetEditorText(text);
+  }
+  // Confirms through the toolbar; the refusal is the one message shown.
+  std::string ConfirmRefused(const std::string& typed) {
+    h.ui().ClearLog();
+    h.ui().ExpectError(typed);
+    EXPECT_THROW(h.Click("sbtConfirmar"), rtl::EAbort);
+    const std::vector<std::string> errors = h.ui().Errors();
+    EXPECT_EQ(errors.size(), 1u);
+    return errors.empty() ? std::string() : errors.front();
+  }
+  static void ExpectReloadedText(const std::string& shown) {
+    EXPECT_EQ(shown.find("O registro foi alterado ou excluído por outro usuário desde que foi lido;"
+                         " os dados foram recarregados com o que está gravado."),
+              0u)
+        << shown;
+  }
+
+  ScreenHarness h;
+  TfrmEstrutura& s;
+  OtherDesk other;
+};
+
+TEST_F(ChangedMeanwhile, ARenameOfATableRenamedElsewhereShowsTheStoredNameAndTheTypedOne) {
+  EnterList(h, "dbgTabelaFatos");
+  ASSERT_TRUE(s.cdsTabelas->Locate("CDTABELADW", rtl::Variant("FATO_VENDAS"), db::loNone));
+  other.RenameTable("FATO_VENDAS", "Vendas brutas");
+  ASSERT_TRUE(h.Click("sbtAlterar"));
+  TypeInto("dbgTabelaFatos", "NMTABELADW", "Vendas totais");
+
+  const std::string shown = ConfirmRefused("Nome: Vendas totais");
+  ExpectReloadedText(shown);
+  EXPECT_EQ(shown.find("Código"), std::string::npos) << "only what was typed: " << shown;
+  EXPECT_EQ(s.cdsTabelas->State(), TDataSetState::dsBrowse);
+  EXPECT_EQ(s.cdsTabelas->ChangeCount(), 0);
+  EXPECT_EQ(s.cdsTabelas->FieldByName("CDTABELADW")->AsString(), "FATO_VENDAS");
+  EXPECT_EQ(s.cdsTabelas->FieldByName("NMTABELADW")->AsString(), "Vendas brutas");
+  EXPECT_TRUE(s.sbtVerificar->Enabled());
+  EXPECT_TRUE(s.sbtAlterar->Enabled());
+  // Applied again, it is stored.
+  ASSERT_TRUE(h.Click("sbtAlterar"));
+  TypeInto("dbgTabelaFatos", "NMTABELADW", "Vendas totais");
+  ASSERT_TRUE(h.Click("sbtConfirmar"));
+  ASSERT_TRUE(h.Click("sbtVerificar"));
+  ASSERT_TRUE(s.cdsTabelas->Locate("CDTABELADW", rtl::Variant("FATO_VENDAS"), db::loNone));
+  EXPECT_EQ(s.cdsTabelas->FieldByName("NMTABELADW")->AsString(), "Vendas totais");
+}
+
+TEST_F(ChangedMeanwhile, AFactEditedElsewhereShowsTheStoredFactAndTheTypedValues) {
+  OpenFactTable(h, s, true);
+  ASSERT_TRUE(s.cdsFatos->Locate("CDITEMDW", rtl::Variant("VL_VENDA"), db::loNone));
+  other.ChangeFact("FATO_VENDAS", "VL_VENDA", "NMITEMDW", "Receita bruta");
+  ASSERT_TRUE(h.Click("sbtAlterar"));
+  TypeInto("dbgFatos", "NMITEMDW", "Vendas em reais");
+  TypeInto("dbgFatos", "DSHINTITEM", "Com impostos");
+
+  const std::string shown = ConfirmRefused("Nome: Vendas em reais\nDescrição: Com impostos");
+  ExpectReloadedText(shown);
+  EXPECT_EQ(s.cdsFatos->State(), TDataSetState::dsBrowse);
+  EXPECT_EQ(s.cdsFatos->ChangeCount(), 0);
+  EXPECT_EQ(s.cdsFatos->FieldByName("CDITEMDW")->AsString(), "VL_VENDA");
+  EXPECT_EQ(s.cdsFatos->FieldByName("NMITEMDW")->AsString(), "Receita bruta");
+  EXPECT_EQ(s.cdsFatos->FieldByName("DSHINTITEM")->AsString(),
+            "Valor total das vendas, sem descontos");
+  EXPECT_TRUE(s.sbtVerificar->Enabled());
+  // The rest of the screen is where it was.
+  EXPECT_EQ(s.cdsTabelas->FieldByName("CDTABELADW")->AsString(), "FATO_VENDAS");
+  EXPECT_EQ(s.pgcPadrao->ActivePage(), s.tshDados);
+}
+
+TEST_F(ChangedMeanwhile, AFactDeletedElsewhereIsGoneAfterTheRefusedDelete) {
+  OpenFactTable(h, s, true);
+  ASSERT_TRUE(s.cdsFatos->Locate("CDITEMDW", rtl::Variant("QT_VENDIDA"), db::loNone));
+  other.DeleteFact("FATO_VENDAS", "QT_VENDIDA");
+  h.ui().ExpectDialog(vcl::mrYes);
+  h.ui().ExpectError("O registro que você excluiu já não existe.");
+  EXPECT_THROW(h.Click("sbtExcluir"), rtl::EAbort);
+  EXPECT_EQ(s.cdsFatos->State(), TDataSetState::dsBrowse);
+  EXPECT_EQ(s.cdsFatos->ChangeCount(), 0);
+  EXPECT_EQ(Column(s.cdsFatos, "CDITEMDW"), std::vector<std::string>{"VL_VENDA"});
+  EXPECT_TRUE(s.sbtVerificar->Enabled());
 }
 
 // Against the real server itself: it stops, the save fails on the broken

@@ -94,6 +94,10 @@ void ScreenHarness::RestartServer() {
   StartRealServer();
 }
 
+std::unique_ptr<net::IRemoteObject> ScreenHarness::OtherSession() const {
+  return real_->NewSession();
+}
+
 void ScreenHarness::PointAtNothing() {
   PointAt(qmxtest::UnusedLoopbackPort());
 }

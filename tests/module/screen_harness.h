@@ -51,6 +51,8 @@ class ScreenHarness {
   void RestartServer();
   // Points the host address at a port nothing listens on.
   void PointAtNothing();
+  // A session of its own on the real server: another person's connection.
+  std::unique_ptr<net::IRemoteObject> OtherSession() const;
   // Methods called so far, in order (for either backend).
   std::vector<std::string> CallNames() const;
   void ClearCalls();
