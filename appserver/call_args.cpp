@@ -7,10 +7,17 @@
 namespace appserver {
 
 CallArgs::CallArgs(std::string_view method, std::vector<rtl::Variant>& args, size_t expected)
+    : CallArgs(method, args, expected, expected) {}
+
+CallArgs::CallArgs(std::string_view method, std::vector<rtl::Variant>& args, size_t least,
+                   size_t most)
     : method_(method), args_(args) {
-  if (args.size() != expected)
-    throw net::ECallError(method_ + " espera " + std::to_string(expected) + " argumento(s), " +
-                          "recebeu " + std::to_string(args.size()) + ".");
+  if (args.size() < least || args.size() > most) {
+    const std::string count = least == most ? std::to_string(least)
+                                            : std::to_string(least) + " a " + std::to_string(most);
+    throw net::ECallError(method_ + " espera " + count + " argumento(s), " + "recebeu " +
+                          std::to_string(args.size()) + ".");
+  }
 }
 
 void CallArgs::Fail(size_t i, const std::string& what) const {

@@ -19,6 +19,10 @@ class CallArgs {
   static constexpr size_t kMaxTextBytes = 4000;
 
   CallArgs(std::string_view method, std::vector<rtl::Variant>& args, size_t expected);
+  // A method whose last arguments may be left out: from `least` to `most`.
+  CallArgs(std::string_view method, std::vector<rtl::Variant>& args, size_t least, size_t most);
+
+  size_t Count() const { return args_.size(); }
 
   // A text: a string, or empty/null for "".
   std::string Text(size_t i) const;

@@ -2,6 +2,7 @@
 
 #include "refusal.h"
 #include "rtl/strings.h"
+#include "table_versions.h"
 
 namespace appserver {
 namespace {
@@ -24,12 +25,45 @@ void CheckSizes(const EntityDef& def, const Record& r) {
                     std::to_string(def.columns[c].size) + " caracteres.");
 }
 
+// The stored row an update or delete changes, found by the key of its old
+// values; kChangedMeanwhile when it is gone, holds other values than the
+// client read, or has a newer version.
+Record CurrentRow(Storage& storage, const db::Packet& delta, const db::PacketRow& row,
+                  const EntityRules& rules, const std::vector<int>& map) {
+  const EntityDef& def = Describe(rules.entity);
+  std::vector<Match> key;
+  for (int k = 0; k < def.key_columns; ++k) {
+    if (map[k] < 0)
+      throw Refusal(std::string("O pacote de alterações não traz o campo ") + def.columns[k].name +
+                    ", que identifica o registro.");
+    key.push_back({k, ValueOf(row.old_values, map[k])});
+  }
+  auto found = storage.Select(rules.entity, key);
+  if (found.empty()) throw Refusal(kChangedMeanwhile);
+  Record stored = std::move(found.front());
+  for (size_t c = 0; c < stored.size(); ++c)
+    if (map[c] >= 0 && ValueOf(row.old_values, map[c]) != stored[c])
+      throw Refusal(kChangedMeanwhile);
+  if (rules.version_current)
+    if (auto version = PacketVersion(delta, row);
+        version && !rules.version_current(stored, *version))
+      throw Refusal(kChangedMeanwhile);
+  return stored;
+}
+
+bool ChangesStoredRow(const db::PacketRow& row) {
+  return row.status == db::RowStatus::kModified || row.status == db::RowStatus::kDeleted;
+}
+
 }  // namespace
 
 std::vector<AppliedChange> ApplyChanges(Storage& storage, const db::Packet& delta,
                                         const EntityRules& rules) {
   const EntityDef& def = Describe(rules.entity);
   std::vector<int> map = MapColumns(def, delta);
+  for (const db::PacketRow& row : delta.rows)
+    if (ChangesStoredRow(row)) CurrentRow(storage, delta, row, rules, map);
+
   std::vector<AppliedChange> applied;
   for (const db::PacketRow& row : delta.rows) {
     if (row.status == db::RowStatus::kUnmodified) continue;
@@ -47,20 +81,8 @@ std::vector<AppliedChange> ApplyChanges(Storage& storage, const db::Packet& delt
       continue;
     }
 
-    // Updates and deletes: find the stored row by the key of the old values.
-    std::vector<Match> key;
-    for (int k = 0; k < def.key_columns; ++k) {
-      if (map[k] < 0)
-        throw Refusal(std::string("O pacote de alterações não traz o campo ") +
-                      def.columns[k].name + ", que identifica o registro.");
-      key.push_back({k, ValueOf(row.old_values, map[k])});
-    }
-    auto found = storage.Select(rules.entity, key);
-    if (found.empty()) throw Refusal(kChangedMeanwhile);
-    const Record stored = found.front();
-    for (size_t c = 0; c < stored.size(); ++c)
-      if (map[c] >= 0 && ValueOf(row.old_values, map[c]) != stored[c])
-        throw Refusal(kChangedMeanwhile);
+    // Updates and deletes: read again, as rows before it may have changed it.
+    const Record stored = CurrentRow(storage, delta, row, rules, map);
 
     if (row.status == db::RowStatus::kDeleted) {
       rules.before_delete(stored);

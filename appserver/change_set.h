@@ -6,7 +6,10 @@
 // gets "" for the columns it lacks; an update keeps the stored value of the
 // columns it lacks. Updates and deletes are optimistic: the stored row found
 // by the key of the row's old values must still hold every old value the
-// packet carries, or the whole call is refused with kChangedMeanwhile.
+// packet carries, and the version the row carries must still be current, or
+// the whole call is refused with kChangedMeanwhile. Every row of the packet is
+// checked so before any rule runs on any row, so a stale row is never refused
+// for a rule about values the person could not see.
 #pragma once
 
 #include <functional>
@@ -30,6 +33,11 @@ struct EntityRules {
   // Told of every row written (before null for an insert, after null for a
   // delete), so caches of what the call read stay true; may be empty.
   std::function<void(const Record* before, const Record* after)> written = nullptr;
+  // Whether `client_version`, the version an updated or deleted row carried
+  // (table_versions.h), is still current for the stored row; empty where the
+  // entity keeps no version.
+  std::function<bool(const Record& stored, const std::string& client_version)> version_current =
+      nullptr;
 };
 
 struct AppliedChange {

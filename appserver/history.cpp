@@ -83,6 +83,8 @@ const char* EntityTitle(Entity entity) {
       return "Data Mart";
     case Entity::kDimension:
       return "Cadastro de dimensão";
+    case Entity::kVersion:
+      return "Versão de tabela";
   }
   return "";
 }

@@ -310,6 +310,10 @@ const char* const kMigrations[] = {
     " \"TABELA\" TEXT COLLATE \"C\" NOT NULL DEFAULT '',"
     " \"ANTES\" TEXT COLLATE \"C\" NOT NULL DEFAULT '',"
     " \"DEPOIS\" TEXT COLLATE \"C\" NOT NULL DEFAULT '');",
+    // 4: the version of each registered table (table_versions.h).
+    "CREATE TABLE \"QMX_TABELA_VERSAO\" ("
+    " \"CDTABELADW\" TEXT COLLATE \"C\" NOT NULL PRIMARY KEY,"
+    " \"NRVERSAO\" TEXT COLLATE \"C\" NOT NULL DEFAULT '0');",
 };
 static_assert(std::size(kMigrations) == kSchemaVersion);
 

@@ -19,11 +19,6 @@ rtl::Variant RecordsPacket(Entity e, std::vector<Record> records) {
   return ToVariant(MakePacket(e, FieldsOf(e), std::move(records)));
 }
 
-// A TABELAS packet with one row listing `codes` (an empty row when none).
-rtl::Variant AffectedPacket(const std::vector<std::string>& codes) {
-  return ToVariant(MakeTextPacket(AffectedFields(), {{JoinTableList(codes)}}));
-}
-
 std::vector<Record> Owned(Storage& s, Entity e, const std::string& owner) {
   if (owner.empty()) return {};
   Match m[] = {{0, owner}};
@@ -98,9 +93,32 @@ std::vector<std::string_view> RdmEstrutura::MethodNames() {
 }
 
 RdmEstrutura::RdmEstrutura(std::unique_ptr<Storage> storage, bool record_history)
-    : storage_(record_history ? std::make_unique<RecordingStorage>(std::move(storage), origin_)
-                              : std::move(storage)),
+    : storage_(std::make_unique<RecordingStorage>(
+          std::move(storage), origin_, record_history,
+          [this](const std::string& table, long long from) { seen_.Advanced(table, from); })),
       structure_(*storage_) {}
+
+void RdmEstrutura::RequireCurrent(const std::string& table,
+                                  const std::optional<std::string>& version) {
+  if (version && !seen_.Accept(table, *version, TableVersion(*storage_, table)))
+    throw Refusal(kChangedMeanwhile);
+}
+
+rtl::Variant RdmEstrutura::TablesPacket(std::vector<Record> tables) {
+  db::Packet packet = MakePacket(Entity::kTable, TablesFields(), std::move(tables));
+  AddTableVersions(*storage_, packet);
+  return ToVariant(packet);
+}
+
+rtl::Variant RdmEstrutura::QuestionAnswer(const std::vector<db::PacketField>& fields,
+                                          std::vector<std::vector<std::string>> rows,
+                                          const std::string& subject) {
+  std::vector<db::PacketField> with_version = fields;
+  with_version.push_back({kVersionField, kVersionSize, false});
+  const std::string version = subject.empty() ? "" : TableVersion(*storage_, subject);
+  for (auto& row : rows) row.push_back(version);
+  return ToVariant(MakeTextPacket(with_version, rows));
+}
 
 void RdmEstrutura::SetConnectionInfo(const net::ConnectionInfo& info) {
   origin_.peer_address = info.peer_address;
@@ -130,10 +148,10 @@ rtl::Variant RdmEstrutura::GetInicial(std::vector<rtl::Variant>& raw) {
                         {Entity::kTable, {{tab::IDDRILLDOWN, "S"}}}};
   auto found = storage_->SelectEach(reads);
   rtl::Variant result = rtl::Variant::Array({
-      RecordsPacket(Entity::kTable, std::move(found[0])),
+      TablesPacket(std::move(found[0])),
       RecordsPacket(Entity::kDataMart, std::move(found[1])),
       RecordsPacket(Entity::kDimension, std::move(found[2])),
-      RecordsPacket(Entity::kTable, std::move(found[3])),
+      TablesPacket(std::move(found[3])),
   });
   tx.Commit();
   return result;
@@ -148,6 +166,7 @@ rtl::Variant RdmEstrutura::GetDimeFatos(std::vector<rtl::Variant>& raw) {
   args.Set(0, table);
   Transaction tx(*storage_, TransactionKind::kRead);
   if (mode.empty()) {
+    if (!table.empty()) seen_.Saw(table, TableVersion(*storage_, table));
     auto found = OwnedEach(*storage_, Entity::kDime, Entity::kFact, table);
     args.Set(4, RecordsPacket(Entity::kDime, std::move(found[0])));
     args.Set(5, RecordsPacket(Entity::kFact, std::move(found[1])));
@@ -183,8 +202,13 @@ rtl::Variant RdmEstrutura::SaveTables(std::vector<rtl::Variant>& raw, const char
   CallArgs args(method, raw, 1);
   db::Packet delta = args.Packet(0);
   Transaction tx(*storage_, TransactionKind::kWrite);
-  ApplyChanges(*storage_, delta, TableRules(structure_, drill));
-  rtl::Variant list = RecordsPacket(Entity::kTable, structure_.Tables(drill));
+  EntityRules rules = TableRules(structure_, drill);
+  rules.version_current = [this](const Record& stored, const std::string& version) {
+    const std::string& table = stored[tab::CDTABELADW];
+    return seen_.Accept(table, version, TableVersion(*storage_, table));
+  };
+  ApplyChanges(*storage_, delta, rules);
+  rtl::Variant list = TablesPacket(structure_.Tables(drill));
   tx.Commit();
   return list;
 }
@@ -209,8 +233,9 @@ rtl::Variant RdmEstrutura::GetTabelas(std::vector<rtl::Variant>& raw) {
   } else if (auto t = structure_.Table(code)) {
     rows.push_back(*t);
   }
+  rtl::Variant list = TablesPacket(std::move(rows));
   tx.Commit();
-  return RecordsPacket(Entity::kTable, std::move(rows));
+  return list;
 }
 
 rtl::Variant RdmEstrutura::SetFatos(std::vector<rtl::Variant>& raw) {
@@ -264,16 +289,21 @@ rtl::Variant RdmEstrutura::GetVdUpdDimeDW(std::vector<rtl::Variant>& raw) {
   std::vector<std::vector<std::string>> rows;
   for (const std::string& d : structure_.DrillTargets(table))
     if (!structure_.DimensionNumbers(kDrillSide, d).count(number)) rows.push_back({d});
+  rtl::Variant answer = QuestionAnswer(AffectedFields(), std::move(rows), table);
   tx.Commit();
-  return ToVariant(MakeTextPacket(AffectedFields(), rows));
+  return answer;
 }
 
 void RdmEstrutura::ClearListedLinks(const CallArgs& args, size_t packet, const std::string& fact,
                                     const std::string& drill) {
-  std::vector<std::string> listed = ListedTables(args.Packet(packet));
+  const db::Packet listing = args.Packet(packet);
+  std::vector<std::string> listed = ListedTables(listing);
   for (const std::string& code : listed)
     if (!IsWellFormedCode(code)) throw Refuse(key::kInvTabela, code);
   Transaction tx(*storage_, TransactionKind::kWrite);
+  // The person consented to what the question showed: nothing may have
+  // changed the links of the table it was asked about since.
+  RequireCurrent(fact.empty() ? drill : fact, PacketVersion(listing));
   for (const std::string& code : listed) {
     if (fact.empty())
       structure_.ClearLinks(code, drill);
@@ -313,6 +343,7 @@ rtl::Variant RdmEstrutura::GetDimeFatosDrill(std::vector<rtl::Variant>& raw) {
   CallArgs args("GetDimeFatosDrill", raw, 3);
   std::string drill = NormaliseCode(args.Text(0));
   Transaction tx(*storage_, TransactionKind::kRead);
+  if (!drill.empty()) seen_.Saw(drill, TableVersion(*storage_, drill));
   auto found = OwnedEach(*storage_, Entity::kDrillFact, Entity::kDrillDime, drill);
   args.Set(1, RecordsPacket(Entity::kDrillFact, std::move(found[0])));
   args.Set(2, RecordsPacket(Entity::kDrillDime, std::move(found[1])));
@@ -356,22 +387,30 @@ rtl::Variant RdmEstrutura::GetVdDrill(std::vector<rtl::Variant>& raw) {
         "getVdDrill: combinação de argumentos não reconhecida (informe a tabela drill, ou a "
         "tabela fato e a dimensão).");
   }
+  rtl::Variant answer =
+      QuestionAnswer(AffectedFields(), {{JoinTableList(affected)}}, drill.empty() ? second : drill);
   tx.Commit();
-  return AffectedPacket(affected);
+  return answer;
 }
 
 rtl::Variant RdmEstrutura::GetVdDelDrill(std::vector<rtl::Variant>& raw) {
-  CallArgs args("getVdDelDrill", raw, 2);
+  // A third argument, the version the answer of the listing carried, makes
+  // the removal refuse links the person was not shown.
+  CallArgs args("getVdDelDrill", raw, 2, 3);
   std::string drill = NormaliseCode(args.Text(0));
   bool list_only = args.Flag(1);
   if (list_only) {
     Transaction tx(*storage_, TransactionKind::kRead);
     std::vector<std::vector<std::string>> rows;
     for (std::string& f : structure_.TablesDrillingInto(drill)) rows.push_back({f});
+    rtl::Variant answer = QuestionAnswer(TableUsesFields(), std::move(rows), drill);
     tx.Commit();
-    return ToVariant(MakeTextPacket(TableUsesFields(), rows));
+    return answer;
   }
+  std::optional<std::string> version;
+  if (args.Count() == 3 && !args.Text(2).empty()) version = args.Text(2);
   Transaction tx(*storage_, TransactionKind::kWrite);
+  RequireCurrent(drill, version);
   structure_.ClearLinks("", drill);
   tx.Commit();
   return {};
@@ -414,9 +453,10 @@ rtl::Variant RdmEstrutura::GetVdDimeDrill(std::vector<rtl::Variant>& raw) {
     else
       structure_.CheckDimeNumber(kDrillSide, drill, WidenNumber(value), nullptr);
   }
-  tx.Commit();
   // A drill table that gains detail breaks no link: nothing is affected.
-  return AffectedPacket({});
+  rtl::Variant answer = QuestionAnswer(AffectedFields(), {{""}}, drill);
+  tx.Commit();
+  return answer;
 }
 
 rtl::Variant RdmEstrutura::SetFatosDrill(std::vector<rtl::Variant>& raw) {

@@ -17,6 +17,7 @@
 #include "net/remote_object.h"
 #include "storage.h"
 #include "structure.h"
+#include "table_versions.h"
 
 namespace appserver {
 
@@ -27,7 +28,8 @@ class RdmEstrutura final : public net::IRemoteObject {
   static constexpr std::string_view kObjectName = "QMX00600.rdmEstrutura";
 
   // Every change is recorded in the history unless `record_history` is false
-  // (benchmarks measure the cost of recording that way).
+  // (benchmarks measure the cost of recording that way); table versions are
+  // kept either way.
   explicit RdmEstrutura(std::unique_ptr<Storage> storage, bool record_history = true);
   void SetConnectionInfo(const net::ConnectionInfo& info) override;
   rtl::Variant Invoke(std::string_view method, std::vector<rtl::Variant>& args) override;
@@ -63,8 +65,19 @@ class RdmEstrutura final : public net::IRemoteObject {
   // listed drill table, or (fact empty) of each listed fact table to `drill`.
   void ClearListedLinks(const CallArgs& args, size_t packet, const std::string& fact,
                         const std::string& drill);
+  // Refuses with kChangedMeanwhile when the client sent a `version` of `table`
+  // that is no longer current; inside the caller's write transaction.
+  void RequireCurrent(const std::string& table, const std::optional<std::string>& version);
+  // A list of registered tables, each row with its version.
+  rtl::Variant TablesPacket(std::vector<Record> tables);
+  // The answer of a drill question: rows of `fields`, each with the version of
+  // `subject`, the table whose links the consent to it would drop.
+  rtl::Variant QuestionAnswer(const std::vector<db::PacketField>& fields,
+                              std::vector<std::vector<std::string>> rows,
+                              const std::string& subject);
 
   ChangeOrigin origin_;  // the connection, and the method of the call in progress
+  SeenVersions seen_;    // what this connection has seen of each table's version
   std::unique_ptr<Storage> storage_;
   Structure structure_;
 };

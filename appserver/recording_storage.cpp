@@ -1,9 +1,26 @@
 #include "recording_storage.h"
 
+#include <utility>
+#include <vector>
+
+#include "table_versions.h"
+
 namespace appserver {
+
+void RecordingStorage::Commit() {
+  std::vector<std::pair<std::string, long long>> advanced;
+  for (const std::string& table : owners_)
+    advanced.emplace_back(table, AdvanceTableVersion(*inner_, table));
+  owners_.clear();
+  inner_->Commit();
+  if (advanced_)
+    for (const auto& [table, from] : advanced) advanced_(table, from);
+}
 
 void RecordingStorage::RecordChange(Entity entity, ChangeKind kind, const Record* before,
                                     const Record* after) {
+  owners_.merge(VersionOwners(entity, before, after));
+  if (!record_history_) return;
   HistoryEntry e;
   e.when = UtcNow();
   e.origin = origin_;

@@ -1,11 +1,15 @@
-// RecordingStorage: a Storage that appends a history entry for every row it
-// inserts, changes or removes, through the same session and so inside the
-// same transaction as the change. Rows changed or removed by a match
+// RecordingStorage: a Storage that records every row it inserts, changes or
+// removes, through the same session and so inside the same transaction as the
+// change: as a history entry (unless the history is turned off), and in the
+// version of each table that owns the row (table_versions.h), advanced once per
+// table when the transaction commits. Rows changed or removed by a match
 // (Assign, Remove: cleared drill links, cascades) are read first so that each
-// gets its own entry with its old and new values.
+// is recorded with its old and new values.
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <set>
 
 #include "storage.h"
 
@@ -13,13 +17,27 @@ namespace appserver {
 
 class RecordingStorage final : public Storage {
  public:
-  // `origin` is read at each write; the caller keeps it current.
-  RecordingStorage(std::unique_ptr<Storage> inner, const ChangeOrigin& origin)
-      : inner_(std::move(inner)), origin_(origin) {}
+  // Told, after a commit, of each table version the commit advanced: the
+  // table and the version it had.
+  using AdvancedFn = std::function<void(const std::string& table, long long from)>;
 
-  void Begin(TransactionKind kind) override { inner_->Begin(kind); }
-  void Commit() override { inner_->Commit(); }
-  void Rollback() override { inner_->Rollback(); }
+  // `origin` is read at each write; the caller keeps it current.
+  RecordingStorage(std::unique_ptr<Storage> inner, const ChangeOrigin& origin,
+                   bool record_history = true, AdvancedFn advanced = nullptr)
+      : inner_(std::move(inner)),
+        origin_(origin),
+        record_history_(record_history),
+        advanced_(std::move(advanced)) {}
+
+  void Begin(TransactionKind kind) override {
+    owners_.clear();
+    inner_->Begin(kind);
+  }
+  void Commit() override;
+  void Rollback() override {
+    owners_.clear();
+    inner_->Rollback();
+  }
 
   std::vector<Record> Select(Entity entity, std::span<const Match> where) override {
     return inner_->Select(entity, where);
@@ -50,6 +68,9 @@ class RecordingStorage final : public Storage {
 
   std::unique_ptr<Storage> inner_;
   const ChangeOrigin& origin_;
+  bool record_history_;
+  AdvancedFn advanced_;
+  std::set<std::string> owners_;  // tables whose version this transaction advances
 };
 
 }  // namespace appserver

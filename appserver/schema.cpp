@@ -22,6 +22,7 @@ constexpr ColumnDef kDrillDimeColumns[] = {
     {"CDTABDRILL", 30, false}, {"CDDIMEDRILL", 30, false}, {"NRSEQUEDIME", 5, false}};
 constexpr ColumnDef kDataMartColumns[] = {{"CDAREANEGDW", 5, false}, {"NMAREANEGDW", 30, false}};
 constexpr ColumnDef kDimensionColumns[] = {{"NRSEQUEDIME", 5, false}, {"NMITEMDIME", 30, false}};
+constexpr ColumnDef kVersionColumns[] = {{"CDTABELADW", 30, false}, {"NRVERSAO", 20, false}};
 
 const EntityDef kEntities[] = {
     {"QMX_TABELA", kTableColumns, 1},
@@ -31,6 +32,7 @@ const EntityDef kEntities[] = {
     {"QMX_DIME_DRILL", kDrillDimeColumns, 2},
     {"QMX_AREANEG", kDataMartColumns, 1},
     {"QMX_DIMENSAO", kDimensionColumns, 1},
+    {"QMX_TABELA_VERSAO", kVersionColumns, 1},
 };
 
 std::vector<db::PacketField> Fields(std::initializer_list<db::PacketField> list) {
@@ -134,6 +136,10 @@ const std::vector<db::PacketField>& FieldsOf(Entity entity) {
       return DataMartsFields();
     case Entity::kDimension:
       return DimensionsFields();
+    case Entity::kVersion: {
+      static const auto f = FieldsFromColumns(Entity::kVersion);
+      return f;
+    }
   }
   throw std::logic_error("entidade desconhecida");
 }

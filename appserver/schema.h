@@ -24,11 +24,12 @@ enum class Entity {
   kDrillDime,  // dimensions of drill tables
   kDataMart,   // data marts
   kDimension,  // the dimension catalogue
+  kVersion,    // the version of each registered table (table_versions.h)
 };
 
 inline constexpr Entity kAllEntities[] = {Entity::kTable,     Entity::kFact,      Entity::kDime,
                                           Entity::kDrillFact, Entity::kDrillDime, Entity::kDataMart,
-                                          Entity::kDimension};
+                                          Entity::kDimension, Entity::kVersion};
 
 struct ColumnDef {
   const char* name;
@@ -68,6 +69,9 @@ enum { CDAREANEGDW, NMAREANEGDW };
 }
 namespace dimension {
 enum { NRSEQUEDIME, NMITEMDIME };
+}
+namespace ver {
+enum { CDTABELADW, NRVERSAO };
 }
 
 // Field lists of the packets the server answers, exactly as the client's

@@ -314,6 +314,10 @@ const char* const kMigrations[] = {
     " METODO TEXT NOT NULL DEFAULT '', ENTIDADE TEXT NOT NULL, OPERACAO TEXT NOT NULL,"
     " TABELA TEXT NOT NULL DEFAULT '', ANTES TEXT NOT NULL DEFAULT '',"
     " DEPOIS TEXT NOT NULL DEFAULT '');",
+    // 4: the version of each registered table, advanced by every change to
+    // what it owns (table_versions.h).
+    "CREATE TABLE QMX_TABELA_VERSAO ("
+    " CDTABELADW TEXT NOT NULL PRIMARY KEY, NRVERSAO TEXT NOT NULL DEFAULT '0');",
 };
 static_assert(std::size(kMigrations) == kSchemaVersion);
 

@@ -12,7 +12,7 @@
 namespace appserver {
 
 // Version of the structure tables this build creates and upgrades to.
-inline constexpr int kSchemaVersion = 3;
+inline constexpr int kSchemaVersion = 4;
 
 enum class DemoSeeding {
   kNever,      // structure tables only

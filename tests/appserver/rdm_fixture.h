@@ -174,6 +174,12 @@ inline const std::vector<db::PacketField> kDimeFields = {
     {"CDTABELADW", 30, false}, {"CDITEMDIME", 30, false}, {"NRSEQUEDIME", 5, false}};
 inline const std::vector<db::PacketField> kTableFields = {
     {"CDTABELADW", 30, false}, {"NMTABELADW", 30, false}, {"IDDRILLDOWN", 1, false}};
+// The table lists as the server sends them: the dataset's fields and the
+// version of each table.
+inline const std::vector<db::PacketField> kTableListFields = {{"CDTABELADW", 30, false},
+                                                              {"NMTABELADW", 30, false},
+                                                              {"IDDRILLDOWN", 1, false},
+                                                              {"NRVERSAO", 20, false}};
 inline const std::vector<db::PacketField> kDrillFactFields = {{"CDTABDRILL", 30, false},
                                                               {"CDITEMDRILL", 30, false},
                                                               {"NMITEMDRILL", 30, false},

@@ -24,7 +24,7 @@ TEST_F(Saving, NewTableIsNormalisedAndTheListComesBack) {
       Call("SetTabelas",
            {DeltaBuilder(kTableFields).Insert({" fato_ compras", "Compras", "N"}).Build()});
   ASSERT_EQ(ErrorText(list), "");
-  EXPECT_EQ(FieldsOfPacket(list), kTableFields);
+  EXPECT_EQ(FieldsOfPacket(list), kTableListFields);
   EXPECT_EQ(
       Column(list, "CDTABELADW"),
       (std::vector<std::string>{"FATO_COMPRAS", "FATO_ESTOQUE", "FATO_FINANCEIRO", "FATO_VENDAS"}));
