@@ -20,8 +20,8 @@
 #include <thread>
 #include <vector>
 
-#include "appserver/embedded_server.h"
-#include "appserver/storage.h"
+#include "appserver/serving/embedded_server.h"
+#include "appserver/storage/storage.h"
 #include "db/packet.h"
 #include "net/socket_connection.h"
 #include "support/raw_loopback.h"

@@ -2,7 +2,9 @@
 // warehouse, the catalogue introspection and the code forms.
 #include <sqlite3.h>
 
-#include "appserver/codes.h"
+#include "appserver/database/database.h"
+#include "appserver/rules/codes.h"
+#include "appserver/storage/sqlite/sqlite_storage.h"
 #include "rdm_fixture.h"
 
 namespace appserver::testing {

@@ -6,9 +6,9 @@
 #include <sstream>
 #include <thread>
 
-#include "appserver/history_report.h"
-#include "appserver/json_text.h"
-#include "appserver/tool_commands.h"
+#include "appserver/storage/json_text.h"
+#include "appserver/tools/history_report.h"
+#include "appserver/tools/tool_commands.h"
 #include "rdm_fixture.h"
 
 namespace appserver::testing {

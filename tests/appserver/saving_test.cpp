@@ -1,6 +1,6 @@
 // Change packets: re-validation of every row, all-or-nothing transactions,
 // optimistic updates, cascades and the lists answered after a change.
-#include "appserver/refusal.h"
+#include "appserver/rules/refusal.h"
 #include "rdm_fixture.h"
 
 namespace appserver::testing {

@@ -10,8 +10,8 @@
 #include <chrono>
 #include <thread>
 
-#include "appserver/embedded_server.h"
-#include "appserver/refusal.h"
+#include "appserver/rules/refusal.h"
+#include "appserver/serving/embedded_server.h"
 #include "net/client_security.h"
 #include "net/frame.h"
 #include "net/socket_connection.h"

@@ -1,7 +1,7 @@
 // Two sessions: what one changes in a table's items makes the other's view of
 // that table stale, and a stale view may neither delete the table nor drop
 // links it was not shown; clients that send no version are not checked.
-#include "appserver/refusal.h"
+#include "appserver/rules/refusal.h"
 #include "rdm_fixture.h"
 
 namespace appserver::testing {
