@@ -32,6 +32,8 @@ class RdmEstrutura final : public net::IRemoteObject {
   // kept either way.
   explicit RdmEstrutura(std::unique_ptr<Storage> storage, bool record_history = true);
   void SetConnectionInfo(const net::ConnectionInfo& info) override;
+  // The name the history records for the server that takes this session's calls.
+  void SetServerName(std::string name) { origin_.server = std::move(name); }
   rtl::Variant Invoke(std::string_view method, std::vector<rtl::Variant>& args) override;
 
   // The method names Invoke answers.

@@ -3,9 +3,32 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <mutex>
 
 namespace appserver {
 namespace {
+
+// The server's name in the history, shared with the session factory.
+class ServerName {
+ public:
+  std::string Get() {
+    std::lock_guard lock(mutex_);
+    return text_;
+  }
+  void Set(std::string text) {
+    std::lock_guard lock(mutex_);
+    text_ = std::move(text);
+  }
+
+ private:
+  std::mutex mutex_;
+  std::string text_;
+};
+
+std::string ListenName(const std::string& address, uint16_t port) {
+  const bool v6 = address.find(':') != std::string::npos;
+  return (v6 ? "[" + address + "]" : address) + ":" + std::to_string(port);
+}
 
 std::string MakeTempDir() {
   std::error_code ec;
@@ -40,13 +63,24 @@ EmbeddedServer::EmbeddedServer(EmbeddedServerOptions options) {
     so.idle_timeout_ms = options.idle_timeout_ms;
     so.security = std::move(options.security);
     bool record = options.record_history;
-    so.factory = [target = target_, record]() -> std::unique_ptr<net::IRemoteObject> {
-      return std::make_unique<RdmEstrutura>(OpenStorage(target), record);
+    // With an ephemeral port the listening address is known only once bound,
+    // and a connection may arrive as soon as it is.
+    auto name = std::make_shared<ServerName>();
+    if (!options.server_name.empty())
+      name->Set(options.server_name);
+    else if (options.port != 0)
+      name->Set(ListenName(options.listen_address, options.port));
+    so.factory = [target = target_, record, name]() -> std::unique_ptr<net::IRemoteObject> {
+      auto rdm = std::make_unique<RdmEstrutura>(OpenStorage(target), record);
+      rdm->SetServerName(name->Get());
+      return rdm;
     };
     so.on_call = std::move(options.on_call);
     so.on_event = std::move(options.on_event);
     server_ = std::make_unique<net::Server>(std::move(so));
     server_->Start();
+    if (options.server_name.empty() && options.port == 0)
+      name->Set(ListenName(options.listen_address, server_->Port()));
   } catch (...) {
     server_.reset();
     if (!temp_dir_.empty()) {

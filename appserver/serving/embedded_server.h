@@ -29,7 +29,9 @@ struct EmbeddedServerOptions {
   bool allow_remote = false;
   uint16_t port = 0;
   int max_connections = 64;
-  bool record_history = true;             // off only to measure what recording costs
+  bool record_history = true;  // off only to measure what recording costs
+  // This server in the history; empty: the address and port it listens on.
+  std::string server_name;
   size_t max_memory = size_t{256} << 20;  // see net::ServerOptions
   int idle_timeout_ms = 30 * 60 * 1000;
   std::optional<net::ServerOptions::Security> security;  // TLS and access token

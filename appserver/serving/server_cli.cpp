@@ -138,6 +138,9 @@ std::optional<int> ParseCommandLine(int argc, char** argv, ServerConfig& config)
                  "Minutos sem chamadas após os quais uma conexão é fechada; o cliente "
                  "reconecta na chamada seguinte; 0 nunca fecha (padrão 30)")
       ->check(CLI::Range(0, 7 * 24 * 60));
+  app.add_option("--name", config.name,
+                 "Nome deste servidor no histórico de alterações (padrão: o endereço e a "
+                 "porta em que escuta)");
   app.add_option("--log-level", level, "error, info ou debug")
       ->check(CLI::IsMember({"error", "info", "debug"}));
   AddToolCommands(app, config.tool);
@@ -203,6 +206,7 @@ int RunServer(const ServerConfig& config) {
   options.max_connections = config.max_connections;
   options.max_memory = size_t(config.max_memory_mib) << 20;
   options.idle_timeout_ms = config.idle_timeout_min * 60 * 1000;
+  options.server_name = config.name;
   if (!config.token_file.empty()) {
     try {
       options.security = net::ServerOptions::Security{config.tls_cert, config.tls_key,

@@ -27,6 +27,7 @@ struct ServerConfig {
   int max_connections = 64;
   int max_memory_mib = 256;   // frames in progress, all connections together
   int idle_timeout_min = 30;  // 0: idle connections stay open
+  std::string name;           // this server in the history; "": the address it listens on
   // TLS and the access token; required with allow_remote, and when given they
   // secure a loopback server as well.
   std::string tls_cert;

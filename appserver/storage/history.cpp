@@ -41,7 +41,7 @@ std::string RecordObject(Entity entity, const Record& record) {
 }
 
 std::optional<HistoryEntry> HistoryEntryOfRow(const std::vector<std::string>& row) {
-  if (row.size() != 9) return std::nullopt;
+  if (row.size() != 10) return std::nullopt;
   HistoryEntry e;
   char* end = nullptr;
   e.id = std::strtoll(row[0].c_str(), &end, 10);
@@ -49,7 +49,7 @@ std::optional<HistoryEntry> HistoryEntryOfRow(const std::vector<std::string>& ro
   auto kind = ChangeKindOfCode(row[6]);
   if (row[0].empty() || *end || !entity || !kind) return std::nullopt;
   e.when = row[1];
-  e.origin = {row[2], row[3], row[4]};
+  e.origin = {row[2], row[3], row[4], row[9]};
   e.entity = *entity;
   e.kind = *kind;
   for (auto [column, target] : {std::pair{7, &e.before}, std::pair{8, &e.after}}) {

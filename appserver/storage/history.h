@@ -14,11 +14,13 @@
 
 namespace appserver {
 
-// Where a change comes from: the connection and the method it called.
+// Where a change comes from: the connection, the method it called and the
+// server that took the call (its name, or the address it listens on).
 struct ChangeOrigin {
   std::string peer_address;
   std::string user_name;
   std::string method;
+  std::string server;
 };
 
 enum class ChangeKind { kInsert, kUpdate, kDelete };
@@ -53,7 +55,7 @@ std::optional<Record> DecodeRecord(Entity entity, std::string_view text);
 std::string RecordObject(Entity entity, const Record& record);
 
 // An entry from the texts of a stored history row, in the order ID, QUANDO,
-// ENDERECO, USUARIO, METODO, ENTIDADE, OPERACAO, ANTES, DEPOIS; nullopt when
+// ENDERECO, USUARIO, METODO, ENTIDADE, OPERACAO, ANTES, DEPOIS, SERVIDOR; nullopt when
 // the row cannot be read back whole.
 std::optional<HistoryEntry> HistoryEntryOfRow(const std::vector<std::string>& row);
 

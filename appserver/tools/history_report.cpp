@@ -39,12 +39,12 @@ std::string HistoryText(const std::vector<HistoryEntry>& entries) {
   if (entries.empty()) return "Nenhuma alteração registrada.\n";
   std::vector<std::vector<std::string>> rows;
   for (const HistoryEntry& e : entries)
-    rows.push_back({e.when, OrDash(e.origin.peer_address), OrDash(e.origin.user_name),
-                    e.origin.method, ChangeKindTitle(e.kind), EntityTitle(e.entity),
-                    HistoryKey(e.entity, AnyRecord(e)), Changes(e)});
-  return FormatTextTable(
-      {"Quando (UTC)", "Conexão", "Usuário", "Método", "Operação", "Entidade", "Chave", "Valores"},
-      rows);
+    rows.push_back({e.when, OrDash(e.origin.server), OrDash(e.origin.peer_address),
+                    OrDash(e.origin.user_name), e.origin.method, ChangeKindTitle(e.kind),
+                    EntityTitle(e.entity), HistoryKey(e.entity, AnyRecord(e)), Changes(e)});
+  return FormatTextTable({"Quando (UTC)", "Servidor", "Conexão", "Usuário", "Método", "Operação",
+                          "Entidade", "Chave", "Valores"},
+                         rows);
 }
 
 std::string HistoryJson(const std::vector<HistoryEntry>& entries) {
@@ -53,6 +53,7 @@ std::string HistoryJson(const std::vector<HistoryEntry>& entries) {
     const HistoryEntry& e = entries[i];
     out += i ? ",\n " : "\n ";
     out += "{\"id\":" + std::to_string(e.id) + ",\"quando\":" + JsonString(e.when) +
+           ",\"servidor\":" + JsonString(e.origin.server) +
            ",\"conexao\":" + JsonString(e.origin.peer_address) +
            ",\"usuario\":" + JsonString(e.origin.user_name) +
            ",\"metodo\":" + JsonString(e.origin.method) +

@@ -191,10 +191,10 @@ class PgStorage final : public Storage {
     const std::string after = e.after ? EncodeRecord(*e.after) : std::string();
     conn_.Run("INSERT INTO " + prefix_ +
                   "\"QMX_HISTORICO\" (\"QUANDO\", \"ENDERECO\", \"USUARIO\", \"METODO\", "
-                  "\"ENTIDADE\", \"OPERACAO\", \"TABELA\", \"ANTES\", \"DEPOIS\") "
-                  "VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9)",
+                  "\"ENTIDADE\", \"OPERACAO\", \"TABELA\", \"ANTES\", \"DEPOIS\", \"SERVIDOR\") "
+                  "VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10)",
               {e.when, e.origin.peer_address, e.origin.user_name, e.origin.method,
-               Describe(e.entity).sql_table, kind, table, before, after});
+               Describe(e.entity).sql_table, kind, table, before, after, e.origin.server});
   }
 
   // The id goes out as text under another name: ORDER BY "ID" would
@@ -202,7 +202,7 @@ class PgStorage final : public Storage {
   std::vector<HistoryEntry> ReadHistory(const HistoryFilter& filter) override {
     PgResult r = conn_.Run(
         "SELECT \"ID\"::text AS id_texto, \"QUANDO\", \"ENDERECO\", \"USUARIO\", \"METODO\", "
-        "\"ENTIDADE\", \"OPERACAO\", \"ANTES\", \"DEPOIS\" FROM " +
+        "\"ENTIDADE\", \"OPERACAO\", \"ANTES\", \"DEPOIS\", \"SERVIDOR\" FROM " +
             prefix_ +
             "\"QMX_HISTORICO\" WHERE ($1 = '' OR \"TABELA\" = $1) "
             "AND ($2 = '' OR \"QUANDO\" >= $2) ORDER BY \"ID\" DESC",
@@ -210,7 +210,7 @@ class PgStorage final : public Storage {
     std::vector<HistoryEntry> out;
     for (int row = 0; row < r.Rows(); ++row) {
       std::vector<std::string> texts;
-      for (int c = 0; c < 9; ++c) texts.push_back(r.Text(row, c));
+      for (int c = 0; c < 10; ++c) texts.push_back(r.Text(row, c));
       auto entry = HistoryEntryOfRow(texts);
       if (!entry) throw StorageError("Registro " + texts[0] + " do histórico ilegível.");
       out.push_back(std::move(*entry));
@@ -307,7 +307,9 @@ const char* const kMigrations[] = {
     // 4: the version of each registered table (table_versions.h).
     "CREATE TABLE \"QMX_TABELA_VERSAO\" ("
     " \"CDTABELADW\" TEXT COLLATE \"C\" NOT NULL PRIMARY KEY,"
-    " \"NRVERSAO\" TEXT COLLATE \"C\" NOT NULL DEFAULT '0');",
+    " \"NRVERSAO\" TEXT COLLATE \"C\" NOT NULL DEFAULT '0');"
+    // and the server that took each recorded call.
+    "ALTER TABLE \"QMX_HISTORICO\" ADD COLUMN \"SERVIDOR\" TEXT COLLATE \"C\" NOT NULL DEFAULT '';",
 };
 static_assert(std::size(kMigrations) == kSchemaVersion);
 

@@ -227,8 +227,8 @@ class SqliteStorage final : public Storage {
   void AppendHistory(const HistoryEntry& e) override {
     Statement st(conn_,
                  "INSERT INTO QMX_HISTORICO (QUANDO, ENDERECO, USUARIO, METODO, ENTIDADE, "
-                 "OPERACAO, TABELA, ANTES, DEPOIS) "
-                 "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
+                 "OPERACAO, TABELA, ANTES, DEPOIS, SERVIDOR) "
+                 "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)");
     const Record* any = e.after ? &*e.after : e.before ? &*e.before : nullptr;
     if (!any) throw StorageError("Registro de histórico sem valores.");
     st.Bind(1, e.when);
@@ -240,12 +240,14 @@ class SqliteStorage final : public Storage {
     st.Bind(7, HistoryTable(e.entity, *any));
     st.Bind(8, e.before ? EncodeRecord(*e.before) : std::string());
     st.Bind(9, e.after ? EncodeRecord(*e.after) : std::string());
+    st.Bind(10, e.origin.server);
     st.Step();
   }
 
   std::vector<HistoryEntry> ReadHistory(const HistoryFilter& filter) override {
     Statement st(conn_,
-                 "SELECT ID, QUANDO, ENDERECO, USUARIO, METODO, ENTIDADE, OPERACAO, ANTES, DEPOIS "
+                 "SELECT ID, QUANDO, ENDERECO, USUARIO, METODO, ENTIDADE, OPERACAO, ANTES, DEPOIS, "
+                 "SERVIDOR "
                  "FROM QMX_HISTORICO WHERE (?1 = '' OR TABELA = ?1) AND (?2 = '' OR QUANDO >= ?2) "
                  "ORDER BY ID DESC");
     st.Bind(1, filter.table);
@@ -253,7 +255,7 @@ class SqliteStorage final : public Storage {
     std::vector<HistoryEntry> out;
     while (st.Step()) {
       std::vector<std::string> row;
-      for (int c = 0; c < 9; ++c) row.push_back(st.Text(c));
+      for (int c = 0; c < 10; ++c) row.push_back(st.Text(c));
       auto entry = HistoryEntryOfRow(row);
       // A row this build cannot read is a failure, never an entry shown
       // without its values.
@@ -313,7 +315,9 @@ const char* const kMigrations[] = {
     // 4: the version of each registered table, advanced by every change to
     // what it owns (table_versions.h).
     "CREATE TABLE QMX_TABELA_VERSAO ("
-    " CDTABELADW TEXT NOT NULL PRIMARY KEY, NRVERSAO TEXT NOT NULL DEFAULT '0');",
+    " CDTABELADW TEXT NOT NULL PRIMARY KEY, NRVERSAO TEXT NOT NULL DEFAULT '0');"
+    // and the server that took each recorded call.
+    "ALTER TABLE QMX_HISTORICO ADD COLUMN SERVIDOR TEXT NOT NULL DEFAULT '';",
 };
 static_assert(std::size(kMigrations) == kSchemaVersion);
 
