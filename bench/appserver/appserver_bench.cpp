@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "appserver/embedded_server.h"
-#include "appserver/storage.h"
+#include "appserver/serving/embedded_server.h"
+#include "appserver/storage/storage.h"
 #include "db/packet.h"
 #include "support/measure.h"
 

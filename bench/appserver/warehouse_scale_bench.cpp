@@ -25,9 +25,9 @@
 #include <string>
 #include <vector>
 
-#include "appserver/database.h"
-#include "appserver/embedded_server.h"
-#include "appserver/rdm_estrutura.h"
+#include "appserver/database/database.h"
+#include "appserver/rules/rdm_estrutura.h"
+#include "appserver/serving/embedded_server.h"
 #include "db/packet.h"
 #include "support/measure.h"
 

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "appserver/embedded_server.h"
+#include "appserver/serving/embedded_server.h"
 #include "module/pkg_qmx00600.h"
 #include "orb/server_address.h"
 #include "screen/estrutura.h"

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "appserver/rdm_estrutura.h"
-#include "appserver/sqlite_storage.h"
+#include "appserver/rules/rdm_estrutura.h"
+#include "appserver/storage/sqlite/sqlite_storage.h"
 #include "db/packet.h"
 #include "rtl/exceptions.h"
 #include "rtl/strings.h"

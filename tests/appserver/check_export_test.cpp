@@ -7,9 +7,9 @@
 #include <sstream>
 #include <tuple>
 
-#include "appserver/semantic_export.h"
-#include "appserver/structure_check.h"
-#include "appserver/tool_commands.h"
+#include "appserver/tools/semantic_export.h"
+#include "appserver/tools/structure_check.h"
+#include "appserver/tools/tool_commands.h"
 #include "rdm_fixture.h"
 
 namespace appserver::testing {

@@ -4,8 +4,8 @@
 #include <chrono>
 #include <thread>
 
-#include "appserver/embedded_server.h"
-#include "appserver/sqlite_storage.h"
+#include "appserver/serving/embedded_server.h"
+#include "appserver/storage/sqlite/sqlite_storage.h"
 #include "net/socket_connection.h"
 #include "rdm_fixture.h"
 

@@ -2,7 +2,9 @@
 // warehouse, the catalogue introspection and the code forms.
 #include <sqlite3.h>
 
-#include "appserver/codes.h"
+#include "appserver/database/database.h"
+#include "appserver/rules/codes.h"
+#include "appserver/storage/sqlite/sqlite_storage.h"
 #include "rdm_fixture.h"
 
 namespace appserver::testing {
@@ -33,12 +35,12 @@ TEST(Database, FreshDatabaseGetsSchemaAndDemoAndAnswersFourPackets) {
   Variant r = rdm.Invoke("GetInicial", none);
   ASSERT_TRUE(r.IsArray());
   ASSERT_EQ(r.Length(), 4u);
-  EXPECT_EQ(FieldsOfPacket(r[0]), kTableFields);
+  EXPECT_EQ(FieldsOfPacket(r[0]), kTableListFields);
   EXPECT_EQ(FieldsOfPacket(r[1]),
             (std::vector<db::PacketField>{{"CDAREANEGDW", 5, false}, {"NMAREANEGDW", 30, false}}));
   EXPECT_EQ(FieldsOfPacket(r[2]),
             (std::vector<db::PacketField>{{"NRSEQUEDIME", 5, false}, {"NMITEMDIME", 30, false}}));
-  EXPECT_EQ(FieldsOfPacket(r[3]), kTableFields);
+  EXPECT_EQ(FieldsOfPacket(r[3]), kTableListFields);
   for (int i = 0; i < 4; ++i) EXPECT_FALSE(Rows(r[i]).empty()) << i;
   for (const Row& t : Rows(r[0])) EXPECT_EQ(t.at("IDDRILLDOWN"), "N");
   for (const Row& t : Rows(r[3])) EXPECT_EQ(t.at("IDDRILLDOWN"), "S");

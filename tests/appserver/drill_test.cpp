@@ -63,7 +63,8 @@ TEST_F(Drill, DimensionLossGainAndChangeQuestions) {
   std::vector<Variant> upd{"fato_vendas", "4"};
   Variant r = CallRef("getVdUpdDimeDW", upd);
   EXPECT_EQ(upd[0], Variant("FATO_VENDAS"));
-  EXPECT_EQ(FieldsOfPacket(r), (std::vector<db::PacketField>{{"TABELAS", 4000, false}}));
+  EXPECT_EQ(FieldsOfPacket(r),
+            (std::vector<db::PacketField>{{"TABELAS", 4000, false}, {"NRVERSAO", 20, false}}));
   EXPECT_EQ(Column(r, "TABELAS"), (std::vector<std::string>{"DRILL_VENDAS_DIA"}));
   EXPECT_TRUE(Rows(Call("getVdUpdDimeDW", {"FATO_VENDAS", "00010"})).empty());
   EXPECT_TRUE(Rows(Call("getVdUpdDimeDW", {"FATO_FINANCEIRO", "4"})).empty());  // no links
@@ -71,7 +72,8 @@ TEST_F(Drill, DimensionLossGainAndChangeQuestions) {
 
 TEST_F(Drill, DeletionGuardListsThenDropsEveryUse) {
   Variant uses = Call("getVdDelDrill", {"drill_vendas_dia", true});
-  EXPECT_EQ(FieldsOfPacket(uses), (std::vector<db::PacketField>{{"CDTABELADW", 30, false}}));
+  EXPECT_EQ(FieldsOfPacket(uses),
+            (std::vector<db::PacketField>{{"CDTABELADW", 30, false}, {"NRVERSAO", 20, false}}));
   EXPECT_EQ(Column(uses, "CDTABELADW"), (std::vector<std::string>{"FATO_VENDAS"}));
   EXPECT_TRUE(Call("getVdDelDrill", {"DRILL_VENDAS_DIA", false}).IsEmpty());
   EXPECT_TRUE(Rows(Call("getVdDelDrill", {"DRILL_VENDAS_DIA", true})).empty());

@@ -6,9 +6,9 @@
 #include <sstream>
 #include <thread>
 
-#include "appserver/history_report.h"
-#include "appserver/json_text.h"
-#include "appserver/tool_commands.h"
+#include "appserver/storage/json_text.h"
+#include "appserver/tools/history_report.h"
+#include "appserver/tools/tool_commands.h"
 #include "rdm_fixture.h"
 
 namespace appserver::testing {
@@ -182,6 +182,7 @@ TEST_F(History, ConcurrentChangesOfOneRowFollowEachOtherInCommitOrder) {
 }
 
 TEST_F(History, TheSubcommandFiltersByTableAndDateAndPrintsTextOrJson) {
+  rdm_->SetServerName("servidor-b");
   Ok("SetFatos",
      {DeltaBuilder(kFactFields)
           .Insert({"S", "FATO_VENDAS", "VL_DESCONTO", "00001", "Desconto \"bruto\"", "M", "", ""})
@@ -195,8 +196,8 @@ TEST_F(History, TheSubcommandFiltersByTableAndDateAndPrintsTextOrJson) {
   std::string text = Tool(o);
   std::string titles = text.substr(0, text.find('\n'));
   size_t at = 0;
-  for (const char* t : {"Quando (UTC)", "Conexão", "Usuário", "Método", "Operação", "Entidade",
-                        "Chave", "Valores"}) {
+  for (const char* t : {"Quando (UTC)", "Servidor", "Conexão", "Usuário", "Método", "Operação",
+                        "Entidade", "Chave", "Valores"}) {
     size_t found = titles.find(t, at);
     EXPECT_NE(found, std::string::npos) << t;
     at = found;
@@ -210,6 +211,7 @@ TEST_F(History, TheSubcommandFiltersByTableAndDateAndPrintsTextOrJson) {
   ASSERT_TRUE(json.IsSequence());
   ASSERT_EQ(json.size(), 1u);
   EXPECT_EQ(json[0]["metodo"].as<std::string>(), "SetFatos");
+  EXPECT_EQ(json[0]["servidor"].as<std::string>(), "servidor-b");
   EXPECT_EQ(json[0]["operacao"].as<std::string>(), "Inclusão");
   EXPECT_TRUE(json[0]["antes"].IsNull());
   EXPECT_EQ(json[0]["depois"]["NMITEMDW"].as<std::string>(), "Desconto \"bruto\"");

@@ -9,9 +9,10 @@
 #include <chrono>
 #include <thread>
 
-#include "appserver/codes.h"
-#include "appserver/pg_storage.h"
-#include "appserver/refusal.h"
+#include "appserver/database/database.h"
+#include "appserver/rules/codes.h"
+#include "appserver/rules/refusal.h"
+#include "appserver/storage/postgres/pg_storage.h"
 #include "rdm_fixture.h"
 
 namespace appserver::testing {

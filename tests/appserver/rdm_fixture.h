@@ -12,10 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "appserver/database.h"
-#include "appserver/rdm_estrutura.h"
-#include "appserver/schema.h"
-#include "appserver/sqlite_storage.h"
+#include "appserver/rules/rdm_estrutura.h"
+#include "appserver/storage/schema.h"
 #include "db/packet.h"
 #include "rtl/variant.h"
 #include "test_database.h"
@@ -123,13 +121,11 @@ class RdmTest : public ::testing::Test {
  protected:
   void SetUp() override {
     QMX_REQUIRE_DATABASE(db_);
-    prepared_ = PrepareDatabase(db_.target(), DemoSeeding::kIfCreated);
+    prepared_ = db_.Prepare(DemoSeeding::kIfCreated);
     rdm_ = NewSession();
   }
 
-  std::unique_ptr<RdmEstrutura> NewSession() {
-    return std::make_unique<RdmEstrutura>(OpenStorage(db_.target()));
-  }
+  std::unique_ptr<RdmEstrutura> NewSession() { return std::make_unique<RdmEstrutura>(db_.Open()); }
 
   Variant Call(std::string_view method, std::vector<Variant> args = {}) {
     return rdm_->Invoke(method, args);
@@ -174,6 +170,12 @@ inline const std::vector<db::PacketField> kDimeFields = {
     {"CDTABELADW", 30, false}, {"CDITEMDIME", 30, false}, {"NRSEQUEDIME", 5, false}};
 inline const std::vector<db::PacketField> kTableFields = {
     {"CDTABELADW", 30, false}, {"NMTABELADW", 30, false}, {"IDDRILLDOWN", 1, false}};
+// The table lists as the server sends them: the dataset's fields and the
+// version of each table.
+inline const std::vector<db::PacketField> kTableListFields = {{"CDTABELADW", 30, false},
+                                                              {"NMTABELADW", 30, false},
+                                                              {"IDDRILLDOWN", 1, false},
+                                                              {"NRVERSAO", 20, false}};
 inline const std::vector<db::PacketField> kDrillFactFields = {{"CDTABDRILL", 30, false},
                                                               {"CDITEMDRILL", 30, false},
                                                               {"NMITEMDRILL", 30, false},

@@ -61,7 +61,7 @@ TEST_F(Reading, CheckFormsAnswerTheClashingRowsOnly) {
 TEST_F(Reading, GetTabelasListsOneKindOrFindsOneCodeOfEitherKind) {
   std::vector<Variant> all{"", false};
   Variant facts = CallRef("GetTabelas", all);
-  EXPECT_EQ(FieldsOfPacket(facts), kTableFields);
+  EXPECT_EQ(FieldsOfPacket(facts), kTableListFields);
   EXPECT_EQ(Column(facts, "CDTABELADW"),
             (std::vector<std::string>{"FATO_ESTOQUE", "FATO_FINANCEIRO", "FATO_VENDAS"}));
   EXPECT_EQ(Column(Call("GetTabelas", {"", true}), "CDTABELADW"),

@@ -1,6 +1,6 @@
 // Change packets: re-validation of every row, all-or-nothing transactions,
 // optimistic updates, cascades and the lists answered after a change.
-#include "appserver/refusal.h"
+#include "appserver/rules/refusal.h"
 #include "rdm_fixture.h"
 
 namespace appserver::testing {
@@ -24,7 +24,7 @@ TEST_F(Saving, NewTableIsNormalisedAndTheListComesBack) {
       Call("SetTabelas",
            {DeltaBuilder(kTableFields).Insert({" fato_ compras", "Compras", "N"}).Build()});
   ASSERT_EQ(ErrorText(list), "");
-  EXPECT_EQ(FieldsOfPacket(list), kTableFields);
+  EXPECT_EQ(FieldsOfPacket(list), kTableListFields);
   EXPECT_EQ(
       Column(list, "CDTABELADW"),
       (std::vector<std::string>{"FATO_COMPRAS", "FATO_ESTOQUE", "FATO_FINANCEIRO", "FATO_VENDAS"}));

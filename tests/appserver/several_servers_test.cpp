@@ -10,7 +10,7 @@
 #include <set>
 #include <thread>
 
-#include "appserver/refusal.h"
+#include "appserver/rules/refusal.h"
 #include "net/socket_connection.h"
 #include "rdm_fixture.h"
 #include "server_process.h"

@@ -10,8 +10,8 @@
 #include <chrono>
 #include <thread>
 
-#include "appserver/embedded_server.h"
-#include "appserver/refusal.h"
+#include "appserver/rules/refusal.h"
+#include "appserver/serving/embedded_server.h"
 #include "net/client_security.h"
 #include "net/frame.h"
 #include "net/socket_connection.h"
@@ -105,6 +105,8 @@ TEST_F(OverSocket, TwoClientsUpdatingTheSameRowTheSecondIsRefusedNothingLost) {
   EXPECT_EQ((*history[0].after)[fato::NMITEMDW], "Valor bruto");
   const std::string& peer = history[0].origin.peer_address;
   EXPECT_TRUE(peer.starts_with("127.0.0.1:") && peer.size() > 10) << peer;
+  // And the server that took the call, by the address it listens on.
+  EXPECT_EQ(history[0].origin.server, "127.0.0.1:" + std::to_string(server_.Port()));
   // The client names its user in the handshake, and the history keeps it.
   EXPECT_EQ(history[0].origin.user_name, net::CurrentUserName());
   EXPECT_FALSE(history[0].origin.user_name.empty());

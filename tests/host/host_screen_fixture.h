@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "appserver/embedded_server.h"
+#include "appserver/serving/embedded_server.h"
 #include "dialog_answerer.h"
 #include "grid_view.h"
 #include "main_window.h"

@@ -13,7 +13,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "appserver/embedded_server.h"
+#include "appserver/serving/embedded_server.h"
 #include "busy_overlay.h"
 #include "db/client_dataset.h"
 #include "grid_view.h"

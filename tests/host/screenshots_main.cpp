@@ -13,7 +13,7 @@
 #include <cstdio>
 #include "runtime_dir.h"
 
-#include "appserver/embedded_server.h"
+#include "appserver/serving/embedded_server.h"
 #include "db/client_dataset.h"
 #include "grid_view.h"
 #include "lookup_dialog.h"

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "appserver/embedded_server.h"
+#include "appserver/serving/embedded_server.h"
 #include "orb/server_address.h"
 #include "support/unused_port.h"
 #include "test_database.h"

@@ -1,14 +1,11 @@
+// TestDatabase on both backends (qmx_test_database).
 #include "test_database.h"
 
 #include <libpq-fe.h>
-#include <sqlite3.h>
-#include <stdlib.h>
-#include <unistd.h>
 
-#include <atomic>
-#include <chrono>
-#include <filesystem>
 #include <stdexcept>
+
+#include "appserver/database/database.h"
 
 namespace qmxtest {
 namespace {
@@ -33,23 +30,6 @@ void RunPostgres(const std::string& conninfo, const std::string& sql) {
 
 }  // namespace
 
-TestBackend SelectedBackend() {
-  const char* b = std::getenv("QMX_TEST_BACKEND");
-  return b && std::string(b) == "postgres" ? TestBackend::kPostgres : TestBackend::kSqlite;
-}
-
-std::string PostgresConninfo() {
-  const char* c = std::getenv("QMX_TEST_PG");
-  return c ? c : "";
-}
-
-std::string UniqueName(const std::string& prefix) {
-  static std::atomic<unsigned> counter{0};
-  auto now = std::chrono::steady_clock::now().time_since_epoch().count();
-  return prefix + std::to_string(getpid()) + "_" + std::to_string(counter++) + "_" +
-         std::to_string(static_cast<unsigned long long>(now) % 1000000);
-}
-
 std::string PostgresScalar(const std::string& conninfo, const std::string& sql) {
   PGconn* c = PQconnectdb(conninfo.c_str());
   PGresult* r = PQexec(c, sql.c_str());
@@ -58,13 +38,6 @@ std::string PostgresScalar(const std::string& conninfo, const std::string& sql) 
   PQclear(r);
   PQfinish(c);
   return v;
-}
-
-std::string WithApplicationName(const std::string& conninfo, const std::string& name) {
-  if (conninfo.starts_with("postgres"))
-    return conninfo + (conninfo.find('?') == std::string::npos ? "?" : "&") +
-           "application_name=" + name;
-  return conninfo + " application_name=" + name;
 }
 
 TestDatabase::TestDatabase(TestBackend backend) : backend_(backend) {
@@ -78,9 +51,7 @@ TestDatabase::TestDatabase(TestBackend backend) : backend_(backend) {
     RunPostgres(target_.location, "CREATE SCHEMA " + target_.schema);
     return;
   }
-  std::string pattern = (std::filesystem::temp_directory_path() / "qmx-db-XXXXXX").string();
-  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-  folder_ = pattern;
+  folder_ = NewTestFolder();
   target_.location = folder_ + "/qmx.db";
 }
 
@@ -92,10 +63,7 @@ TestDatabase::~TestDatabase() {
       ADD_FAILURE() << e.what();
     }
   }
-  if (!folder_.empty()) {
-    std::error_code ec;
-    std::filesystem::remove_all(folder_, ec);
-  }
+  RemoveTestFolder(folder_);
 }
 
 std::string TestDatabase::SkipReason() const {
@@ -103,19 +71,19 @@ std::string TestDatabase::SkipReason() const {
          "(scripts/test.sh sobe um cluster temporário e a define).";
 }
 
+appserver::PrepareResult TestDatabase::Prepare(appserver::DemoSeeding demo) const {
+  return appserver::PrepareDatabase(target_, demo);
+}
+
+std::unique_ptr<appserver::Storage> TestDatabase::Open() const {
+  return appserver::OpenStorage(target_);
+}
+
 void TestDatabase::Execute(const std::string& sql) const {
-  if (backend_ == TestBackend::kPostgres) {
+  if (backend_ == TestBackend::kPostgres)
     RunPostgres(target_.location, "SET search_path TO " + target_.schema + "; " + sql);
-    return;
-  }
-  sqlite3* db = nullptr;
-  sqlite3_open(target_.location.c_str(), &db);
-  char* err = nullptr;
-  int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err);
-  std::string why = err ? err : "";
-  sqlite3_free(err);
-  sqlite3_close(db);
-  if (rc != SQLITE_OK) throw std::runtime_error("SQLite: " + why + " (" + sql + ")");
+  else
+    ExecuteOnSqliteFile(target_.location, sql);
 }
 
 }  // namespace qmxtest

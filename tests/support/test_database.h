@@ -3,15 +3,22 @@
 // QMX_TEST_BACKEND=postgres, then a new schema of the PostgreSQL database
 // QMX_TEST_PG names, dropped with everything in it at the end.
 //
+// Two libraries implement it: qmx_test_database on both backends, and
+// qmx_test_sqlite_database on SQLite alone, for the binaries that test the
+// rules and must not link the PostgreSQL client (there a PostgreSQL place is
+// never available).
+//
 // A test that needs PostgreSQL while QMX_TEST_PG is unset skips with
 // QMX_REQUIRE_DATABASE; the test command always sets it.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
-#include "appserver/database.h"
+#include "appserver/storage/database_setup.h"
+#include "appserver/storage/storage.h"
 
 namespace qmxtest {
 
@@ -42,6 +49,9 @@ class TestDatabase {
   std::string SkipReason() const;
   // Where to prepare and open it (location and schema).
   const appserver::DatabaseTarget& target() const { return target_; }
+  // Prepares it and opens a session on it, as the server does.
+  appserver::PrepareResult Prepare(appserver::DemoSeeding demo) const;
+  std::unique_ptr<appserver::Storage> Open() const;
   // Runs fixed SQL on it (a warehouse table a test needs, say): on SQLite in
   // the file, on PostgreSQL with the test's schema first on the search path.
   void Execute(const std::string& sql) const;
@@ -55,5 +65,11 @@ class TestDatabase {
 
 #define QMX_REQUIRE_DATABASE(db) \
   if (!(db).Available()) GTEST_SKIP() << (db).SkipReason()
+
+// The SQLite side, shared by both implementations: a new temporary folder,
+// fixed SQL run on a file, and the folder removed.
+std::string NewTestFolder();
+void ExecuteOnSqliteFile(const std::string& path, const std::string& sql);
+void RemoveTestFolder(const std::string& folder);
 
 }  // namespace qmxtest

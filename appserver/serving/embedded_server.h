@@ -1,0 +1,67 @@
+// EmbeddedServer: the application server in-process — a prepared database
+// (SQLite, or PostgreSQL when the path is a connection string) and a
+// net::Server hosting RdmEstrutura on it — for tests, benchmarks and
+// qmx-server itself.
+//
+// With no database path it creates a fresh database in a new temporary folder
+// and removes the folder when destroyed. Start happens in the constructor;
+// Port() tells the bound port (ephemeral unless one is asked for).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "appserver/database/database.h"
+#include "appserver/rules/rdm_estrutura.h"
+#include "net/server.h"
+
+namespace appserver {
+
+struct EmbeddedServerOptions {
+  std::string database_path;      // empty: a temporary database; or a PostgreSQL connection
+  std::string schema = "public";  // PostgreSQL only
+  DemoSeeding demo = DemoSeeding::kIfCreated;
+  std::string listen_address = "127.0.0.1";
+  bool allow_remote = false;
+  uint16_t port = 0;
+  int max_connections = 64;
+  bool record_history = true;  // off only to measure what recording costs
+  // This server in the history; empty: the address and port it listens on.
+  std::string server_name;
+  size_t max_memory = size_t{256} << 20;  // see net::ServerOptions
+  int idle_timeout_ms = 30 * 60 * 1000;
+  std::optional<net::ServerOptions::Security> security;  // TLS and access token
+  // How long a save waits for another save in progress.
+  int write_wait_ms = kDefaultWriteWaitMs;
+  std::function<void(const net::CallRecord&)> on_call;
+  std::function<void(std::string_view)> on_event;
+};
+
+class EmbeddedServer {
+ public:
+  explicit EmbeddedServer(EmbeddedServerOptions options = {});
+  ~EmbeddedServer();
+  EmbeddedServer(const EmbeddedServer&) = delete;
+  EmbeddedServer& operator=(const EmbeddedServer&) = delete;
+
+  uint16_t Port() const { return server_->Port(); }
+  const std::string& DatabasePath() const { return path_; }
+  const PrepareResult& Prepared() const { return prepared_; }
+  // Stops accepting and finishes the calls in flight; idempotent.
+  void Stop();
+  // A session of its own on the same database, as a connection would get.
+  std::unique_ptr<RdmEstrutura> NewSession() const;
+
+ private:
+  std::string temp_dir_;
+  std::string path_;
+  DatabaseTarget target_;
+  PrepareResult prepared_;
+  std::unique_ptr<net::Server> server_;
+};
+
+}  // namespace appserver

@@ -1,0 +1,57 @@
+// The statements both storages run on the structure tables, written once.
+// A backend gives how its tables are named (SQLite: the bare name; PostgreSQL:
+// qualified by the schema) and its parameter marker ('?' for SQLite's ?N, '$'
+// for PostgreSQL's $N). Parameters are numbered from 1 in the order each
+// method states; the caller binds the values in that order.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "appserver/storage/schema.h"
+#include "appserver/storage/storage.h"
+
+namespace appserver {
+
+// `identifier` between double quotes, inner quotes doubled.
+std::string QuoteIdentifier(std::string_view identifier);
+
+// Throws StorageError unless `record` has one value per column of `def`.
+void CheckShape(const EntityDef& def, const Record& record);
+
+// One equality per column of `record`: the row that holds exactly it.
+std::vector<Match> AllColumns(const Record& record);
+
+class EntitySql {
+ public:
+  EntitySql(std::string table_prefix, char marker)
+      : prefix_(std::move(table_prefix)), marker_(marker) {}
+
+  // Every column of the rows matching `where`, in key order.
+  // Parameters: the values of `where`.
+  std::string Select(const EntityDef& def, std::span<const Match> where) const;
+  // Parameters: the record's values, in column order.
+  std::string Insert(const EntityDef& def) const;
+  // Replaces the row holding every old value. Parameters: the new values,
+  // then the old ones, each in column order.
+  std::string Update(const EntityDef& def) const;
+  // Sets one column of the rows matching `where`. Parameters: the new value,
+  // then the values of `where`.
+  std::string Assign(const EntityDef& def, std::span<const Match> where, int column) const;
+  // Parameters: the values of `where`.
+  std::string Remove(const EntityDef& def, std::span<const Match> where) const;
+
+ private:
+  // The entity's table as statements name it.
+  std::string Table(const EntityDef& def) const;
+  std::string Parameter(int number) const { return marker_ + std::to_string(number); }
+  std::string Where(const EntityDef& def, std::span<const Match> where, int first) const;
+
+  std::string prefix_;
+  char marker_;
+};
+
+}  // namespace appserver

@@ -1,0 +1,76 @@
+// RecordingStorage: a Storage that records every row it inserts, changes or
+// removes, through the same session and so inside the same transaction as the
+// change: as a history entry (unless the history is turned off), and in the
+// version of each table that owns the row (table_versions.h), advanced once per
+// table when the transaction commits. Rows changed or removed by a match
+// (Assign, Remove: cleared drill links, cascades) are read first so that each
+// is recorded with its old and new values.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <set>
+
+#include "appserver/storage/storage.h"
+
+namespace appserver {
+
+class RecordingStorage final : public Storage {
+ public:
+  // Told, after a commit, of each table version the commit advanced: the
+  // table and the version it had.
+  using AdvancedFn = std::function<void(const std::string& table, long long from)>;
+
+  // `origin` is read at each write; the caller keeps it current.
+  RecordingStorage(std::unique_ptr<Storage> inner, const ChangeOrigin& origin,
+                   bool record_history = true, AdvancedFn advanced = nullptr)
+      : inner_(std::move(inner)),
+        origin_(origin),
+        record_history_(record_history),
+        advanced_(std::move(advanced)) {}
+
+  void Begin(TransactionKind kind) override {
+    owners_.clear();
+    inner_->Begin(kind);
+  }
+  void Commit() override;
+  void Rollback() override {
+    owners_.clear();
+    inner_->Rollback();
+  }
+
+  std::vector<Record> Select(Entity entity, std::span<const Match> where) override {
+    return inner_->Select(entity, where);
+  }
+  std::vector<std::vector<Record>> SelectEach(std::span<const Read> reads) override {
+    return inner_->SelectEach(reads);
+  }
+  void Insert(Entity entity, const Record& record) override;
+  bool Update(Entity entity, const Record& old_record, const Record& new_record) override;
+  bool Delete(Entity entity, const Record& old_record) override;
+  int Assign(Entity entity, std::span<const Match> where, const Match& set) override;
+  int Remove(Entity entity, std::span<const Match> where) override;
+
+  std::vector<std::string> WarehouseTables() override { return inner_->WarehouseTables(); }
+  std::vector<WarehouseColumn> WarehouseColumns(std::string_view table) override {
+    return inner_->WarehouseColumns(table);
+  }
+  std::optional<std::string> FindWarehouseTable(std::string_view code) override {
+    return inner_->FindWarehouseTable(code);
+  }
+  void AppendHistory(const HistoryEntry& entry) override { inner_->AppendHistory(entry); }
+  std::vector<HistoryEntry> ReadHistory(const HistoryFilter& filter) override {
+    return inner_->ReadHistory(filter);
+  }
+
+ private:
+  void RecordChange(Entity entity, ChangeKind kind, const Record* before, const Record* after);
+
+  std::unique_ptr<Storage> inner_;
+  const ChangeOrigin& origin_;
+  bool record_history_;
+  AdvancedFn advanced_;
+  std::set<std::string> owners_;  // tables whose version this transaction advances
+};
+
+}  // namespace appserver

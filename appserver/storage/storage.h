@@ -1,0 +1,136 @@
+// Storage: one database session of the application server.
+//
+// It knows the structure tables (schema.h) as records and the warehouse
+// tables as a catalogue of names and declared column types; it knows none of
+// the rules. Every value reaches the database as a bound parameter; table and
+// column names in statements come only from the entity descriptors.
+//
+// Contract for implementations:
+// - A session is used by one thread at a time.
+// - Begin(kWrite) starts a transaction that excludes every other writer until
+//   Commit or Rollback, so that what a caller read inside it still holds when
+//   it writes (SQLite: BEGIN IMMEDIATE; a server database: a lock or
+//   serialisable isolation). Begin(kRead) starts a transaction that sees one
+//   consistent state.
+// - Select orders records by their key; text comparisons are exact.
+// - Failures of the database itself (locked beyond the busy time-out, disk
+//   full, lost connection, a constraint) throw StorageError; the caller rolls
+//   back.
+#pragma once
+
+#include <algorithm>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "appserver/storage/history.h"
+#include "appserver/storage/schema.h"
+#include "rtl/exceptions.h"
+#include "rtl/strings.h"
+
+namespace appserver {
+
+class StorageError : public rtl::Exception {
+ public:
+  using rtl::Exception::Exception;
+};
+
+// What a writer reads when another save held the database for longer than it
+// was willing to wait.
+inline constexpr const char* kBusyText =
+    "O servidor está ocupado gravando outra alteração. Aguarde alguns instantes e tente "
+    "de novo.";
+
+// Column `column` (a position of the entity's record) equals `value`.
+struct Match {
+  int column;
+  std::string value;
+};
+
+struct WarehouseColumn {
+  std::string name;           // as the catalogue spells it
+  std::string declared_type;  // as declared, e.g. "NUMERIC(15,2)", "VARCHAR(20)", "DATE"
+};
+
+// One of several reads made together (Storage::SelectEach).
+struct Read {
+  Entity entity;
+  std::vector<Match> where;
+};
+
+enum class TransactionKind { kRead, kWrite };
+
+class Storage {
+ public:
+  virtual ~Storage() = default;
+
+  virtual void Begin(TransactionKind kind) = 0;
+  virtual void Commit() = 0;
+  virtual void Rollback() = 0;  // harmless without an open transaction
+
+  // Records of `entity` whose columns equal every match (all when none).
+  virtual std::vector<Record> Select(Entity entity, std::span<const Match> where = {}) = 0;
+  // The records of each read, in order, as Select answers them; a database
+  // server gets them all in one round trip.
+  virtual std::vector<std::vector<Record>> SelectEach(std::span<const Read> reads) {
+    std::vector<std::vector<Record>> out;
+    for (const Read& r : reads) out.push_back(Select(r.entity, r.where));
+    return out;
+  }
+  virtual void Insert(Entity entity, const Record& record) = 0;
+  // Replaces the row that holds exactly `old_record` by `new_record`; false
+  // when no such row exists (changed or removed meanwhile).
+  virtual bool Update(Entity entity, const Record& old_record, const Record& new_record) = 0;
+  // Removes the row that holds exactly `old_record`; false when none does.
+  virtual bool Delete(Entity entity, const Record& old_record) = 0;
+  // Sets one column of every row matching `where`; returns the rows changed.
+  virtual int Assign(Entity entity, std::span<const Match> where, const Match& set) = 0;
+  // Removes every row matching `where`; returns the rows removed.
+  virtual int Remove(Entity entity, std::span<const Match> where) = 0;
+
+  // The warehouse: its tables (never the structure tables) and a table's
+  // columns in their declared order (empty for an unknown table).
+  virtual std::vector<std::string> WarehouseTables() = 0;
+  virtual std::vector<WarehouseColumn> WarehouseColumns(std::string_view table) = 0;
+  // The warehouse table named `code` without regard to letter case, as the
+  // catalogue spells it; nullopt when there is none. Implementations answer
+  // it without listing the whole catalogue.
+  virtual std::optional<std::string> FindWarehouseTable(std::string_view code) {
+    for (std::string& name : WarehouseTables())
+      if (name.size() == code.size() &&
+          std::equal(name.begin(), name.end(), code.begin(),
+                     [](char a, char b) { return rtl::UpCase(a) == rtl::UpCase(b); }))
+        return std::move(name);
+    return std::nullopt;
+  }
+
+  // The history of changes (history.h): an entry is appended inside the
+  // caller's write transaction and gets the next id; entries are read newest
+  // first.
+  virtual void AppendHistory(const HistoryEntry& entry) = 0;
+  virtual std::vector<HistoryEntry> ReadHistory(const HistoryFilter& filter) = 0;
+};
+
+// A transaction that rolls back unless committed.
+class Transaction {
+ public:
+  Transaction(Storage& storage, TransactionKind kind) : storage_(storage) { storage_.Begin(kind); }
+  ~Transaction() {
+    if (open_) storage_.Rollback();
+  }
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
+  void Commit() {
+    storage_.Commit();
+    open_ = false;
+  }
+
+ private:
+  Storage& storage_;
+  bool open_ = true;
+};
+
+}  // namespace appserver
