@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "appserver/serving/embedded_server.h"
+#include "appserver/storage/sqlite/sqlite_storage.h"
 #include "appserver/storage/storage.h"
 #include "db/packet.h"
 #include "support/measure.h"
