@@ -114,8 +114,8 @@ const QColor kSelection(0x31, 0x6A, 0xC5);
 
 }  // namespace
 
-GridView::GridView(Renderer& renderer, vcl::TDBGrid* grid, QWidget* parent)
-    : QAbstractScrollArea(parent), ControlView(renderer, grid) {
+GridView::GridView(ViewOwner& owner, vcl::TDBGrid* grid, QWidget* parent)
+    : QAbstractScrollArea(parent), ControlView(owner, grid) {
   setObjectName(QString::fromStdString(grid->Name()));
   // The mouse reaches the model (ClickCell), which decides about the focus.
   setFocusPolicy(Qt::TabFocus);

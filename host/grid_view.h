@@ -20,7 +20,7 @@
 #include <QAbstractScrollArea>
 #include <QRect>
 
-#include "renderer.h"
+#include "control_view.h"
 
 namespace vcl {
 class TDBGrid;
@@ -30,7 +30,7 @@ namespace host {
 
 class GridView : public QAbstractScrollArea, public ControlView {
  public:
-  GridView(Renderer& renderer, vcl::TDBGrid* grid, QWidget* parent);
+  GridView(ViewOwner& owner, vcl::TDBGrid* grid, QWidget* parent);
   QWidget* Widget() override { return this; }
   QWidget* FocusTarget() override { return this; }
   void ModelChanged(vcl::TChange what) override;

@@ -12,8 +12,8 @@
 
 namespace host {
 
-ButtonWidget::ButtonWidget(Renderer& renderer, vcl::TButtonFlat* button, QWidget* parent)
-    : QToolButton(parent), ControlView(renderer, button) {
+ButtonWidget::ButtonWidget(ViewOwner& owner, vcl::TButtonFlat* button, QWidget* parent)
+    : QToolButton(parent), ControlView(owner, button) {
   setObjectName(QString::fromStdString(button->Name()));
   setAutoRaise(true);
   setFocusPolicy(Qt::NoFocus);
@@ -37,8 +37,8 @@ void ButtonWidget::ModelChanged(vcl::TChange what) {
   }
 }
 
-LabelWidget::LabelWidget(Renderer& renderer, vcl::TControl* control, QWidget* parent)
-    : QLabel(parent), ControlView(renderer, control) {
+LabelWidget::LabelWidget(ViewOwner& owner, vcl::TControl* control, QWidget* parent)
+    : QLabel(parent), ControlView(owner, control) {
   setObjectName(QString::fromStdString(control->Name()));
   setTextFormat(Qt::PlainText);
 }
@@ -66,8 +66,8 @@ void LabelWidget::ModelChanged(vcl::TChange what) {
   }
 }
 
-ImageWidget::ImageWidget(Renderer& renderer, vcl::TImage* image, QWidget* parent)
-    : QLabel(parent), ControlView(renderer, image) {
+ImageWidget::ImageWidget(ViewOwner& owner, vcl::TImage* image, QWidget* parent)
+    : QLabel(parent), ControlView(owner, image) {
   setObjectName(QString::fromStdString(image->Name()));
 }
 
@@ -101,8 +101,8 @@ constexpr NavButton kNavButtons[] = {
 
 }  // namespace
 
-NavigatorWidget::NavigatorWidget(Renderer& renderer, vcl::TDBNavigator* navigator, QWidget* parent)
-    : QWidget(parent), ControlView(renderer, navigator) {
+NavigatorWidget::NavigatorWidget(ViewOwner& owner, vcl::TDBNavigator* navigator, QWidget* parent)
+    : QWidget(parent), ControlView(owner, navigator) {
   setObjectName(QString::fromStdString(navigator->Name()));
   for (const NavButton& b : kNavButtons) {
     auto* w = new QToolButton(this);
@@ -157,8 +157,8 @@ void NavigatorWidget::Arrange() {
   }
 }
 
-PlainWidget::PlainWidget(Renderer& renderer, vcl::TControl* control, QWidget* parent)
-    : QWidget(parent), ControlView(renderer, control) {
+PlainWidget::PlainWidget(ViewOwner& owner, vcl::TControl* control, QWidget* parent)
+    : QWidget(parent), ControlView(owner, control) {
   setObjectName(QString::fromStdString(control->Name()));
 }
 

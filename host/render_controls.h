@@ -7,7 +7,7 @@
 #include <QWidget>
 #include <vector>
 
-#include "renderer.h"
+#include "control_view.h"
 #include "vcl/db_navigator.h"
 
 namespace vcl {
@@ -21,7 +21,7 @@ namespace host {
 // Visible up the chain itself).
 class ButtonWidget : public QToolButton, public ControlView {
  public:
-  ButtonWidget(Renderer& renderer, vcl::TButtonFlat* button, QWidget* parent);
+  ButtonWidget(ViewOwner& owner, vcl::TButtonFlat* button, QWidget* parent);
   QWidget* Widget() override { return this; }
   void ModelChanged(vcl::TChange what) override;
 };
@@ -29,14 +29,14 @@ class ButtonWidget : public QToolButton, public ControlView {
 // A label: a TLabel's caption, or the display text of a TDBText's field.
 class LabelWidget : public QLabel, public ControlView {
  public:
-  LabelWidget(Renderer& renderer, vcl::TControl* control, QWidget* parent);
+  LabelWidget(ViewOwner& owner, vcl::TControl* control, QWidget* parent);
   QWidget* Widget() override { return this; }
   void ModelChanged(vcl::TChange what) override;
 };
 
 class ImageWidget : public QLabel, public ControlView {
  public:
-  ImageWidget(Renderer& renderer, vcl::TImage* image, QWidget* parent);
+  ImageWidget(ViewOwner& owner, vcl::TImage* image, QWidget* parent);
   QWidget* Widget() override { return this; }
   void ModelChanged(vcl::TChange what) override;
 };
@@ -45,7 +45,7 @@ class ImageWidget : public QLabel, public ControlView {
 // model's ButtonEnabled says; a press runs BtnClick.
 class NavigatorWidget : public QWidget, public ControlView {
  public:
-  NavigatorWidget(Renderer& renderer, vcl::TDBNavigator* navigator, QWidget* parent);
+  NavigatorWidget(ViewOwner& owner, vcl::TDBNavigator* navigator, QWidget* parent);
   QWidget* Widget() override { return this; }
   void ModelChanged(vcl::TChange what) override;
   QToolButton* Button(vcl::TNavButtonSet which) const;
@@ -64,7 +64,7 @@ class NavigatorWidget : public QWidget, public ControlView {
 
 class PlainWidget : public QWidget, public ControlView {
  public:
-  PlainWidget(Renderer& renderer, vcl::TControl* control, QWidget* parent);
+  PlainWidget(ViewOwner& owner, vcl::TControl* control, QWidget* parent);
   QWidget* Widget() override { return this; }
 };
 

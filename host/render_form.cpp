@@ -47,8 +47,8 @@ class FormClient : public QWidget {
   FormView* view_;
 };
 
-FormView::FormView(Renderer& renderer, vcl::TCustomForm* form, QMdiArea* area)
-    : QMdiSubWindow(nullptr), ControlView(renderer, form) {
+FormView::FormView(ViewOwner& owner, vcl::TCustomForm* form, QMdiArea* area)
+    : QMdiSubWindow(nullptr), ControlView(owner, form) {
   setObjectName(QString::fromStdString(form->Name()));
   setAttribute(Qt::WA_DeleteOnClose, false);
   setWindowIcon(WindowIcon());

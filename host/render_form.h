@@ -12,7 +12,7 @@
 #include <QMdiSubWindow>
 #include <map>
 
-#include "renderer.h"
+#include "control_view.h"
 
 class QMenu;
 class QMenuBar;
@@ -28,7 +28,7 @@ class FormClient;
 
 class FormView : public QMdiSubWindow, public ControlView {
  public:
-  FormView(Renderer& renderer, vcl::TCustomForm* form, QMdiArea* area);
+  FormView(ViewOwner& owner, vcl::TCustomForm* form, QMdiArea* area);
   ~FormView() override;
 
   vcl::TCustomForm* Form() const;

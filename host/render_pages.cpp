@@ -10,8 +10,8 @@
 
 namespace host {
 
-PageControlWidget::PageControlWidget(Renderer& renderer, vcl::TPageControl* pages, QWidget* parent)
-    : QTabWidget(parent), ControlView(renderer, pages) {
+PageControlWidget::PageControlWidget(ViewOwner& owner, vcl::TPageControl* pages, QWidget* parent)
+    : QTabWidget(parent), ControlView(owner, pages) {
   setObjectName(QString::fromStdString(pages->Name()));
   setDocumentMode(false);
   tabBar()->setFocusPolicy(Qt::TabFocus);
@@ -143,8 +143,8 @@ bool PageControlWidget::eventFilter(QObject* watched, QEvent* event) {
   return QTabWidget::eventFilter(watched, event);
 }
 
-SheetWidget::SheetWidget(Renderer& renderer, vcl::TTabSheet* sheet, QWidget* parent)
-    : ContainerWidget(renderer, sheet, parent, false) {}
+SheetWidget::SheetWidget(ViewOwner& owner, vcl::TTabSheet* sheet, QWidget* parent)
+    : ContainerWidget(owner, sheet, parent, false) {}
 
 void SheetWidget::ModelChanged(vcl::TChange what) {
   auto* sheet = dynamic_cast<vcl::TTabSheet*>(Control());

@@ -20,7 +20,7 @@ namespace host {
 
 class PageControlWidget : public QTabWidget, public ControlView {
  public:
-  PageControlWidget(Renderer& renderer, vcl::TPageControl* pages, QWidget* parent);
+  PageControlWidget(ViewOwner& owner, vcl::TPageControl* pages, QWidget* parent);
   QWidget* Widget() override { return this; }
   QWidget* ChildHost() override { return this; }
   void ChildViewAdded(ControlView* child) override;
@@ -43,7 +43,7 @@ class PageControlWidget : public QTabWidget, public ControlView {
 
 class SheetWidget : public ContainerWidget {
  public:
-  SheetWidget(Renderer& renderer, vcl::TTabSheet* sheet, QWidget* parent);
+  SheetWidget(ViewOwner& owner, vcl::TTabSheet* sheet, QWidget* parent);
   void ModelChanged(vcl::TChange what) override;
 };
 

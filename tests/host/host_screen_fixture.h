@@ -18,6 +18,7 @@
 #include "dialog_answerer.h"
 #include "grid_view.h"
 #include "main_window.h"
+#include "renderer.h"
 #include "rtl/variant.h"
 #include "vcl/db_grid.h"
 #include "vcl/form.h"
