@@ -1,5 +1,6 @@
 // ControlView: one widget standing for one control of the headless model,
-// and ViewOwner, what such a view may ask of the renderer that made it.
+// ViewOwner, what such a view may ask of the renderer that made it, and
+// WidgetView, the base of every view that is itself a Qt widget.
 //
 // Views sit below the renderer: they know it only through ViewOwner, so
 // none of them includes the renderer and the renderer alone decides which
@@ -83,6 +84,16 @@ class ControlView {
   friend class Renderer;
   ViewOwner& owner_;
   vcl::TControl* control_;
+};
+
+// A view that is itself a widget of the Qt class `QtWidget`, made inside
+// `parent`: every view is one of these.
+template <class QtWidget>
+class WidgetView : public QtWidget, public ControlView {
+ public:
+  WidgetView(ViewOwner& owner, vcl::TControl* control, QWidget* parent)
+      : QtWidget(parent), ControlView(owner, control) {}
+  QWidget* Widget() override { return this; }
 };
 
 }  // namespace host

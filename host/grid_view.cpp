@@ -21,7 +21,7 @@ constexpr int kButtonWidth = 16;
 }  // namespace
 
 GridView::GridView(ViewOwner& owner, vcl::TDBGrid* grid, QWidget* parent)
-    : QAbstractScrollArea(parent), ControlView(owner, grid) {
+    : WidgetView(owner, grid, parent) {
   setObjectName(QString::fromStdString(grid->Name()));
   // The mouse reaches the model (ClickCell), which decides about the focus.
   setFocusPolicy(Qt::TabFocus);

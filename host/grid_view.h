@@ -32,10 +32,9 @@ class TDBGrid;
 
 namespace host {
 
-class GridView : public QAbstractScrollArea, public ControlView {
+class GridView : public WidgetView<QAbstractScrollArea> {
  public:
   GridView(ViewOwner& owner, vcl::TDBGrid* grid, QWidget* parent);
-  QWidget* Widget() override { return this; }
   QWidget* FocusTarget() override { return this; }
   void ModelChanged(vcl::TChange what) override;
 

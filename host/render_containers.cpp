@@ -60,7 +60,7 @@ void PlaceAlignedChildren(const ViewOwner& owner, const vcl::TWinControl* contai
 
 ContainerWidget::ContainerWidget(ViewOwner& owner, vcl::TWinControl* control, QWidget* parent,
                                  bool panel)
-    : QWidget(parent), ControlView(owner, control), panel_(panel) {
+    : WidgetView(owner, control, parent), panel_(panel) {
   setObjectName(QString::fromStdString(control->Name()));
 }
 
@@ -95,7 +95,7 @@ void ContainerWidget::paintEvent(QPaintEvent*) {
 }
 
 SplitterWidget::SplitterWidget(ViewOwner& owner, vcl::TSplitter* splitter, QWidget* parent)
-    : QWidget(parent), ControlView(owner, splitter) {
+    : WidgetView(owner, splitter, parent) {
   setObjectName(QString::fromStdString(splitter->Name()));
 }
 

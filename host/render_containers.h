@@ -26,11 +26,10 @@ QColor Greyed(const QColor& color);
 void PlaceAlignedChildren(const ViewOwner& owner, const vcl::TWinControl* container,
                           const QRect& area);
 
-class ContainerWidget : public QWidget, public ControlView {
+class ContainerWidget : public WidgetView<QWidget> {
  public:
   // `panel`: the control is a panel, drawn with its caption and a bevel.
   ContainerWidget(ViewOwner& owner, vcl::TWinControl* control, QWidget* parent, bool panel);
-  QWidget* Widget() override { return this; }
   QWidget* ChildHost() override { return this; }
   void LayoutChildren() override;
 
@@ -43,10 +42,9 @@ class ContainerWidget : public QWidget, public ControlView {
 };
 
 // The bar the person drags to resize the neighbour aligned before it.
-class SplitterWidget : public QWidget, public ControlView {
+class SplitterWidget : public WidgetView<QWidget> {
  public:
   SplitterWidget(ViewOwner& owner, vcl::TSplitter* splitter, QWidget* parent);
-  QWidget* Widget() override { return this; }
   void ModelChanged(vcl::TChange what) override;
 
  protected:

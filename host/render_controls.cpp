@@ -13,7 +13,7 @@
 namespace host {
 
 ButtonWidget::ButtonWidget(ViewOwner& owner, vcl::TButtonFlat* button, QWidget* parent)
-    : QToolButton(parent), ControlView(owner, button) {
+    : WidgetView(owner, button, parent) {
   setObjectName(QString::fromStdString(button->Name()));
   setAutoRaise(true);
   setFocusPolicy(Qt::NoFocus);
@@ -38,7 +38,7 @@ void ButtonWidget::ModelChanged(vcl::TChange what) {
 }
 
 LabelWidget::LabelWidget(ViewOwner& owner, vcl::TControl* control, QWidget* parent)
-    : QLabel(parent), ControlView(owner, control) {
+    : WidgetView(owner, control, parent) {
   setObjectName(QString::fromStdString(control->Name()));
   setTextFormat(Qt::PlainText);
 }
@@ -67,7 +67,7 @@ void LabelWidget::ModelChanged(vcl::TChange what) {
 }
 
 ImageWidget::ImageWidget(ViewOwner& owner, vcl::TImage* image, QWidget* parent)
-    : QLabel(parent), ControlView(owner, image) {
+    : WidgetView(owner, image, parent) {
   setObjectName(QString::fromStdString(image->Name()));
 }
 
@@ -102,7 +102,7 @@ constexpr NavButton kNavButtons[] = {
 }  // namespace
 
 NavigatorWidget::NavigatorWidget(ViewOwner& owner, vcl::TDBNavigator* navigator, QWidget* parent)
-    : QWidget(parent), ControlView(owner, navigator) {
+    : WidgetView(owner, navigator, parent) {
   setObjectName(QString::fromStdString(navigator->Name()));
   for (const NavButton& b : kNavButtons) {
     auto* w = new QToolButton(this);
@@ -158,7 +158,7 @@ void NavigatorWidget::Arrange() {
 }
 
 PlainWidget::PlainWidget(ViewOwner& owner, vcl::TControl* control, QWidget* parent)
-    : QWidget(parent), ControlView(owner, control) {
+    : WidgetView(owner, control, parent) {
   setObjectName(QString::fromStdString(control->Name()));
 }
 

@@ -48,7 +48,7 @@ class FormClient : public QWidget {
 };
 
 FormView::FormView(ViewOwner& owner, vcl::TCustomForm* form, QMdiArea* area)
-    : QMdiSubWindow(nullptr), ControlView(owner, form) {
+    : WidgetView(owner, form, nullptr) {
   setObjectName(QString::fromStdString(form->Name()));
   setAttribute(Qt::WA_DeleteOnClose, false);
   setWindowIcon(WindowIcon());

@@ -26,13 +26,12 @@ namespace host {
 
 class FormClient;
 
-class FormView : public QMdiSubWindow, public ControlView {
+class FormView : public WidgetView<QMdiSubWindow> {
  public:
   FormView(ViewOwner& owner, vcl::TCustomForm* form, QMdiArea* area);
   ~FormView() override;
 
   vcl::TCustomForm* Form() const;
-  QWidget* Widget() override { return this; }
   QWidget* ChildHost() override;
   QWidget* FocusTarget() override;
   void LayoutChildren() override;

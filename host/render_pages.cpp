@@ -11,7 +11,7 @@
 namespace host {
 
 PageControlWidget::PageControlWidget(ViewOwner& owner, vcl::TPageControl* pages, QWidget* parent)
-    : QTabWidget(parent), ControlView(owner, pages) {
+    : WidgetView(owner, pages, parent) {
   setObjectName(QString::fromStdString(pages->Name()));
   setDocumentMode(false);
   tabBar()->setFocusPolicy(Qt::TabFocus);

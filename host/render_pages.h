@@ -18,10 +18,9 @@ class TTabSheet;
 
 namespace host {
 
-class PageControlWidget : public QTabWidget, public ControlView {
+class PageControlWidget : public WidgetView<QTabWidget> {
  public:
   PageControlWidget(ViewOwner& owner, vcl::TPageControl* pages, QWidget* parent);
-  QWidget* Widget() override { return this; }
   QWidget* ChildHost() override { return this; }
   void ChildViewAdded(ControlView* child) override;
   void LayoutChildren() override {}

@@ -26,18 +26,8 @@
 
 class QMdiArea;
 class QMdiSubWindow;
-class QWidget;
-
-namespace vcl {
-class TControl;
-class TWinControl;
-class TCustomForm;
-class TMenuItem;
-}  // namespace vcl
 
 namespace host {
-
-class FormView;
 
 // Owns every view and keeps them in step with the model.
 class Renderer : public vcl::IControlObserver, public ViewOwner {
