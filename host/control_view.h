@@ -7,15 +7,15 @@
 // view stands for which control (view_factory.h).
 #pragma once
 
+#include <QString>
 #include <functional>
 
+#include "vcl/control.h"
 #include "vcl/control_observer.h"
 
 class QWidget;
 
 namespace vcl {
-class TControl;
-class TWinControl;
 class TCustomForm;
 class TMenuItem;
 }  // namespace vcl
@@ -87,12 +87,14 @@ class ControlView {
 };
 
 // A view that is itself a widget of the Qt class `QtWidget`, made inside
-// `parent`: every view is one of these.
+// `parent` and named as its control: every view is one of these.
 template <class QtWidget>
 class WidgetView : public QtWidget, public ControlView {
  public:
   WidgetView(ViewOwner& owner, vcl::TControl* control, QWidget* parent)
-      : QtWidget(parent), ControlView(owner, control) {}
+      : QtWidget(parent), ControlView(owner, control) {
+    this->setObjectName(QString::fromStdString(control->Name()));
+  }
   QWidget* Widget() override { return this; }
 };
 

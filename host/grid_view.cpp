@@ -22,7 +22,6 @@ constexpr int kButtonWidth = 16;
 
 GridView::GridView(ViewOwner& owner, vcl::TDBGrid* grid, QWidget* parent)
     : WidgetView(owner, grid, parent) {
-  setObjectName(QString::fromStdString(grid->Name()));
   // The mouse reaches the model (ClickCell), which decides about the focus.
   setFocusPolicy(Qt::TabFocus);
   setFrameShape(QFrame::StyledPanel);

@@ -60,9 +60,7 @@ void PlaceAlignedChildren(const ViewOwner& owner, const vcl::TWinControl* contai
 
 ContainerWidget::ContainerWidget(ViewOwner& owner, vcl::TWinControl* control, QWidget* parent,
                                  bool panel)
-    : WidgetView(owner, control, parent), panel_(panel) {
-  setObjectName(QString::fromStdString(control->Name()));
-}
+    : WidgetView(owner, control, parent), panel_(panel) {}
 
 void ContainerWidget::LayoutChildren() {
   if (auto* c = dynamic_cast<vcl::TWinControl*>(Control()))
@@ -95,9 +93,7 @@ void ContainerWidget::paintEvent(QPaintEvent*) {
 }
 
 SplitterWidget::SplitterWidget(ViewOwner& owner, vcl::TSplitter* splitter, QWidget* parent)
-    : WidgetView(owner, splitter, parent) {
-  setObjectName(QString::fromStdString(splitter->Name()));
-}
+    : WidgetView(owner, splitter, parent) {}
 
 void SplitterWidget::ModelChanged(vcl::TChange what) {
   ControlView::ModelChanged(what);

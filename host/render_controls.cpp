@@ -14,7 +14,6 @@ namespace host {
 
 ButtonWidget::ButtonWidget(ViewOwner& owner, vcl::TButtonFlat* button, QWidget* parent)
     : WidgetView(owner, button, parent) {
-  setObjectName(QString::fromStdString(button->Name()));
   setAutoRaise(true);
   setFocusPolicy(Qt::NoFocus);
   setIconSize(QSize(20, 20));
@@ -39,7 +38,6 @@ void ButtonWidget::ModelChanged(vcl::TChange what) {
 
 LabelWidget::LabelWidget(ViewOwner& owner, vcl::TControl* control, QWidget* parent)
     : WidgetView(owner, control, parent) {
-  setObjectName(QString::fromStdString(control->Name()));
   setTextFormat(Qt::PlainText);
 }
 
@@ -67,9 +65,7 @@ void LabelWidget::ModelChanged(vcl::TChange what) {
 }
 
 ImageWidget::ImageWidget(ViewOwner& owner, vcl::TImage* image, QWidget* parent)
-    : WidgetView(owner, image, parent) {
-  setObjectName(QString::fromStdString(image->Name()));
-}
+    : WidgetView(owner, image, parent) {}
 
 void ImageWidget::ModelChanged(vcl::TChange what) {
   ControlView::ModelChanged(what);
@@ -103,7 +99,6 @@ constexpr NavButton kNavButtons[] = {
 
 NavigatorWidget::NavigatorWidget(ViewOwner& owner, vcl::TDBNavigator* navigator, QWidget* parent)
     : WidgetView(owner, navigator, parent) {
-  setObjectName(QString::fromStdString(navigator->Name()));
   for (const NavButton& b : kNavButtons) {
     auto* w = new QToolButton(this);
     w->setObjectName(QString::fromLatin1(b.icon));
@@ -158,8 +153,6 @@ void NavigatorWidget::Arrange() {
 }
 
 PlainWidget::PlainWidget(ViewOwner& owner, vcl::TControl* control, QWidget* parent)
-    : WidgetView(owner, control, parent) {
-  setObjectName(QString::fromStdString(control->Name()));
-}
+    : WidgetView(owner, control, parent) {}
 
 }  // namespace host

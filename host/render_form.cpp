@@ -49,7 +49,6 @@ class FormClient : public QWidget {
 
 FormView::FormView(ViewOwner& owner, vcl::TCustomForm* form, QMdiArea* area)
     : WidgetView(owner, form, nullptr) {
-  setObjectName(QString::fromStdString(form->Name()));
   setAttribute(Qt::WA_DeleteOnClose, false);
   setWindowIcon(WindowIcon());
   content_ = new QWidget(this);

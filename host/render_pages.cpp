@@ -12,7 +12,6 @@ namespace host {
 
 PageControlWidget::PageControlWidget(ViewOwner& owner, vcl::TPageControl* pages, QWidget* parent)
     : WidgetView(owner, pages, parent) {
-  setObjectName(QString::fromStdString(pages->Name()));
   setDocumentMode(false);
   tabBar()->setFocusPolicy(Qt::TabFocus);
   tabBar()->installEventFilter(this);
