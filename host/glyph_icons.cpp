@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <initializer_list>
 
 namespace host {
 
@@ -43,16 +44,19 @@ QIcon Paint(Draw&& draw) {
   return QIcon(pixmap);
 }
 
+// Straight lines drawn with one round pen.
+QIcon Strokes(const QColor& color, double width, std::initializer_list<QLine> lines) {
+  return Paint([&](QPainter& p) {
+    p.setPen(Pen(color, width));
+    for (const QLine& line : lines) p.drawLine(line);
+  });
+}
+
 }  // namespace
 
 QIcon GlyphIcon(std::string_view name) {
   const QColor green(30, 140, 60), red(190, 40, 40), blue(40, 80, 160), dark(60, 60, 60);
-  if (name == "incluir")
-    return Paint([&](QPainter& p) {
-      p.setPen(Pen(green, 3.2));
-      p.drawLine(10, 3, 10, 17);
-      p.drawLine(3, 10, 17, 10);
-    });
+  if (name == "incluir") return Strokes(green, 3.2, {{10, 3, 10, 17}, {3, 10, 17, 10}});
   if (name == "alterar")
     return Paint([&](QPainter& p) {
       p.setPen(Pen(QColor(200, 150, 30), 4));
@@ -61,12 +65,7 @@ QIcon GlyphIcon(std::string_view name) {
       p.drawLine(3, 17, 6, 16);
       p.drawLine(3, 17, 4, 14);
     });
-  if (name == "excluir")
-    return Paint([&](QPainter& p) {
-      p.setPen(Pen(red, 3.2));
-      p.drawLine(4, 4, 16, 16);
-      p.drawLine(16, 4, 4, 16);
-    });
+  if (name == "excluir") return Strokes(red, 3.2, {{4, 4, 16, 16}, {16, 4, 4, 16}});
   if (name == "procurar")
     return Paint([&](QPainter& p) {
       p.setPen(Pen(blue, 2.2));
@@ -80,12 +79,7 @@ QIcon GlyphIcon(std::string_view name) {
       p.drawEllipse(QRectF(3, 3, 14, 14));
       p.drawLine(6, 14, 14, 6);
     });
-  if (name == "confirmar")
-    return Paint([&](QPainter& p) {
-      p.setPen(Pen(green, 3.2));
-      p.drawLine(3, 11, 8, 16);
-      p.drawLine(8, 16, 17, 4);
-    });
+  if (name == "confirmar") return Strokes(green, 3.2, {{3, 11, 8, 16}, {8, 16, 17, 4}});
   if (name == "verificar")
     return Paint([&](QPainter& p) {
       p.setPen(Pen(blue, 2.4));
@@ -138,30 +132,11 @@ QIcon NavigatorIcon(std::string_view name) {
       Triangle(p, 5, 5, 7, 10, true);
       p.fillRect(QRectF(13, 5, 2, 10), bar);
     });
-  if (name == "insert")
-    return Paint([&](QPainter& p) {
-      p.setPen(Pen(bar, 2.4));
-      p.drawLine(10, 5, 10, 15);
-      p.drawLine(5, 10, 15, 10);
-    });
-  if (name == "delete")
-    return Paint([&](QPainter& p) {
-      p.setPen(Pen(bar, 2.4));
-      p.drawLine(5, 10, 15, 10);
-    });
+  if (name == "insert") return Strokes(bar, 2.4, {{10, 5, 10, 15}, {5, 10, 15, 10}});
+  if (name == "delete") return Strokes(bar, 2.4, {{5, 10, 15, 10}});
   if (name == "edit") return Paint([&](QPainter& p) { Triangle(p, 7, 4, 6, 12, true); });
-  if (name == "post")
-    return Paint([&](QPainter& p) {
-      p.setPen(Pen(bar, 2.4));
-      p.drawLine(5, 10, 9, 14);
-      p.drawLine(9, 14, 15, 6);
-    });
-  if (name == "cancel")
-    return Paint([&](QPainter& p) {
-      p.setPen(Pen(bar, 2.4));
-      p.drawLine(6, 6, 14, 14);
-      p.drawLine(14, 6, 6, 14);
-    });
+  if (name == "post") return Strokes(bar, 2.4, {{5, 10, 9, 14}, {9, 14, 15, 6}});
+  if (name == "cancel") return Strokes(bar, 2.4, {{6, 6, 14, 14}, {14, 6, 6, 14}});
   return GlyphIcon(name);
 }
 

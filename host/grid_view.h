@@ -15,12 +15,16 @@
 // Clicks go to ClickCell, ClickTitle and ClickEditButton;
 // the ellipsis and the pick-list drop-down are drawn in the current cell.
 // The view scrolls by itself so the current row and column stay in sight.
+//
+// The class is defined across files by concern: grid_view.cpp (geometry,
+// scrolling, mouse, focus), grid_view_keys.cpp, grid_view_paint.cpp and
+// grid_view_editor.cpp.
 #pragma once
 
 #include <QAbstractScrollArea>
 #include <QRect>
 
-#include "renderer.h"
+#include "control_view.h"
 
 namespace vcl {
 class TDBGrid;
@@ -28,10 +32,9 @@ class TDBGrid;
 
 namespace host {
 
-class GridView : public QAbstractScrollArea, public ControlView {
+class GridView : public WidgetView<QAbstractScrollArea> {
  public:
-  GridView(Renderer& renderer, vcl::TDBGrid* grid, QWidget* parent);
-  QWidget* Widget() override { return this; }
+  GridView(ViewOwner& owner, vcl::TDBGrid* grid, QWidget* parent);
   QWidget* FocusTarget() override { return this; }
   void ModelChanged(vcl::TChange what) override;
 
@@ -65,6 +68,8 @@ class GridView : public QAbstractScrollArea, public ControlView {
   bool focusNextPrevChild(bool next) override;
 
  private:
+  static constexpr int kIndicatorWidth = 11;  // the row marker's column, without its line
+
   int RowHeight() const;
   int TitleHeight() const;
   int LineWidth() const;

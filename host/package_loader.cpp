@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "rtl/exceptions.h"
+#include "rtl/strings.h"
 
 namespace host {
 
@@ -20,12 +21,6 @@ std::string ExecutableFolder() {
   return ec ? std::string() : self.parent_path().string();
 }
 
-std::string Upper(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return s;
-}
-
 }  // namespace
 
 const std::vector<ScreenEntry>& KnownScreens() {
@@ -36,8 +31,9 @@ const std::vector<ScreenEntry>& KnownScreens() {
 }
 
 const ScreenEntry* FindScreen(const std::string& code) {
+  const std::string wanted = rtl::UpperCase(code);
   for (const ScreenEntry& s : KnownScreens())
-    if (s.code == Upper(code)) return &s;
+    if (s.code == wanted) return &s;
   return nullptr;
 }
 

@@ -21,14 +21,14 @@ QColor Greyed(const QColor& color) {
                 (color.blue() + face.blue()) / 2);
 }
 
-void PlaceAlignedChildren(const Renderer& renderer, const vcl::TWinControl* container,
+void PlaceAlignedChildren(const ViewOwner& owner, const vcl::TWinControl* container,
                           const QRect& area) {
   QRect r = area;
   for (vcl::TAlign pass : {vcl::TAlign::alTop, vcl::TAlign::alBottom, vcl::TAlign::alLeft,
                            vcl::TAlign::alRight, vcl::TAlign::alClient, vcl::TAlign::alNone}) {
     for (const vcl::TControl* c : container->Children()) {
       if (c->Align() != pass || !c->Visible()) continue;
-      QWidget* w = renderer.WidgetFor(c);
+      QWidget* w = owner.WidgetFor(c);
       if (!w) continue;
       switch (pass) {
         case vcl::TAlign::alTop:
@@ -58,11 +58,9 @@ void PlaceAlignedChildren(const Renderer& renderer, const vcl::TWinControl* cont
   }
 }
 
-ContainerWidget::ContainerWidget(Renderer& renderer, vcl::TWinControl* control, QWidget* parent,
+ContainerWidget::ContainerWidget(ViewOwner& owner, vcl::TWinControl* control, QWidget* parent,
                                  bool panel)
-    : QWidget(parent), ControlView(renderer, control), panel_(panel) {
-  setObjectName(QString::fromStdString(control->Name()));
-}
+    : WidgetView(owner, control, parent), panel_(panel) {}
 
 void ContainerWidget::LayoutChildren() {
   if (auto* c = dynamic_cast<vcl::TWinControl*>(Control()))
@@ -94,10 +92,8 @@ void ContainerWidget::paintEvent(QPaintEvent*) {
              ShownText(c->Font(), c->Caption()));
 }
 
-SplitterWidget::SplitterWidget(Renderer& renderer, vcl::TSplitter* splitter, QWidget* parent)
-    : QWidget(parent), ControlView(renderer, splitter) {
-  setObjectName(QString::fromStdString(splitter->Name()));
-}
+SplitterWidget::SplitterWidget(ViewOwner& owner, vcl::TSplitter* splitter, QWidget* parent)
+    : WidgetView(owner, splitter, parent) {}
 
 void SplitterWidget::ModelChanged(vcl::TChange what) {
   ControlView::ModelChanged(what);

@@ -11,7 +11,7 @@
 
 #include <QWidget>
 
-#include "renderer.h"
+#include "control_view.h"
 
 namespace vcl {
 class TSplitter;
@@ -23,14 +23,13 @@ namespace host {
 QColor Greyed(const QColor& color);
 
 // Places the widgets of `container`'s children inside `area`.
-void PlaceAlignedChildren(const Renderer& renderer, const vcl::TWinControl* container,
+void PlaceAlignedChildren(const ViewOwner& owner, const vcl::TWinControl* container,
                           const QRect& area);
 
-class ContainerWidget : public QWidget, public ControlView {
+class ContainerWidget : public WidgetView<QWidget> {
  public:
   // `panel`: the control is a panel, drawn with its caption and a bevel.
-  ContainerWidget(Renderer& renderer, vcl::TWinControl* control, QWidget* parent, bool panel);
-  QWidget* Widget() override { return this; }
+  ContainerWidget(ViewOwner& owner, vcl::TWinControl* control, QWidget* parent, bool panel);
   QWidget* ChildHost() override { return this; }
   void LayoutChildren() override;
 
@@ -43,10 +42,9 @@ class ContainerWidget : public QWidget, public ControlView {
 };
 
 // The bar the person drags to resize the neighbour aligned before it.
-class SplitterWidget : public QWidget, public ControlView {
+class SplitterWidget : public WidgetView<QWidget> {
  public:
-  SplitterWidget(Renderer& renderer, vcl::TSplitter* splitter, QWidget* parent);
-  QWidget* Widget() override { return this; }
+  SplitterWidget(ViewOwner& owner, vcl::TSplitter* splitter, QWidget* parent);
   void ModelChanged(vcl::TChange what) override;
 
  protected:

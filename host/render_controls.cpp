@@ -12,9 +12,8 @@
 
 namespace host {
 
-ButtonWidget::ButtonWidget(Renderer& renderer, vcl::TButtonFlat* button, QWidget* parent)
-    : QToolButton(parent), ControlView(renderer, button) {
-  setObjectName(QString::fromStdString(button->Name()));
+ButtonWidget::ButtonWidget(ViewOwner& owner, vcl::TButtonFlat* button, QWidget* parent)
+    : WidgetView(owner, button, parent) {
   setAutoRaise(true);
   setFocusPolicy(Qt::NoFocus);
   setIconSize(QSize(20, 20));
@@ -37,9 +36,8 @@ void ButtonWidget::ModelChanged(vcl::TChange what) {
   }
 }
 
-LabelWidget::LabelWidget(Renderer& renderer, vcl::TControl* control, QWidget* parent)
-    : QLabel(parent), ControlView(renderer, control) {
-  setObjectName(QString::fromStdString(control->Name()));
+LabelWidget::LabelWidget(ViewOwner& owner, vcl::TControl* control, QWidget* parent)
+    : WidgetView(owner, control, parent) {
   setTextFormat(Qt::PlainText);
 }
 
@@ -66,10 +64,8 @@ void LabelWidget::ModelChanged(vcl::TChange what) {
   }
 }
 
-ImageWidget::ImageWidget(Renderer& renderer, vcl::TImage* image, QWidget* parent)
-    : QLabel(parent), ControlView(renderer, image) {
-  setObjectName(QString::fromStdString(image->Name()));
-}
+ImageWidget::ImageWidget(ViewOwner& owner, vcl::TImage* image, QWidget* parent)
+    : WidgetView(owner, image, parent) {}
 
 void ImageWidget::ModelChanged(vcl::TChange what) {
   ControlView::ModelChanged(what);
@@ -101,9 +97,8 @@ constexpr NavButton kNavButtons[] = {
 
 }  // namespace
 
-NavigatorWidget::NavigatorWidget(Renderer& renderer, vcl::TDBNavigator* navigator, QWidget* parent)
-    : QWidget(parent), ControlView(renderer, navigator) {
-  setObjectName(QString::fromStdString(navigator->Name()));
+NavigatorWidget::NavigatorWidget(ViewOwner& owner, vcl::TDBNavigator* navigator, QWidget* parent)
+    : WidgetView(owner, navigator, parent) {
   for (const NavButton& b : kNavButtons) {
     auto* w = new QToolButton(this);
     w->setObjectName(QString::fromLatin1(b.icon));
@@ -157,9 +152,7 @@ void NavigatorWidget::Arrange() {
   }
 }
 
-PlainWidget::PlainWidget(Renderer& renderer, vcl::TControl* control, QWidget* parent)
-    : QWidget(parent), ControlView(renderer, control) {
-  setObjectName(QString::fromStdString(control->Name()));
-}
+PlainWidget::PlainWidget(ViewOwner& owner, vcl::TControl* control, QWidget* parent)
+    : WidgetView(owner, control, parent) {}
 
 }  // namespace host

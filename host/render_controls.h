@@ -7,7 +7,7 @@
 #include <QWidget>
 #include <vector>
 
-#include "renderer.h"
+#include "control_view.h"
 #include "vcl/db_navigator.h"
 
 namespace vcl {
@@ -19,34 +19,31 @@ namespace host {
 
 // A flat button; a click runs the model's Click (which checks Enabled and
 // Visible up the chain itself).
-class ButtonWidget : public QToolButton, public ControlView {
+class ButtonWidget : public WidgetView<QToolButton> {
  public:
-  ButtonWidget(Renderer& renderer, vcl::TButtonFlat* button, QWidget* parent);
-  QWidget* Widget() override { return this; }
+  ButtonWidget(ViewOwner& owner, vcl::TButtonFlat* button, QWidget* parent);
   void ModelChanged(vcl::TChange what) override;
 };
 
 // A label: a TLabel's caption, or the display text of a TDBText's field.
-class LabelWidget : public QLabel, public ControlView {
+class LabelWidget : public WidgetView<QLabel> {
  public:
-  LabelWidget(Renderer& renderer, vcl::TControl* control, QWidget* parent);
-  QWidget* Widget() override { return this; }
+  LabelWidget(ViewOwner& owner, vcl::TControl* control, QWidget* parent);
   void ModelChanged(vcl::TChange what) override;
 };
 
-class ImageWidget : public QLabel, public ControlView {
+// An image: the model's bitmap, pixel for pixel.
+class ImageWidget : public WidgetView<QLabel> {
  public:
-  ImageWidget(Renderer& renderer, vcl::TImage* image, QWidget* parent);
-  QWidget* Widget() override { return this; }
+  ImageWidget(ViewOwner& owner, vcl::TImage* image, QWidget* parent);
   void ModelChanged(vcl::TChange what) override;
 };
 
 // The navigator: one button per visible button of the model, enabled as the
 // model's ButtonEnabled says; a press runs BtnClick.
-class NavigatorWidget : public QWidget, public ControlView {
+class NavigatorWidget : public WidgetView<QWidget> {
  public:
-  NavigatorWidget(Renderer& renderer, vcl::TDBNavigator* navigator, QWidget* parent);
-  QWidget* Widget() override { return this; }
+  NavigatorWidget(ViewOwner& owner, vcl::TDBNavigator* navigator, QWidget* parent);
   void ModelChanged(vcl::TChange what) override;
   QToolButton* Button(vcl::TNavButtonSet which) const;
 
@@ -62,10 +59,10 @@ class NavigatorWidget : public QWidget, public ControlView {
   std::vector<Item> items_;
 };
 
-class PlainWidget : public QWidget, public ControlView {
+// Any other control: an empty widget at the control's place.
+class PlainWidget : public WidgetView<QWidget> {
  public:
-  PlainWidget(Renderer& renderer, vcl::TControl* control, QWidget* parent);
-  QWidget* Widget() override { return this; }
+  PlainWidget(ViewOwner& owner, vcl::TControl* control, QWidget* parent);
 };
 
 }  // namespace host

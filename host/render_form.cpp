@@ -47,9 +47,8 @@ class FormClient : public QWidget {
   FormView* view_;
 };
 
-FormView::FormView(Renderer& renderer, vcl::TCustomForm* form, QMdiArea* area)
-    : QMdiSubWindow(nullptr), ControlView(renderer, form) {
-  setObjectName(QString::fromStdString(form->Name()));
+FormView::FormView(ViewOwner& owner, vcl::TCustomForm* form, QMdiArea* area)
+    : WidgetView(owner, form, nullptr) {
   setAttribute(Qt::WA_DeleteOnClose, false);
   setWindowIcon(WindowIcon());
   content_ = new QWidget(this);

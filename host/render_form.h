@@ -12,7 +12,7 @@
 #include <QMdiSubWindow>
 #include <map>
 
-#include "renderer.h"
+#include "control_view.h"
 
 class QMenu;
 class QMenuBar;
@@ -26,13 +26,12 @@ namespace host {
 
 class FormClient;
 
-class FormView : public QMdiSubWindow, public ControlView {
+class FormView : public WidgetView<QMdiSubWindow> {
  public:
-  FormView(Renderer& renderer, vcl::TCustomForm* form, QMdiArea* area);
+  FormView(ViewOwner& owner, vcl::TCustomForm* form, QMdiArea* area);
   ~FormView() override;
 
   vcl::TCustomForm* Form() const;
-  QWidget* Widget() override { return this; }
   QWidget* ChildHost() override;
   QWidget* FocusTarget() override;
   void LayoutChildren() override;

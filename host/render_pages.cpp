@@ -10,9 +10,8 @@
 
 namespace host {
 
-PageControlWidget::PageControlWidget(Renderer& renderer, vcl::TPageControl* pages, QWidget* parent)
-    : QTabWidget(parent), ControlView(renderer, pages) {
-  setObjectName(QString::fromStdString(pages->Name()));
+PageControlWidget::PageControlWidget(ViewOwner& owner, vcl::TPageControl* pages, QWidget* parent)
+    : WidgetView(owner, pages, parent) {
   setDocumentMode(false);
   tabBar()->setFocusPolicy(Qt::TabFocus);
   tabBar()->installEventFilter(this);
@@ -143,8 +142,8 @@ bool PageControlWidget::eventFilter(QObject* watched, QEvent* event) {
   return QTabWidget::eventFilter(watched, event);
 }
 
-SheetWidget::SheetWidget(Renderer& renderer, vcl::TTabSheet* sheet, QWidget* parent)
-    : ContainerWidget(renderer, sheet, parent, false) {}
+SheetWidget::SheetWidget(ViewOwner& owner, vcl::TTabSheet* sheet, QWidget* parent)
+    : ContainerWidget(owner, sheet, parent, false) {}
 
 void SheetWidget::ModelChanged(vcl::TChange what) {
   auto* sheet = dynamic_cast<vcl::TTabSheet*>(Control());

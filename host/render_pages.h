@@ -18,10 +18,9 @@ class TTabSheet;
 
 namespace host {
 
-class PageControlWidget : public QTabWidget, public ControlView {
+class PageControlWidget : public WidgetView<QTabWidget> {
  public:
-  PageControlWidget(Renderer& renderer, vcl::TPageControl* pages, QWidget* parent);
-  QWidget* Widget() override { return this; }
+  PageControlWidget(ViewOwner& owner, vcl::TPageControl* pages, QWidget* parent);
   QWidget* ChildHost() override { return this; }
   void ChildViewAdded(ControlView* child) override;
   void LayoutChildren() override {}
@@ -43,7 +42,7 @@ class PageControlWidget : public QTabWidget, public ControlView {
 
 class SheetWidget : public ContainerWidget {
  public:
-  SheetWidget(Renderer& renderer, vcl::TTabSheet* sheet, QWidget* parent);
+  SheetWidget(ViewOwner& owner, vcl::TTabSheet* sheet, QWidget* parent);
   void ModelChanged(vcl::TChange what) override;
 };
 

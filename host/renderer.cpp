@@ -6,70 +6,13 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "grid_view.h"
 #include "model_call.h"
-#include "qt_canvas.h"
-#include "render_containers.h"
-#include "render_controls.h"
 #include "render_form.h"
-#include "render_pages.h"
-#include "vcl/button_flat.h"
-#include "vcl/db_grid.h"
-#include "vcl/db_navigator.h"
-#include "vcl/db_text.h"
 #include "vcl/form.h"
-#include "vcl/image.h"
-#include "vcl/label.h"
 #include "vcl/menu.h"
-#include "vcl/page_control.h"
-#include "vcl/panel.h"
+#include "view_factory.h"
 
 namespace host {
-
-ControlView::ControlView(Renderer& renderer, vcl::TControl* control)
-    : renderer_(renderer), control_(control) {
-  renderer_.Register(this);
-}
-
-ControlView::~ControlView() {
-  if (control_) renderer_.Forget(this);
-}
-
-void ControlView::ModelChanged(vcl::TChange what) {
-  QWidget* w = Widget();
-  const vcl::TControl* c = control_;
-  if (!c) return;
-  switch (what) {
-    case vcl::TChange::Enabled:
-      w->setEnabled(c->Enabled());
-      break;
-    case vcl::TChange::Visible:
-      w->setVisible(c->Visible());
-      break;
-    case vcl::TChange::Hint:
-      w->setToolTip(QString::fromStdString(c->Hint()));
-      break;
-    case vcl::TChange::Font:
-      w->setFont(ToQFont(c->Font()));
-      w->update();
-      break;
-    case vcl::TChange::Caption:
-    case vcl::TChange::Color:
-      w->update();
-      break;
-    default:
-      break;
-  }
-}
-
-void ControlView::SyncAll() {
-  for (vcl::TChange what :
-       {vcl::TChange::Font, vcl::TChange::Color, vcl::TChange::Hint, vcl::TChange::Caption,
-        vcl::TChange::Align, vcl::TChange::Glyph, vcl::TChange::Enabled, vcl::TChange::Columns,
-        vcl::TChange::DataState, vcl::TChange::ActivePage, vcl::TChange::WindowState,
-        vcl::TChange::Visible})
-    ModelChanged(what);
-}
 
 Renderer::Renderer(QMdiArea* area) : area_(area) {
   vcl::AddControlObserver(this);
@@ -138,30 +81,7 @@ void Renderer::Detach(ControlView* view) {
 
 ControlView* Renderer::Build(vcl::TControl* control, QWidget* parent) {
   if (ControlView* old = ViewFor(control)) Detach(old);
-  ControlView* view = nullptr;
-  if (auto* grid = dynamic_cast<vcl::TDBGrid*>(control))
-    view = new GridView(*this, grid, parent);
-  else if (auto* nav = dynamic_cast<vcl::TDBNavigator*>(control))
-    view = new NavigatorWidget(*this, nav, parent);
-  else if (auto* pages = dynamic_cast<vcl::TPageControl*>(control))
-    view = new PageControlWidget(*this, pages, parent);
-  else if (auto* sheet = dynamic_cast<vcl::TTabSheet*>(control))
-    view = new SheetWidget(*this, sheet, parent);
-  else if (auto* win = dynamic_cast<vcl::TWinControl*>(control))
-    view = new ContainerWidget(*this, win, parent, dynamic_cast<vcl::TPanel*>(control) != nullptr);
-  else if (auto* splitter = dynamic_cast<vcl::TSplitter*>(control))
-    view = new SplitterWidget(*this, splitter, parent);
-  else if (auto* button = dynamic_cast<vcl::TButtonFlat*>(control))
-    view = new ButtonWidget(*this, button, parent);
-  else if (auto* text = dynamic_cast<vcl::TDBText*>(control))
-    view = new LabelWidget(*this, text, parent);
-  else if (auto* label = dynamic_cast<vcl::TLabel*>(control))
-    view = new LabelWidget(*this, label, parent);
-  else if (auto* image = dynamic_cast<vcl::TImage*>(control))
-    view = new ImageWidget(*this, image, parent);
-  else
-    view = new PlainWidget(*this, control, parent);
-
+  ControlView* view = MakeView(*this, control, parent);
   if (auto* win = dynamic_cast<vcl::TWinControl*>(control); win && view->ChildHost()) {
     for (vcl::TControl* child : win->Children()) {
       ControlView* child_view = Build(child, view->ChildHost());

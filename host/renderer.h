@@ -21,65 +21,23 @@
 #include <map>
 #include <vector>
 
+#include "control_view.h"
 #include "vcl/control_observer.h"
 
 class QMdiArea;
 class QMdiSubWindow;
-class QWidget;
-
-namespace vcl {
-class TControl;
-class TWinControl;
-class TCustomForm;
-class TMenuItem;
-}  // namespace vcl
 
 namespace host {
 
-class Renderer;
-class FormView;
-
-// One widget standing for one control.
-class ControlView {
- public:
-  ControlView(Renderer& renderer, vcl::TControl* control);
-  virtual ~ControlView();
-  ControlView(const ControlView&) = delete;
-  ControlView& operator=(const ControlView&) = delete;
-
-  // The control, or nullptr once the view was detached.
-  vcl::TControl* Control() const { return control_; }
-  Renderer& Owner() const { return renderer_; }
-  virtual QWidget* Widget() = 0;
-  // Where the widgets of the control's children go (nullptr: it has none).
-  virtual QWidget* ChildHost() { return nullptr; }
-  // A child's widget was made inside ChildHost().
-  virtual void ChildViewAdded(ControlView* /*child*/) {}
-  // A child's bounds, alignment or visibility changed, or children came or
-  // went: place them again.
-  virtual void LayoutChildren() {}
-  // Mirrors one property of the control.
-  virtual void ModelChanged(vcl::TChange what);
-  // The widget that takes Qt's focus for this control, or nullptr when it
-  // never holds the focus itself.
-  virtual QWidget* FocusTarget() { return nullptr; }
-  // Mirrors every property once, after the view was made.
-  void SyncAll();
-
- private:
-  friend class Renderer;
-  Renderer& renderer_;
-  vcl::TControl* control_;
-};
-
-class Renderer : public vcl::IControlObserver {
+// Owns every view and keeps them in step with the model.
+class Renderer : public vcl::IControlObserver, public ViewOwner {
  public:
   explicit Renderer(QMdiArea* area);
   ~Renderer() override;
 
   QMdiArea* Area() const { return area_; }
   ControlView* ViewFor(const vcl::TControl* control) const;
-  QWidget* WidgetFor(const vcl::TControl* control) const;
+  QWidget* WidgetFor(const vcl::TControl* control) const override;
   // The sub-window showing `form`, or nullptr.
   QMdiSubWindow* SubWindowFor(const vcl::TCustomForm* form) const;
   // The form shown in `window`, or nullptr.
@@ -87,22 +45,22 @@ class Renderer : public vcl::IControlObserver {
   std::vector<vcl::TCustomForm*> Forms() const;
 
   // Makes the view of `control` (and of everything inside it) in `parent`.
-  ControlView* Build(vcl::TControl* control, QWidget* parent);
+  ControlView* Build(vcl::TControl* control, QWidget* parent) override;
   // The person moved Qt's focus to `control`'s widget: moves the model's
   // focus there; afterwards Qt's focus follows wherever the model put it.
-  void FocusArrived(vcl::TWinControl* control);
+  void FocusArrived(vcl::TWinControl* control) override;
   // Puts Qt's focus where the model's focus of `form` is.
-  void FollowFocus(vcl::TCustomForm* form);
+  void FollowFocus(vcl::TCustomForm* form) override;
   // True while the renderer itself is moving Qt's focus.
   bool MovingFocus() const { return moving_focus_; }
   // Runs `change`, during which Qt moves the focus on its own (a window
   // hidden and shown again): no focus arriving meanwhile is the person's, so
   // the model's focus stays where it is.
-  void HoldFocus(const std::function<void()>& change);
+  void HoldFocus(const std::function<void()>& change) override;
 
   // Menu items shown by a form's menu bar.
-  void RegisterMenuItem(vcl::TMenuItem* item, FormView* form);
-  void ForgetMenuItems(FormView* form);
+  void RegisterMenuItem(vcl::TMenuItem* item, FormView* form) override;
+  void ForgetMenuItems(FormView* form) override;
 
   // IControlObserver.
   void Changed(rtl::TComponent* component, vcl::TChange what) override;
@@ -113,9 +71,8 @@ class Renderer : public vcl::IControlObserver {
   void Destroying(rtl::TComponent* component) override;
 
  private:
-  friend class ControlView;
-  void Register(ControlView* view);
-  void Forget(ControlView* view);
+  void Register(ControlView* view) override;
+  void Forget(ControlView* view) override;
   // Detaches the view and every view inside its widget, then deletes the
   // widget from the event loop.
   void Detach(ControlView* view);

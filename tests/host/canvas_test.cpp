@@ -3,6 +3,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <functional>
 
 #include "qt_canvas.h"
 
@@ -12,12 +13,19 @@ QColor At(const QImage& image, int x, int y) {
   return image.pixelColor(x, y);
 }
 
-TEST(QtCanvasTest, FillsAndCopiesBitmapsWithTheTransparentColourTakingTheBrush) {
-  QImage image(40, 20, QImage::Format_RGB32);
+// A white image of `width` x `height` after `draw` painted on it.
+QImage Painted(int width, int height, const std::function<void(host::QtCanvas&)>& draw) {
+  QImage image(width, height, QImage::Format_RGB32);
   image.fill(Qt::white);
-  {
-    QPainter painter(&image);
-    host::QtCanvas canvas(painter);
+  QPainter painter(&image);
+  host::QtCanvas canvas(painter);
+  draw(canvas);
+  painter.end();
+  return image;
+}
+
+TEST(QtCanvasTest, FillsAndCopiesBitmapsWithTheTransparentColourTakingTheBrush) {
+  const QImage image = Painted(40, 20, [](host::QtCanvas& canvas) {
     canvas.Brush().SetColor(vcl::clRed);
     canvas.FillRect(vcl::Rect(0, 0, 10, 10));
 
@@ -28,7 +36,7 @@ TEST(QtCanvasTest, FillsAndCopiesBitmapsWithTheTransparentColourTakingTheBrush) 
     canvas.BrushCopy(vcl::Rect(20, 0, 22, 1), bitmap, vcl::Rect(0, 0, 2, 1), vcl::clWhite);
     // A source outside the bitmap paints nothing instead of failing.
     canvas.BrushCopy(vcl::Rect(30, 0, 32, 1), bitmap, vcl::Rect(5, 5, 7, 6), vcl::clWhite);
-  }
+  });
   EXPECT_EQ(At(image, 5, 5), QColor(255, 0, 0));
   EXPECT_EQ(At(image, 11, 5), QColor(255, 255, 255));
   EXPECT_EQ(At(image, 20, 0), QColor(0, 0, 255));
@@ -37,15 +45,11 @@ TEST(QtCanvasTest, FillsAndCopiesBitmapsWithTheTransparentColourTakingTheBrush) 
 }
 
 TEST(QtCanvasTest, TextRectFillsItsRectangleAndClipsTheText) {
-  QImage image(200, 30, QImage::Format_RGB32);
-  image.fill(Qt::white);
-  {
-    QPainter painter(&image);
-    host::QtCanvas canvas(painter);
+  const QImage image = Painted(200, 30, [](host::QtCanvas& canvas) {
     canvas.Brush().SetColor(vcl::clInfoBk);
     canvas.Font().SetColor(vcl::clBlack);
     canvas.TextRect(vcl::Rect(0, 0, 30, 20), 2, 2, "WWWWWWWWWWWWWWWWWWWW");
-  }
+  });
   bool dark_inside = false;
   for (int x = 0; x < 30; ++x)
     for (int y = 0; y < 20; ++y) dark_inside |= At(image, x, y).lightness() < 100;

@@ -95,8 +95,7 @@ TEST_F(DimensionsHost, ADimensionAddedWithTheLookupsIsStored) {
   answers_.Expect([&offered](QWidget* w) {
     auto* dialog = dynamic_cast<host::LookupDialog*>(w);
     ASSERT_NE(dialog, nullptr);
-    for (int r = 0; r < dialog->Table()->rowCount(); ++r)
-      offered << dialog->Table()->item(r, 0)->text();
+    offered = host_test::OfferedCodes(*dialog);
     QTest::keyClicks(dialog->FilterBox(), "dt_v");
     QTest::keyClick(dialog->FilterBox(), Qt::Key_Return);
   });

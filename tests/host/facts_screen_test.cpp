@@ -76,8 +76,7 @@ TEST_F(FactsScreenTest, AFactAddedWithMouseAndKeyboardIsStoredOnTheServer) {
   answers_.Expect([&offered](QWidget* w) {
     auto* dialog = dynamic_cast<host::LookupDialog*>(w);
     ASSERT_NE(dialog, nullptr);
-    for (int r = 0; r < dialog->Table()->rowCount(); ++r)
-      offered << dialog->Table()->item(r, 0)->text();
+    offered = host_test::OfferedCodes(*dialog);
     dialog->FilterBox()->setText(QStringLiteral("desconto"));
     dialog->accept();
   });

@@ -3,8 +3,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QTabBar>
+#include <QTableWidget>
 #include <QTest>
 
+#include "lookup_dialog.h"
 #include "orb/server_address.h"
 #include "render_controls.h"
 #include "render_pages.h"
@@ -70,6 +72,12 @@ void HostScreenTest::ClickFactTable(const std::string& table) {
     if (tables->CellText(r, 0) == table) row = r;
   ASSERT_GT(row, 0) << table;
   ClickCell(tables, row, 0);
+}
+
+QStringList OfferedCodes(const host::LookupDialog& dialog) {
+  QStringList codes;
+  for (int r = 0; r < dialog.Table()->rowCount(); ++r) codes << dialog.Table()->item(r, 0)->text();
+  return codes;
 }
 
 std::vector<rtl::Variant> DimeFatos(const appserver::EmbeddedServer& server,

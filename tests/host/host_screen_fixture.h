@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <QRect>
+#include <QStringList>
 #include <string>
 #include <vector>
 
@@ -18,9 +19,14 @@
 #include "dialog_answerer.h"
 #include "grid_view.h"
 #include "main_window.h"
+#include "renderer.h"
 #include "rtl/variant.h"
 #include "vcl/db_grid.h"
 #include "vcl/form.h"
+
+namespace host {
+class LookupDialog;
+}
 
 namespace host_test {
 
@@ -73,6 +79,9 @@ class OpenScreenTest : public HostScreenTest {
  protected:
   void SetUp() override;
 };
+
+// The codes (first column) the look-up dialog offers, top to bottom.
+QStringList OfferedCodes(const host::LookupDialog& dialog);
 
 // The six arguments of GetDimeFatos for `table` after the server answered,
 // read through a session of its own: [4] holds the dimensions, [5] the facts.

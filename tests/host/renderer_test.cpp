@@ -70,6 +70,16 @@ class RendererTest : public ::testing::Test {
     return dynamic_cast<T*>(window_.Views().WidgetFor(control));
   }
   QWidget* Widget(const vcl::TControl* control) { return window_.Views().WidgetFor(control); }
+  // A new `T` named `name`, aligned to the top of the grid's panel.
+  template <class T>
+  T* AddAtTop(const char* name, int height) {
+    auto* control = new T(form_);
+    control->SetName(name);
+    control->SetParent(form_->panDbgPadrao);
+    control->SetAlign(vcl::TAlign::alTop);
+    control->SetHeight(height);
+    return control;
+  }
 
   host::MainWindow window_{""};
   host_test::DialogAnswerer answers_;
@@ -255,16 +265,8 @@ TEST_F(RendererTest, CellsArePaintedByTheDrawColumnCellHandlerOnTheGridsCanvas) 
 }
 
 TEST_F(RendererTest, SplitterDragResizesTheNeighbourAndTheNavigatorMovesTheDataset) {
-  auto* top = new vcl::TPanel(form_);
-  top->SetName("panTopo");
-  top->SetParent(form_->panDbgPadrao);
-  top->SetAlign(vcl::TAlign::alTop);
-  top->SetHeight(60);
-  auto* splitter = new vcl::TSplitter(form_);
-  splitter->SetName("splTopo");
-  splitter->SetParent(form_->panDbgPadrao);
-  splitter->SetAlign(vcl::TAlign::alTop);
-  splitter->SetHeight(6);
+  auto* top = AddAtTop<vcl::TPanel>("panTopo", 60);
+  auto* splitter = AddAtTop<vcl::TSplitter>("splTopo", 6);
   QApplication::processEvents();
   QWidget* bar = Widget(splitter);
   ASSERT_NE(bar, nullptr);
@@ -335,11 +337,7 @@ TEST_F(RendererTest, DisabledSheetCannotBeChosenAndTheTabsFollowTheModel) {
 
 TEST_F(RendererTest, FocusMovesBothWaysAndARefusedExitKeepsItWhereTheModelKeepsIt) {
   // A second grid on the second page's neighbour: the navigator panel gets one.
-  auto* other = new vcl::TDBGrid(form_);
-  other->SetName("dbgOutra");
-  other->SetParent(form_->panDbgPadrao);
-  other->SetAlign(vcl::TAlign::alTop);
-  other->SetHeight(60);
+  auto* other = AddAtTop<vcl::TDBGrid>("dbgOutra", 60);
   other->SetDataSource(form_->dtsPadrao);
   QApplication::processEvents();
   auto* grid = View<host::GridView>(form_->dbgPadrao);

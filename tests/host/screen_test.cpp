@@ -44,6 +44,31 @@ class ScreenTest : public host_test::HostScreenTest {
     for (QMdiSubWindow* w : window_.Area()->subWindowList()) n += w->isVisible();
     return n;
   }
+  // The screen opened from the menu, its list of fact tables and the
+  // toolbar's buttons that add and confirm; all null when it did not open.
+  struct FactTableList {
+    vcl::TCustomForm* form;
+    vcl::TDBGrid* grid;
+    host::GridView* view;
+    host::ButtonWidget* add;
+    host::ButtonWidget* confirm;
+  };
+  FactTableList OpenFactTables() {
+    vcl::TCustomForm* form = OpenFromMenu();
+    if (!form) return {};
+    auto* grid = Model<vcl::TDBGrid>(form, "dbgTabelaFatos");
+    return {form, grid, View<host::GridView>(grid),
+            View<host::ButtonWidget>(Model<vcl::TButtonFlat>(form, "sbtIncluir")),
+            View<host::ButtonWidget>(Model<vcl::TButtonFlat>(form, "sbtConfirmar"))};
+  }
+  // Types a fact table's code into the current row's first cell, then Tab,
+  // then its name.
+  void TypeCodeAndName(host::GridView* view, const char* code, const char* name) {
+    ClickCell(view, view->Grid()->Row(), 0);
+    QTest::keyClicks(view, code);
+    QTest::keyClick(view, Qt::Key_Tab);
+    QTest::keyClicks(view, name);
+  }
 };
 
 TEST_F(ScreenTest, MenuOpensTheScreenOnceWithBothListsFilled) {
@@ -233,17 +258,12 @@ std::vector<std::string> StoredFactTables(const appserver::EmbeddedServer& serve
 }
 
 TEST_F(ScreenTest, FactTableAddedThroughTheToolbarIsSavedNormalisedAndADuplicateIsRefused) {
-  vcl::TCustomForm* form = OpenFromMenu();
-  ASSERT_NE(form, nullptr);
-  auto* grid = Model<vcl::TDBGrid>(form, "dbgTabelaFatos");
-  auto* view = View<host::GridView>(grid);
-  auto* add = View<host::ButtonWidget>(Model<vcl::TButtonFlat>(form, "sbtIncluir"));
-  auto* confirm = View<host::ButtonWidget>(Model<vcl::TButtonFlat>(form, "sbtConfirmar"));
-  ASSERT_TRUE(grid && view && add && confirm);
+  const auto [form, grid, view, add, confirm] = OpenFactTables();
+  ASSERT_TRUE(form && grid && view && add && confirm);
   db::TClientDataSet* tables = grid->DataSet();
   const int before = tables->RecordCount();
 
-  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->CellRect(1, 0).center());
+  ClickCell(view, 1, 0);
   QTest::mouseClick(add, Qt::LeftButton);
   ASSERT_EQ(tables->State(), db::TDataSetState::dsInsert);
   EXPECT_TRUE(confirm->isEnabled());
@@ -253,10 +273,7 @@ TEST_F(ScreenTest, FactTableAddedThroughTheToolbarIsSavedNormalisedAndADuplicate
   auto* tabs = View<host::PageControlWidget>(Model<vcl::TPageControl>(form, "pgcPadrao"));
   ASSERT_TRUE(data && tabs);
   EXPECT_EQ(tabs->isTabEnabled(1), data->Enabled());
-  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->CellRect(grid->Row(), 0).center());
-  QTest::keyClicks(view, "fato_compras");
-  QTest::keyClick(view, Qt::Key_Tab);
-  QTest::keyClicks(view, "Compras");
+  TypeCodeAndName(view, "fato_compras", "Compras");
   QTest::mouseClick(confirm, Qt::LeftButton);
   QApplication::processEvents();
   EXPECT_EQ(tables->State(), db::TDataSetState::dsBrowse);
@@ -270,7 +287,7 @@ TEST_F(ScreenTest, FactTableAddedThroughTheToolbarIsSavedNormalisedAndADuplicate
   // message, when the code's column is left (the screen's own check) or at
   // the latest when the row is confirmed (the server's).
   QTest::mouseClick(add, Qt::LeftButton);
-  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->CellRect(grid->Row(), 0).center());
+  ClickCell(view, grid->Row(), 0);
   QTest::keyClicks(view, "Fato_Vendas");
   answers_.Expect(host_test::DialogAnswerer::Press(QStringLiteral("OK")));
   QTest::keyClick(view, Qt::Key_Tab);
@@ -295,21 +312,13 @@ TEST_F(ScreenTest, FactTableAddedThroughTheToolbarIsSavedNormalisedAndADuplicate
 // With the server unreachable the person reads a plain Portuguese message
 // naming its address, and the row stays open too.
 TEST_F(ScreenTest, ARefusedNewTableComesBackOpenAndLinkFailuresReadPlainly) {
-  vcl::TCustomForm* form = OpenFromMenu();
-  ASSERT_NE(form, nullptr);
-  auto* grid = Model<vcl::TDBGrid>(form, "dbgTabelaFatos");
-  auto* view = View<host::GridView>(grid);
-  auto* add = View<host::ButtonWidget>(Model<vcl::TButtonFlat>(form, "sbtIncluir"));
-  auto* confirm = View<host::ButtonWidget>(Model<vcl::TButtonFlat>(form, "sbtConfirmar"));
-  ASSERT_TRUE(grid && view && add && confirm);
+  const auto [form, grid, view, add, confirm] = OpenFactTables();
+  ASSERT_TRUE(form && grid && view && add && confirm);
   db::TClientDataSet* tables = grid->DataSet();
 
-  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->CellRect(1, 0).center());
+  ClickCell(view, 1, 0);
   QTest::mouseClick(add, Qt::LeftButton);
-  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->CellRect(grid->Row(), 0).center());
-  QTest::keyClicks(view, "fato teste");
-  QTest::keyClick(view, Qt::Key_Tab);
-  QTest::keyClicks(view, "Fato teste");
+  TypeCodeAndName(view, "fato teste", "Fato teste");
   std::vector<bool> busy_under_dialog;
   const auto press_ok = [&](QWidget* w) {
     busy_under_dialog.push_back(window_.UserInterface().Busy()->isVisible());
