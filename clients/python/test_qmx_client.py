@@ -83,7 +83,7 @@ class AgainstTheServer(unittest.TestCase):
         self.assertTrue(all(p.kind == DATA for p in (tables, marts, dims, drills)))
         self.assertEqual([(f.name, f.size, f.fixed) for f in tables.fields],
                          [("CDTABELADW", 30, False), ("NMTABELADW", 30, False),
-                          ("IDDRILLDOWN", 1, False)])
+                          ("IDDRILLDOWN", 1, False), ("NRVERSAO", 20, False)])
         self.assertIn("FATO_VENDAS", [r["CDTABELADW"] for r in tables.records()])
         self.assertTrue(all(r["IDDRILLDOWN"] == "S" for r in drills.records()))
         self.assertEqual([f.name for f in marts.fields], ["CDAREANEGDW", "NMAREANEGDW"])
