@@ -7,13 +7,6 @@
 
 namespace qmx00600 {
 
-void TfrmEstrutura::RegisterDetailStateHandlers() {
-  handlers_.notify["dtsFatosStateChange"] = Bind(&TfrmEstrutura::dtsFatosStateChange);
-  handlers_.notify["dtsDimeStateChange"] = Bind(&TfrmEstrutura::dtsDimeStateChange);
-  handlers_.notify["dtsFatosDrillStateChange"] = Bind(&TfrmEstrutura::dtsFatosDrillStateChange);
-  handlers_.notify["dtsDimeDrillStateChange"] = Bind(&TfrmEstrutura::dtsDimeDrillStateChange);
-}
-
 void TfrmEstrutura::dtsFatosStateChange(rtl::TObject* sender) {
   if (!flags_.bodados || !flags_.bofatos) return;
   if (dtsFatos->State() == db::TDataSetState::dsInsert) {
