@@ -1,5 +1,6 @@
 // The decoders of the frames: each reads one payload through a Reader, which
 // checks every length against what remains, and refuses trailing bytes.
+#include "net/frame.h"
 #include "net/frame_buffers.h"
 
 namespace net {

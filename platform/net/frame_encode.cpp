@@ -1,5 +1,6 @@
 // The encoders of the frames: each writes one whole frame through a Writer,
 // which puts the buffer back as it was when the frame is refused.
+#include "net/frame.h"
 #include "net/frame_buffers.h"
 
 namespace net {

@@ -2,6 +2,7 @@
 // the client's Hello checked and answered with an Accept or a refusal text.
 #include <algorithm>
 
+#include "net/server.h"
 #include "net/server_connection.h"
 #include "net/tls.h"
 
