@@ -2,7 +2,8 @@
 // (appserver/refusal.h), the link decodes them (server/error_text.cpp) and
 // the catalogue words them (model/message_catalogue.cpp). The module and the
 // server may not include each other, so each keeps its copy and this test
-// holds the three together.
+// holds the three together; so too the plain text of a row changed by another
+// user, which the link recognises to recover from it.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -10,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "appserver/refusal.h"
+#include "appserver/rules/refusal.h"
 #include "model/language_file.h"
 #include "model/message_catalogue.h"
 #include "server/error_text.h"
@@ -63,6 +64,10 @@ TEST(RefusalKeys, EveryKeyHasOneCatalogueTextTakingItsArguments) {
     ASSERT_EQ(texts.count(name), 1u) << name << " needs exactly one catalogue entry";
     EXPECT_EQ(PlaceholderCount(texts.find(name)->second), k.arguments) << name;
   }
+}
+
+TEST(RefusalKeys, TheLinkRecognisesTheServersChangedMeanwhileText) {
+  EXPECT_EQ(kChangedMeanwhileText, std::string_view(appserver::kChangedMeanwhile));
 }
 
 }  // namespace
