@@ -1,5 +1,7 @@
 #include "appserver/rules/rdm_estrutura.h"
 
+#include <algorithm>
+
 #include "appserver/rules/call_args.h"
 #include "appserver/rules/codes.h"
 #include "appserver/rules/refusal.h"
@@ -56,6 +58,22 @@ void RequireCode(const std::string& code, const char* what) {
   if (!IsWellFormedCode(code)) throw Refuse(key::kInvTabela, code);
 }
 
+// The arguments of the drill-table field checks: a drill table, one of
+// `fields` (any other is a call failure) and the value proposed for it.
+struct DrillFieldValue {
+  std::string drill, field, value;
+};
+
+DrillFieldValue ReadDrillFieldValue(const char* method, std::vector<rtl::Variant>& raw,
+                                    std::initializer_list<std::string_view> fields) {
+  CallArgs args(method, raw, 3);
+  DrillFieldValue v{NormaliseCode(args.Text(0)), rtl::UpperCase(rtl::Trim(args.Text(1))),
+                    args.Text(2)};
+  if (std::find(fields.begin(), fields.end(), v.field) == fields.end())
+    throw net::ECallError(std::string(method) + ": campo desconhecido \"" + v.field + "\".");
+  return v;
+}
+
 }  // namespace
 
 struct RdmEstrutura::Method {
@@ -63,7 +81,7 @@ struct RdmEstrutura::Method {
   rtl::Variant (RdmEstrutura::*handler)(std::vector<rtl::Variant>&);
 };
 
-const RdmEstrutura::Method* RdmEstrutura::Find(std::string_view name) {
+std::span<const RdmEstrutura::Method> RdmEstrutura::Methods() {
   static const Method kMethods[] = {
       {"GetInicial", &RdmEstrutura::GetInicial},
       {"GetDimeFatos", &RdmEstrutura::GetDimeFatos},
@@ -84,16 +102,18 @@ const RdmEstrutura::Method* RdmEstrutura::Find(std::string_view name) {
       {"getVdDimeDrill", &RdmEstrutura::GetVdDimeDrill},
       {"SetDimeDrill", &RdmEstrutura::SetDimeDrill},
   };
-  if (name.empty()) return kMethods;  // the table itself, for MethodNames
-  for (const Method& m : kMethods)
+  return kMethods;
+}
+
+const RdmEstrutura::Method* RdmEstrutura::Find(std::string_view name) {
+  for (const Method& m : Methods())
     if (m.name == name) return &m;
   return nullptr;
 }
 
 std::vector<std::string_view> RdmEstrutura::MethodNames() {
-  const Method* table = Find("");
   std::vector<std::string_view> names;
-  for (int i = 0; i < 18; ++i) names.push_back(table[i].name);
+  for (const Method& m : Methods()) names.push_back(m.name);
   return names;
 }
 
@@ -378,12 +398,8 @@ rtl::Variant RdmEstrutura::GetVdDelDrill(std::vector<rtl::Variant>& raw) {
 }
 
 rtl::Variant RdmEstrutura::GetVdFatosDrill(std::vector<rtl::Variant>& raw) {
-  CallArgs args("getVdFatosDrill", raw, 3);
-  std::string drill = NormaliseCode(args.Text(0));
-  std::string field = rtl::UpperCase(rtl::Trim(args.Text(1)));
-  std::string value = args.Text(2);
-  if (field != "CDITEMDRILL" && field != "NMITEMDRILL" && field != "IDTPFATODRILL")
-    throw net::ECallError("getVdFatosDrill: campo desconhecido \"" + field + "\".");
+  auto [drill, field, value] =
+      ReadDrillFieldValue("getVdFatosDrill", raw, {"CDITEMDRILL", "NMITEMDRILL", "IDTPFATODRILL"});
   Transaction tx(*storage_, TransactionKind::kRead);
   if (!structure_.IsDrillTable(drill)) throw Refuse(key::kNotTabDrill, drill);
   if (!rtl::Trim(value).empty()) {
@@ -400,12 +416,8 @@ rtl::Variant RdmEstrutura::GetVdFatosDrill(std::vector<rtl::Variant>& raw) {
 }
 
 rtl::Variant RdmEstrutura::GetVdDimeDrill(std::vector<rtl::Variant>& raw) {
-  CallArgs args("getVdDimeDrill", raw, 3);
-  std::string drill = NormaliseCode(args.Text(0));
-  std::string field = rtl::UpperCase(rtl::Trim(args.Text(1)));
-  std::string value = args.Text(2);
-  if (field != "CDDIMEDRILL" && field != "NRSEQUEDIME")
-    throw net::ECallError("getVdDimeDrill: campo desconhecido \"" + field + "\".");
+  auto [drill, field, value] =
+      ReadDrillFieldValue("getVdDimeDrill", raw, {"CDDIMEDRILL", "NRSEQUEDIME"});
   Transaction tx(*storage_, TransactionKind::kRead);
   if (!structure_.IsDrillTable(drill)) throw Refuse(key::kNotTabDrill, drill);
   if (!rtl::Trim(value).empty()) {

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <memory>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -37,6 +38,7 @@ class RdmEstrutura final : public net::IRemoteObject {
 
  private:
   struct Method;
+  static std::span<const Method> Methods();  // the eighteen, in the order clients list them
   static const Method* Find(std::string_view name);
 
   rtl::Variant GetInicial(std::vector<rtl::Variant>& args);

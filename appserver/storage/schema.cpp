@@ -53,6 +53,13 @@ bool SameAsciiName(std::string_view a, std::string_view b) {
   return true;
 }
 
+// The fields of an entity whose packet carries its columns, built once.
+template <Entity entity>
+const std::vector<db::PacketField>& ColumnFields() {
+  static const auto f = FieldsFromColumns(entity);
+  return f;
+}
+
 }  // namespace
 
 const EntityDef& Describe(Entity entity) {
@@ -60,8 +67,7 @@ const EntityDef& Describe(Entity entity) {
 }
 
 const std::vector<db::PacketField>& TablesFields() {
-  static const auto f = FieldsFromColumns(Entity::kTable);
-  return f;
+  return ColumnFields<Entity::kTable>();
 }
 const std::vector<db::PacketField>& FactsFields() {
   static const auto f = Fields({{"IDFATODW", 1, true},
@@ -85,24 +91,19 @@ const std::vector<db::PacketField>& FactCheckFields() {
   return f;
 }
 const std::vector<db::PacketField>& DimesFields() {
-  static const auto f = FieldsFromColumns(Entity::kDime);
-  return f;
+  return ColumnFields<Entity::kDime>();
 }
 const std::vector<db::PacketField>& DrillFactsFields() {
-  static const auto f = FieldsFromColumns(Entity::kDrillFact);
-  return f;
+  return ColumnFields<Entity::kDrillFact>();
 }
 const std::vector<db::PacketField>& DrillDimesFields() {
-  static const auto f = FieldsFromColumns(Entity::kDrillDime);
-  return f;
+  return ColumnFields<Entity::kDrillDime>();
 }
 const std::vector<db::PacketField>& DataMartsFields() {
-  static const auto f = FieldsFromColumns(Entity::kDataMart);
-  return f;
+  return ColumnFields<Entity::kDataMart>();
 }
 const std::vector<db::PacketField>& DimensionsFields() {
-  static const auto f = FieldsFromColumns(Entity::kDimension);
-  return f;
+  return ColumnFields<Entity::kDimension>();
 }
 const std::vector<db::PacketField>& ColumnListFields() {
   static const auto f = Fields({{"CDFIELD", 30, false}});

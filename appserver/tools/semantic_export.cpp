@@ -114,8 +114,8 @@ std::vector<Model> ReadModels(Storage& s) {
     NameScope dimension_names;
     for (const Record& d : s.Select(m.drill ? Entity::kDrillDime : Entity::kDime, owner)) {
       Dimension x;
-      x.column = d[1];
-      x.number = d[dime::NRSEQUEDIME];
+      x.column = m.drill ? d[ddrill::CDDIMEDRILL] : d[dime::CDITEMDIME];
+      x.number = m.drill ? d[ddrill::NRSEQUEDIME] : d[dime::NRSEQUEDIME];
       x.title = catalogue.count(x.number) ? catalogue[x.number] : x.column;
       x.name = dimension_names.Take(SemanticName(x.title));
       auto c = columns.find(x.column);
@@ -154,6 +154,18 @@ std::vector<Model> ReadModels(Storage& s) {
 // name such as "yes" stay texts for any YAML reader.
 void Text(YAML::Emitter& out, const char* key, const std::string& value) {
   out << YAML::Key << key << YAML::Value << YAML::DoubleQuoted << value;
+}
+
+// What both formats say of a measure beside its expression: its kind, its
+// data mart and whether it is active (fact tables), the table it drills into.
+void MeasureMeta(YAML::Emitter& out, const Model& m, const Measure& x) {
+  Text(out, "tipo_fato", TypeTitle(x.type_code));
+  if (!m.drill) {
+    Text(out, "data_mart", x.mart);
+    Text(out, "data_mart_nome", x.mart_name);
+    out << YAML::Key << "ativo" << YAML::Value << x.active;
+  }
+  if (!x.drill.empty()) Text(out, "drill", x.drill);
 }
 
 void WriteMetricFlow(YAML::Emitter& out, const std::vector<Model>& models) {
@@ -225,13 +237,7 @@ void WriteMetricFlow(YAML::Emitter& out, const std::vector<Model>& models) {
       Text(out, "expr", x.column);
       out << YAML::Key << "config" << YAML::Value << YAML::BeginMap << YAML::Key << "meta"
           << YAML::Value << YAML::BeginMap;
-      Text(out, "tipo_fato", TypeTitle(x.type_code));
-      if (!m.drill) {
-        Text(out, "data_mart", x.mart);
-        Text(out, "data_mart_nome", x.mart_name);
-        out << YAML::Key << "ativo" << YAML::Value << x.active;
-      }
-      if (!x.drill.empty()) Text(out, "drill", x.drill);
+      MeasureMeta(out, m, x);
       out << YAML::EndMap << YAML::EndMap << YAML::EndMap;
     }
     out << YAML::EndSeq << YAML::EndMap;
@@ -282,13 +288,7 @@ void WriteCube(YAML::Emitter& out, const std::vector<Model>& models) {
       Text(out, "sql", x.column);
       Text(out, "type", Averaged(x.type_code) ? "avg" : "sum");
       out << YAML::Key << "meta" << YAML::Value << YAML::BeginMap;
-      Text(out, "tipo_fato", TypeTitle(x.type_code));
-      if (!m.drill) {
-        Text(out, "data_mart", x.mart);
-        Text(out, "data_mart_nome", x.mart_name);
-        out << YAML::Key << "ativo" << YAML::Value << x.active;
-      }
-      if (!x.drill.empty()) Text(out, "drill", x.drill);
+      MeasureMeta(out, m, x);
       out << YAML::EndMap << YAML::EndMap;
     }
     out << YAML::EndSeq;

@@ -62,9 +62,15 @@ class PgStorage final : public Storage {
     try {
       conn_.Exec(begin_write_);
     } catch (const StorageError&) {
+      if (!conn_.Lost()) {
+        // BEGIN went through but the lock did not (busy): the transaction is
+        // aborted, and left open it would fail every later call of the
+        // session. The caller never rolls back a Begin that threw.
+        conn_.Abandon();
+        throw;
+      }
       // Lost while idle (the database restarted, the session was ended):
       // nothing has run yet, so a new connection may start the call afresh.
-      if (!conn_.Lost()) throw;
       conn_.Reconnect();
       conn_.Exec(begin_write_);
     }
