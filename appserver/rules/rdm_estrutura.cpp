@@ -58,6 +58,20 @@ void RequireCode(const std::string& code, const char* what) {
   if (!IsWellFormedCode(code)) throw Refuse(key::kInvTabela, code);
 }
 
+// The arguments of SetFatos and SetDime: a change packet and the table it
+// concerns, whose normalised code is written back to the caller.
+struct TableDelta {
+  db::Packet delta;
+  std::string table;
+};
+
+TableDelta ReadTableDelta(const char* method, std::vector<rtl::Variant>& raw) {
+  CallArgs args(method, raw, 2);
+  TableDelta d{args.Packet(0), NormaliseCode(args.Text(1))};
+  args.Set(1, d.table);
+  return d;
+}
+
 // The arguments of the drill-table field checks: a drill table, one of
 // `fields` (any other is a call failure) and the value proposed for it.
 struct DrillFieldValue {
@@ -234,10 +248,7 @@ rtl::Variant RdmEstrutura::GetTabelas(std::vector<rtl::Variant>& raw) {
 }
 
 rtl::Variant RdmEstrutura::SetFatos(std::vector<rtl::Variant>& raw) {
-  CallArgs args("SetFatos", raw, 2);
-  db::Packet delta = args.Packet(0);
-  std::string table = NormaliseCode(args.Text(1));
-  args.Set(1, table);
+  auto [delta, table] = ReadTableDelta("SetFatos", raw);
   Transaction tx(*storage_, TransactionKind::kWrite);
   auto changes = ApplyChanges(*storage_, delta, FactRules(structure_, table));
   CheckTouchedLinks(structure_, Entity::kFact, changes);
@@ -246,10 +257,7 @@ rtl::Variant RdmEstrutura::SetFatos(std::vector<rtl::Variant>& raw) {
 }
 
 rtl::Variant RdmEstrutura::SetDime(std::vector<rtl::Variant>& raw) {
-  CallArgs args("SetDime", raw, 2);
-  db::Packet delta = args.Packet(0);
-  std::string table = NormaliseCode(args.Text(1));
-  args.Set(1, table);
+  auto [delta, table] = ReadTableDelta("SetDime", raw);
   Transaction tx(*storage_, TransactionKind::kWrite);
   auto changes = ApplyChanges(*storage_, delta, DimeRules(structure_, table));
   CheckTouchedLinks(structure_, Entity::kDime, changes);

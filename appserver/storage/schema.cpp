@@ -81,13 +81,15 @@ const std::vector<db::PacketField>& FactsFields() {
   return f;
 }
 const std::vector<db::PacketField>& FactCheckFields() {
-  static const auto f = Fields({{"IDFATODW", 1, true},
-                                {"CDTABELADW", 30, false},
-                                {"CDITEMDW", 30, false},
-                                {"NMITEMDW", 30, false},
-                                {"CDAREANEGDW", 5, false},
-                                {"IDTPFATODW", 1, true},
-                                {"DSHINTITEM", 200, false}});
+  // The facts' fields less the drill link, the name before the data mart.
+  static const auto f = [] {
+    std::vector<db::PacketField> out;
+    for (const char* name : {"IDFATODW", "CDTABELADW", "CDITEMDW", "NMITEMDW", "CDAREANEGDW",
+                             "IDTPFATODW", "DSHINTITEM"})
+      for (const db::PacketField& field : FactsFields())
+        if (field.name == name) out.push_back(field);
+    return out;
+  }();
   return f;
 }
 const std::vector<db::PacketField>& DimesFields() {

@@ -8,6 +8,7 @@
 #include "appserver/database/database.h"
 #include "appserver/serving/embedded_server.h"
 #include "net/socket_connection.h"
+#include "rdm_client.h"
 #include "rdm_fixture.h"
 
 namespace appserver::testing {
@@ -16,10 +17,7 @@ namespace {
 using net::Arg;
 
 std::unique_ptr<net::TSocketConnection> Client(const EmbeddedServer& server) {
-  auto c = std::make_unique<net::TSocketConnection>(nullptr);
-  c->SetServerName(std::string(RdmEstrutura::kObjectName));
-  c->SetPort(server.Port());
-  return c;
+  return qmxtest::RdmClient(server.Port());
 }
 
 Variant RenameFinanceiro(net::TSocketConnection& c, const std::string& from,
