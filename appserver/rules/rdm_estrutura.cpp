@@ -1,7 +1,5 @@
 #include "appserver/rules/rdm_estrutura.h"
 
-#include <algorithm>
-
 #include "appserver/rules/call_args.h"
 #include "appserver/rules/codes.h"
 #include "appserver/rules/refusal.h"
@@ -56,36 +54,6 @@ std::vector<std::string> ListedTables(const db::Packet& p) {
 void RequireCode(const std::string& code, const char* what) {
   if (code.empty()) throw Refusal(std::string(what) + " não informada.");
   if (!IsWellFormedCode(code)) throw Refuse(key::kInvTabela, code);
-}
-
-// The arguments of SetFatos and SetDime: a change packet and the table it
-// concerns, whose normalised code is written back to the caller.
-struct TableDelta {
-  db::Packet delta;
-  std::string table;
-};
-
-TableDelta ReadTableDelta(const char* method, std::vector<rtl::Variant>& raw) {
-  CallArgs args(method, raw, 2);
-  TableDelta d{args.Packet(0), NormaliseCode(args.Text(1))};
-  args.Set(1, d.table);
-  return d;
-}
-
-// The arguments of the drill-table field checks: a drill table, one of
-// `fields` (any other is a call failure) and the value proposed for it.
-struct DrillFieldValue {
-  std::string drill, field, value;
-};
-
-DrillFieldValue ReadDrillFieldValue(const char* method, std::vector<rtl::Variant>& raw,
-                                    std::initializer_list<std::string_view> fields) {
-  CallArgs args(method, raw, 3);
-  DrillFieldValue v{NormaliseCode(args.Text(0)), rtl::UpperCase(rtl::Trim(args.Text(1))),
-                    args.Text(2)};
-  if (std::find(fields.begin(), fields.end(), v.field) == fields.end())
-    throw net::ECallError(std::string(method) + ": campo desconhecido \"" + v.field + "\".");
-  return v;
 }
 
 }  // namespace
@@ -250,8 +218,7 @@ rtl::Variant RdmEstrutura::GetTabelas(std::vector<rtl::Variant>& raw) {
 rtl::Variant RdmEstrutura::SetFatos(std::vector<rtl::Variant>& raw) {
   auto [delta, table] = ReadTableDelta("SetFatos", raw);
   Transaction tx(*storage_, TransactionKind::kWrite);
-  auto changes = ApplyChanges(*storage_, delta, FactRules(structure_, table));
-  CheckTouchedLinks(structure_, Entity::kFact, changes);
+  SaveItems(structure_, delta, FactRules(structure_, table));
   tx.Commit();
   return {};
 }
@@ -259,8 +226,7 @@ rtl::Variant RdmEstrutura::SetFatos(std::vector<rtl::Variant>& raw) {
 rtl::Variant RdmEstrutura::SetDime(std::vector<rtl::Variant>& raw) {
   auto [delta, table] = ReadTableDelta("SetDime", raw);
   Transaction tx(*storage_, TransactionKind::kWrite);
-  auto changes = ApplyChanges(*storage_, delta, DimeRules(structure_, table));
-  CheckTouchedLinks(structure_, Entity::kDime, changes);
+  auto changes = SaveItems(structure_, delta, DimeRules(structure_, table));
   if (table.empty() && !changes.empty())
     table = (changes.front().after ? *changes.front().after : *changes.front().before)[0];
   rtl::Variant list = RecordsPacket(Entity::kDime, Owned(*storage_, Entity::kDime, table));
@@ -440,21 +406,19 @@ rtl::Variant RdmEstrutura::GetVdDimeDrill(std::vector<rtl::Variant>& raw) {
 }
 
 rtl::Variant RdmEstrutura::SetFatosDrill(std::vector<rtl::Variant>& raw) {
-  CallArgs args("SetFatosDrill", raw, 1);
-  db::Packet delta = args.Packet(0);
-  Transaction tx(*storage_, TransactionKind::kWrite);
-  auto changes = ApplyChanges(*storage_, delta, DrillFactRules(structure_));
-  CheckTouchedLinks(structure_, Entity::kDrillFact, changes);
-  tx.Commit();
-  return {};
+  return SaveDrillItems("SetFatosDrill", raw, DrillFactRules(structure_));
 }
 
 rtl::Variant RdmEstrutura::SetDimeDrill(std::vector<rtl::Variant>& raw) {
-  CallArgs args("SetDimeDrill", raw, 1);
+  return SaveDrillItems("SetDimeDrill", raw, DrillDimeRules(structure_));
+}
+
+rtl::Variant RdmEstrutura::SaveDrillItems(const char* method, std::vector<rtl::Variant>& raw,
+                                          const EntityRules& rules) {
+  CallArgs args(method, raw, 1);
   db::Packet delta = args.Packet(0);
   Transaction tx(*storage_, TransactionKind::kWrite);
-  auto changes = ApplyChanges(*storage_, delta, DrillDimeRules(structure_));
-  CheckTouchedLinks(structure_, Entity::kDrillDime, changes);
+  SaveItems(structure_, delta, rules);
   tx.Commit();
   return {};
 }

@@ -22,6 +22,7 @@
 namespace appserver {
 
 class CallArgs;
+struct EntityRules;
 
 class RdmEstrutura final : public net::IRemoteObject {
  public:
@@ -59,6 +60,9 @@ class RdmEstrutura final : public net::IRemoteObject {
   rtl::Variant SetFatosDrill(std::vector<rtl::Variant>& args);
   rtl::Variant GetVdDimeDrill(std::vector<rtl::Variant>& args);
   rtl::Variant SetDimeDrill(std::vector<rtl::Variant>& args);
+  // SetFatosDrill and SetDimeDrill: one change packet saved under `rules`.
+  rtl::Variant SaveDrillItems(const char* method, std::vector<rtl::Variant>& args,
+                              const EntityRules& rules);
 
   rtl::Variant SaveTables(std::vector<rtl::Variant>& args, const char* method, bool drill);
   // Clears the links named in a TABELAS packet: of fact table `fact` to each

@@ -205,6 +205,13 @@ EntityRules DrillDimeRules(Structure& s) {
   return r;
 }
 
+std::vector<AppliedChange> SaveItems(Structure& s, const db::Packet& delta,
+                                     const EntityRules& rules) {
+  std::vector<AppliedChange> changes = ApplyChanges(s.storage(), delta, rules);
+  CheckTouchedLinks(s, rules.entity, changes);
+  return changes;
+}
+
 void CheckTouchedLinks(Structure& s, Entity entity, const std::vector<AppliedChange>& changes) {
   std::set<std::pair<std::string, std::string>> links;  // (drill, fact)
   std::set<std::string> owners;

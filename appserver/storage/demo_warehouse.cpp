@@ -1,5 +1,9 @@
 #include "appserver/storage/demo_warehouse.h"
 
+#include <string>
+#include <utility>
+#include <vector>
+
 namespace appserver {
 namespace {
 
@@ -130,15 +134,17 @@ void SeedDemoStructure(Storage& s) {
           {"FATO_FINANCEIRO", "VL_RECEITA", "S", "00002", "Receita", "M", "", ""},
           {"FATO_FINANCEIRO", "VL_DESPESA", "N", "00002", "Despesa", "M", "", ""}});
 
-  PutAll(s, Entity::kDime,
-         {{"FATO_VENDAS", "CD_CLIENTE", "00001"},
-          {"FATO_VENDAS", "CD_PRODUTO", "00002"},
-          {"FATO_VENDAS", "CD_MES", "00003"},
-          {"FATO_ESTOQUE", "CD_PRODUTO", "00002"},
-          {"FATO_ESTOQUE", "CD_DEPOSITO", "00006"},
-          {"FATO_ESTOQUE", "CD_MES", "00003"},
-          {"FATO_FINANCEIRO", "CD_CONTA", "00007"},
-          {"FATO_FINANCEIRO", "CD_MES", "00003"}});
+  // Dimensions (column, number) of each fact table. A drill table carries
+  // every dimension of the fact table drilling into it, and one of detail.
+  using Dimes = std::vector<std::pair<std::string, std::string>>;
+  const Dimes vendas{{"CD_CLIENTE", "00001"}, {"CD_PRODUTO", "00002"}, {"CD_MES", "00003"}};
+  const Dimes estoque{{"CD_PRODUTO", "00002"}, {"CD_DEPOSITO", "00006"}, {"CD_MES", "00003"}};
+  auto put_dimes = [&s](Entity e, const std::string& table, const Dimes& dimes) {
+    for (const auto& [column, number] : dimes) s.Insert(e, {table, column, number});
+  };
+  put_dimes(Entity::kDime, "FATO_VENDAS", vendas);
+  put_dimes(Entity::kDime, "FATO_ESTOQUE", estoque);
+  put_dimes(Entity::kDime, "FATO_FINANCEIRO", {{"CD_CONTA", "00007"}, {"CD_MES", "00003"}});
 
   // CDTABDRILL, CDITEMDRILL, NMITEMDRILL, IDTPFATODRILL, DSHINTDRILL
   PutAll(s, Entity::kDrillFact,
@@ -146,15 +152,10 @@ void SeedDemoStructure(Storage& s) {
           {"DRILL_VENDAS_DIA", "QT_VENDIDA", "Quantidade vendida no dia", "Q", ""},
           {"DRILL_ESTOQUE_LOTE", "QT_ESTOQUE", "Quantidade no lote", "Q", ""}});
 
-  PutAll(s, Entity::kDrillDime,
-         {{"DRILL_VENDAS_DIA", "CD_CLIENTE", "00001"},
-          {"DRILL_VENDAS_DIA", "CD_PRODUTO", "00002"},
-          {"DRILL_VENDAS_DIA", "CD_MES", "00003"},
-          {"DRILL_VENDAS_DIA", "DT_VENDA", "00010"},
-          {"DRILL_ESTOQUE_LOTE", "CD_PRODUTO", "00002"},
-          {"DRILL_ESTOQUE_LOTE", "CD_DEPOSITO", "00006"},
-          {"DRILL_ESTOQUE_LOTE", "CD_MES", "00003"},
-          {"DRILL_ESTOQUE_LOTE", "CD_LOTE", "00011"}});
+  put_dimes(Entity::kDrillDime, "DRILL_VENDAS_DIA", vendas);
+  put_dimes(Entity::kDrillDime, "DRILL_VENDAS_DIA", {{"DT_VENDA", "00010"}});
+  put_dimes(Entity::kDrillDime, "DRILL_ESTOQUE_LOTE", estoque);
+  put_dimes(Entity::kDrillDime, "DRILL_ESTOQUE_LOTE", {{"CD_LOTE", "00011"}});
 }
 
 }  // namespace appserver

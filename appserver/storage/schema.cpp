@@ -1,5 +1,6 @@
 #include "appserver/storage/schema.h"
 
+#include <iterator>
 #include <stdexcept>
 
 #include "rtl/strings.h"
@@ -121,23 +122,13 @@ const std::vector<db::PacketField>& AffectedFields() {
 }
 
 const std::vector<db::PacketField>& FieldsOf(Entity entity) {
-  switch (entity) {
-    case Entity::kTable:
-      return TablesFields();
-    case Entity::kFact:
-      return FactsFields();
-    case Entity::kDime:
-      return DimesFields();
-    case Entity::kDrillFact:
-      return DrillFactsFields();
-    case Entity::kDrillDime:
-      return DrillDimesFields();
-    case Entity::kDataMart:
-      return DataMartsFields();
-    case Entity::kDimension:
-      return DimensionsFields();
-  }
-  throw std::logic_error("entidade desconhecida");
+  using FieldList = const std::vector<db::PacketField>& (*)();
+  // In the order of Entity.
+  static constexpr FieldList kLists[] = {TablesFields,     FactsFields,      DimesFields,
+                                         DrillFactsFields, DrillDimesFields, DataMartsFields,
+                                         DimensionsFields};
+  static_assert(std::size(kLists) == std::size(kAllEntities));
+  return kLists[static_cast<size_t>(entity)]();
 }
 
 db::Packet MakePacket(Entity entity, const std::vector<db::PacketField>& fields,

@@ -19,6 +19,7 @@
 #include "appserver/rules/rdm_estrutura.h"
 #include "appserver/storage/sqlite/sqlite_storage.h"
 #include "db/packet.h"
+#include "medians.h"
 
 namespace {
 
@@ -30,10 +31,7 @@ constexpr const char* kWideTable = "BANCADA_LARGA";
 std::string g_dir, g_path;
 std::map<std::string, double> g_results;
 
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0 : v[v.size() / 2];
-}
+using bench::Median;
 
 void Exec(sqlite3* db, const std::string& sql) {
   char* err = nullptr;

@@ -30,6 +30,7 @@
 #include "appserver/rules/rdm_estrutura.h"
 #include "appserver/serving/embedded_server.h"
 #include "db/packet.h"
+#include "medians.h"
 #include "net/socket_connection.h"
 
 namespace {
@@ -44,10 +45,7 @@ constexpr const char* kBusyDrill = "T_00010";
 
 std::map<std::string, double> g_results;
 
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0 : v[v.size() / 2];
-}
+using bench::Median;
 
 std::string Code(int i) {
   char b[16];
@@ -306,12 +304,8 @@ void Compare(benchmark::State& state, const std::string& key, const std::functio
     s_us.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
     l_us.push_back(std::chrono::duration<double, std::micro>(t2 - t1).count());
   }
-  double s = Median(s_us), l = Median(l_us);
-  state.counters["small_median_us"] = s;
-  state.counters["large_median_us"] = l;
-  state.counters["ratio"] = s > 0 ? l / s : 0;
-  g_results["small_" + key] = s;
-  g_results["large_" + key] = l;
+  bench::RecordMedians(state, g_results, {"small", "small_" + key, Median(s_us)},
+                       {"large", "large_" + key, Median(l_us)});
 }
 
 struct Backend {
