@@ -58,7 +58,7 @@ struct RdmEstrutura::Method {
   rtl::Variant (RdmEstrutura::*handler)(std::vector<rtl::Variant>&);
 };
 
-const RdmEstrutura::Method* RdmEstrutura::Find(std::string_view name) {
+std::span<const RdmEstrutura::Method> RdmEstrutura::Methods() {
   static const Method kMethods[] = {
       {"GetInicial", &RdmEstrutura::GetInicial},
       {"GetDimeFatos", &RdmEstrutura::GetDimeFatos},
@@ -79,16 +79,18 @@ const RdmEstrutura::Method* RdmEstrutura::Find(std::string_view name) {
       {"getVdDimeDrill", &RdmEstrutura::GetVdDimeDrill},
       {"SetDimeDrill", &RdmEstrutura::SetDimeDrill},
   };
-  if (name.empty()) return kMethods;  // the table itself, for MethodNames
-  for (const Method& m : kMethods)
+  return kMethods;
+}
+
+const RdmEstrutura::Method* RdmEstrutura::Find(std::string_view name) {
+  for (const Method& m : Methods())
     if (m.name == name) return &m;
   return nullptr;
 }
 
 std::vector<std::string_view> RdmEstrutura::MethodNames() {
-  const Method* table = Find("");
   std::vector<std::string_view> names;
-  for (int i = 0; i < 18; ++i) names.push_back(table[i].name);
+  for (const Method& m : Methods()) names.push_back(m.name);
   return names;
 }
 
@@ -239,25 +241,17 @@ rtl::Variant RdmEstrutura::GetTabelas(std::vector<rtl::Variant>& raw) {
 }
 
 rtl::Variant RdmEstrutura::SetFatos(std::vector<rtl::Variant>& raw) {
-  CallArgs args("SetFatos", raw, 2);
-  db::Packet delta = args.Packet(0);
-  std::string table = NormaliseCode(args.Text(1));
-  args.Set(1, table);
+  auto [delta, table] = ReadTableDelta("SetFatos", raw);
   Transaction tx(*storage_, TransactionKind::kWrite);
-  auto changes = ApplyChanges(*storage_, delta, FactRules(structure_, table));
-  CheckTouchedLinks(structure_, Entity::kFact, changes);
+  SaveItems(structure_, delta, FactRules(structure_, table));
   tx.Commit();
   return {};
 }
 
 rtl::Variant RdmEstrutura::SetDime(std::vector<rtl::Variant>& raw) {
-  CallArgs args("SetDime", raw, 2);
-  db::Packet delta = args.Packet(0);
-  std::string table = NormaliseCode(args.Text(1));
-  args.Set(1, table);
+  auto [delta, table] = ReadTableDelta("SetDime", raw);
   Transaction tx(*storage_, TransactionKind::kWrite);
-  auto changes = ApplyChanges(*storage_, delta, DimeRules(structure_, table));
-  CheckTouchedLinks(structure_, Entity::kDime, changes);
+  auto changes = SaveItems(structure_, delta, DimeRules(structure_, table));
   if (table.empty() && !changes.empty())
     table = (changes.front().after ? *changes.front().after : *changes.front().before)[0];
   rtl::Variant list = RecordsPacket(Entity::kDime, Owned(*storage_, Entity::kDime, table));
@@ -417,12 +411,8 @@ rtl::Variant RdmEstrutura::GetVdDelDrill(std::vector<rtl::Variant>& raw) {
 }
 
 rtl::Variant RdmEstrutura::GetVdFatosDrill(std::vector<rtl::Variant>& raw) {
-  CallArgs args("getVdFatosDrill", raw, 3);
-  std::string drill = NormaliseCode(args.Text(0));
-  std::string field = rtl::UpperCase(rtl::Trim(args.Text(1)));
-  std::string value = args.Text(2);
-  if (field != "CDITEMDRILL" && field != "NMITEMDRILL" && field != "IDTPFATODRILL")
-    throw net::ECallError("getVdFatosDrill: campo desconhecido \"" + field + "\".");
+  auto [drill, field, value] =
+      ReadDrillFieldValue("getVdFatosDrill", raw, {"CDITEMDRILL", "NMITEMDRILL", "IDTPFATODRILL"});
   Transaction tx(*storage_, TransactionKind::kRead);
   if (!structure_.IsDrillTable(drill)) throw Refuse(key::kNotTabDrill, drill);
   if (!rtl::Trim(value).empty()) {
@@ -439,12 +429,8 @@ rtl::Variant RdmEstrutura::GetVdFatosDrill(std::vector<rtl::Variant>& raw) {
 }
 
 rtl::Variant RdmEstrutura::GetVdDimeDrill(std::vector<rtl::Variant>& raw) {
-  CallArgs args("getVdDimeDrill", raw, 3);
-  std::string drill = NormaliseCode(args.Text(0));
-  std::string field = rtl::UpperCase(rtl::Trim(args.Text(1)));
-  std::string value = args.Text(2);
-  if (field != "CDDIMEDRILL" && field != "NRSEQUEDIME")
-    throw net::ECallError("getVdDimeDrill: campo desconhecido \"" + field + "\".");
+  auto [drill, field, value] =
+      ReadDrillFieldValue("getVdDimeDrill", raw, {"CDDIMEDRILL", "NRSEQUEDIME"});
   Transaction tx(*storage_, TransactionKind::kRead);
   if (!structure_.IsDrillTable(drill)) throw Refuse(key::kNotTabDrill, drill);
   if (!rtl::Trim(value).empty()) {
@@ -460,21 +446,19 @@ rtl::Variant RdmEstrutura::GetVdDimeDrill(std::vector<rtl::Variant>& raw) {
 }
 
 rtl::Variant RdmEstrutura::SetFatosDrill(std::vector<rtl::Variant>& raw) {
-  CallArgs args("SetFatosDrill", raw, 1);
-  db::Packet delta = args.Packet(0);
-  Transaction tx(*storage_, TransactionKind::kWrite);
-  auto changes = ApplyChanges(*storage_, delta, DrillFactRules(structure_));
-  CheckTouchedLinks(structure_, Entity::kDrillFact, changes);
-  tx.Commit();
-  return {};
+  return SaveDrillItems("SetFatosDrill", raw, DrillFactRules(structure_));
 }
 
 rtl::Variant RdmEstrutura::SetDimeDrill(std::vector<rtl::Variant>& raw) {
-  CallArgs args("SetDimeDrill", raw, 1);
+  return SaveDrillItems("SetDimeDrill", raw, DrillDimeRules(structure_));
+}
+
+rtl::Variant RdmEstrutura::SaveDrillItems(const char* method, std::vector<rtl::Variant>& raw,
+                                          const EntityRules& rules) {
+  CallArgs args(method, raw, 1);
   db::Packet delta = args.Packet(0);
   Transaction tx(*storage_, TransactionKind::kWrite);
-  auto changes = ApplyChanges(*storage_, delta, DrillDimeRules(structure_));
-  CheckTouchedLinks(structure_, Entity::kDrillDime, changes);
+  SaveItems(structure_, delta, rules);
   tx.Commit();
   return {};
 }

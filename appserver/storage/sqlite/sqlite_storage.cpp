@@ -167,9 +167,7 @@ class SqliteStorage final : public Storage {
   }
 
   bool Delete(Entity entity, const Record& old_record) override {
-    CheckShape(Describe(entity), old_record);
-    std::vector<Match> where = AllColumns(old_record);
-    return Remove(entity, where) > 0;
+    return DeleteExactRow(*this, entity, old_record);
   }
 
   int Assign(Entity entity, std::span<const Match> where, const Match& set) override {
