@@ -3,8 +3,9 @@
 # would meet them: lintian (no error, no warning left), then a fresh minimal
 # root of this machine's Debian release made from the archive this machine
 # uses, the packages installed there with apt, the service's command started
-# as qmx, one call, `qmx-server history` without options, purge, and a list
-# of what is left (nothing of the packages, no qmx user or group).
+# as qmx, one call, `qmx-server history` without options, remove (which keeps
+# the data), purge, and a list of what is left (nothing of the packages, no
+# qmx user or group).
 #
 #   sudo bash scripts/package-check.sh [--build-only] [--keep-root]
 #
@@ -30,7 +31,7 @@ fail() { echo "package-check: FAIL: $*" >&2; exit 1; }
 
 step "tools"
 bash scripts/install-deps.sh
-tools=(help2man lintian mmdebstrap dpkg-dev file ccache)
+tools=(help2man lintian mmdebstrap dpkg-dev file ccache systemd)
 missing=()
 for p in "${tools[@]}"; do dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p"); done
 if [ ${#missing[@]} -gt 0 ]; then
@@ -73,6 +74,11 @@ errors=$(grep -c '^E: ' <<<"$lintian_out" || true)
 warnings=$(grep -c '^W: ' <<<"$lintian_out" || true)
 echo "lintian: $errors errors, $warnings warnings on ${#packages[@]} packages"
 [ "$errors" -eq 0 ] && [ "$warnings" -eq 0 ] || fail "lintian"
+
+step "the unit's sandbox"
+# 3.0 or lower is what systemd rates "OK" for an exposed network service.
+systemd-analyze security --offline=true --threshold=30 --no-pager packaging/qmx-server.service |
+  tail -1 || fail "systemd-analyze security rates the unit above 3.0"
 if [ $build_only -eq 1 ]; then
   step "done, packages in $debs"
   exit 0
@@ -225,6 +231,16 @@ echo "  stdout: $(wc -l <"$root/tmp/history.out") lines"
 grep -q '/var/lib/qmx/qmx.db' "$root/tmp/history.err" || fail "history did not use /var/lib/qmx/qmx.db"
 strangers=$(in_root find /var/lib/qmx ! -user qmx)
 [ -z "$strangers" ] || fail "files not owned by qmx left in the state folder: $strangers"
+
+step "remove keeps the data, the settings and the user"
+in_root apt-get remove -y -q qmx-server >"$root/tmp/remove.log" 2>&1 ||
+  { tail -30 "$root/tmp/remove.log"; fail "apt-get remove"; }
+for kept in /var/lib/qmx/qmx.db /etc/qmx/qmx-server.conf; do
+  [ -e "$root$kept" ] || fail "remove deleted $kept"
+done
+in_root getent passwd qmx >/dev/null || fail "remove deleted the qmx user"
+[ ! -e "$root/usr/lib/qmx/qmx-server" ] || fail "remove left the program"
+echo "  kept: /var/lib/qmx/qmx.db, /etc/qmx/qmx-server.conf, user qmx"
 
 step "purge"
 # Every file and link the packages hold, and every folder of their own.
