@@ -89,7 +89,7 @@ QString Joined(const std::vector<std::string>& codes, size_t count, const char* 
 }
 
 TEST_F(DialogsTest, AQuestionNamingHundredsOfTablesShowsTheFirstAndHoldsEveryCodeInItsDetails) {
-  const auto codes = qmxtest::WideCodes("FATO_MOVIMENTO_DIARIO_", 300);
+  const auto codes = qmxtest::WideCodes("FATO_MOVIMENTO_DIARIOS", 300);
   const QString all = Joined(codes, codes.size(), ", ");
   const std::string question = "A exclusão desta dimensão fará com que as tabelas " +
                                all.toStdString() + " percam este drill.\r\nDeseja continuar?";

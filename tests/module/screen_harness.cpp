@@ -98,6 +98,13 @@ std::unique_ptr<net::IRemoteObject> ScreenHarness::OtherSession() const {
   return real_->NewSession();
 }
 
+void ScreenHarness::Execute(const std::string& sql) const {
+  if (postgres_)
+    postgres_->Execute(sql);
+  else
+    ExecuteOnSqliteFile(database_, sql);
+}
+
 void ScreenHarness::PointAtNothing() {
   PointAt(qmxtest::UnusedLoopbackPort());
 }

@@ -51,6 +51,9 @@ class ScreenHarness {
   void RestartServer();
   // Points the host address at a port nothing listens on.
   void PointAtNothing();
+  // Runs fixed SQL on the served database (warehouse tables and structure a
+  // test generates); best before the screen opens, as it reads nothing again.
+  void Execute(const std::string& sql) const;
   // A session of its own on the real server: another person's connection.
   std::unique_ptr<net::IRemoteObject> OtherSession() const;
   // Methods called so far, in order (for either backend).

@@ -15,7 +15,7 @@
 
 namespace qmxtest {
 
-// The i-th generated code on `stem` (at most 22 characters): 28 to 30 long.
+// The i-th generated code on a `stem` of 22 characters: 28 to 30 long.
 inline std::string FiveDigits(int i) {
   char number[8];
   std::snprintf(number, sizeof number, "%05d", i);
@@ -122,6 +122,13 @@ inline std::vector<std::string> FanOutSql(const std::string& fact,
           {fact, columns[i], "S", "00001", "Valor " + std::to_string(i + 1), "M", "", drills[i]});
   }
   return out;
+}
+
+// `statements` as one batch that runs them in one transaction.
+inline std::string InOneTransaction(const std::vector<std::string>& statements) {
+  std::string sql = "BEGIN;";
+  for (const std::string& s : statements) sql += s + ";";
+  return sql + "COMMIT;";
 }
 
 }  // namespace qmxtest
