@@ -326,11 +326,14 @@ class WideSession {
     std::vector<Variant> change{db::PacketToVariant(p)};
     MustAnswer(rdm_->Invoke("SetDimeDrill", change), "SetDimeDrill");
   }
-  // What ConsentAndChange took, put back.
+  // What ConsentAndChange took, put back (the dimension first removed, so
+  // this also runs before the first change).
   void Restore() {
+    const std::string dime = "\"QMX_DIME_DRILL\" WHERE \"CDTABDRILL\" = '" + kWideDrill +
+                             "' AND \"CDDIMEDRILL\" = 'CD_PRODUTO'";
     db_.Exec("UPDATE \"QMX_FATO\" SET \"CDTABDRILL\" = '" + kWideDrill +
-             "' WHERE \"CDTABELADW\" LIKE '" + kWideStem +
-             "%'; INSERT INTO \"QMX_DIME_DRILL\" VALUES ('" + kWideDrill +
+             "' WHERE \"CDTABELADW\" LIKE '" + kWideStem + "%'; DELETE FROM " + dime +
+             "; INSERT INTO \"QMX_DIME_DRILL\" VALUES ('" + kWideDrill +
              "', 'CD_PRODUTO', '00002')");
   }
 
@@ -422,9 +425,13 @@ void RegisterWide(Backend& b) {
   auto add = [&](const std::string& call, void (WideSession::*method)(),
                  void (WideSession::*restore)()) {
     const std::string key = b.name + "/" + call;
-    benchmark::RegisterBenchmark(("BM_" + key).c_str(), [=](benchmark::State& state) {
+    auto* bm = benchmark::RegisterBenchmark(("BM_" + key).c_str(), [=](benchmark::State& state) {
       CompareWide(state, key, sessions, method, restore);
-    })->UseRealTime();
+    });
+    bm->UseRealTime();
+    // A consent on 2,000 links takes long enough that the default time would
+    // give a single round; seven give a median.
+    if (restore) bm->Iterations(7);
   };
   add("WideDimensionLoss", &WideSession::DimensionLoss, nullptr);
   add("WideUsers", &WideSession::Users, nullptr);
