@@ -42,6 +42,9 @@ std::multimap<std::string, std::string> CatalogueTextsOfKeys() {
 }
 
 TEST(RefusalKeys, TheLinkDecodesExactlyTheKeysTheServerSends) {
+  // A key the server adds is listed here with its arguments too.
+  EXPECT_EQ(std::size(key::kAll), kServerKeys.size());
+  for (std::string_view k : key::kAll) EXPECT_EQ(kServerKeys.count(k), 1u) << k;
   ASSERT_EQ(kServerKeys.size(), 14u);
   std::set<std::string_view> decoded;
   for (const ErrorKey& k : ErrorKeys()) {
