@@ -23,6 +23,21 @@ std::vector<std::string> ListedTables(const db::Packet& p) {
   return out;
 }
 
+// The affected tables as TABELAS carries them. Codes are ASCII, so the
+// joined text's bytes are its characters; a list longer than the field can
+// hold is refused in words the person can read, instead of an answer no
+// client could decode.
+std::string AffectedList(const std::vector<std::string>& codes) {
+  std::string joined = JoinTableList(codes);
+  const size_t limit = static_cast<size_t>(AffectedFields()[0].size);
+  if (joined.size() > limit)
+    throw Refusal("A alteração afeta " + std::to_string(codes.size()) +
+                  " tabelas, e a lista delas (" + std::to_string(joined.size()) +
+                  " caracteres) excede o que a resposta comporta (" + std::to_string(limit) +
+                  " caracteres). Retire parte dessas ligações de drill e tente de novo.");
+  return joined;
+}
+
 void RequireCode(const std::string& code, const char* what) {
   if (code.empty()) throw Refusal(std::string(what) + " não informada.");
   if (!IsWellFormedCode(code)) throw Refuse(key::kInvTabela, code);
@@ -142,7 +157,7 @@ rtl::Variant RdmEstrutura::GetVdDrill(std::vector<rtl::Variant>& raw) {
         "tabela fato e a dimensão).");
   }
   rtl::Variant answer =
-      QuestionAnswer(AffectedFields(), {{JoinTableList(affected)}}, drill.empty() ? second : drill);
+      QuestionAnswer(AffectedFields(), {{AffectedList(affected)}}, drill.empty() ? second : drill);
   tx.Commit();
   return answer;
 }

@@ -106,6 +106,13 @@ std::unique_ptr<appserver::Storage> ScreenHarness::OpenStorage() const {
   return appserver::OpenStorage(Target());
 }
 
+void ScreenHarness::Execute(const std::string& sql) const {
+  if (postgres_)
+    postgres_->Execute(sql);
+  else
+    ExecuteOnSqliteFile(database_, sql);
+}
+
 void ScreenHarness::PointAtNothing() {
   PointAt(qmxtest::UnusedLoopbackPort());
 }

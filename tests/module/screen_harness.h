@@ -53,6 +53,9 @@ class ScreenHarness {
   void RestartServer();
   // Points the host address at a port nothing listens on.
   void PointAtNothing();
+  // Runs fixed SQL on the served database (warehouse tables and structure a
+  // test generates); best before the screen opens, as it reads nothing again.
+  void Execute(const std::string& sql) const;
   // A session of its own on the real server: another person's connection.
   std::unique_ptr<net::IRemoteObject> OtherSession() const;
   // A storage session of its own on the server's database: what is stored
