@@ -1,7 +1,10 @@
 #include "render_pages.h"
 
 #include <QKeyEvent>
+#include <QMenuBar>
 #include <QMouseEvent>
+#include <QSet>
+#include <QShortcutEvent>
 #include <QTabBar>
 
 #include "model_call.h"
@@ -44,12 +47,53 @@ void PageControlWidget::ChildViewAdded(ControlView* child) {
   FollowActivePage();
 }
 
+QString PageControlWidget::PlainTabText(int index) const {
+  auto* view = dynamic_cast<SheetWidget*>(widget(index));
+  auto* sheet = view ? dynamic_cast<vcl::TTabSheet*>(view->Control()) : nullptr;
+  return sheet ? ShownText(sheet->Font(), sheet->Caption()) : QString();
+}
+
 void PageControlWidget::SheetChanged(vcl::TTabSheet* sheet) {
   const int i = IndexOf(sheet);
   if (i < 0) return;
-  setTabText(i, ShownText(sheet->Font(), sheet->Caption()));
   setTabEnabled(i, sheet->Enabled());
   setTabVisible(i, sheet->TabVisible());
+  AssignMnemonics();
+}
+
+void PageControlWidget::AssignMnemonics() {
+  QSet<QChar> taken;
+  for (const QMenuBar* bar : window()->findChildren<QMenuBar*>())
+    for (const QAction* action : bar->actions()) {
+      const QString text = action->text();
+      const qsizetype amp = text.indexOf(QLatin1Char('&'));
+      if (amp >= 0 && amp + 1 < text.size()) taken.insert(text.at(amp + 1).toUpper());
+    }
+  for (int i = 0; i < count(); ++i) {
+    QString text = PlainTabText(i);
+    text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    qsizetype at = -1;
+    for (qsizetype k = 0; k < text.size() && at < 0; ++k) {
+      const bool word_start = k == 0 || text.at(k - 1).isSpace();
+      if (word_start && text.at(k).isLetter() && !taken.contains(text.at(k).toUpper())) at = k;
+    }
+    if (at >= 0) {
+      taken.insert(text.at(at).toUpper());
+      text.insert(at, QLatin1Char('&'));
+    }
+    if (tabText(i) != text) setTabText(i, text);
+  }
+}
+
+void PageControlWidget::TurnPage(int step) {
+  const int n = count();
+  for (int k = 1; k < n; ++k) {
+    const int i = (currentIndex() + (step < 0 ? n - k : k)) % n;
+    if (isTabEnabled(i) && isTabVisible(i)) {
+      ChooseTab(i);
+      return;
+    }
+  }
 }
 
 void PageControlWidget::FollowActivePage() {
@@ -110,6 +154,16 @@ bool PageControlWidget::eventFilter(QObject* watched, QEvent* event) {
         }
         break;
       }
+      case QEvent::Shortcut: {
+        // A tab's mnemonic: the model changes the page, as for a click.
+        auto* shortcut = static_cast<QShortcutEvent*>(event);
+        for (int i = 0; i < count(); ++i)
+          if (QKeySequence::mnemonic(tabText(i)) == shortcut->key()) {
+            if (isTabEnabled(i) && isTabVisible(i) && i != currentIndex()) ChooseTab(i);
+            return true;
+          }
+        break;
+      }
       case QEvent::FocusIn: {
         auto* focus = static_cast<QFocusEvent*>(event);
         if (focus->reason() == Qt::TabFocusReason || focus->reason() == Qt::BacktabFocusReason)
@@ -128,14 +182,7 @@ bool PageControlWidget::eventFilter(QObject* watched, QEvent* event) {
     if (ctrl_tab) {
       const bool back = key->key() == Qt::Key_Backtab || key->key() == Qt::Key_PageUp ||
                         (key->modifiers() & Qt::ShiftModifier);
-      const int n = count();
-      for (int k = 1; k < n; ++k) {
-        const int i = (currentIndex() + (back ? n - k : k)) % n;
-        if (isTabEnabled(i) && isTabVisible(i)) {
-          ChooseTab(i);
-          break;
-        }
-      }
+      TurnPage(back ? -1 : 1);
       return true;
     }
   }
