@@ -6,8 +6,6 @@
 #include "rtl/format.h"
 #include "server/error_text.h"
 
-#include <vector>
-
 namespace qmx00600 {
 
 std::string ErrorMessageText(const std::string& text, const orb::TMessages& catalogue) {
@@ -39,27 +37,6 @@ rtl::Variant CheckOleContents(const rtl::Variant& result, const orb::TMessages& 
 
 bool IsErrorReport(const rtl::Variant& result) {
   return result.IsArray() && result.Length() > 0 && result[0].Type() == rtl::varOleStr;
-}
-
-db::TField* FieldOfErrorReport(const rtl::Variant& result, const db::TClientDataSet& dataset) {
-  if (!IsErrorReport(result)) return nullptr;
-  const std::optional<DecodedError> decoded = DecodeErrorText(result[0].AsString());
-  if (!decoded) return nullptr;
-  const std::string& key = decoded->key;
-  // Candidates by what the key is about, first present wins.
-  std::vector<const char*> names;
-  if (key == "INV_CAMPO" || key == "CAMPO_JA")
-    names = {"CDITEMDW", "CDITEMDRILL", "CDITEMDIME", "CDDIMEDRILL"};
-  else if (key == "J_FATO" || key == "NOME_DRILL_JA")
-    names = {"NMITEMDW", "NMITEMDRILL"};
-  else if (key == "J_DIME" || key == "NO_NUMBER" || key == "NO_DIME" || key == "INV_DIME" ||
-           key == "DIME_DRILL_MENOR" || key == "DIME_DRILL_JA")
-    names = {"NRSEQUEDIME"};
-  else if (key == "NOT_TAB_DRILL" || key == "INV_TABELA")
-    names = {"CDTABDRILL"};
-  for (const char* name : names)
-    if (db::TField* field = dataset.FindField(name)) return field;
-  return nullptr;
 }
 
 bool IsChangedMeanwhile(const rtl::Variant& result) {

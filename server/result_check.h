@@ -15,7 +15,6 @@
 
 #include <string>
 
-#include "db/client_dataset.h"
 #include "orb/messages.h"
 #include "rtl/variant.h"
 
@@ -33,10 +32,6 @@ rtl::Variant CheckOleContents(const rtl::Variant& result, const orb::TMessages& 
 
 // Whether `result` is an error report (CheckOleContents would refuse it).
 bool IsErrorReport(const rtl::Variant& result);
-
-// The field of `dataset` the error report `result` is about (the column, the
-// name, the dimension number or the drill table its key names), or nullptr.
-db::TField* FieldOfErrorReport(const rtl::Variant& result, const db::TClientDataSet& dataset);
 
 // Whether `result` is the error report of kChangedMeanwhileText, exactly.
 bool IsChangedMeanwhile(const rtl::Variant& result);

@@ -60,16 +60,8 @@ void RunSaveSequence(const SaveMember& m, const SaveEnvironment& env) {
     ctx.sent = true;
     if (!(m.on_changed_meanwhile && IsChangedMeanwhile(answer))) {
       // A refusal hands the row back before its message is up, so the
-      // refused values are never shown as saved, and the focus goes to the
-      // field the message is about.
-      if (m.hand_back_post && IsErrorReport(answer) && HandBack(m)) {
-        handed_back = true;
-        try {
-          if (db::TField* field = FieldOfErrorReport(answer, *m.dataset)) field->FocusControl();
-        } catch (...) {
-          // The refusal is what the person must read; the focus stays put.
-        }
-      }
+      // refused values are never shown as saved.
+      if (m.hand_back_post && IsErrorReport(answer)) handed_back = HandBack(m);
       const rtl::Variant result = env.calls->Check(answer);
       if (m.reloads) LoadDataPacket(*m.dataset, result);
       if (m.merge == MergeRule::kIfLogging && m.dataset->LogChanges()) m.dataset->MergeChangeLog();

@@ -5,13 +5,16 @@
 // open, the status bar and the calls made on opening.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTest>
@@ -26,6 +29,7 @@
 #include "db/client_dataset.h"
 #include "grid_view.h"
 #include "host_screen_fixture.h"
+#include "lookup_dialog.h"
 #include "orb/server_address.h"
 #include "render_form.h"
 #include "render_pages.h"
@@ -244,6 +248,195 @@ TEST_F(KeyboardTest, OpeningFetchesTheFirstTablesDetailsOnce) {
   QTest::qWait(50);
   const std::vector<std::string> later = Calls();
   EXPECT_EQ(std::count(later.begin(), later.end(), "GetDimeFatos"), 1);
+}
+
+// Counts the mouse presses the application sees.
+class MouseCounter : public QObject {
+ public:
+  MouseCounter() { qApp->installEventFilter(this); }
+  ~MouseCounter() override { qApp->removeEventFilter(this); }
+  int presses = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)
+      ++presses;
+    return false;
+  }
+};
+
+// Answers a message box by Space on the button with this text.
+host_test::DialogAnswerer::Step PressWithSpace(const QString& text) {
+  return [text](QWidget* w) {
+    for (QAbstractButton* button : w->findChildren<QAbstractButton*>())
+      if (button->text() == text) return QTest::keyClick(button, Qt::Key_Space);
+    qobject_cast<QDialog*>(w)->reject();
+  };
+}
+
+// Answers a look-up by typing into its filter and pressing Enter.
+host_test::DialogAnswerer::Step TypeInLookup(const char* text) {
+  return [text](QWidget* w) {
+    auto* dialog = dynamic_cast<host::LookupDialog*>(w);
+    if (dialog == nullptr) return qobject_cast<QDialog*>(w)->reject();
+    QTest::keyClicks(dialog->FilterBox(), text);
+    QTest::keyClick(dialog->FilterBox(), Qt::Key_Return);
+  };
+}
+
+// The whole screen by keys alone: a fact and a dimension of a fact table, a
+// drill fact and a drill dimension of a drill table, each confirmed.
+TEST_F(KeyboardTest, TheWholeScreenByKeysAlone) {
+  MouseCounter mouse;
+  auto* tables = Model<vcl::TDBGrid>("dbgTabelaFatos");
+  ASSERT_EQ(Keyboard(), GridOf(tables));
+  while (tables->DataSet()->FieldByName("CDTABELADW")->AsString() != "FATO_VENDAS" &&
+         !tables->DataSet()->Eof())
+    Press(Qt::Key_Down);
+  ASSERT_EQ(tables->DataSet()->FieldByName("CDTABELADW")->AsString(), "FATO_VENDAS");
+
+  // A fact: the column from its look-up, the name, the data mart, confirm.
+  Press(Qt::Key_Tab, Qt::ControlModifier);
+  auto* facts = Model<vcl::TDBGrid>("dbgFatos");
+  ASSERT_TRUE(facts->Focused());
+  Press(Qt::Key_N, Qt::ControlModifier);
+  ASSERT_EQ(facts->DataSet()->State(), db::TDataSetState::dsInsert);
+  ASSERT_EQ(facts->SelectedField()->FieldName(), "CDITEMDW");
+  answers_.Expect(TypeInLookup("desconto"));
+  Press(Qt::Key_Return, Qt::ControlModifier);
+  EXPECT_EQ(facts->DataSet()->FieldByName("CDITEMDW")->AsString(), "VL_DESCONTO");
+  Press(Qt::Key_Tab);
+  Type("Desconto concedido");
+  Press(Qt::Key_Tab);
+  Type("2");
+  Press(Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(facts->DataSet()->State(), db::TDataSetState::dsBrowse);
+  EXPECT_EQ(facts->DataSet()->ChangeCount(), 0);
+
+  // A dimension in the other panel.
+  Press(Qt::Key_F6);
+  auto* dimes = Model<vcl::TDBGrid>("dbgDimensoes");
+  ASSERT_TRUE(dimes->Focused());
+  Press(Qt::Key_N, Qt::ControlModifier);
+  ASSERT_EQ(dimes->DataSet()->State(), db::TDataSetState::dsInsert);
+  answers_.Expect(TypeInLookup("CD_"));
+  Press(Qt::Key_Return, Qt::ControlModifier);
+  const std::string column = dimes->DataSet()->FieldByName("CDITEMDIME")->AsString();
+  EXPECT_FALSE(column.empty());
+  Press(Qt::Key_Tab);
+  answers_.Expect(TypeInLookup("Regi"));
+  Press(Qt::Key_Return, Qt::ControlModifier);
+  // The drill table's dimensions would differ: the question, answered Yes.
+  answers_.Expect(PressWithSpace(QStringLiteral("&Sim")));
+  Press(Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(dimes->DataSet()->State(), db::TDataSetState::dsBrowse);
+  EXPECT_EQ(dimes->DataSet()->ChangeCount(), 0);
+
+  // Back to the lists, into the drill tables, and a drill fact.
+  Press(Qt::Key_PageUp, Qt::ControlModifier);
+  PanelTo("dbgTabelaDrill");
+  auto* drills = Model<vcl::TDBGrid>("dbgTabelaDrill");
+  while (drills->DataSet()->FieldByName("CDTABELADW")->AsString() != "DRILL_VENDAS_DIA" &&
+         !drills->DataSet()->Eof())
+    Press(Qt::Key_Down);
+  ASSERT_EQ(drills->DataSet()->FieldByName("CDTABELADW")->AsString(), "DRILL_VENDAS_DIA");
+  PageByMnemonic(1);
+  auto* drill_facts = Model<vcl::TDBGrid>("dbgFatosDrill");
+  PanelTo("dbgFatosDrill");
+  Press(Qt::Key_O, Qt::AltModifier);
+  Press(Qt::Key_I);
+  ASSERT_EQ(drill_facts->DataSet()->State(), db::TDataSetState::dsInsert);
+  answers_.Expect(TypeInLookup("NR_NOTA"));
+  Press(Qt::Key_Return, Qt::ControlModifier);
+  Press(Qt::Key_Tab);
+  Type("Numero da nota");
+  Press(Qt::Key_O, Qt::AltModifier);
+  Press(Qt::Key_O);  // C&onfirmar
+  EXPECT_EQ(drill_facts->DataSet()->State(), db::TDataSetState::dsBrowse);
+  EXPECT_EQ(drill_facts->DataSet()->ChangeCount(), 0);
+
+  // A drill dimension.
+  PanelTo("dbgDimensoes");
+  ASSERT_EQ(dimes->DataSet()->Name(), "cdsDimeDrill");
+  Press(Qt::Key_N, Qt::ControlModifier);
+  Type("cd_regiao");
+  Press(Qt::Key_Tab);
+  answers_.Expect(TypeInLookup("Regi"));
+  Press(Qt::Key_Return, Qt::ControlModifier);
+  Press(Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(dimes->DataSet()->State(), db::TDataSetState::dsBrowse);
+  EXPECT_EQ(dimes->DataSet()->ChangeCount(), 0);
+  EXPECT_TRUE(dimes->DataSet()->Locate("CDDIMEDRILL", rtl::Variant("CD_REGIAO"), db::loNone));
+
+  EXPECT_EQ(answers_.Pending(), 0u);
+  // The question about drill consistency, and nothing else.
+  ASSERT_EQ(answers_.Texts().size(), 1u);
+  EXPECT_NE(answers_.Texts()[0].find("Confirma Inclusão?"), std::string::npos);
+  EXPECT_EQ(mouse.presses, 0);
+  // On the server: the four rows.
+  const auto facts_stored = host_test::DimeFatos(server_, "FATO_VENDAS");
+  db::TClientDataSet stored_facts(nullptr), stored_dimes(nullptr);
+  stored_facts.SetData(facts_stored[5]);
+  stored_dimes.SetData(facts_stored[4]);
+  EXPECT_TRUE(stored_facts.Locate("CDITEMDW", rtl::Variant("VL_DESCONTO"), db::loNone));
+  EXPECT_TRUE(stored_dimes.Locate("CDITEMDIME", rtl::Variant(column), db::loNone)) << column;
+}
+
+// Every text an accessibility client reads in `iface` and below it.
+QStringList AccessibleTexts(QAccessibleInterface* iface) {
+  QStringList texts;
+  if (!iface) return texts;
+  if (const QString name = iface->text(QAccessible::Name); !name.isEmpty()) texts << name;
+  for (int i = 0; i < iface->childCount(); ++i) texts << AccessibleTexts(iface->child(i));
+  return texts;
+}
+
+// A screen reader reads each grid's cell under the cursor, its column's
+// title and the grid's name through the table interface, and the text of a
+// question through the dialog's interface.
+TEST_F(KeyboardTest, GridsAndDialogsReadThroughAccessibility) {
+  const auto check = [this](const char* name) {
+    SCOPED_TRACE(name);
+    PanelTo(name);
+    Press(Qt::Key_Right);
+    const vcl::TDBGrid* grid = Model<vcl::TDBGrid>(name);
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(GridOf(name));
+    ASSERT_NE(iface, nullptr);
+    EXPECT_EQ(iface->role(), QAccessible::Table);
+    EXPECT_FALSE(iface->text(QAccessible::Name).isEmpty());
+    QAccessibleTableInterface* table = iface->tableInterface();
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->rowCount(), grid->RowCount());
+    int shown = 0;
+    for (int c = 0; c < grid->SelectedIndex(); ++c) shown += grid->Columns()[c]->Visible();
+    QAccessibleInterface* cell = table->cellAt(grid->Row() - 1, shown);
+    ASSERT_NE(cell, nullptr);
+    EXPECT_EQ(cell->role(), QAccessible::Cell);
+    EXPECT_EQ(cell->text(QAccessible::Name).toStdString(),
+              grid->CellText(grid->Row(), grid->SelectedIndex()));
+    EXPECT_FALSE(cell->text(QAccessible::Name).isEmpty());
+    EXPECT_EQ(iface->focusChild(), cell);
+    EXPECT_EQ(table->columnDescription(shown).toStdString(),
+              grid->Columns()[grid->SelectedIndex()]->Title().Caption());
+  };
+  check("dbgTabelaFatos");
+  check("dbgTabelaDrill");
+  PanelTo("dbgTabelaFatos");
+  Press(Qt::Key_Tab, Qt::ControlModifier);
+  check("dbgFatos");
+  check("dbgDimensoes");
+
+  // The delete question, read through the message box's interface.
+  QStringList read;
+  answers_.Expect([&read](QWidget* w) {
+    read = AccessibleTexts(QAccessible::queryAccessibleInterface(w));
+    if (auto* box = qobject_cast<QMessageBox*>(w)) box->reject();
+  });
+  Press(Qt::Key_Tab, Qt::ControlModifier);
+  PanelTo("dbgTabelaFatos");
+  Press(Qt::Key_D, Qt::ControlModifier);
+  EXPECT_EQ(answers_.Pending(), 0u);
+  EXPECT_TRUE(read.contains(QStringLiteral("Confirma exclusão?"))) << read.join("|").toStdString();
 }
 
 // A server that cannot be reached is logged in Portuguese, one line.
