@@ -72,11 +72,17 @@ void PageControlWidget::AssignMnemonics() {
   for (int i = 0; i < count(); ++i) {
     QString text = PlainTabText(i);
     text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    // Initials of words of three letters or more first, then any initial.
     qsizetype at = -1;
-    for (qsizetype k = 0; k < text.size() && at < 0; ++k) {
-      const bool word_start = k == 0 || text.at(k - 1).isSpace();
-      if (word_start && text.at(k).isLetter() && !taken.contains(text.at(k).toUpper())) at = k;
-    }
+    for (int min_word = 3; min_word >= 1 && at < 0; min_word -= 2)
+      for (qsizetype k = 0; k < text.size() && at < 0; ++k) {
+        const bool word_start = k == 0 || text.at(k - 1).isSpace();
+        qsizetype end = k;
+        while (end < text.size() && !text.at(end).isSpace()) ++end;
+        if (word_start && end - k >= min_word && text.at(k).isLetter() &&
+            !taken.contains(text.at(k).toUpper()))
+          at = k;
+      }
     if (at >= 0) {
       taken.insert(text.at(at).toUpper());
       text.insert(at, QLatin1Char('&'));
