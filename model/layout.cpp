@@ -27,6 +27,30 @@ vcl::TPanel* CaptionPanel(rtl::TComponent* owner, vcl::TWinControl* parent, cons
   return panel;
 }
 
+// A component field of the screen and the name the control it holds gets.
+template <class T>
+struct Slot {
+  T*& control;
+  const char* name;
+};
+
+// Both pages are arranged alike: `whole` fills the parent and holds a top
+// pane 160 pixels high, a 6-pixel splitter under it and a bottom pane that
+// fills the rest.
+void SplitInTwo(rtl::TComponent* owner, vcl::TWinControl* parent, Slot<vcl::TPanel> whole,
+                Slot<vcl::TPanel> top, Slot<vcl::TSplitter> splitter, Slot<vcl::TPanel> bottom) {
+  whole.control = Place<vcl::TPanel>(owner, parent, whole.name);
+  whole.control->SetAlign(vcl::TAlign::alClient);
+  top.control = Place<vcl::TPanel>(owner, whole.control, top.name);
+  top.control->SetAlign(vcl::TAlign::alTop);
+  top.control->SetHeight(160);
+  splitter.control = Place<vcl::TSplitter>(owner, whole.control, splitter.name);
+  splitter.control->SetAlign(vcl::TAlign::alTop);
+  splitter.control->SetHeight(6);
+  bottom.control = Place<vcl::TPanel>(owner, whole.control, bottom.name);
+  bottom.control->SetAlign(vcl::TAlign::alClient);
+}
+
 const GridLayout& LayoutOf(std::string_view grid) {
   for (const GridLayout& g : GridLayouts())
     if (g.name == grid) return g;
@@ -100,18 +124,10 @@ void BuildLayout(frm::TfrmPadraoGrid& s, EstruturaComponents& c) {
   s.tshPadrao->SetCaption("Tabelas Fato");
   s.tshPadrao->SetVisible(true);
   s.tshPadrao->SetTabVisible(true);
-  c.panTabelas = Place<vcl::TPanel>(&s, s.scbFolhaDados, "panTabelas");
-  c.panTabelas->SetAlign(vcl::TAlign::alClient);
-  c.PanTopFatos = Place<vcl::TPanel>(&s, c.panTabelas, "PanTopFatos");
-  c.PanTopFatos->SetAlign(vcl::TAlign::alTop);
-  c.PanTopFatos->SetHeight(160);
+  SplitInTwo(&s, s.scbFolhaDados, {c.panTabelas, "panTabelas"}, {c.PanTopFatos, "PanTopFatos"},
+             {c.splFatos, "splFatos"}, {c.panClientFatos, "panClientFatos"});
   c.lblTabelaFatos = CaptionPanel(&s, c.PanTopFatos, "lblTabelaFatos", " Tabelas Fato");
   c.dbgTabelaFatos = Grid(&s, c.PanTopFatos, "dbgTabelaFatos", s.dtsPadrao);
-  c.splFatos = Place<vcl::TSplitter>(&s, c.panTabelas, "splFatos");
-  c.splFatos->SetAlign(vcl::TAlign::alTop);
-  c.splFatos->SetHeight(6);
-  c.panClientFatos = Place<vcl::TPanel>(&s, c.panTabelas, "panClientFatos");
-  c.panClientFatos->SetAlign(vcl::TAlign::alClient);
   c.lblTabelaDrill = CaptionPanel(&s, c.panClientFatos, "lblTabelaDrill", " Tabelas Drill Down");
   c.dbgTabelaDrill = Grid(&s, c.panClientFatos, "dbgTabelaDrill", c.dtsTabelaDrill);
 
@@ -121,11 +137,8 @@ void BuildLayout(frm::TfrmPadraoGrid& s, EstruturaComponents& c) {
   c.tshDados->SetPageControl(s.pgcPadrao);
   c.tshDados->SetCaption("Fatos e Dimensões");
   c.tshDados->SetAlign(vcl::TAlign::alClient);
-  c.panDados = Place<vcl::TPanel>(&s, c.tshDados, "panDados");
-  c.panDados->SetAlign(vcl::TAlign::alClient);
-  c.pnlFatos = Place<vcl::TPanel>(&s, c.panDados, "pnlFatos");
-  c.pnlFatos->SetAlign(vcl::TAlign::alTop);
-  c.pnlFatos->SetHeight(160);
+  SplitInTwo(&s, c.tshDados, {c.panDados, "panDados"}, {c.pnlFatos, "pnlFatos"},
+             {c.splDimensoes, "splDimensoes"}, {c.pnlDImensoes, "pnlDImensoes"});
   c.lblFatos = CaptionPanel(&s, c.pnlFatos, "lblFatos", " Fatos");
   c.dbgFatos = Grid(&s, c.pnlFatos, "dbgFatos", c.dtsFatos);
   vcl::TColumn* check = c.dbgFatos->Columns()[0];
@@ -134,11 +147,6 @@ void BuildLayout(frm::TfrmPadraoGrid& s, EstruturaComponents& c) {
   check->Title().Font().SetColor(vcl::clWhite);
   c.dbgFatosDrill = Grid(&s, c.pnlFatos, "dbgFatosDrill", c.dtsFatosDrill);
   c.dbgFatosDrill->SetVisible(false);
-  c.splDimensoes = Place<vcl::TSplitter>(&s, c.panDados, "splDimensoes");
-  c.splDimensoes->SetAlign(vcl::TAlign::alTop);
-  c.splDimensoes->SetHeight(6);
-  c.pnlDImensoes = Place<vcl::TPanel>(&s, c.panDados, "pnlDImensoes");
-  c.pnlDImensoes->SetAlign(vcl::TAlign::alClient);
   c.lblDimensoes = CaptionPanel(&s, c.pnlDImensoes, "lblDimensoes", " Dimensões");
   c.dbgDimensoes = Grid(&s, c.pnlDImensoes, "dbgDimensoes", c.dtsDime);
 

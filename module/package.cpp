@@ -100,15 +100,11 @@ QMX_EXPORT void Finalize() {
 QMX_EXPORT const QmxPackageInfoTable* GetPackageInfoTable() {
   return &qmx00600::kTable;
 }
-QMX_EXPORT void Pkg_qmx00600_Initialize() {
-  qmx00600::InitializePackage();
-}
-QMX_EXPORT void Pkg_qmx00600_Finalize() {
-  qmx00600::FinalizePackage();
-}
-QMX_EXPORT const QmxPackageInfoTable* Pkg_qmx00600_GetPackageInfoTable() {
-  return &qmx00600::kTable;
-}
+// The unit-qualified names are the same three functions under a second name.
+QMX_EXPORT void Pkg_qmx00600_Initialize() __attribute__((alias("Initialize")));
+QMX_EXPORT void Pkg_qmx00600_Finalize() __attribute__((alias("Finalize")));
+QMX_EXPORT const QmxPackageInfoTable* Pkg_qmx00600_GetPackageInfoTable()
+    __attribute__((alias("GetPackageInfoTable")));
 QMX_EXPORT const char* QmxModuleFileName() {
   return qmx00600::ModuleFileName().c_str();
 }

@@ -34,19 +34,6 @@ void TfrmEstrutura::HandleErrorMessage(const std::string& text) {
   qmx00600::HandleErrorMessage(text, *msgPadrao);
 }
 
-void TfrmEstrutura::RegisterHandlers() {
-  handlers_.notify["netEstruturaBeforeConnect"] = Bind(&TfrmEstrutura::netEstruturaBeforeConnect);
-  handlers_.key_down["dbgPadraoKeyDown"] = Bind(&TfrmEstrutura::dbgPadraoKeyDown);
-  handlers_.key_press["dbgPadraoKeyPress"] = Bind(&TfrmEstrutura::dbgPadraoKeyPress);
-  RegisterListHandlers();
-  RegisterDetailStateHandlers();
-  RegisterCommandHandlers();
-  RegisterDisplayHandlers();
-  RegisterFactHandlers();
-  RegisterDimensionHandlers();
-  RegisterDrillHandlers();
-}
-
 void TfrmEstrutura::RunHandler(std::string_view name) {
   // The sender is the component the event table first binds the handler to.
   rtl::TComponent* sender = nullptr;

@@ -273,7 +273,7 @@ class TfrmEstrutura : public frm::TfrmPadraoGrid, public EstruturaComponents {
   void sbtConfirmarClick(rtl::TObject* sender) override;
 
   // -- Handlers by name, for the event table and the save members'
-  // follow-up steps; later handler families register theirs here.
+  // follow-up steps, all registered in screen/handler_table.cpp.
   const HandlerSet& Handlers() const { return handlers_; }
   // Runs the notify-style handler `name` (a state change, an after-scroll)
   // with the sender the event would give; std::out_of_range when unknown.
@@ -291,22 +291,16 @@ class TfrmEstrutura : public frm::TfrmPadraoGrid, public EstruturaComponents {
     static_assert(std::is_base_of_v<Owner, TfrmEstrutura>);
     return [this, handler](Args... args) { (this->*handler)(std::forward<Args>(args)...); };
   }
+  // Fills handlers_ with every handler by name (screen/handler_table.cpp).
   void RegisterHandlers();
-  void RegisterListHandlers();
-  void RegisterDetailStateHandlers();
   // The common end of the four detail state changes: the commands for the
   // sender (or `own` when the sender is no data source), and page 1 and
   // `other_panel` usable only while `own` is in browse state.
   void DetailStateChanged(rtl::TObject* sender, db::TDataSource* own, vcl::TPanel* other_panel);
-  void RegisterCommandHandlers();
-  void RegisterDisplayHandlers();
-  void RegisterFactHandlers();
   // The server's duplicate check of a fact: its answer loaded into cdsVdFatos.
   void CheckFactOnServer(rtl::Variant& table, const std::string& field, const std::string& name);
   // Whether cdsVdFatos holds a fact other than the one being edited.
   bool OtherFactFound() const;
-  void RegisterDimensionHandlers();
-  void RegisterDrillHandlers();
   // The two branches of VD_TABELA.
   void ValidateFactTable(bool checkRequired);
   void ValidateDrillTable(bool checkRequired);

@@ -26,6 +26,15 @@ std::string StoredNumber(std::string_view number) {
   return orb::Ajusta(number, 5);
 }
 
+bool TakeTableCode(db::TDataSource* detail, std::string_view code_field,
+                   const db::TClientDataSet* tables) {
+  if (detail->State() != db::TDataSetState::dsInsert) return false;
+  detail->DataSet()
+      ->FieldByName(code_field)
+      ->SetAsString(tables->FieldByName("CDTABELADW")->AsString());
+  return true;
+}
+
 std::string AffectedTables(const db::TClientDataSet& answer) {
   if (!answer.Active() || answer.IsEmpty() || answer.FindField("TABELAS") == nullptr) return {};
   return answer.FieldByName("TABELAS")->AsString();

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "db/client_dataset.h"
+#include "db/data_source.h"
 
 namespace qmx00600 {
 
@@ -22,6 +23,12 @@ std::string StoredCode(std::string_view code);
 
 // A number widened to the five characters it is stored in.
 std::string StoredNumber(std::string_view number);
+
+// A row being inserted through `detail` takes the code of the current row of
+// `tables` (CDTABELADW, the list its table is on) into `code_field`; true
+// when `detail` is inserting.
+bool TakeTableCode(db::TDataSource* detail, std::string_view code_field,
+                   const db::TClientDataSet* tables);
 
 // TABELAS of a server's answer, or "" when the answer named no table (also
 // when it was no packet at all, as for an error text the screen does not know).

@@ -26,28 +26,12 @@ Variant RemoteCalls::GetDimeFatosCheck(Variant& table, const std::string& field,
   return Call("GetDimeFatos", {Arg::Ref(table), field, name_or_number, mode, "", ""});
 }
 
-Variant RemoteCalls::SetTabelas(const Variant& delta) {
-  return Call("SetTabelas", {delta});
-}
-
 Variant RemoteCalls::GetTabelas(Variant& code, bool drill) {
   return Call("GetTabelas", {Arg::Ref(code), drill});
 }
 
 Variant RemoteCalls::GetTabelasAll(bool drill) {
   return Call("GetTabelas", {"", drill});
-}
-
-Variant RemoteCalls::SetFatos(const Variant& delta, Variant& table) {
-  return Call("SetFatos", {delta, Arg::Ref(table)});
-}
-
-Variant RemoteCalls::SetFatos(const Variant& delta, const std::string& table) {
-  return Call("SetFatos", {delta, table});
-}
-
-Variant RemoteCalls::SetDime(const Variant& delta, Variant& table) {
-  return Call("SetDime", {delta, Arg::Ref(table)});
 }
 
 Variant RemoteCalls::GetFields(const std::string& kind, Variant& table) {
@@ -64,10 +48,6 @@ Variant RemoteCalls::getVdUpdDimeDW(Variant& table, const std::string& dimension
 
 Variant RemoteCalls::setDelManyDrill(const Variant& packet, Variant& table) {
   return Call("setDelManyDrill", {packet, Arg::Ref(table)});
-}
-
-Variant RemoteCalls::SetTabelaDrill(const Variant& delta) {
-  return Call("SetTabelaDrill", {delta});
 }
 
 Variant RemoteCalls::GetDimeFatosDrill(const std::string& drill_table, Variant& facts,
@@ -99,17 +79,9 @@ Variant RemoteCalls::getVdFatosDrill(const std::string& drill_table, const std::
   return Call("getVdFatosDrill", {drill_table, field, value});
 }
 
-Variant RemoteCalls::SetFatosDrill(const Variant& delta) {
-  return Call("SetFatosDrill", {delta});
-}
-
 Variant RemoteCalls::getVdDimeDrill(const std::string& drill_table, const std::string& field,
                                     const std::string& value) {
   return Call("getVdDimeDrill", {drill_table, field, value});
-}
-
-Variant RemoteCalls::SetDimeDrill(const Variant& delta) {
-  return Call("SetDimeDrill", {delta});
 }
 
 }  // namespace qmx00600

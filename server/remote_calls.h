@@ -1,7 +1,7 @@
 // The calling convention of the remote data module rdmEstrutura: one method
-// per remote method, arguments in the server's order, texts as wide strings,
-// flags as booleans, packets as variants; an argument the server writes back
-// is a reference to the caller's variable.
+// per remote method the screen calls directly, arguments in the server's
+// order, texts as wide strings, flags as booleans, packets as variants; an
+// argument the server writes back is a reference to the caller's variable.
 //
 // Every result goes through the result check (CheckOleContents) before it is
 // returned, also for the methods whose callers use nothing of it; an error
@@ -29,7 +29,9 @@ class RemoteCalls {
   RemoteCalls(ServerFn server, CheckFn check)
       : server_(std::move(server)), check_(std::move(check)) {}
 
-  // Any method by name: the one road every call below takes.
+  // Any method by name: the one road every call below takes. The saves
+  // (SetTabelas, SetFatos, ...) go this way from the save sequence, with the
+  // arguments its table of members describes.
   rtl::Variant Call(std::string_view method, std::vector<net::Arg> args);
   // The same road without the result check, for a caller that handles one
   // error report itself; it owes every other answer Check.
@@ -43,20 +45,15 @@ class RemoteCalls {
   // Check form; mode "VD_FATO" or "VD_DIME".
   rtl::Variant GetDimeFatosCheck(rtl::Variant& table, const std::string& field,
                                  const std::string& name_or_number, const std::string& mode);
-  rtl::Variant SetTabelas(const rtl::Variant& delta);
   // With a code, passed by reference.
   rtl::Variant GetTabelas(rtl::Variant& code, bool drill);
   // Every fact table (false) or drill table (true).
   rtl::Variant GetTabelasAll(bool drill);
-  rtl::Variant SetFatos(const rtl::Variant& delta, rtl::Variant& table);
-  rtl::Variant SetFatos(const rtl::Variant& delta, const std::string& table);
-  rtl::Variant SetDime(const rtl::Variant& delta, rtl::Variant& table);
   // kind "F" or "D".
   rtl::Variant GetFields(const std::string& kind, rtl::Variant& table);
   rtl::Variant GetFields(const std::string& kind, const std::string& table);
   rtl::Variant getVdUpdDimeDW(rtl::Variant& table, const std::string& dimension);
   rtl::Variant setDelManyDrill(const rtl::Variant& packet, rtl::Variant& table);
-  rtl::Variant SetTabelaDrill(const rtl::Variant& delta);
   // The server fills `facts` and `dimensions` (this order, the reverse of
   // GetDimeFatos).
   rtl::Variant GetDimeFatosDrill(const std::string& drill_table, rtl::Variant& facts,
@@ -73,10 +70,8 @@ class RemoteCalls {
   rtl::Variant setDelDrillDw(const rtl::Variant& packet, rtl::Variant& fact_key);
   rtl::Variant getVdFatosDrill(const std::string& drill_table, const std::string& field,
                                const std::string& value);
-  rtl::Variant SetFatosDrill(const rtl::Variant& delta);
   rtl::Variant getVdDimeDrill(const std::string& drill_table, const std::string& field,
                               const std::string& value);
-  rtl::Variant SetDimeDrill(const rtl::Variant& delta);
 
  private:
   ServerFn server_;

@@ -41,10 +41,10 @@ struct SaveMemberDef {
   std::string_view method;
   ExtraArgument extra = ExtraArgument::kNone;
   bool extra_by_reference = false;
-  std::string_view read_before;  // field read before the call, or empty
+  std::string_view read_before = {};  // field read before the call, or empty
   bool reloads = false;
   MergeRule merge = MergeRule::kIfLogging;
-  std::vector<FollowUpDef> follow_ups;
+  std::vector<FollowUpDef> follow_ups = {};
   bool undo = false;
   // After a failed post the row goes back to the person, open again with
   // what they typed (see SaveMember::hand_back_post).

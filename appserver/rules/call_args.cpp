@@ -1,5 +1,9 @@
 #include "appserver/rules/call_args.h"
 
+#include <algorithm>
+
+#include "appserver/rules/codes.h"
+
 #include "db/errors.h"
 #include "net/app_server.h"
 #include "rtl/strings.h"
@@ -48,6 +52,23 @@ db::Packet CallArgs::Packet(size_t i) const {
   } catch (const db::EPacketError& e) {
     Fail(i, "não é um pacote válido (" + e.Message() + ")");
   }
+}
+
+TableDelta ReadTableDelta(std::string_view method, std::vector<rtl::Variant>& raw) {
+  CallArgs args(method, raw, 2);
+  TableDelta d{args.Packet(0), NormaliseCode(args.Text(1))};
+  args.Set(1, d.table);
+  return d;
+}
+
+DrillFieldValue ReadDrillFieldValue(std::string_view method, std::vector<rtl::Variant>& raw,
+                                    std::initializer_list<std::string_view> fields) {
+  CallArgs args(method, raw, 3);
+  DrillFieldValue v{NormaliseCode(args.Text(0)), rtl::UpperCase(rtl::Trim(args.Text(1))),
+                    args.Text(2)};
+  if (std::find(fields.begin(), fields.end(), v.field) == fields.end())
+    throw net::ECallError(std::string(method) + ": campo desconhecido \"" + v.field + "\".");
+  return v;
 }
 
 }  // namespace appserver

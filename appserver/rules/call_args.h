@@ -4,6 +4,7 @@
 // net::ECallError naming the method and the position.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,5 +38,21 @@ class CallArgs {
   std::string method_;
   std::vector<rtl::Variant>& args_;
 };
+
+// The arguments of SetFatos and SetDime: a change packet and the table it
+// concerns, whose normalised code is written back to the caller.
+struct TableDelta {
+  db::Packet delta;
+  std::string table;
+};
+TableDelta ReadTableDelta(std::string_view method, std::vector<rtl::Variant>& raw);
+
+// The arguments of the drill-table field checks: a drill table, one of
+// `fields` (any other is a call failure) and the value proposed for it.
+struct DrillFieldValue {
+  std::string drill, field, value;
+};
+DrillFieldValue ReadDrillFieldValue(std::string_view method, std::vector<rtl::Variant>& raw,
+                                    std::initializer_list<std::string_view> fields);
 
 }  // namespace appserver

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <memory>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -22,6 +23,7 @@
 namespace appserver {
 
 class CallArgs;
+struct EntityRules;
 
 class RdmEstrutura final : public net::IRemoteObject {
  public:
@@ -41,6 +43,7 @@ class RdmEstrutura final : public net::IRemoteObject {
 
  private:
   struct Method;
+  static std::span<const Method> Methods();  // the eighteen, in the order clients list them
   static const Method* Find(std::string_view name);
 
   rtl::Variant GetInicial(std::vector<rtl::Variant>& args);
@@ -61,6 +64,9 @@ class RdmEstrutura final : public net::IRemoteObject {
   rtl::Variant SetFatosDrill(std::vector<rtl::Variant>& args);
   rtl::Variant GetVdDimeDrill(std::vector<rtl::Variant>& args);
   rtl::Variant SetDimeDrill(std::vector<rtl::Variant>& args);
+  // SetFatosDrill and SetDimeDrill: one change packet saved under `rules`.
+  rtl::Variant SaveDrillItems(const char* method, std::vector<rtl::Variant>& args,
+                              const EntityRules& rules);
 
   rtl::Variant SaveTables(std::vector<rtl::Variant>& args, const char* method, bool drill);
   // Clears the links named in a TABELAS packet: of fact table `fact` to each

@@ -40,6 +40,11 @@ inline constexpr std::string_view kCampoJa = "CAMPO_JA";                 // -
 inline constexpr std::string_view kNomeDrillJa = "NOME_DRILL_JA";        // -
 inline constexpr std::string_view kInvDime = "INV_DIME";                 // dimension.table
 inline constexpr std::string_view kDimeDrillJa = "DIME_DRILL_JA";        // -
+
+// Every key the server sends, for the test that holds the copies together.
+inline constexpr std::string_view kAll[] = {
+    kJDime,   kJFato,   kInvTabela,      kInvCampo, kNoNumber,    kNoDime,  kNotTabDrill,
+    kSemFato, kSemDime, kDimeDrillMenor, kCampoJa,  kNomeDrillJa, kInvDime, kDimeDrillJa};
 }  // namespace key
 
 inline Refusal Refuse(std::string_view k) {

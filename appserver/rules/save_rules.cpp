@@ -35,6 +35,25 @@ void RequireDrillTable(Structure& s, const std::string& table) {
   if (!s.IsDrillTable(table)) throw Refuse(key::kNotTabDrill, table);
 }
 
+// A fact of either side: its column and name given, then the structure's
+// checks of each (the order decides which refusal a client reads first).
+void RequireFactItem(Structure& s, const Side& side, const std::string& owner,
+                     const std::string& column, const std::string& name, const Record* before) {
+  Require(column, "Campo deve ser informado.");
+  s.CheckFactColumn(side, owner, column, before);
+  Require(name, "Nome deve ser informado.");
+  s.CheckFactName(side, owner, name, before);
+}
+
+// A dimension of either side: column and number given, then checked.
+void RequireDimeItem(Structure& s, const Side& side, const std::string& owner,
+                     const std::string& column, const std::string& number, const Record* before) {
+  Require(column, "Campo deve ser informado.");
+  Require(number, "Dimensão deve ser informada.");
+  s.CheckDimeColumn(side, owner, column, before);
+  s.CheckDimeNumber(side, owner, number, before);
+}
+
 void RequireOwner(const std::string& owner, const std::string& expected) {
   if (!expected.empty() && owner != expected)
     throw Refusal("O registro pertence à tabela \"" + owner +
@@ -118,10 +137,7 @@ EntityRules FactRules(Structure& s, const std::string& table) {
     const std::string& owner = now[fato::CDTABELADW];
     RequireOwner(owner, table);
     RequireFactTable(s, owner);
-    Require(now[fato::CDITEMDW], "Campo deve ser informado.");
-    s.CheckFactColumn(kFactSide, owner, now[fato::CDITEMDW], before);
-    Require(now[fato::NMITEMDW], "Nome deve ser informado.");
-    s.CheckFactName(kFactSide, owner, now[fato::NMITEMDW], before);
+    RequireFactItem(s, kFactSide, owner, now[fato::CDITEMDW], now[fato::NMITEMDW], before);
     const std::string& mart = now[fato::CDAREANEGDW];
     Require(mart, "Data Mart deve ser informado.");
     Match m[] = {{mart::CDAREANEGDW, mart}};
@@ -147,10 +163,7 @@ EntityRules DimeRules(Structure& s, const std::string& table) {
     const std::string& owner = now[dime::CDTABELADW];
     RequireOwner(owner, table);
     RequireFactTable(s, owner);
-    Require(now[dime::CDITEMDIME], "Campo deve ser informado.");
-    Require(now[dime::NRSEQUEDIME], "Dimensão deve ser informada.");
-    s.CheckDimeColumn(kFactSide, owner, now[dime::CDITEMDIME], before);
-    s.CheckDimeNumber(kFactSide, owner, now[dime::NRSEQUEDIME], before);
+    RequireDimeItem(s, kFactSide, owner, now[dime::CDITEMDIME], now[dime::NRSEQUEDIME], before);
   };
   return r;
 }
@@ -166,10 +179,8 @@ EntityRules DrillFactRules(Structure& s) {
   r.validate = [&s](const Record& now, const Record* before) {
     const std::string& owner = now[fdrill::CDTABDRILL];
     RequireDrillTable(s, owner);
-    Require(now[fdrill::CDITEMDRILL], "Campo deve ser informado.");
-    s.CheckFactColumn(kDrillSide, owner, now[fdrill::CDITEMDRILL], before);
-    Require(now[fdrill::NMITEMDRILL], "Nome deve ser informado.");
-    s.CheckFactName(kDrillSide, owner, now[fdrill::NMITEMDRILL], before);
+    RequireFactItem(s, kDrillSide, owner, now[fdrill::CDITEMDRILL], now[fdrill::NMITEMDRILL],
+                    before);
     RequireOneOf(now[fdrill::IDTPFATODRILL], "MPQI", "IDTPFATODRILL");
   };
   r.written = [&s](const Record* before, const Record* after) {
@@ -188,12 +199,17 @@ EntityRules DrillDimeRules(Structure& s) {
   r.validate = [&s](const Record& now, const Record* before) {
     const std::string& owner = now[ddrill::CDTABDRILL];
     RequireDrillTable(s, owner);
-    Require(now[ddrill::CDDIMEDRILL], "Campo deve ser informado.");
-    Require(now[ddrill::NRSEQUEDIME], "Dimensão deve ser informada.");
-    s.CheckDimeColumn(kDrillSide, owner, now[ddrill::CDDIMEDRILL], before);
-    s.CheckDimeNumber(kDrillSide, owner, now[ddrill::NRSEQUEDIME], before);
+    RequireDimeItem(s, kDrillSide, owner, now[ddrill::CDDIMEDRILL], now[ddrill::NRSEQUEDIME],
+                    before);
   };
   return r;
+}
+
+std::vector<AppliedChange> SaveItems(Structure& s, const db::Packet& delta,
+                                     const EntityRules& rules) {
+  std::vector<AppliedChange> changes = ApplyChanges(s.storage(), delta, rules);
+  CheckTouchedLinks(s, rules.entity, changes);
+  return changes;
 }
 
 void CheckTouchedLinks(Structure& s, Entity entity, const std::vector<AppliedChange>& changes) {

@@ -23,4 +23,8 @@ EntityRules DrillDimeRules(Structure& s);
 // consistent (Structure::CheckLink); throws Refusal otherwise.
 void CheckTouchedLinks(Structure& s, Entity entity, const std::vector<AppliedChange>& changes);
 
+// Applies a change packet under `rules`, then checks the links it touched.
+std::vector<AppliedChange> SaveItems(Structure& s, const db::Packet& delta,
+                                     const EntityRules& rules);
+
 }  // namespace appserver

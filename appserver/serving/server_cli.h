@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "appserver/storage/sqlite/sqlite_storage.h"
+#include "appserver/storage/database_setup.h"
 #include "appserver/tools/tool_commands.h"
 
 namespace appserver {

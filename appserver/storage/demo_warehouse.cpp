@@ -1,5 +1,9 @@
 #include "appserver/storage/demo_warehouse.h"
 
+#include <string>
+#include <utility>
+#include <vector>
+
 namespace appserver {
 namespace {
 
@@ -79,8 +83,9 @@ const char* const kPostgresDdl[] = {
     " WHERE NOT EXISTS (SELECT 1 FROM fato_vendas)",
 };
 
-void Put(Storage& s, Entity e, Record r) {
-  s.Insert(e, r);
+// Inserts the rows of one structure table.
+void PutAll(Storage& s, Entity e, std::initializer_list<Record> rows) {
+  for (const Record& r : rows) s.Insert(e, r);
 }
 
 }  // namespace
@@ -94,66 +99,63 @@ std::span<const char* const> DemoWarehousePostgresDdl() {
 }
 
 void SeedDemoStructure(Storage& s) {
-  const char* const dimensions[][2] = {{"00001", "Cliente"},
-                                       {"00002", "Produto"},
-                                       {"00003", "Mês"},
-                                       {"00004", "Região"},
-                                       {"00005", "Vendedor"},
-                                       {"00006", "Depósito"},
-                                       {"00007", "Conta contábil"},
-                                       {"00008", "Centro de custo"},
-                                       {"00009", "Fornecedor"},
-                                       {"00010", "Dia"},
-                                       {"00011", "Lote"}};
-  for (auto& d : dimensions) Put(s, Entity::kDimension, {d[0], d[1]});
-  Put(s, Entity::kDataMart, {"00001", "Comercial"});
-  Put(s, Entity::kDataMart, {"00002", "Financeiro"});
-  Put(s, Entity::kDataMart, {"00003", "Logística"});
+  PutAll(s, Entity::kDimension,
+         {{"00001", "Cliente"},
+          {"00002", "Produto"},
+          {"00003", "Mês"},
+          {"00004", "Região"},
+          {"00005", "Vendedor"},
+          {"00006", "Depósito"},
+          {"00007", "Conta contábil"},
+          {"00008", "Centro de custo"},
+          {"00009", "Fornecedor"},
+          {"00010", "Dia"},
+          {"00011", "Lote"}});
 
-  Put(s, Entity::kTable, {"FATO_VENDAS", "Vendas", "N"});
-  Put(s, Entity::kTable, {"FATO_ESTOQUE", "Estoque", "N"});
-  Put(s, Entity::kTable, {"FATO_FINANCEIRO", "Financeiro", "N"});
-  Put(s, Entity::kTable, {"DRILL_VENDAS_DIA", "Vendas por dia", "S"});
-  Put(s, Entity::kTable, {"DRILL_ESTOQUE_LOTE", "Estoque por lote", "S"});
+  PutAll(s, Entity::kDataMart,
+         {{"00001", "Comercial"}, {"00002", "Financeiro"}, {"00003", "Logística"}});
+
+  PutAll(s, Entity::kTable,
+         {{"FATO_VENDAS", "Vendas", "N"},
+          {"FATO_ESTOQUE", "Estoque", "N"},
+          {"FATO_FINANCEIRO", "Financeiro", "N"},
+          {"DRILL_VENDAS_DIA", "Vendas por dia", "S"},
+          {"DRILL_ESTOQUE_LOTE", "Estoque por lote", "S"}});
 
   // CDTABELADW, CDITEMDW, IDFATODW, CDAREANEGDW, NMITEMDW, IDTPFATODW, DSHINTITEM, CDTABDRILL
-  Put(s, Entity::kFact,
-      {"FATO_VENDAS", "VL_VENDA", "S", "00001", "Valor vendido", "M",
-       "Valor total das vendas, sem descontos", "DRILL_VENDAS_DIA"});
-  Put(s, Entity::kFact,
-      {"FATO_VENDAS", "QT_VENDIDA", "S", "00001", "Quantidade vendida", "Q", "Unidades vendidas",
-       "DRILL_VENDAS_DIA"});
-  Put(s, Entity::kFact,
-      {"FATO_ESTOQUE", "QT_ESTOQUE", "S", "00003", "Quantidade em estoque", "Q",
-       "Saldo no fim do mês", "DRILL_ESTOQUE_LOTE"});
-  Put(s, Entity::kFact,
-      {"FATO_ESTOQUE", "VL_CUSTO", "S", "00003", "Custo do estoque", "M", "", ""});
-  Put(s, Entity::kFact, {"FATO_FINANCEIRO", "VL_RECEITA", "S", "00002", "Receita", "M", "", ""});
-  Put(s, Entity::kFact, {"FATO_FINANCEIRO", "VL_DESPESA", "N", "00002", "Despesa", "M", "", ""});
+  PutAll(s, Entity::kFact,
+         {{"FATO_VENDAS", "VL_VENDA", "S", "00001", "Valor vendido", "M",
+           "Valor total das vendas, sem descontos", "DRILL_VENDAS_DIA"},
+          {"FATO_VENDAS", "QT_VENDIDA", "S", "00001", "Quantidade vendida", "Q",
+           "Unidades vendidas", "DRILL_VENDAS_DIA"},
+          {"FATO_ESTOQUE", "QT_ESTOQUE", "S", "00003", "Quantidade em estoque", "Q",
+           "Saldo no fim do mês", "DRILL_ESTOQUE_LOTE"},
+          {"FATO_ESTOQUE", "VL_CUSTO", "S", "00003", "Custo do estoque", "M", "", ""},
+          {"FATO_FINANCEIRO", "VL_RECEITA", "S", "00002", "Receita", "M", "", ""},
+          {"FATO_FINANCEIRO", "VL_DESPESA", "N", "00002", "Despesa", "M", "", ""}});
 
-  Put(s, Entity::kDime, {"FATO_VENDAS", "CD_CLIENTE", "00001"});
-  Put(s, Entity::kDime, {"FATO_VENDAS", "CD_PRODUTO", "00002"});
-  Put(s, Entity::kDime, {"FATO_VENDAS", "CD_MES", "00003"});
-  Put(s, Entity::kDime, {"FATO_ESTOQUE", "CD_PRODUTO", "00002"});
-  Put(s, Entity::kDime, {"FATO_ESTOQUE", "CD_DEPOSITO", "00006"});
-  Put(s, Entity::kDime, {"FATO_ESTOQUE", "CD_MES", "00003"});
-  Put(s, Entity::kDime, {"FATO_FINANCEIRO", "CD_CONTA", "00007"});
-  Put(s, Entity::kDime, {"FATO_FINANCEIRO", "CD_MES", "00003"});
+  // Dimensions (column, number) of each fact table. A drill table carries
+  // every dimension of the fact table drilling into it, and one of detail.
+  using Dimes = std::vector<std::pair<std::string, std::string>>;
+  const Dimes vendas{{"CD_CLIENTE", "00001"}, {"CD_PRODUTO", "00002"}, {"CD_MES", "00003"}};
+  const Dimes estoque{{"CD_PRODUTO", "00002"}, {"CD_DEPOSITO", "00006"}, {"CD_MES", "00003"}};
+  auto put_dimes = [&s](Entity e, const std::string& table, const Dimes& dimes) {
+    for (const auto& [column, number] : dimes) s.Insert(e, {table, column, number});
+  };
+  put_dimes(Entity::kDime, "FATO_VENDAS", vendas);
+  put_dimes(Entity::kDime, "FATO_ESTOQUE", estoque);
+  put_dimes(Entity::kDime, "FATO_FINANCEIRO", {{"CD_CONTA", "00007"}, {"CD_MES", "00003"}});
 
   // CDTABDRILL, CDITEMDRILL, NMITEMDRILL, IDTPFATODRILL, DSHINTDRILL
-  Put(s, Entity::kDrillFact, {"DRILL_VENDAS_DIA", "VL_VENDA", "Valor vendido no dia", "M", ""});
-  Put(s, Entity::kDrillFact,
-      {"DRILL_VENDAS_DIA", "QT_VENDIDA", "Quantidade vendida no dia", "Q", ""});
-  Put(s, Entity::kDrillFact, {"DRILL_ESTOQUE_LOTE", "QT_ESTOQUE", "Quantidade no lote", "Q", ""});
+  PutAll(s, Entity::kDrillFact,
+         {{"DRILL_VENDAS_DIA", "VL_VENDA", "Valor vendido no dia", "M", ""},
+          {"DRILL_VENDAS_DIA", "QT_VENDIDA", "Quantidade vendida no dia", "Q", ""},
+          {"DRILL_ESTOQUE_LOTE", "QT_ESTOQUE", "Quantidade no lote", "Q", ""}});
 
-  Put(s, Entity::kDrillDime, {"DRILL_VENDAS_DIA", "CD_CLIENTE", "00001"});
-  Put(s, Entity::kDrillDime, {"DRILL_VENDAS_DIA", "CD_PRODUTO", "00002"});
-  Put(s, Entity::kDrillDime, {"DRILL_VENDAS_DIA", "CD_MES", "00003"});
-  Put(s, Entity::kDrillDime, {"DRILL_VENDAS_DIA", "DT_VENDA", "00010"});
-  Put(s, Entity::kDrillDime, {"DRILL_ESTOQUE_LOTE", "CD_PRODUTO", "00002"});
-  Put(s, Entity::kDrillDime, {"DRILL_ESTOQUE_LOTE", "CD_DEPOSITO", "00006"});
-  Put(s, Entity::kDrillDime, {"DRILL_ESTOQUE_LOTE", "CD_MES", "00003"});
-  Put(s, Entity::kDrillDime, {"DRILL_ESTOQUE_LOTE", "CD_LOTE", "00011"});
+  put_dimes(Entity::kDrillDime, "DRILL_VENDAS_DIA", vendas);
+  put_dimes(Entity::kDrillDime, "DRILL_VENDAS_DIA", {{"DT_VENDA", "00010"}});
+  put_dimes(Entity::kDrillDime, "DRILL_ESTOQUE_LOTE", estoque);
+  put_dimes(Entity::kDrillDime, "DRILL_ESTOQUE_LOTE", {{"CD_LOTE", "00011"}});
 }
 
 }  // namespace appserver

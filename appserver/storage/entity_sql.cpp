@@ -19,6 +19,12 @@ std::vector<Match> AllColumns(const Record& record) {
   return m;
 }
 
+bool DeleteExactRow(Storage& storage, Entity entity, const Record& old_record) {
+  CheckShape(Describe(entity), old_record);
+  std::vector<Match> where = AllColumns(old_record);
+  return storage.Remove(entity, where) > 0;
+}
+
 std::string EntitySql::Table(const EntityDef& def) const {
   return prefix_ + QuoteIdentifier(def.sql_table);
 }

@@ -25,6 +25,10 @@ void CheckShape(const EntityDef& def, const Record& record);
 // One equality per column of `record`: the row that holds exactly it.
 std::vector<Match> AllColumns(const Record& record);
 
+// Storage::Delete for a backend whose Remove runs the shared statements:
+// removes the row that holds exactly `old_record`; false when none does.
+bool DeleteExactRow(Storage& storage, Entity entity, const Record& old_record);
+
 class EntitySql {
  public:
   EntitySql(std::string table_prefix, char marker)

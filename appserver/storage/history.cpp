@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <iterator>
 
 #include "appserver/storage/json_text.h"
 
@@ -67,48 +68,44 @@ std::optional<Entity> EntityOfTable(std::string_view sql_table) {
   return std::nullopt;
 }
 
+namespace {
+
+// Titles in the order of Entity.
+constexpr const char* kEntityTitles[] = {"Tabela",
+                                         "Fato",
+                                         "Dimensão",
+                                         "Fato drill",
+                                         "Dimensão drill",
+                                         "Data Mart",
+                                         "Cadastro de dimensão",
+                                         "Versão de tabela"};
+static_assert(std::size(kEntityTitles) == std::size(kAllEntities));
+
+// In the order of ChangeKind: the code stored and the title shown.
+struct ChangeKindName {
+  char code;
+  const char* title;
+};
+constexpr ChangeKindName kChangeKinds[] = {
+    {'I', "Inclusão"}, {'A', "Alteração"}, {'E', "Exclusão"}};
+
+}  // namespace
+
 const char* EntityTitle(Entity entity) {
-  switch (entity) {
-    case Entity::kTable:
-      return "Tabela";
-    case Entity::kFact:
-      return "Fato";
-    case Entity::kDime:
-      return "Dimensão";
-    case Entity::kDrillFact:
-      return "Fato drill";
-    case Entity::kDrillDime:
-      return "Dimensão drill";
-    case Entity::kDataMart:
-      return "Data Mart";
-    case Entity::kDimension:
-      return "Cadastro de dimensão";
-    case Entity::kVersion:
-      return "Versão de tabela";
-  }
-  return "";
+  return kEntityTitles[static_cast<size_t>(entity)];
 }
 
 const char* ChangeKindTitle(ChangeKind kind) {
-  switch (kind) {
-    case ChangeKind::kInsert:
-      return "Inclusão";
-    case ChangeKind::kUpdate:
-      return "Alteração";
-    case ChangeKind::kDelete:
-      return "Exclusão";
-  }
-  return "";
+  return kChangeKinds[static_cast<size_t>(kind)].title;
 }
 
 char ChangeKindCode(ChangeKind kind) {
-  return kind == ChangeKind::kInsert ? 'I' : kind == ChangeKind::kUpdate ? 'A' : 'E';
+  return kChangeKinds[static_cast<size_t>(kind)].code;
 }
 
 std::optional<ChangeKind> ChangeKindOfCode(std::string_view code) {
-  if (code == "I") return ChangeKind::kInsert;
-  if (code == "A") return ChangeKind::kUpdate;
-  if (code == "E") return ChangeKind::kDelete;
+  for (size_t k = 0; k < std::size(kChangeKinds); ++k)
+    if (code.size() == 1 && code[0] == kChangeKinds[k].code) return static_cast<ChangeKind>(k);
   return std::nullopt;
 }
 

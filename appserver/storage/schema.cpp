@@ -1,5 +1,6 @@
 #include "appserver/storage/schema.h"
 
+#include <iterator>
 #include <stdexcept>
 
 #include "rtl/strings.h"
@@ -55,6 +56,13 @@ bool SameAsciiName(std::string_view a, std::string_view b) {
   return true;
 }
 
+// The fields of an entity whose packet carries its columns, built once.
+template <Entity entity>
+const std::vector<db::PacketField>& ColumnFields() {
+  static const auto f = FieldsFromColumns(entity);
+  return f;
+}
+
 }  // namespace
 
 const EntityDef& Describe(Entity entity) {
@@ -62,8 +70,7 @@ const EntityDef& Describe(Entity entity) {
 }
 
 const std::vector<db::PacketField>& TablesFields() {
-  static const auto f = FieldsFromColumns(Entity::kTable);
-  return f;
+  return ColumnFields<Entity::kTable>();
 }
 const std::vector<db::PacketField>& FactsFields() {
   static const auto f = Fields({{"IDFATODW", 1, true},
@@ -77,34 +84,31 @@ const std::vector<db::PacketField>& FactsFields() {
   return f;
 }
 const std::vector<db::PacketField>& FactCheckFields() {
-  static const auto f = Fields({{"IDFATODW", 1, true},
-                                {"CDTABELADW", 30, false},
-                                {"CDITEMDW", 30, false},
-                                {"NMITEMDW", 30, false},
-                                {"CDAREANEGDW", 5, false},
-                                {"IDTPFATODW", 1, true},
-                                {"DSHINTITEM", 200, false}});
+  // The facts' fields less the drill link, the name before the data mart.
+  static const auto f = [] {
+    std::vector<db::PacketField> out;
+    for (const char* name : {"IDFATODW", "CDTABELADW", "CDITEMDW", "NMITEMDW", "CDAREANEGDW",
+                             "IDTPFATODW", "DSHINTITEM"})
+      for (const db::PacketField& field : FactsFields())
+        if (field.name == name) out.push_back(field);
+    return out;
+  }();
   return f;
 }
 const std::vector<db::PacketField>& DimesFields() {
-  static const auto f = FieldsFromColumns(Entity::kDime);
-  return f;
+  return ColumnFields<Entity::kDime>();
 }
 const std::vector<db::PacketField>& DrillFactsFields() {
-  static const auto f = FieldsFromColumns(Entity::kDrillFact);
-  return f;
+  return ColumnFields<Entity::kDrillFact>();
 }
 const std::vector<db::PacketField>& DrillDimesFields() {
-  static const auto f = FieldsFromColumns(Entity::kDrillDime);
-  return f;
+  return ColumnFields<Entity::kDrillDime>();
 }
 const std::vector<db::PacketField>& DataMartsFields() {
-  static const auto f = FieldsFromColumns(Entity::kDataMart);
-  return f;
+  return ColumnFields<Entity::kDataMart>();
 }
 const std::vector<db::PacketField>& DimensionsFields() {
-  static const auto f = FieldsFromColumns(Entity::kDimension);
-  return f;
+  return ColumnFields<Entity::kDimension>();
 }
 const std::vector<db::PacketField>& ColumnListFields() {
   static const auto f = Fields({{"CDFIELD", 30, false}});
@@ -119,28 +123,20 @@ const std::vector<db::PacketField>& AffectedFields() {
   return f;
 }
 
+// The rows of the table versions, as stored; no client reads them.
+const std::vector<db::PacketField>& VersionsFields() {
+  static const auto f = FieldsFromColumns(Entity::kVersion);
+  return f;
+}
+
 const std::vector<db::PacketField>& FieldsOf(Entity entity) {
-  switch (entity) {
-    case Entity::kTable:
-      return TablesFields();
-    case Entity::kFact:
-      return FactsFields();
-    case Entity::kDime:
-      return DimesFields();
-    case Entity::kDrillFact:
-      return DrillFactsFields();
-    case Entity::kDrillDime:
-      return DrillDimesFields();
-    case Entity::kDataMart:
-      return DataMartsFields();
-    case Entity::kDimension:
-      return DimensionsFields();
-    case Entity::kVersion: {
-      static const auto f = FieldsFromColumns(Entity::kVersion);
-      return f;
-    }
-  }
-  throw std::logic_error("entidade desconhecida");
+  using FieldList = const std::vector<db::PacketField>& (*)();
+  // In the order of Entity.
+  static constexpr FieldList kLists[] = {TablesFields,     FactsFields,      DimesFields,
+                                         DrillFactsFields, DrillDimesFields, DataMartsFields,
+                                         DimensionsFields, VersionsFields};
+  static_assert(std::size(kLists) == std::size(kAllEntities));
+  return kLists[static_cast<size_t>(entity)]();
 }
 
 db::Packet MakePacket(Entity entity, const std::vector<db::PacketField>& fields,

@@ -114,8 +114,8 @@ std::vector<Model> ReadModels(Storage& s) {
     NameScope dimension_names;
     for (const Record& d : s.Select(m.drill ? Entity::kDrillDime : Entity::kDime, owner)) {
       Dimension x;
-      x.column = d[1];
-      x.number = d[dime::NRSEQUEDIME];
+      x.column = m.drill ? d[ddrill::CDDIMEDRILL] : d[dime::CDITEMDIME];
+      x.number = m.drill ? d[ddrill::NRSEQUEDIME] : d[dime::NRSEQUEDIME];
       x.title = catalogue.count(x.number) ? catalogue[x.number] : x.column;
       x.name = dimension_names.Take(SemanticName(x.title));
       auto c = columns.find(x.column);
@@ -154,6 +154,33 @@ std::vector<Model> ReadModels(Storage& s) {
 // name such as "yes" stay texts for any YAML reader.
 void Text(YAML::Emitter& out, const char* key, const std::string& value) {
   out << YAML::Key << key << YAML::Value << YAML::DoubleQuoted << value;
+}
+
+// Opens the `config: meta:` maps in which a semantic model keeps keys of its
+// own; the caller closes both.
+void BeginConfigMeta(YAML::Emitter& out) {
+  out << YAML::Key << "config" << YAML::Value << YAML::BeginMap << YAML::Key << "meta"
+      << YAML::Value << YAML::BeginMap;
+}
+
+// A measure's name, its title under `title_key` and its description, if any.
+void MeasureHead(YAML::Emitter& out, const std::string& name, const char* title_key,
+                 const Measure& x) {
+  Text(out, "name", name);
+  Text(out, title_key, x.title);
+  if (!x.description.empty()) Text(out, "description", x.description);
+}
+
+// What both formats say of a measure beside its expression: its kind, its
+// data mart and whether it is active (fact tables), the table it drills into.
+void MeasureMeta(YAML::Emitter& out, const Model& m, const Measure& x) {
+  Text(out, "tipo_fato", TypeTitle(x.type_code));
+  if (!m.drill) {
+    Text(out, "data_mart", x.mart);
+    Text(out, "data_mart_nome", x.mart_name);
+    out << YAML::Key << "ativo" << YAML::Value << x.active;
+  }
+  if (!x.drill.empty()) Text(out, "drill", x.drill);
 }
 
 void WriteMetricFlow(YAML::Emitter& out, const std::vector<Model>& models) {
@@ -208,8 +235,7 @@ void WriteMetricFlow(YAML::Emitter& out, const std::vector<Model>& models) {
         Text(out, "time_granularity", "day");
         out << YAML::EndMap;
       }
-      out << YAML::Key << "config" << YAML::Value << YAML::BeginMap << YAML::Key << "meta"
-          << YAML::Value << YAML::BeginMap;
+      BeginConfigMeta(out);
       Text(out, "numero_dimensao", d.number);
       out << YAML::EndMap << YAML::EndMap << YAML::EndMap;
     }
@@ -218,20 +244,11 @@ void WriteMetricFlow(YAML::Emitter& out, const std::vector<Model>& models) {
     out << YAML::Key << "measures" << YAML::Value << YAML::BeginSeq;
     for (const Measure& x : m.measures) {
       out << YAML::BeginMap;
-      Text(out, "name", x.name);
-      Text(out, "label", x.title);
-      if (!x.description.empty()) Text(out, "description", x.description);
+      MeasureHead(out, x.name, "label", x);
       Text(out, "agg", Averaged(x.type_code) ? "average" : "sum");
       Text(out, "expr", x.column);
-      out << YAML::Key << "config" << YAML::Value << YAML::BeginMap << YAML::Key << "meta"
-          << YAML::Value << YAML::BeginMap;
-      Text(out, "tipo_fato", TypeTitle(x.type_code));
-      if (!m.drill) {
-        Text(out, "data_mart", x.mart);
-        Text(out, "data_mart_nome", x.mart_name);
-        out << YAML::Key << "ativo" << YAML::Value << x.active;
-      }
-      if (!x.drill.empty()) Text(out, "drill", x.drill);
+      BeginConfigMeta(out);
+      MeasureMeta(out, m, x);
       out << YAML::EndMap << YAML::EndMap << YAML::EndMap;
     }
     out << YAML::EndSeq << YAML::EndMap;
@@ -276,19 +293,11 @@ void WriteCube(YAML::Emitter& out, const std::vector<Model>& models) {
     out << YAML::Key << "measures" << YAML::Value << YAML::BeginSeq;
     for (const Measure& x : m.measures) {
       out << YAML::BeginMap;
-      Text(out, "name", members.Take(SemanticName(x.column)));
-      Text(out, "title", x.title);
-      if (!x.description.empty()) Text(out, "description", x.description);
+      MeasureHead(out, members.Take(SemanticName(x.column)), "title", x);
       Text(out, "sql", x.column);
       Text(out, "type", Averaged(x.type_code) ? "avg" : "sum");
       out << YAML::Key << "meta" << YAML::Value << YAML::BeginMap;
-      Text(out, "tipo_fato", TypeTitle(x.type_code));
-      if (!m.drill) {
-        Text(out, "data_mart", x.mart);
-        Text(out, "data_mart_nome", x.mart_name);
-        out << YAML::Key << "ativo" << YAML::Value << x.active;
-      }
-      if (!x.drill.empty()) Text(out, "drill", x.drill);
+      MeasureMeta(out, m, x);
       out << YAML::EndMap << YAML::EndMap;
     }
     out << YAML::EndSeq;

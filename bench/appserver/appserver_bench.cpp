@@ -302,19 +302,20 @@ void PrintRatios() {
     double x = g_results[a], y = g_results[b];
     return y > 0 ? x / y : 0.0;
   };
+  struct Ratio {
+    const char *what, *key, *goal;
+  };
+  const Ratio ratios[] = {
+      {"GetTabelas(one code) median / raw 64 B ping-pong median      ", "small", "<= 2.0"},
+      {"GetDimeFatos(100+20) median / (2 SELECTs + 16 KiB ping-pong) ", "dimefatos", "<= 1.5"},
+      {"SetFatos(one fact) with history / without, in process         ", "history", "<= 1.15"},
+      {"SetFatos(one fact) with history / without, over the socket    ", "history_socket",
+       "<= 1.15"},
+  };
   std::printf("\nRatios (same run):\n");
-  std::printf(
-      "  GetTabelas(one code) median / raw 64 B ping-pong median       = %.2f (goal <= 2.0)\n",
-      r("call_small", "base_small"));
-  std::printf(
-      "  GetDimeFatos(100+20) median / (2 SELECTs + 16 KiB ping-pong)  = %.2f (goal <= 1.5)\n",
-      r("call_dimefatos", "base_dimefatos"));
-  std::printf(
-      "  SetFatos(one fact) with history / without, in process          = %.2f (goal <= 1.15)\n",
-      r("call_history", "base_history"));
-  std::printf(
-      "  SetFatos(one fact) with history / without, over the socket     = %.2f (goal <= 1.15)\n",
-      r("call_history_socket", "base_history_socket"));
+  for (const Ratio& q : ratios)
+    std::printf("  %s = %.2f (goal %s)\n", q.what,
+                r(std::string("call_") + q.key, std::string("base_") + q.key), q.goal);
   for (int n : {1, 8, 32})
     std::printf("  throughput, %2d clients: GetTabelas calls / raw echo round trips = %.2f%s\n", n,
                 r("call_tput" + std::to_string(n), "raw_tput" + std::to_string(n)),

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "appserver/rules/rdm_estrutura.h"
+#include "appserver/storage/schema.h"
 #include "appserver/storage/sqlite/sqlite_storage.h"
 #include "db/packet.h"
 #include "rtl/exceptions.h"
@@ -147,23 +148,12 @@ inline std::string Text(FuzzedDataProvider& in) {
 // The field lists clients send, and odd ones.
 inline const std::vector<std::vector<db::PacketField>>& FieldLists() {
   static const std::vector<std::vector<db::PacketField>> lists = {
-      {{"CDTABELADW", 30, false}, {"NMTABELADW", 30, false}, {"IDDRILLDOWN", 1, false}},
-      {{"IDFATODW", 1, true},
-       {"CDTABELADW", 30, false},
-       {"CDITEMDW", 30, false},
-       {"CDAREANEGDW", 5, false},
-       {"NMITEMDW", 30, false},
-       {"IDTPFATODW", 1, true},
-       {"DSHINTITEM", 200, false},
-       {"CDTABDRILL", 30, false}},
-      {{"CDTABELADW", 30, false}, {"CDITEMDIME", 30, false}, {"NRSEQUEDIME", 5, false}},
-      {{"CDTABDRILL", 30, false},
-       {"CDITEMDRILL", 30, false},
-       {"NMITEMDRILL", 30, false},
-       {"IDTPFATODRILL", 1, true},
-       {"DSHINTDRILL", 200, false}},
-      {{"CDTABDRILL", 30, false}, {"CDDIMEDRILL", 30, false}, {"NRSEQUEDIME", 5, false}},
-      {{"TABELAS", 4000, false}},
+      appserver::TablesFields(),
+      appserver::FactsFields(),
+      appserver::DimesFields(),
+      appserver::DrillFactsFields(),
+      appserver::DrillDimesFields(),
+      appserver::AffectedFields(),
       {{"CDITEMDW", 30, false}, {"NMITEMDW", 30, false}},
       {{"OUTRO", 10, false}},
   };

@@ -130,6 +130,11 @@ struct TClientDataSet::Impl {
   void CheckActive() const;
   void CheckBrowse();  // posts a modified edit or drops an unmodified one
   void BeginEdit(TDataSetState s, bool append);
+  // Drops the edit buffer and returns to browse, telling the data sources.
+  void LeaveEditing();
+  // The row at view position `pos` was taken out of the view (deleted, or a
+  // cancelled insert): the cursor stays at that position, back in browse.
+  void RowLeft(int pos);
   // Moves with the scroll events; `move` sets the cursor and the flags.
   template <class F>
   void Scroll(F&& move) {
@@ -156,6 +161,22 @@ struct TClientDataSet::Impl {
   // Throws without changing the dataset.
   std::vector<DataRecord> PrepareRows(Packet& packet, std::vector<PacketField>& extras);
   void AdoptPacketFields(const Packet& packet);
+  // Settles the change log: `settle` rewrites each row and returns false for
+  // one to drop; the cursor stays on its row where that survives.
+  template <class F>
+  void SettleRows(F&& settle) {
+    last_post.reset();
+    const uint64_t id = CurrentId();
+    const int pos = cursor;
+    std::vector<DataRecord> kept;
+    kept.reserve(rows.size());
+    for (DataRecord& r : rows)
+      if (settle(r)) kept.push_back(std::move(r));
+    rows = std::move(kept);
+    RowsChanged();
+    RestoreCursor(id, pos);
+    NotifyDataSetChanged();
+  }
   void OpenWith(std::vector<DataRecord> new_rows);
   void DoClose();
   // Re-applies the filter after its text or flag changed: a move to the first

@@ -163,49 +163,29 @@ void TClientDataSet::SetLogChanges(bool log) {
 }
 
 void TClientDataSet::MergeChangeLog() {
-  Impl& d = *impl_;
   if (!Active()) return;
-  d.last_post.reset();
-  uint64_t id = d.CurrentId();
-  int pos = d.cursor;
-  std::vector<DataRecord> kept;
-  kept.reserve(d.rows.size());
-  for (DataRecord& r : d.rows) {
-    if (r.status == RowStatus::kDeleted) continue;
+  impl_->SettleRows([](DataRecord& r) {
+    if (r.status == RowStatus::kDeleted) return false;
     if (!r.pending) {
       r.status = RowStatus::kUnmodified;
       r.base.clear();
     }
-    kept.push_back(std::move(r));
-  }
-  d.rows = std::move(kept);
-  d.RowsChanged();
-  d.RestoreCursor(id, pos);
-  d.NotifyDataSetChanged();
+    return true;
+  });
 }
 
 void TClientDataSet::CancelUpdates() {
-  Impl& d = *impl_;
   if (!Active()) return;
   Cancel();
-  d.last_post.reset();
-  uint64_t id = d.CurrentId();
-  int pos = d.cursor;
-  std::vector<DataRecord> kept;
-  kept.reserve(d.rows.size());
-  for (DataRecord& r : d.rows) {
-    if (r.status == RowStatus::kInserted) continue;
+  impl_->SettleRows([](DataRecord& r) {
+    if (r.status == RowStatus::kInserted) return false;
     if (r.status != RowStatus::kUnmodified) {
       r.current = std::move(r.base);
       r.base.clear();
       r.status = RowStatus::kUnmodified;
     }
-    kept.push_back(std::move(r));
-  }
-  d.rows = std::move(kept);
-  d.RowsChanged();
-  d.RestoreCursor(id, pos);
-  d.NotifyDataSetChanged();
+    return true;
+  });
 }
 
 }  // namespace db

@@ -1,6 +1,9 @@
 #include "db/filter.h"
 
 #include <algorithm>
+#include <iterator>
+#include <string_view>
+#include <utility>
 
 #include "db/errors.h"
 #include "rtl/strings.h"
@@ -27,6 +30,12 @@ bool IsIdentStart(char c) {
 bool IsIdentChar(char c) {
   return IsIdentStart(c) || (c >= '0' && c <= '9');
 }
+
+// The comparison operators as written.
+constexpr std::pair<std::string_view, FilterOp> kOperators[] = {
+    {"=", FilterOp::kEq}, {"<>", FilterOp::kNe}, {"<", FilterOp::kLt},
+    {">", FilterOp::kGt}, {"<=", FilterOp::kLe}, {">=", FilterOp::kGe},
+};
 
 class Parser {
  public:
@@ -106,24 +115,25 @@ class Parser {
     return n;
   }
 
-  std::unique_ptr<FilterNode> ParseOr(int depth) {
+  // Operands read by `operand`, joined left to right into `kind` nodes by
+  // `keyword`: OR of ANDs, AND of unary terms.
+  std::unique_ptr<FilterNode> ParseChain(int depth, std::string_view keyword, FilterNode::Kind kind,
+                                         std::unique_ptr<FilterNode> (Parser::*operand)(int)) {
     CheckDepth(depth);
-    auto left = ParseAnd(depth + 1);
-    while (IsKeyword("OR")) {
+    auto left = (this->*operand)(depth + 1);
+    while (IsKeyword(keyword)) {
       Advance();
-      left = Join(FilterNode::Kind::kOr, std::move(left), ParseAnd(depth + 1));
+      left = Join(kind, std::move(left), (this->*operand)(depth + 1));
     }
     return left;
   }
 
+  std::unique_ptr<FilterNode> ParseOr(int depth) {
+    return ParseChain(depth, "OR", FilterNode::Kind::kOr, &Parser::ParseAnd);
+  }
+
   std::unique_ptr<FilterNode> ParseAnd(int depth) {
-    CheckDepth(depth);
-    auto left = ParseUnary(depth + 1);
-    while (IsKeyword("AND")) {
-      Advance();
-      left = Join(FilterNode::Kind::kAnd, std::move(left), ParseUnary(depth + 1));
-    }
-    return left;
+    return ParseChain(depth, "AND", FilterNode::Kind::kAnd, &Parser::ParseUnary);
   }
 
   std::unique_ptr<FilterNode> ParseUnary(int depth) {
@@ -163,20 +173,10 @@ class Parser {
     }
     if (tok_.kind != Tok::kOp) Fail("esperado operador depois de " + node->field);
     const std::string& op = tok_.text;
-    if (op == "=")
-      node->op = FilterOp::kEq;
-    else if (op == "<>")
-      node->op = FilterOp::kNe;
-    else if (op == "<")
-      node->op = FilterOp::kLt;
-    else if (op == ">")
-      node->op = FilterOp::kGt;
-    else if (op == "<=")
-      node->op = FilterOp::kLe;
-    else if (op == ">=")
-      node->op = FilterOp::kGe;
-    else
-      Fail("operador desconhecido " + op);
+    const auto* known = std::find_if(std::begin(kOperators), std::end(kOperators),
+                                     [&op](const auto& o) { return o.first == op; });
+    if (known == std::end(kOperators)) Fail("operador desconhecido " + op);
+    node->op = known->second;
     Advance();
     if (tok_.kind != Tok::kText) Fail("esperado texto entre aspas depois do operador");
     node->value = std::move(tok_.text);

@@ -81,59 +81,34 @@ db::TField* FirstEditableField(db::TClientDataSet* ds, const std::vector<vcl::TD
   return nullptr;
 }
 
+// Unhooks every handler it is given.
+template <class... Events>
+void Unhook(Events&... events) {
+  ((events = nullptr), ...);
+}
+
 void ClearEvents(rtl::TComponent* c) {
-  if (auto* ds = dynamic_cast<db::TClientDataSet*>(c)) {
-    for (db::TDataSetNotifyEvent* e :
-         {&ds->BeforeOpen, &ds->AfterOpen, &ds->BeforeClose, &ds->AfterClose, &ds->BeforeInsert,
-          &ds->AfterInsert, &ds->BeforeEdit, &ds->AfterEdit, &ds->BeforePost, &ds->AfterPost,
-          &ds->BeforeCancel, &ds->AfterCancel, &ds->BeforeDelete, &ds->AfterDelete,
-          &ds->BeforeScroll, &ds->AfterScroll, &ds->OnNewRecord})
-      *e = nullptr;
-  }
-  if (auto* field = dynamic_cast<db::TField*>(c)) {
-    field->OnGetText = nullptr;
-    field->OnSetText = nullptr;
-  }
-  if (auto* source = dynamic_cast<db::TDataSource*>(c)) {
-    source->OnStateChange = nullptr;
-    source->OnDataChange = nullptr;
-  }
-  if (auto* control = dynamic_cast<vcl::TWinControl*>(c)) {
-    control->OnEnter = nullptr;
-    control->OnExit = nullptr;
-  }
-  if (auto* grid = dynamic_cast<vcl::TDBGrid*>(c)) {
-    grid->OnKeyDown = nullptr;
-    grid->OnKeyPress = nullptr;
-    grid->OnColEnter = nullptr;
-    grid->OnColExit = nullptr;
-    grid->OnEditButtonClick = nullptr;
-    grid->OnCellClick = nullptr;
-    grid->OnTitleClick = nullptr;
-    grid->OnDrawColumnCell = nullptr;
-  }
-  if (auto* button = dynamic_cast<vcl::TButtonFlat*>(c)) button->OnClick = nullptr;
-  if (auto* item = dynamic_cast<vcl::TMenuItem*>(c)) item->OnClick = nullptr;
-  if (auto* pages = dynamic_cast<vcl::TPageControl*>(c)) {
-    pages->OnChanging = nullptr;
-    pages->OnChange = nullptr;
-  }
-  if (auto* navigator = dynamic_cast<vcl::TDBNavigator*>(c)) {
-    navigator->BeforeAction = nullptr;
-    navigator->OnClick = nullptr;
-  }
-  if (auto* form = dynamic_cast<vcl::TCustomForm*>(c)) {
-    form->OnCreate = nullptr;
-    form->OnDestroy = nullptr;
-    form->OnShow = nullptr;
-    form->OnCloseQuery = nullptr;
-    form->OnClose = nullptr;
-  }
-  if (auto* connection = dynamic_cast<net::TSocketConnection*>(c)) {
-    connection->BeforeConnect = nullptr;
-    connection->AfterConnect = nullptr;
-    connection->AfterDisconnect = nullptr;
-  }
+  if (auto* ds = dynamic_cast<db::TClientDataSet*>(c))
+    Unhook(ds->BeforeOpen, ds->AfterOpen, ds->BeforeClose, ds->AfterClose, ds->BeforeInsert,
+           ds->AfterInsert, ds->BeforeEdit, ds->AfterEdit, ds->BeforePost, ds->AfterPost,
+           ds->BeforeCancel, ds->AfterCancel, ds->BeforeDelete, ds->AfterDelete, ds->BeforeScroll,
+           ds->AfterScroll, ds->OnNewRecord);
+  if (auto* field = dynamic_cast<db::TField*>(c)) Unhook(field->OnGetText, field->OnSetText);
+  if (auto* source = dynamic_cast<db::TDataSource*>(c))
+    Unhook(source->OnStateChange, source->OnDataChange);
+  if (auto* control = dynamic_cast<vcl::TWinControl*>(c)) Unhook(control->OnEnter, control->OnExit);
+  if (auto* grid = dynamic_cast<vcl::TDBGrid*>(c))
+    Unhook(grid->OnKeyDown, grid->OnKeyPress, grid->OnColEnter, grid->OnColExit,
+           grid->OnEditButtonClick, grid->OnCellClick, grid->OnTitleClick, grid->OnDrawColumnCell);
+  if (auto* button = dynamic_cast<vcl::TButtonFlat*>(c)) Unhook(button->OnClick);
+  if (auto* item = dynamic_cast<vcl::TMenuItem*>(c)) Unhook(item->OnClick);
+  if (auto* pages = dynamic_cast<vcl::TPageControl*>(c)) Unhook(pages->OnChanging, pages->OnChange);
+  if (auto* navigator = dynamic_cast<vcl::TDBNavigator*>(c))
+    Unhook(navigator->BeforeAction, navigator->OnClick);
+  if (auto* form = dynamic_cast<vcl::TCustomForm*>(c))
+    Unhook(form->OnCreate, form->OnDestroy, form->OnShow, form->OnCloseQuery, form->OnClose);
+  if (auto* connection = dynamic_cast<net::TSocketConnection*>(c))
+    Unhook(connection->BeforeConnect, connection->AfterConnect, connection->AfterDisconnect);
   for (int i = 0; i < c->ComponentCount(); ++i) ClearEvents(c->Components(i));
 }
 

@@ -214,28 +214,41 @@ IoStatus FrameSocket::Fill(Deadline deadline, int wake_fd) {
       end_ += static_cast<size_t>(n);
       return IoStatus::kOk;
     }
-    if (n == 0) return IoStatus::kClosed;
-    if (n == -2) return IoStatus::kError;
-    const IoStatus waited = Wait(want, deadline, wake_fd);
-    if (waited != IoStatus::kOk) return waited;
+    const IoStatus stalled = Stalled(n, want, deadline, wake_fd);
+    if (stalled != IoStatus::kOk) return stalled;
   }
 }
 
-IoStatus FrameSocket::ReadInto(uint8_t* data, size_t n, Deadline deadline, int wake_fd) {
-  size_t got = 0;
-  while (got < n) {
-    short want = POLLIN;
-    const ssize_t r = Receive(data + got, n - got, want);
+IoStatus FrameSocket::Stalled(ssize_t r, short want, Deadline deadline, int wake_fd) {
+  if (r == 0) return IoStatus::kClosed;
+  if (r == -2) return IoStatus::kError;
+  return Wait(want, deadline, wake_fd);
+}
+
+template <class Io>
+IoStatus FrameSocket::Transfer(size_t n, Io io, Deadline deadline, int wake_fd) {
+  size_t done = 0;
+  while (done < n) {
+    short want = 0;
+    const ssize_t r = io(done, want);
     if (r > 0) {
-      got += static_cast<size_t>(r);
+      done += static_cast<size_t>(r);
       continue;
     }
-    if (r == 0) return IoStatus::kClosed;
-    if (r == -2) return IoStatus::kError;
-    const IoStatus waited = Wait(want, deadline, wake_fd);
-    if (waited != IoStatus::kOk) return waited;
+    const IoStatus stalled = Stalled(r, want, deadline, wake_fd);
+    if (stalled != IoStatus::kOk) return stalled;
   }
   return IoStatus::kOk;
+}
+
+IoStatus FrameSocket::ReadInto(uint8_t* data, size_t n, Deadline deadline, int wake_fd) {
+  return Transfer(
+      n,
+      [&](size_t done, short& want) {
+        want = POLLIN;
+        return Receive(data + done, n - done, want);
+      },
+      deadline, wake_fd);
 }
 
 IoStatus FrameSocket::ReadFrame(std::vector<uint8_t>& payload, uint32_t max_frame_size,
@@ -327,20 +340,13 @@ IoStatus FrameSocket::SkipPayload(uint32_t length, size_t keep, std::vector<uint
 }
 
 IoStatus FrameSocket::Write(const std::vector<uint8_t>& bytes, Deadline deadline, int wake_fd) {
-  size_t sent = 0;
-  while (sent < bytes.size()) {
-    short want = POLLOUT;
-    const ssize_t n = Transmit(bytes.data() + sent, bytes.size() - sent, want);
-    if (n > 0) {
-      sent += static_cast<size_t>(n);
-      continue;
-    }
-    if (n == 0) return IoStatus::kClosed;
-    if (n == -2) return IoStatus::kError;
-    const IoStatus waited = Wait(want, deadline, wake_fd);
-    if (waited != IoStatus::kOk) return waited;
-  }
-  return IoStatus::kOk;
+  return Transfer(
+      bytes.size(),
+      [&](size_t done, short& want) {
+        want = POLLOUT;
+        return Transmit(bytes.data() + done, bytes.size() - done, want);
+      },
+      deadline, wake_fd);
 }
 
 void FrameSocket::ShutdownWrite() {

@@ -81,6 +81,13 @@ class FrameSocket {
   IoStatus Fill(Deadline deadline, int wake_fd);
   IoStatus ReadInto(uint8_t* data, size_t n, Deadline deadline, int wake_fd);
   IoStatus Wait(short events, Deadline deadline, int wake_fd);
+  // What a Receive or Transmit that moved nothing (`r` <= 0) leaves to do:
+  // report the closed or failed connection, or wait for `want`; kOk: go on.
+  IoStatus Stalled(ssize_t r, short want, Deadline deadline, int wake_fd);
+  // Moves `n` bytes with `io(done, want)`, a Receive or Transmit of what is
+  // left after `done` bytes, waiting for the socket between pieces.
+  template <class Io>
+  IoStatus Transfer(size_t n, Io io, Deadline deadline, int wake_fd);
   IoStatus Fail(int err);
   // One read or write of at most n bytes: the count, 0 when the peer closed,
   // -1 when it would block (`want` then says for what: POLLIN or POLLOUT),

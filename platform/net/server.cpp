@@ -1,3 +1,5 @@
+// The server's life and its connections: Start and Stop, the accepting
+// thread, and the thread of each connection.
 #include "net/server.h"
 
 #include <arpa/inet.h>
@@ -14,16 +16,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "net/frame_socket.h"
+#include "net/server_connection.h"
 #include "net/tls.h"
 
 namespace net {
-
-using detail::Clock;
-using detail::Deadline;
-using detail::DeadlineIn;
-using detail::FrameSocket;
-using detail::IoStatus;
 
 namespace {
 
@@ -65,18 +61,6 @@ std::string PeerAddress(const sockaddr_storage& peer) {
 }
 
 }  // namespace
-
-struct Server::Connection {
-  Connection(int fd, bool refuse, std::string peer)
-      : socket(std::make_unique<FrameSocket>(fd)),
-        refuse_only(refuse),
-        peer_address(std::move(peer)) {}
-  std::unique_ptr<FrameSocket> socket;  // released as soon as the connection ends
-  const bool refuse_only;               // over the connection limit
-  const std::string peer_address;
-  std::atomic<bool> done{false};
-  std::thread thread;
-};
 
 Server::Server(ServerOptions options) : options_(std::move(options)) {}
 
@@ -241,236 +225,6 @@ void Server::AcceptLoop() {
       ref.socket.reset();
       ref.done = true;
     });
-  }
-}
-
-void Server::Serve(Connection& c) {
-  FrameSocket& socket = *c.socket;
-  std::vector<uint8_t> payload;
-  std::vector<uint8_t> out;
-
-  auto refuse = [&](const std::string& text) {
-    Event("Handshake recusado: " + text);
-    out.clear();
-    EncodeRefuse(out, text);
-    socket.Write(out, DeadlineIn(options_.frame_timeout_ms), wake_read_);
-    socket.DiscardPending();
-    socket.ShutdownWrite();
-  };
-
-  // Handshake.
-  const Deadline handshake = DeadlineIn(options_.frame_timeout_ms);
-  if (tls_) {
-    // A TLS connection opens with a handshake record (0x16); anything else is
-    // a plain client, which is told in plain words why it is turned away.
-    uint8_t first = 0;
-    if (socket.PeekFirstByte(first, handshake, wake_read_) != IoStatus::kOk) return;
-    if (first != 0x16)
-      return refuse(
-          "este servidor aceita apenas conexões seguras (TLS) com chave de acesso; "
-          "configure o cliente com o certificado de autoridade (QMX_TLS_CA) e a chave "
-          "(QMX_TOKEN_FILE)");
-    const IoStatus status = socket.StartTls(tls_->get(), true, "", handshake, wake_read_);
-    if (status != IoStatus::kOk) {
-      if (status == IoStatus::kError) Event("Handshake TLS recusado: " + socket.Error());
-      return;
-    }
-  }
-  try {
-    if (socket.ReadFrame(payload, std::min(options_.max_frame_size, kMaxHandshakeSize), handshake,
-                         handshake, wake_read_) != IoStatus::kOk)
-      return;
-  } catch (const EProtocolError& e) {
-    return refuse(e.Message());
-  }
-  std::unique_ptr<IRemoteObject> object;
-  uint16_t version = kProtocolVersion;
-  try {
-    if (PeekFrameType(payload) != FrameType::kHello)
-      return refuse("o primeiro quadro de uma conexão deve ser o handshake");
-    const HelloFrame hello = DecodeHello(payload);
-    if (hello.magic != kProtocolMagic) return refuse("o cliente não fala este protocolo");
-    if (hello.version != kProtocolVersion && hello.version != kProtocolVersion1)
-      return refuse("versão de protocolo " + std::to_string(hello.version) +
-                    " não suportada (o servidor usa as versões 1 e " +
-                    std::to_string(kProtocolVersion) + ")");
-    if (tls_ && hello.version == kProtocolVersion1)
-      return refuse(
-          "a versão 1 do protocolo não é aceita em conexões remotas, pois não traz a chave "
-          "de acesso; atualize o cliente");
-    if (tls_ && !detail::SameToken(hello.token, options_.security->access_token))
-      return refuse("chave de acesso inválida");
-    if (hello.object_name != options_.object_name)
-      return refuse("objeto remoto desconhecido: " + hello.object_name);
-    if (c.refuse_only)
-      return refuse("o servidor atingiu o limite de " + std::to_string(options_.max_connections) +
-                    " conexões");
-    object = options_.factory();
-    if (!object) return refuse("o objeto remoto não pôde ser criado");
-    object->SetConnectionInfo(ConnectionInfo{c.peer_address, hello.user_name, tls_ != nullptr});
-    version = hello.version;
-  } catch (const EProtocolError& e) {
-    return refuse(e.Message());
-  } catch (const std::exception& e) {
-    return refuse(std::string("o objeto remoto não pôde ser criado: ") + e.what());
-  }
-  out.clear();
-  EncodeAccept(out, version);
-  if (socket.Write(out, DeadlineIn(options_.frame_timeout_ms), wake_read_) != IoStatus::kOk) return;
-  ServeCalls(socket, *object);
-}
-
-bool Server::Reserve(size_t bytes) {
-  std::lock_guard lock(budget_mutex_);
-  if (bytes > options_.max_memory - std::min(memory_in_use_, options_.max_memory)) return false;
-  memory_in_use_ += bytes;
-  return true;
-}
-
-void Server::Release(size_t bytes) {
-  std::lock_guard lock(budget_mutex_);
-  memory_in_use_ -= bytes;
-}
-
-namespace {
-
-std::string MiB(size_t bytes) {
-  return std::to_string((bytes + (1u << 20) - 1) >> 20) + " MiB";
-}
-
-}  // namespace
-
-void Server::ServeCalls(FrameSocket& socket, IRemoteObject& object) {
-  std::vector<uint8_t> payload;
-  std::vector<uint8_t> out;
-  const uint32_t max_frame = options_.max_frame_size;
-
-  // The stream is out of step or the call cannot be trusted: say why, as far
-  // as the client still listens, with the id 0 that tells it to close.
-  auto close_with = [&](const std::string& why) {
-    Event("Conexão encerrada: " + why);
-    out.clear();
-    EncodeFailure(out, 0, why);
-    socket.Write(out, DeadlineIn(100));
-    socket.DiscardPending();
-  };
-  auto cut_short = [&](IoStatus status) {
-    if (status == IoStatus::kWoken) return;  // stopping
-    if (status == IoStatus::kError) return Event("Conexão perdida: " + socket.Error());
-    close_with(status == IoStatus::kTimeout
-                   ? "Quadro inválido do protocolo: quadro incompleto (o restante não chegou em " +
-                         std::to_string(options_.frame_timeout_ms) + " ms)"
-                   : "Quadro inválido do protocolo: a conexão terminou no meio de um quadro");
-  };
-
-  while (!stopping_) {
-    IoStatus status = socket.WaitForData(DeadlineIn(options_.idle_timeout_ms), wake_read_);
-    if (status == IoStatus::kTimeout) {
-      // Said before closing, so the client knows to open a new connection
-      // for its next call rather than fail it.
-      const std::string why = "Conexão encerrada após " +
-                              std::to_string(options_.idle_timeout_ms / 1000) + " s sem chamadas";
-      Event(why);
-      out.clear();
-      EncodeFailure(out, 0, why);
-      socket.Write(out, DeadlineIn(100));
-      return;
-    }
-    if (status == IoStatus::kError) Event("Conexão perdida: " + socket.Error());
-    if (status != IoStatus::kOk) return;
-
-    // The frame's own time-out runs from its first byte.
-    const Deadline rest = DeadlineIn(options_.frame_timeout_ms);
-    uint32_t length = 0;
-    try {
-      status = socket.ReadLength(length, max_frame, rest, rest, wake_read_);
-    } catch (const EProtocolError& e) {
-      return close_with(e.Message());
-    }
-    if (status != IoStatus::kOk) return cut_short(status);
-
-    const size_t cost = length > kUncountedFrameSize ? size_t{2} * length : 0;
-    if (cost > 0 && !Reserve(cost)) {
-      // Dropped as it arrives; the call id is all that is kept of it.
-      status = socket.SkipPayload(length, 5, payload, rest, wake_read_);
-      if (status != IoStatus::kOk) return cut_short(status);
-      const std::string text =
-          cost > options_.max_memory
-              ? "O pedido de " + MiB(length) + " não cabe no limite de " +
-                    MiB(options_.max_memory) + " para os pedidos em andamento do servidor."
-              : "O servidor não tem memória livre agora para um pedido de " + MiB(length) +
-                    " (limite de " + MiB(options_.max_memory) +
-                    " para os pedidos em andamento); tente de novo em instantes.";
-      Event("Chamada recusada: " + text);
-      out.clear();
-      EncodeFailure(out, PeekCallId(payload), text);
-      if (socket.Write(out, DeadlineIn(options_.frame_timeout_ms)) != IoStatus::kOk) return;
-      continue;
-    }
-    struct Held {
-      Server& server;
-      size_t bytes;
-      ~Held() {
-        if (bytes) server.Release(bytes);
-      }
-    } held{*this, cost};
-
-    status = socket.ReadPayload(length, payload, rest, wake_read_);
-    if (status != IoStatus::kOk) return cut_short(status);
-
-    const auto started = Clock::now();
-    const uint32_t call_id = PeekCallId(payload);
-    std::string method;
-    std::string failure;
-    out.clear();
-    try {
-      if (PeekFrameType(payload) != FrameType::kCall)
-        throw EProtocolError(
-            "Quadro inválido do protocolo: quadro inesperado, esperava uma chamada");
-      CallFrame call = DecodeCall(payload);
-      // Id 0 is what a failure that closes the connection carries; a call
-      // answered under it would look like one.
-      if (call.call_id == 0)
-        return close_with("Quadro inválido do protocolo: chamada com identificador 0");
-      method = std::move(call.method);
-      rtl::Variant result = object.Invoke(method, call.args);
-      if (call.args.size() != call.by_ref.size())
-        throw ECallError("O método " + method + " alterou o número de argumentos");
-      try {
-        EncodeAnswer(out, call.call_id, result, call.args, call.by_ref, max_frame);
-      } catch (const EProtocolError& e) {
-        failure = "A resposta de " + method + " não pôde ser enviada: " + e.Message();
-      }
-    } catch (const std::exception& e) {
-      failure = e.what();
-    } catch (...) {
-      failure = "Falha desconhecida no servidor";
-    }
-    if (!failure.empty() || out.empty()) {
-      if (failure.empty()) failure = "Falha desconhecida no servidor";
-      out.clear();
-      EncodeFailure(out, call_id, failure);
-    }
-    if (options_.on_call) {
-      const auto took =
-          std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - started);
-      try {
-        options_.on_call(CallRecord{method, took, failure.empty(), failure});
-      } catch (const std::exception& e) {  // a failing log never costs the client its answer
-        Event(std::string("Falha ao registrar a chamada: ") + e.what());
-      }
-    }
-    // The answer of a call in flight is sent even while stopping.
-    status = socket.Write(out, DeadlineIn(options_.frame_timeout_ms));
-    // Keep the buffers of a connection small between large calls.
-    constexpr size_t kKeptCapacity = 1u << 20;
-    if (payload.capacity() > kKeptCapacity) std::vector<uint8_t>().swap(payload);
-    if (out.capacity() > kKeptCapacity) std::vector<uint8_t>().swap(out);
-    if (status != IoStatus::kOk) {
-      Event(status == IoStatus::kClosed ? "Cliente desconectou antes da resposta de " + method
-                                        : "Resposta de " + method + " não entregue");
-      return;
-    }
   }
 }
 

@@ -13,13 +13,17 @@ TControl::TControl(rtl::TComponent* owner) : rtl::TComponent(owner) {
 
 TControl::~TControl() {
   NotifyDestroying(this);
-  if (TWinControl* parent = parent_) {
-    if (TCustomForm* form = ParentForm()) form->ForgetControl(this);
-    auto& siblings = parent->children_;
-    siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
-    parent_ = nullptr;
-    parent->ControlRemoved(this);
-  }
+  if (parent_) LeaveParent();
+}
+
+TWinControl* TControl::LeaveParent() {
+  TWinControl* old = parent_;
+  if (TCustomForm* form = ParentForm()) form->ForgetControl(this);
+  auto& siblings = old->children_;
+  siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
+  parent_ = nullptr;
+  old->ControlRemoved(this);
+  return old;
 }
 
 void TControl::SetParent(TWinControl* parent) {
@@ -27,12 +31,8 @@ void TControl::SetParent(TWinControl* parent) {
   if (auto* self = dynamic_cast<TWinControl*>(this);
       self && parent && self->ContainsControl(parent))
     throw rtl::Exception("Um controle não pode ser colocado dentro de si mesmo");
-  if (TWinControl* old = parent_) {
-    if (TCustomForm* form = ParentForm()) form->ForgetControl(this);
-    auto& siblings = old->children_;
-    siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
-    parent_ = nullptr;
-    old->ControlRemoved(this);
+  if (parent_) {
+    TWinControl* old = LeaveParent();
     NotifyChildRemoved(old, this);
     if (align_ != TAlign::alNone) old->Realign();
   }

@@ -101,6 +101,10 @@ class TControl : public rtl::TComponent {
  private:
   friend class TWinControl;
   friend class TCustomForm;
+  // Takes the control out of its parent (which it must have) and out of its
+  // form's bookkeeping; returns the parent it left.
+  TWinControl* LeaveParent();
+
   TWinControl* parent_ = nullptr;
   bool enabled_ = true;
   bool visible_ = true;

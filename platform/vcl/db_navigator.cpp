@@ -1,41 +1,35 @@
 #include "vcl/db_navigator.h"
 
+#include <algorithm>
+#include <iterator>
+#include <utility>
+
 #include "db/client_dataset.h"
 #include "vcl/user_interface.h"
 
 namespace vcl {
 
-// Repaints the buttons whenever the dataset moves, changes or changes state.
-class TDBNavigator::Link : public db::TDataLink {
- public:
-  explicit Link(TDBNavigator* owner) : owner_(owner) {}
+namespace {
 
- protected:
-  void ActiveChanged() override { Tell(); }
-  void DataSetChanged() override { Tell(); }
-  void DataSetScrolled() override { Tell(); }
-  void EditingChanged() override { Tell(); }
-
- private:
-  void Tell() { NotifyChanged(owner_, TChange::DataState); }
-  TDBNavigator* owner_;
+// The dataset operation of every button but Delete, which asks first.
+using DataSetAction = void (db::TClientDataSet::*)();
+constexpr std::pair<TNavButtonSet, DataSetAction> kActions[] = {
+    {nbFirst, &db::TClientDataSet::First},   {nbPrior, &db::TClientDataSet::Prior},
+    {nbNext, &db::TClientDataSet::Next},     {nbLast, &db::TClientDataSet::Last},
+    {nbInsert, &db::TClientDataSet::Insert}, {nbEdit, &db::TClientDataSet::Edit},
+    {nbPost, &db::TClientDataSet::Post},     {nbCancel, &db::TClientDataSet::Cancel},
 };
 
+}  // namespace
+
+// The buttons are repainted whenever the dataset moves, changes or changes
+// state.
 TDBNavigator::TDBNavigator(rtl::TComponent* owner)
-    : TWinControl(owner), link_(std::make_unique<Link>(this)) {}
+    : TWinControl(owner),
+      link_(std::make_unique<ControlDataLink>(this, TChange::DataState,
+                                              ControlDataLink::kEditState)) {}
 
 TDBNavigator::~TDBNavigator() = default;
-
-db::TDataSource* TDBNavigator::DataSource() const {
-  return link_->DataSource();
-}
-
-void TDBNavigator::SetDataSource(db::TDataSource* source) {
-  if (source == link_->DataSource()) return;
-  link_->SetDataSource(source);
-  Changed(TChange::DataSource);
-  Changed(TChange::DataState);
-}
 
 void TDBNavigator::SetVisibleButtons(TNavButtonSet buttons) {
   buttons &= kAllNavButtons;
@@ -75,40 +69,17 @@ bool TDBNavigator::BtnClick(TNavButtonSet button) {
   if (BeforeAction) BeforeAction(this, button);
   db::TClientDataSet* ds = link_->DataSet();
   if (!ds) return false;
-  switch (button) {
-    case nbFirst:
-      ds->First();
-      break;
-    case nbPrior:
-      ds->Prior();
-      break;
-    case nbNext:
-      ds->Next();
-      break;
-    case nbLast:
-      ds->Last();
-      break;
-    case nbInsert:
-      ds->Insert();
-      break;
-    case nbEdit:
-      ds->Edit();
-      break;
-    case nbPost:
-      ds->Post();
-      break;
-    case nbCancel:
-      ds->Cancel();
-      break;
-    case nbDelete:
-      if (confirm_delete_ &&
-          UserInterface().ShowMessageDialog("Excluir registro?", TMsgDlgType::mtConfirmation,
-                                            mbYes | mbNo, 0) != mrYes)
-        return false;
-      ds->Delete();
-      break;
-    default:
+  if (button == nbDelete) {
+    if (confirm_delete_ &&
+        UserInterface().ShowMessageDialog("Excluir registro?", TMsgDlgType::mtConfirmation,
+                                          mbYes | mbNo, 0) != mrYes)
       return false;
+    ds->Delete();
+  } else {
+    const auto* action = std::find_if(std::begin(kActions), std::end(kActions),
+                                      [button](const auto& a) { return a.first == button; });
+    if (action == std::end(kActions)) return false;
+    (ds->*action->second)();
   }
   if (OnClick) OnClick(this, button);
   return true;

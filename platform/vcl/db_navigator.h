@@ -14,6 +14,7 @@
 
 #include "db/data_source.h"
 #include "vcl/control.h"
+#include "vcl/control_data_link.h"
 
 namespace vcl {
 
@@ -36,8 +37,8 @@ class TDBNavigator : public TWinControl {
   explicit TDBNavigator(rtl::TComponent* owner);
   ~TDBNavigator() override;
 
-  db::TDataSource* DataSource() const;
-  void SetDataSource(db::TDataSource* source);
+  db::TDataSource* DataSource() const { return link_->DataSource(); }
+  void SetDataSource(db::TDataSource* source) { link_->Repoint(source); }
   TNavButtonSet VisibleButtons() const { return visible_buttons_; }
   void SetVisibleButtons(TNavButtonSet buttons);
   bool ConfirmDelete() const { return confirm_delete_; }
@@ -54,9 +55,7 @@ class TDBNavigator : public TWinControl {
   std::function<void(rtl::TObject* sender, TNavButtonSet button)> OnClick;
 
  private:
-  class Link;
-  friend class Link;
-  std::unique_ptr<Link> link_;
+  std::unique_ptr<ControlDataLink> link_;
   TNavButtonSet visible_buttons_ = kAllNavButtons;
   bool confirm_delete_ = true;
 };

@@ -8,6 +8,7 @@
 
 #include "db/data_source.h"
 #include "vcl/control.h"
+#include "vcl/control_data_link.h"
 
 namespace vcl {
 
@@ -16,8 +17,8 @@ class TDBText : public TControl {
   explicit TDBText(rtl::TComponent* owner);
   ~TDBText() override;
 
-  db::TDataSource* DataSource() const;
-  void SetDataSource(db::TDataSource* source);
+  db::TDataSource* DataSource() const { return link_->DataSource(); }
+  void SetDataSource(db::TDataSource* source) { link_->Repoint(source); }
   const std::string& DataField() const { return data_field_; }
   void SetDataField(std::string field_name);
   // The field named by DataField in the data source's dataset, or nullptr.
@@ -27,9 +28,7 @@ class TDBText : public TControl {
   std::string Text() const;
 
  private:
-  class Link;
-  friend class Link;
-  std::unique_ptr<Link> link_;
+  std::unique_ptr<ControlDataLink> link_;
   std::string data_field_;
 };
 

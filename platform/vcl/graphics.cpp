@@ -1,78 +1,39 @@
 #include "vcl/graphics.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "rtl/exceptions.h"
 
 namespace vcl {
 
+namespace {
+
+// What each system colour is painted as; one not listed is silver.
+constexpr std::pair<TColor, TColor> kSystemColors[] = {
+    {clWindow, clWhite},
+    {clWindowText, clBlack},
+    {clHighlight, RGB(0x31, 0x6A, 0xC5)},
+    {clHighlightText, clWhite},
+    {clBtnFace, RGB(0xEC, 0xE9, 0xD8)},
+    {clBtnText, clBlack},
+    {clInfoText, clBlack},
+    {clInfoBk, RGB(0xFF, 0xFF, 0xE1)},
+};
+
+}  // namespace
+
 TColor ColorToRGB(TColor color) {
   if ((color & 0xFF000000) != clSystemColor) return color & 0x00FFFFFF;
-  switch (color) {
-    case clWindow:
-      return clWhite;
-    case clWindowText:
-      return clBlack;
-    case clHighlight:
-      return RGB(0x31, 0x6A, 0xC5);
-    case clHighlightText:
-      return clWhite;
-    case clBtnFace:
-      return RGB(0xEC, 0xE9, 0xD8);
-    case clBtnText:
-      return clBlack;
-    case clInfoText:
-      return clBlack;
-    case clInfoBk:
-      return RGB(0xFF, 0xFF, 0xE1);
-    default:
-      return clSilver;
-  }
-}
-
-void TFont::SetName(std::string name) {
-  if (name == name_) return;
-  name_ = std::move(name);
-  Changed();
-}
-
-void TFont::SetSize(int size) {
-  if (size == size_) return;
-  size_ = size;
-  Changed();
-}
-
-void TFont::SetColor(TColor color) {
-  if (color == color_) return;
-  color_ = color;
-  Changed();
-}
-
-void TFont::SetBold(bool bold) {
-  if (bold == bold_) return;
-  bold_ = bold;
-  Changed();
-}
-
-void TFont::SetCharset(int charset) {
-  if (charset == charset_) return;
-  charset_ = charset;
-  Changed();
+  for (const auto& [system, rgb] : kSystemColors)
+    if (system == color) return rgb;
+  return clSilver;
 }
 
 void TFont::Assign(const TFont& other) {
-  if (*this == other) return;
-  name_ = other.name_;
-  size_ = other.size_;
-  color_ = other.color_;
-  bold_ = other.bold_;
-  charset_ = other.charset_;
+  if (a_ == other.a_) return;
+  a_ = other.a_;
   Changed();
-}
-
-bool TFont::operator==(const TFont& other) const {
-  return name_ == other.name_ && size_ == other.size_ && color_ == other.color_ &&
-         bold_ == other.bold_ && charset_ == other.charset_;
 }
 
 void TFont::Changed() {

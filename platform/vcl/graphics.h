@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vcl {
@@ -60,29 +61,41 @@ inline constexpr int DEFAULT_CHARSET = 1, SYMBOL_CHARSET = 2;
 // through OnChange so the control that owns the font can tell its observers.
 class TFont {
  public:
-  const std::string& Name() const { return name_; }
-  void SetName(std::string name);
-  int Size() const { return size_; }
-  void SetSize(int size);
-  TColor Color() const { return color_; }
-  void SetColor(TColor color);
-  bool Bold() const { return bold_; }
-  void SetBold(bool bold);
-  int Charset() const { return charset_; }
-  void SetCharset(int charset);
+  const std::string& Name() const { return a_.name; }
+  void SetName(std::string name) { Set(&Attributes::name, std::move(name)); }
+  int Size() const { return a_.size; }
+  void SetSize(int size) { Set(&Attributes::size, size); }
+  TColor Color() const { return a_.color; }
+  void SetColor(TColor color) { Set(&Attributes::color, color); }
+  bool Bold() const { return a_.bold; }
+  void SetBold(bool bold) { Set(&Attributes::bold, bold); }
+  int Charset() const { return a_.charset; }
+  void SetCharset(int charset) { Set(&Attributes::charset, charset); }
   // Copies every attribute (not OnChange).
   void Assign(const TFont& other);
-  bool operator==(const TFont& other) const;
+  bool operator==(const TFont& other) const { return a_ == other.a_; }
 
   std::function<void()> OnChange;
 
  private:
+  struct Attributes {
+    std::string name = "Sans";
+    int size = 8;
+    TColor color = clWindowText;
+    bool bold = false;
+    int charset = DEFAULT_CHARSET;
+    bool operator==(const Attributes&) const = default;
+  };
+  // Sets one attribute, reporting the change when there is one.
+  template <class T>
+  void Set(T Attributes::*attribute, T value) {
+    if (a_.*attribute == value) return;
+    a_.*attribute = std::move(value);
+    Changed();
+  }
   void Changed();
-  std::string name_ = "Sans";
-  int size_ = 8;
-  TColor color_ = clWindowText;
-  bool bold_ = false;
-  int charset_ = DEFAULT_CHARSET;
+
+  Attributes a_;
 };
 
 class TBrush {

@@ -4,13 +4,6 @@
 
 namespace qmx00600 {
 
-void TfrmEstrutura::RegisterCommandHandlers() {
-  handlers_.notify["tshPadraoEnter"] = Bind(&TfrmEstrutura::tshPadraoEnter);
-  handlers_.notify["tshDadosEnter"] = Bind(&TfrmEstrutura::tshDadosEnter);
-  handlers_.notify["pnlFatosEnter"] = Bind(&TfrmEstrutura::pnlFatosEnter);
-  handlers_.notify["pnlDImensoesEnter"] = Bind(&TfrmEstrutura::pnlDImensoesEnter);
-}
-
 void TfrmEstrutura::RunStateChange(db::TDataSource* source) {
   if (source != nullptr && source->OnStateChange) source->OnStateChange(source);
 }

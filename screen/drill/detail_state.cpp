@@ -2,24 +2,20 @@
 // a fact table: defaults of a new row, the commands, and the lock of page 1
 // and of the other panel while a row is edited.
 #include "screen/estrutura.h"
+#include "screen/row_values.h"
 
 namespace qmx00600 {
 
 void TfrmEstrutura::dtsFatosDrillStateChange(rtl::TObject* sender) {
   if (!flags_.bodados || !flags_.bofatos) return;
-  if (dtsFatosDrill->State() == db::TDataSetState::dsInsert) {
-    cdsFatosDrill->FieldByName("CDTABDRILL")
-        ->SetAsString(cdsTabelaDrill->FieldByName("CDTABELADW")->AsString());
+  if (TakeTableCode(dtsFatosDrill, "CDTABDRILL", cdsTabelaDrill))
     cdsFatosDrill->FieldByName("IDTPFATODRILL")->SetAsString("M");
-  }
   DetailStateChanged(sender, dtsFatosDrill, pnlDImensoes);
 }
 
 void TfrmEstrutura::dtsDimeDrillStateChange(rtl::TObject* sender) {
   if (!flags_.bodados || flags_.bofatos) return;
-  if (dtsDimeDrill->State() == db::TDataSetState::dsInsert)
-    cdsDimeDrill->FieldByName("CDTABDRILL")
-        ->SetAsString(cdsTabelaDrill->FieldByName("CDTABELADW")->AsString());
+  TakeTableCode(dtsDimeDrill, "CDTABDRILL", cdsTabelaDrill);
   DetailStateChanged(sender, dtsDimeDrill, pnlFatos);
 }
 

@@ -1,16 +1,16 @@
-// The type of a drill fact, shown by its catalogue name and entered by it.
+// The type of a drill fact is shown and entered by its catalogue name, as
+// the type of a fact is.
 #include "screen/estrutura.h"
-#include "screen/fact_types.h"
 
 namespace qmx00600 {
 
-void TfrmEstrutura::cdsFatosDrillIDTPFATODRILLGetText(db::TField* sender, std::string& text, bool) {
-  text = FactTypeName(*msgPadrao, sender->AsString());
+void TfrmEstrutura::cdsFatosDrillIDTPFATODRILLGetText(db::TField* sender, std::string& text,
+                                                      bool display_text) {
+  cdsFatosIDTPFATODWGetText(sender, text, display_text);
 }
 
 void TfrmEstrutura::cdsFatosDrillIDTPFATODRILLSetText(db::TField* sender, const std::string& text) {
-  const std::string code = FactTypeCode(*msgPadrao, text);
-  if (!code.empty()) sender->SetAsString(code);
+  cdsFatosIDTPFATODWSetText(sender, text);
 }
 
 }  // namespace qmx00600

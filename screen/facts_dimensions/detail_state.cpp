@@ -4,21 +4,13 @@
 #include <utility>
 
 #include "screen/estrutura.h"
+#include "screen/row_values.h"
 
 namespace qmx00600 {
 
-void TfrmEstrutura::RegisterDetailStateHandlers() {
-  handlers_.notify["dtsFatosStateChange"] = Bind(&TfrmEstrutura::dtsFatosStateChange);
-  handlers_.notify["dtsDimeStateChange"] = Bind(&TfrmEstrutura::dtsDimeStateChange);
-  handlers_.notify["dtsFatosDrillStateChange"] = Bind(&TfrmEstrutura::dtsFatosDrillStateChange);
-  handlers_.notify["dtsDimeDrillStateChange"] = Bind(&TfrmEstrutura::dtsDimeDrillStateChange);
-}
-
 void TfrmEstrutura::dtsFatosStateChange(rtl::TObject* sender) {
   if (!flags_.bodados || !flags_.bofatos) return;
-  if (dtsFatos->State() == db::TDataSetState::dsInsert) {
-    cdsFatos->FieldByName("CDTABELADW")
-        ->SetAsString(cdsTabelas->FieldByName("CDTABELADW")->AsString());
+  if (TakeTableCode(dtsFatos, "CDTABELADW", cdsTabelas)) {
     // The handler runs again during the insert (the grid entered again, a
     // save of the screen state): a mark or type already chosen stays.
     for (const auto& [field, initial] : {std::pair{"IDFATODW", "S"}, std::pair{"IDTPFATODW", "M"}})
@@ -30,9 +22,7 @@ void TfrmEstrutura::dtsFatosStateChange(rtl::TObject* sender) {
 
 void TfrmEstrutura::dtsDimeStateChange(rtl::TObject* sender) {
   if (!flags_.bodados || flags_.bofatos) return;
-  if (dtsDime->State() == db::TDataSetState::dsInsert)
-    cdsDime->FieldByName("CDTABELADW")
-        ->SetAsString(cdsTabelas->FieldByName("CDTABELADW")->AsString());
+  TakeTableCode(dtsDime, "CDTABELADW", cdsTabelas);
   DetailStateChanged(sender, dtsDime, pnlFatos);
 }
 

@@ -5,6 +5,7 @@
 #include "orb/busy.h"
 #include "orb/dialogs.h"
 #include "orb/text.h"
+#include "rtl/strings.h"
 #include "screen/estrutura.h"
 
 namespace qmx00600 {
@@ -91,7 +92,7 @@ void TfrmEstrutura::dbgDimensoesKeyPress(rtl::TObject*, char& key) {
   if (selected == nullptr) return;
   const std::string& name = selected->FieldName();
   if (name == "CDDIMEDRILL") {
-    if (key >= 'a' && key <= 'z') key = static_cast<char>(key - 'a' + 'A');
+    key = rtl::UpCase(key);
   } else if (name == "NRSEQUEDIME") {
     const bool passes = key == '\b' || key == '\t' || (key >= '0' && key <= '9');
     if (!passes) key = '\0';

@@ -1,6 +1,6 @@
 // Dimensions of a fact table (cdsDime): the checks before a row is posted,
 // the question before a changed number drops drill links, and saving every
-// post and delete at once. Also registers the dimension grid's handlers.
+// post and delete at once.
 #include <functional>
 #include <memory>
 
@@ -43,17 +43,6 @@ std::string QuotedTableList(db::TClientDataSet& tables, const std::string& and_t
 }
 
 }  // namespace
-
-void TfrmEstrutura::RegisterDimensionHandlers() {
-  handlers_.dataset["cdsDimeBeforePost"] = Bind(&TfrmEstrutura::cdsDimeBeforePost);
-  handlers_.dataset["cdsDimeAfterPost"] = Bind(&TfrmEstrutura::cdsDimeAfterPost);
-  handlers_.dataset["cdsDimeAfterDelete"] = Bind(&TfrmEstrutura::cdsDimeAfterDelete);
-  handlers_.notify["dbgDimensoesEditButtonClick"] =
-      Bind(&TfrmEstrutura::dbgDimensoesEditButtonClick);
-  handlers_.notify["dbgDimensoesColExit"] = Bind(&TfrmEstrutura::dbgDimensoesColExit);
-  handlers_.notify["dbgDimensoesEnter"] = Bind(&TfrmEstrutura::dbgDimensoesEnter);
-  handlers_.key_press["dbgDimensoesKeyPress"] = Bind(&TfrmEstrutura::dbgDimensoesKeyPress);
-}
 
 void TfrmEstrutura::cdsDimeBeforePost(db::TDataSet*) {
   db::TField* column = cdsDime->FieldByName("CDITEMDIME");

@@ -5,6 +5,7 @@
 
 #include "orb/busy.h"
 #include "orb/dialogs.h"
+#include "rtl/strings.h"
 #include "screen/estrutura.h"
 #include "vcl/application.h"
 #include "vcl/user_interface.h"
@@ -133,7 +134,7 @@ void TfrmEstrutura::dbgFatosKeyDown(rtl::TObject*, uint16_t& key, vcl::TShiftSta
 void TfrmEstrutura::dbgFatosKeyPress(rtl::TObject*, char& key) {
   // The type is chosen from its pick list only.
   if (IsSelected(dbgFatos, "IDTPFATODW") && key != '\t') key = '\0';
-  if (IsSelected(dbgFatos, "CDTABDRILL") && key >= 'a' && key <= 'z') key = key - 'a' + 'A';
+  if (IsSelected(dbgFatos, "CDTABDRILL")) key = rtl::UpCase(key);
 }
 
 // The grid may be entered on the check column, which is then as good as

@@ -1,6 +1,6 @@
 // What the fact grid shows instead of codes: the type by its catalogue name
 // (shown and entered), the data mart by its name, and the check column as a
-// ticked or empty box. Also registers the display handlers of every grid.
+// ticked or empty box.
 #include <algorithm>
 #include <functional>
 
@@ -12,18 +12,6 @@
 #include "screen/lookup_by_filter.h"
 
 namespace qmx00600 {
-
-void TfrmEstrutura::RegisterDisplayHandlers() {
-  handlers_.get_text["cdsFatosIDTPFATODWGetText"] = Bind(&TfrmEstrutura::cdsFatosIDTPFATODWGetText);
-  handlers_.set_text["cdsFatosIDTPFATODWSetText"] = Bind(&TfrmEstrutura::cdsFatosIDTPFATODWSetText);
-  handlers_.get_text["cdsFatosDrillIDTPFATODRILLGetText"] =
-      Bind(&TfrmEstrutura::cdsFatosDrillIDTPFATODRILLGetText);
-  handlers_.set_text["cdsFatosDrillIDTPFATODRILLSetText"] =
-      Bind(&TfrmEstrutura::cdsFatosDrillIDTPFATODRILLSetText);
-  handlers_.draw_cell["dbgFatosDrawColumnCell"] = Bind(&TfrmEstrutura::dbgFatosDrawColumnCell);
-  handlers_.draw_cell["dbgDimensoesDrawColumnCell"] =
-      Bind(&TfrmEstrutura::dbgDimensoesDrawColumnCell);
-}
 
 void TfrmEstrutura::cdsFatosIDTPFATODWGetText(db::TField* sender, std::string& text, bool) {
   text = FactTypeName(*msgPadrao, sender->AsString());

@@ -1,6 +1,6 @@
 // The facts of a fact table (cdsFatos): the full check of a row before it is
 // posted, the check of the cell being left, and saving every post and delete
-// at once. Also registers the handlers of the fact grid (fact_grid.cpp).
+// at once.
 #include "orb/busy.h"
 #include "orb/text.h"
 #include "screen/estrutura.h"
@@ -16,21 +16,6 @@ void Normalise(db::TField* code) {
 }
 
 }  // namespace
-
-void TfrmEstrutura::RegisterFactHandlers() {
-  handlers_.dataset["cdsFatosBeforePost"] = Bind(&TfrmEstrutura::cdsFatosBeforePost);
-  handlers_.dataset["cdsFatosAfterPost"] = Bind(&TfrmEstrutura::cdsFatosAfterPost);
-  handlers_.dataset["cdsFatosAfterDelete"] = Bind(&TfrmEstrutura::cdsFatosAfterDelete);
-  handlers_.dataset["cdsFatosAfterCancel"] = Bind(&TfrmEstrutura::cdsFatosAfterCancel);
-  handlers_.notify["dbgFatosColExit"] = Bind(&TfrmEstrutura::dbgFatosColExit);
-  handlers_.notify["dbgFatosColEnter"] = Bind(&TfrmEstrutura::dbgFatosColEnter);
-  handlers_.notify["dbgFatosEditButtonClick"] = Bind(&TfrmEstrutura::dbgFatosEditButtonClick);
-  handlers_.notify["dbgFatosEnter"] = Bind(&TfrmEstrutura::dbgFatosEnter);
-  handlers_.click["dbgFatosTitleClick"] = Bind(&TfrmEstrutura::dbgFatosTitleClick);
-  handlers_.click["dbgFatosCellClick"] = Bind(&TfrmEstrutura::dbgFatosCellClick);
-  handlers_.key_down["dbgFatosKeyDown"] = Bind(&TfrmEstrutura::dbgFatosKeyDown);
-  handlers_.key_press["dbgFatosKeyPress"] = Bind(&TfrmEstrutura::dbgFatosKeyPress);
-}
 
 void TfrmEstrutura::cdsFatosBeforePost(db::TDataSet*) {
   db::TField* item = cdsFatos->FieldByName("CDITEMDW");

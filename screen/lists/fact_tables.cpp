@@ -9,29 +9,6 @@
 
 namespace qmx00600 {
 
-void TfrmEstrutura::RegisterListHandlers() {
-  handlers_.dataset["cdsTabelasBeforePost"] = Bind(&TfrmEstrutura::cdsTabelasBeforePost);
-  handlers_.dataset["cdsTabelasAfterPost"] = Bind(&TfrmEstrutura::cdsTabelasAfterPost);
-  handlers_.dataset["cdsTabelasAfterDelete"] = Bind(&TfrmEstrutura::cdsTabelasAfterDelete);
-  handlers_.dataset["cdsTabelasAfterCancel"] = Bind(&TfrmEstrutura::cdsTabelasAfterCancel);
-  handlers_.dataset["cdsTabelasAfterScroll"] = Bind(&TfrmEstrutura::cdsTabelasAfterScroll);
-  handlers_.notify["dbgTabelaFatosEnter"] = Bind(&TfrmEstrutura::dbgTabelaFatosEnter);
-  handlers_.notify["dbgTabelaFatosColEnter"] = Bind(&TfrmEstrutura::dbgTabelaFatosColEnter);
-  handlers_.notify["dbgTabelaFatosColExit"] = Bind(&TfrmEstrutura::dbgTabelaFatosColExit);
-  // dtsPadrao's state change is the base screen's virtual handler; the entry
-  // lets the save members and RunHandler reach it by name.
-  handlers_.notify["dtsPadraoStateChange"] = Bind(&TfrmEstrutura::dtsPadraoStateChange);
-
-  handlers_.dataset["cdsTabelaDrillBeforePost"] = Bind(&TfrmEstrutura::cdsTabelaDrillBeforePost);
-  handlers_.dataset["cdsTabelaDrillAfterPost"] = Bind(&TfrmEstrutura::cdsTabelaDrillAfterPost);
-  handlers_.dataset["cdsTabelaDrillAfterDelete"] = Bind(&TfrmEstrutura::cdsTabelaDrillAfterDelete);
-  handlers_.dataset["cdsTabelaDrillAfterScroll"] = Bind(&TfrmEstrutura::cdsTabelaDrillAfterScroll);
-  handlers_.notify["dbgTabelaDrillEnter"] = Bind(&TfrmEstrutura::dbgTabelaDrillEnter);
-  handlers_.notify["dbgTabelaDrillColEnter"] = Bind(&TfrmEstrutura::dbgTabelaDrillColEnter);
-  handlers_.notify["dbgTabelaDrillColExit"] = Bind(&TfrmEstrutura::dbgTabelaDrillColExit);
-  handlers_.notify["dtsTabelaDrillStateChange"] = Bind(&TfrmEstrutura::dtsTabelaDrillStateChange);
-}
-
 void TfrmEstrutura::dbgTabelaFatosEnter(rtl::TObject*) {
   // Detaching first makes both controls re-read the data source.
   dbnPadrao->SetDataSource(nullptr);

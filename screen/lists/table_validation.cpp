@@ -8,6 +8,22 @@
 #include "screen/row_values.h"
 
 namespace qmx00600 {
+namespace {
+
+// Of the server's answer about a code (GetTabelas, in `answer`), the message
+// key that refuses the code: `fact_key` when a fact table (IDDRILLDOWN "N")
+// has it, `drill_key` when a drill table ("S") does; empty when it is free.
+std::string_view TakenCodeKey(db::TClientDataSet& answer, std::string_view fact_key,
+                              std::string_view drill_key) {
+  if (!answer.Active() || answer.IsEmpty()) return {};
+  const std::string kind = answer.FieldByName("IDDRILLDOWN")->AsString();
+  if (kind == "N") return fact_key;
+  if (kind == "S") return drill_key;
+  return {};
+}
+
+}  // namespace
+
 void TfrmEstrutura::Reject(db::TField* field, std::string_view key) {
   if (field != nullptr) field->FocusControl();
   orb::MensErro(msgPadrao->Msg(key), true);
@@ -51,14 +67,9 @@ void TfrmEstrutura::ValidateFactTable(bool checkRequired) {
 
   cdsVdTabela->SetData(Server().GetTabelas(value, false));
   busy.Release();
-  if (!cdsVdTabela->Active() || cdsVdTabela->IsEmpty()) return;
-  const std::string kind = cdsVdTabela->FieldByName("IDDRILLDOWN")->AsString();
+  const std::string_view taken = TakenCodeKey(*cdsVdTabela, "CD_JCAD", "CD_JCAD_DRILL");
   const bool counts = cdsTabelas->State() == db::TDataSetState::dsInsert || ValueChanged(code);
-  if (kind == "N") {
-    if (counts) Reject(code, "CD_JCAD");
-  } else if (kind == "S") {
-    if (counts) Reject(code, "CD_JCAD_DRILL");
-  }
+  if (!taken.empty() && counts) Reject(code, taken);
 }
 
 // Unlike the fact branch, the look-ups use the code as it was read before
@@ -81,14 +92,9 @@ void TfrmEstrutura::ValidateDrillTable(bool checkRequired) {
   rtl::Variant value(typed);
   cdsVdTabela->SetData(Server().GetTabelas(value, true));
   busy.Release();
-  if (!cdsVdTabela->Active() || cdsVdTabela->IsEmpty()) return;
-  const std::string kind = cdsVdTabela->FieldByName("IDDRILLDOWN")->AsString();
+  const std::string_view taken = TakenCodeKey(*cdsVdTabela, "CD_JCAD_FATO", "CD_JCAD");
   const bool counts = cdsTabelaDrill->State() == db::TDataSetState::dsInsert || ValueChanged(code);
-  if (kind == "N") {
-    if (counts) Reject(code, "CD_JCAD_FATO");
-  } else if (kind == "S") {
-    if (counts) Reject(code, "CD_JCAD");
-  }
+  if (!taken.empty() && counts) Reject(code, taken);
 }
 
 }  // namespace qmx00600

@@ -1,12 +1,14 @@
 // A save that meets another save in progress: it waits for it up to the
 // server's configured wait, and past that the person reads a plain text that
-// says the server is busy, never the database's own words.
+// says the server is busy, never the database's own words. The text is the
+// storage contract's kBusyText, word for word, on either backend.
 #include <chrono>
 #include <thread>
 
+#include "appserver/database/database.h"
 #include "appserver/serving/embedded_server.h"
-#include "appserver/storage/sqlite/sqlite_storage.h"
 #include "net/socket_connection.h"
+#include "rdm_client.h"
 #include "rdm_fixture.h"
 
 namespace appserver::testing {
@@ -15,10 +17,7 @@ namespace {
 using net::Arg;
 
 std::unique_ptr<net::TSocketConnection> Client(const EmbeddedServer& server) {
-  auto c = std::make_unique<net::TSocketConnection>(nullptr);
-  c->SetServerName(std::string(RdmEstrutura::kObjectName));
-  c->SetPort(server.Port());
-  return c;
+  return qmxtest::RdmClient(server.Port());
 }
 
 Variant RenameFinanceiro(net::TSocketConnection& c, const std::string& from,
@@ -37,7 +36,7 @@ std::string Name(net::TSocketConnection& c) {
 // Another session holding the database's write lock, as a long save does.
 class SaveInProgress {
  public:
-  explicit SaveInProgress(const std::string& path) : storage_(OpenSqliteStorage(path)) {
+  explicit SaveInProgress(const DatabaseTarget& target) : storage_(OpenStorage(target)) {
     storage_->Begin(TransactionKind::kWrite);
   }
   ~SaveInProgress() { storage_->Rollback(); }
@@ -47,13 +46,26 @@ class SaveInProgress {
   std::unique_ptr<Storage> storage_;
 };
 
-TEST(WriteContention, AWriterWaitsForTheSaveInProgressAndThenSaves) {
-  EmbeddedServerOptions options;
-  options.write_wait_ms = 20000;
-  EmbeddedServer server(options);
+// A server on a fresh database of the selected backend, saves waiting
+// `write_wait_ms` for one another.
+class WriteContention : public ::testing::Test {
+ protected:
+  void SetUp() override { QMX_REQUIRE_DATABASE(db_); }
+  EmbeddedServerOptions Options(int write_wait_ms) const {
+    EmbeddedServerOptions o;
+    o.database_path = db_.target().location;
+    o.schema = db_.target().schema;
+    o.write_wait_ms = write_wait_ms;
+    return o;
+  }
+  qmxtest::TestDatabase db_;
+};
+
+TEST_F(WriteContention, AWriterWaitsForTheSaveInProgressAndThenSaves) {
+  EmbeddedServer server(Options(20000));
   auto c = Client(server);
   c->Open();
-  SaveInProgress other(server.DatabasePath());
+  SaveInProgress other(db_.target());
   std::thread ender([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(400));
     other.End();
@@ -67,13 +79,11 @@ TEST(WriteContention, AWriterWaitsForTheSaveInProgressAndThenSaves) {
   EXPECT_EQ(Name(*c), "Finanças");
 }
 
-TEST(WriteContention, PastTheWaitThePersonReadsThatTheServerIsBusyAndNothingChanges) {
-  EmbeddedServerOptions options;
-  options.write_wait_ms = 150;
-  EmbeddedServer server(options);
+TEST_F(WriteContention, PastTheWaitThePersonReadsThatTheServerIsBusyAndNothingChanges) {
+  EmbeddedServer server(Options(150));
   auto writer = Client(server), reader = Client(server);
   {
-    SaveInProgress other(server.DatabasePath());
+    SaveInProgress other(db_.target());
     try {
       RenameFinanceiro(*writer, "Financeiro", "Finanças");
       FAIL() << "the save went through a write in progress";

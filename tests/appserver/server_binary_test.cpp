@@ -35,13 +35,17 @@ TEST(ServerBinary, StartsOnAFreshDataFolderCreatesTheDemoAndStopsCleanly) {
   EXPECT_NE(server.Log().find("Servidor encerrado"), std::string::npos) << server.Log();
 }
 
+// Runs the server once on `home`, so that its database exists, and stops it
+// with `signal`.
+void StartOnceAndStop(const TempDir& home, int signal) {
+  ServerProcess first({"--listen", "127.0.0.1:0"}, home.path());
+  ASSERT_NE(first.Port(), 0) << first.Log();
+  EXPECT_EQ(first.Terminate(signal), 0);
+}
+
 TEST(ServerBinary, DefaultLevelLogsFailuresOnlyAndReusesTheDatabase) {
   TempDir home;
-  {
-    ServerProcess first({"--listen", "127.0.0.1:0"}, home.path());
-    ASSERT_NE(first.Port(), 0) << first.Log();
-    EXPECT_EQ(first.Terminate(SIGINT), 0);
-  }
+  ASSERT_NO_FATAL_FAILURE(StartOnceAndStop(home, SIGINT));
   ServerProcess server({"--listen", "127.0.0.1:0"}, home.path());
   uint16_t port = server.Port();
   ASSERT_NE(port, 0);
@@ -56,11 +60,7 @@ TEST(ServerBinary, DefaultLevelLogsFailuresOnlyAndReusesTheDatabase) {
 
 TEST(ServerBinary, SubcommandsAnswerWithTheirExitStatus) {
   TempDir home;
-  {
-    ServerProcess first({"--listen", "127.0.0.1:0"}, home.path());
-    ASSERT_NE(first.Port(), 0) << first.Log();
-    EXPECT_EQ(first.Terminate(SIGTERM), 0);
-  }
+  ASSERT_NO_FATAL_FAILURE(StartOnceAndStop(home, SIGTERM));
   const std::string db = home.path() + "/qmx/qmx.db";
   struct Case {
     std::vector<std::string> args;

@@ -12,6 +12,7 @@
 
 #include "appserver/rules/refusal.h"
 #include "net/socket_connection.h"
+#include "rdm_client.h"
 #include "rdm_fixture.h"
 #include "server_process.h"
 
@@ -49,11 +50,7 @@ class SeveralServers : public ::testing::Test {
   }
 
   std::unique_ptr<net::TSocketConnection> Client(int server) {
-    auto c = std::make_unique<net::TSocketConnection>(nullptr);
-    c->SetServerName(std::string(RdmEstrutura::kObjectName));
-    c->SetHost("127.0.0.1");
-    c->SetPort(ports_[server % kServers]);
-    return c;
+    return qmxtest::RdmClient(ports_[server % kServers]);
   }
 
   static std::vector<Row> Facts(net::IAppServer& app, const std::string& table) {
@@ -70,14 +67,7 @@ class SeveralServers : public ::testing::Test {
     return {"S", table, column, "00001", name, "M", "", ""};
   }
   static std::vector<std::string> Venda(const std::string& name) {
-    return {"S",
-            "FATO_VENDAS",
-            "VL_VENDA",
-            "00001",
-            name,
-            "M",
-            "Valor total das vendas, sem descontos",
-            "DRILL_VENDAS_DIA"};
+    return qmxtest::DemoVenda(name);
   }
 
   // A warehouse table of `numbers` numeric columns VL_01..., registered as a

@@ -15,6 +15,7 @@
 #include "net/client_security.h"
 #include "net/frame.h"
 #include "net/socket_connection.h"
+#include "rdm_client.h"
 #include "rdm_fixture.h"
 
 namespace appserver::testing {
@@ -24,23 +25,9 @@ using net::Arg;
 
 class OverSocket : public ::testing::Test {
  protected:
-  std::unique_ptr<net::TSocketConnection> Client() {
-    auto c = std::make_unique<net::TSocketConnection>(nullptr);
-    c->SetServerName(std::string(RdmEstrutura::kObjectName));
-    c->SetHost("127.0.0.1");
-    c->SetPort(server_.Port());
-    return c;
-  }
-  // The demo's VL_VENDA fact of FATO_VENDAS, as loaded, under `name`.
+  std::unique_ptr<net::TSocketConnection> Client() { return qmxtest::RdmClient(server_.Port()); }
   static std::vector<std::string> Venda(const std::string& name) {
-    return {"S",
-            "FATO_VENDAS",
-            "VL_VENDA",
-            "00001",
-            name,
-            "M",
-            "Valor total das vendas, sem descontos",
-            "DRILL_VENDAS_DIA"};
+    return qmxtest::DemoVenda(name);
   }
   std::vector<Row> Facts(net::IAppServer& app, const std::string& table) {
     Variant code = table, dimes, facts;

@@ -67,7 +67,7 @@ class DimensionStore {
     delta.fields = {
         {"CDTABDRILL", 30, false}, {"CDDIMEDRILL", 30, false}, {"NRSEQUEDIME", 5, false}};
     delta.rows.push_back({db::RowStatus::kInserted, {drill, column, number}, {}});
-    s_.Server().SetDimeDrill(db::PacketToVariant(delta));
+    s_.Server().Call("SetDimeDrill", {db::PacketToVariant(delta)});
   }
   // Fact `column` of `table` drills into `drill` from now on.
   void LinkFact(const std::string& table, const std::string& column, const std::string& drill) {
@@ -82,7 +82,7 @@ class DimensionStore {
       db::PacketRow changed{db::RowStatus::kModified, r.values, r.values};
       changed.values[static_cast<size_t>(link)] = drill;
       delta.rows.push_back(std::move(changed));
-      s_.Server().SetFatos(db::PacketToVariant(delta), table);
+      s_.Server().Call("SetFatos", {db::PacketToVariant(delta), table});
       return;
     }
     throw std::logic_error("no fact " + column + " in " + table);

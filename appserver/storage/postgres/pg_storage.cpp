@@ -62,9 +62,15 @@ class PgStorage final : public Storage {
     try {
       conn_.Exec(begin_write_);
     } catch (const StorageError&) {
+      if (!conn_.Lost()) {
+        // BEGIN went through but the lock did not (busy): the transaction is
+        // aborted, and left open it would fail every later call of the
+        // session. The caller never rolls back a Begin that threw.
+        conn_.Abandon();
+        throw;
+      }
       // Lost while idle (the database restarted, the session was ended):
       // nothing has run yet, so a new connection may start the call afresh.
-      if (!conn_.Lost()) throw;
       conn_.Reconnect();
       conn_.Exec(begin_write_);
     }
@@ -110,9 +116,7 @@ class PgStorage final : public Storage {
   }
 
   bool Delete(Entity entity, const Record& old_record) override {
-    CheckShape(Describe(entity), old_record);
-    std::vector<Match> where = AllColumns(old_record);
-    return Remove(entity, where) > 0;
+    return DeleteExactRow(*this, entity, old_record);
   }
 
   int Assign(Entity entity, std::span<const Match> where, const Match& set) override {
