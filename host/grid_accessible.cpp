@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "grid_view.h"
+#include "qt_canvas.h"
 #include "vcl/db_grid.h"
-#include "vcl/label.h"
 
 namespace host {
 
@@ -85,7 +85,10 @@ class GridAccessible : public QAccessibleWidget, public QAccessibleTableInterfac
     const vcl::TDBGrid* g = Grid();
     const int col = ModelColumn(column);
     if (!g || col < 0) return {};
-    if (row == 0) return QString::fromStdString(g->Columns()[col]->Title().Caption());
+    if (row == 0) {
+      const vcl::TColumnTitle& title = g->Columns()[col]->Title();
+      return ShownText(title.Font(), title.Caption());  // a symbol font's tick as a tick
+    }
     // The shown editor's text is what is under the cursor while editing.
     if (row == g->Row() && col == g->SelectedIndex() && g->EditorMode())
       return QString::fromStdString(g->EditorText());
@@ -123,15 +126,14 @@ class GridAccessible : public QAccessibleWidget, public QAccessibleTableInterfac
   }
 
   // QAccessibleInterface. Without a name of its own the grid is named by the
-  // caption of a label beside it (the panel's title), else by its columns.
+  // caption of a control beside it (the panel's title), else by its columns.
   QString text(QAccessible::Text t) const override {
     QString name = QAccessibleWidget::text(t);
     if (t != QAccessible::Name || !name.isEmpty() || !Grid()) return name;
     if (const vcl::TWinControl* parent = Grid()->Parent())
       for (const vcl::TControl* c : parent->Children())
-        if (auto* label = dynamic_cast<const vcl::TLabel*>(c);
-            label && label->Visible() && !label->Caption().empty())
-          return QString::fromStdString(label->Caption()).trimmed();
+        if (c != Grid() && c->Visible() && !c->Caption().empty())
+          return QString::fromStdString(c->Caption()).trimmed();
     QStringList titles;
     for (int c = 0; c < columnCount(); ++c)
       if (const QString title = CellText(0, c); !title.isEmpty()) titles << title;

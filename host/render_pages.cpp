@@ -19,6 +19,11 @@ PageControlWidget::PageControlWidget(ViewOwner& owner, vcl::TPageControl* pages,
   tabBar()->setFocusPolicy(Qt::TabFocus);
   tabBar()->installEventFilter(this);
   installEventFilter(this);
+  // A tab chosen another way (assistive technology presses it) goes to the
+  // model too, which may refuse and so bring the old page back.
+  connect(this, &QTabWidget::currentChanged, this, [this](int index) {
+    if (!following_ && Control()) ChooseTab(index);
+  });
 }
 
 QWidget* PageControlWidget::FocusTarget() {
@@ -56,9 +61,13 @@ QString PageControlWidget::PlainTabText(int index) const {
 void PageControlWidget::SheetChanged(vcl::TTabSheet* sheet) {
   const int i = IndexOf(sheet);
   if (i < 0) return;
+  const bool was = following_;
+  following_ = true;  // hiding the current tab moves Qt's page, not the model's
   setTabEnabled(i, sheet->Enabled());
   setTabVisible(i, sheet->TabVisible());
+  following_ = was;
   AssignMnemonics();
+  FollowActivePage();
 }
 
 void PageControlWidget::AssignMnemonics() {
