@@ -153,6 +153,34 @@ class Checker {
       Add("DRILL_DIMENSAO_FALTANTE", table, column,
           link + ", que não tem a(s) dimensão(ões) " + JoinTableList(missing) + " da tabela " +
               table + ".");
+    if (linked_.insert({table, drill}).second) CheckJoinTypes(table, drill);
+  }
+
+  // The link joins the two tables on the columns of each dimension number
+  // they share; those columns must hold values of one family. Checked once
+  // per pair of tables, however many facts drill.
+  void CheckJoinTypes(const std::string& table, const std::string& drill) {
+    Match fact_owner[] = {{0, table}}, drill_owner[] = {{0, drill}};
+    std::map<std::string, std::string> drill_column;  // number -> column
+    for (const Record& d : storage_.Select(Entity::kDrillDime, drill_owner))
+      drill_column[d[ddrill::NRSEQUEDIME]] = d[ddrill::CDDIMEDRILL];
+    for (const Record& d : storage_.Select(Entity::kDime, fact_owner)) {
+      auto theirs = drill_column.find(d[dime::NRSEQUEDIME]);
+      if (theirs == drill_column.end()) continue;
+      auto ours = warehouse_.Column(table, d[dime::CDITEMDIME]);
+      auto other = warehouse_.Column(drill, theirs->second);
+      if (!ours || !other) continue;  // reported as a column gone
+      if (ClassifyColumnFamily(ours->declared_type) == ClassifyColumnFamily(other->declared_type))
+        continue;
+      Add("DRILL_TIPOS_INCOMPATIVEIS", table, d[dime::CDITEMDIME],
+          "O drill de " + Quoted(table) + " para " + Quoted(drill) + " liga a coluna " + table +
+              "." + d[dime::CDITEMDIME] + " (" + TypeText(*ours) + ") à coluna " + drill + "." +
+              theirs->second + " (" + TypeText(*other) + "), de tipos incompatíveis.");
+    }
+  }
+
+  static std::string TypeText(const WarehouseColumn& c) {
+    return c.declared_type.empty() ? "sem tipo declarado" : c.declared_type;
   }
 
   // Facts and dimensions whose table is not registered (or of the other kind).
@@ -175,6 +203,7 @@ class Checker {
   Warehouse warehouse_;
   std::map<std::string, Record> registered_;
   std::set<std::string> marts_, numbers_, gone_;
+  std::set<std::pair<std::string, std::string>> linked_;  // (fact table, drill table) checked
   std::vector<StructureProblem> problems_;
 };
 

@@ -118,6 +118,20 @@ TEST_F(CheckAndExport, CheckFindsBrokenLinksAndCodesMissingFromTheirCatalogues) 
                         }));
 }
 
+TEST_F(CheckAndExport, CheckFindsADrillLinkJoiningColumnsOfIncompatibleTypes) {
+  // Dimension 00004 is an integer column on the fact side and a text column
+  // on the drill side; both facts of FATO_VENDAS drill there, one problem.
+  Sql("INSERT INTO \"QMX_DIME\" VALUES ('FATO_VENDAS', 'CD_VENDEDOR', '00004');"
+      "INSERT INTO \"QMX_DIME_DRILL\" VALUES ('DRILL_VENDAS_DIA', 'CD_REGIAO', '00004');");
+  EXPECT_EQ(Problems(), (Found{{"DRILL_TIPOS_INCOMPATIVEIS", "FATO_VENDAS", "CD_VENDEDOR"}}));
+  auto s = OpenStorage(db_.target());
+  // The types as each backend's catalogue spells them.
+  std::string text = rtl::UpperCase(CheckStructure(*s).at(0).text);
+  for (const char* part :
+       {"FATO_VENDAS.CD_VENDEDOR (INTEGER)", "DRILL_VENDAS_DIA.CD_REGIAO (", "CHAR", "(10))"})
+    EXPECT_NE(text.find(part), std::string::npos) << text;
+}
+
 TEST_F(CheckAndExport, MetricFlowExportParsesBackToTheSameFactsDimensionsAndLinks) {
   // A percentage, and a description that needs quoting in YAML.
   ASSERT_EQ(
