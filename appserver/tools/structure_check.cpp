@@ -7,6 +7,7 @@
 #include "appserver/rules/codes.h"
 #include "appserver/rules/structure.h"
 #include "appserver/storage/json_text.h"
+#include "appserver/tools/semantic_model.h"
 #include "rtl/strings.h"
 
 namespace appserver {
@@ -61,6 +62,7 @@ class Checker {
         gone_.insert(code);
       }
       CheckItems(drill ? kDrillSide : kFactSide, code);
+      if (!gone_.count(code)) CheckRowKey(drill ? kDrillSide : kFactSide, code);
     }
     CheckOrphans(kFactSide);
     CheckOrphans(kDrillSide);
@@ -181,6 +183,28 @@ class Checker {
 
   static std::string TypeText(const WarehouseColumn& c) {
     return c.declared_type.empty() ? "sem tipo declarado" : c.declared_type;
+  }
+
+  // The export identifies a table's rows by its declared primary key, else by
+  // its registered dimensions (semantic_model.h); those must then be unique,
+  // or a semantic layer would merge rows when it de-duplicates across a join.
+  void CheckRowKey(const Side& side, const std::string& table) {
+    auto name = warehouse_.Table(table);
+    Match owner[] = {{0, table}};
+    std::vector<std::string> dimension_columns;
+    for (const Record& d : storage_.Select(side.dimes, owner)) dimension_columns.push_back(d[1]);
+    RowKey key = TableRowKey(storage_.WarehouseColumns(*name), dimension_columns);
+    if (key.origin == RowKey::Origin::kDeclared || key.columns.empty()) return;
+    long long repeated = storage_.DuplicateKeys(*name, key.columns);
+    if (repeated == 0) return;
+    std::string columns;
+    for (const std::string& c : key.columns) columns += (columns.empty() ? "" : ", ") + c;
+    Add("CHAVE_NAO_UNICA", table, "",
+        "A tabela " + Quoted(table) + " não tem chave primária e suas linhas não são únicas " +
+            (key.origin == RowKey::Origin::kDimensions ? "pelas dimensões (" : "pelas colunas (") +
+            columns + "): " + std::to_string(repeated) +
+            " combinação(ões) se repetem. Declare uma chave primária na tabela ou registre as "
+            "dimensões que identificam cada linha.");
   }
 
   // Facts and dimensions whose table is not registered (or of the other kind).
