@@ -17,7 +17,8 @@ namespace {
 std::unique_ptr<Storage> OpenExisting(const DatabaseTarget& database) {
   std::error_code ec;
   if (!IsPostgres(database) && !std::filesystem::exists(database.location, ec))
-    throw StorageError("Banco de dados \"" + database.location + "\" não encontrado.");
+    throw StorageError("Banco de dados \"" + database.location + "\" " +
+                       (ec ? "inacessível: " + ec.message() : std::string("não encontrado")) + ".");
   PrepareDatabase(database, DemoSeeding::kNever);
   return OpenStorage(database);
 }
@@ -92,6 +93,7 @@ int Export(const ToolOptions& o, const DatabaseTarget& database, Storage& storag
 
 int RunTool(const ToolOptions& o, const DatabaseTarget& database, std::ostream& out,
             std::ostream& err) {
+  err << "Banco de dados: " << DescribeDatabase(database) << "\n";
   try {
     std::unique_ptr<Storage> storage = OpenExisting(database);
     switch (o.command) {

@@ -1,7 +1,11 @@
 #include "appserver/storage/sqlite/sqlite_storage.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <unordered_map>
 
@@ -359,6 +363,18 @@ class SqliteUpgradeTarget final : public SchemaUpgradeTarget {
   Connection& conn_;
 };
 
+// Creates the empty database file readable by its owner alone: the structure
+// is the business's, not every local user's. SQLite gives its journal files
+// the database's mode, so they stay private too.
+void CreatePrivateFile(const std::string& path) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd >= 0)
+    ::close(fd);
+  else if (errno != EEXIST)
+    throw StorageError("Não foi possível criar o banco de dados \"" + path +
+                       "\": " + std::strerror(errno));
+}
+
 }  // namespace
 
 PrepareResult PrepareSqliteDatabase(const std::string& path, DemoSeeding demo, int target_version) {
@@ -373,6 +389,7 @@ PrepareResult PrepareSqliteDatabase(const std::string& path, DemoSeeding demo, i
       throw StorageError("Não foi possível criar a pasta \"" + file.parent_path().string() +
                          "\": " + ec.message());
   }
+  if (result.created) CreatePrivateFile(path);
   {
     Connection conn(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, 5000);
     conn.Exec("BEGIN IMMEDIATE");
