@@ -204,11 +204,22 @@ class SqliteStorage final : public Storage {
   std::vector<WarehouseColumn> WarehouseColumns(std::string_view table) override {
     // Only warehouse tables are looked at.
     if (!FindWarehouseTable(table)) return {};
-    Statement st(conn_, "SELECT name, type FROM pragma_table_info(?1, 'main') ORDER BY cid");
+    Statement st(conn_, "SELECT name, type, pk FROM pragma_table_info(?1, 'main') ORDER BY cid");
     st.Bind(1, table);
     std::vector<WarehouseColumn> out;
-    while (st.Step()) out.push_back({st.Text(0), st.Text(1)});
+    while (st.Step()) out.push_back({st.Text(0), st.Text(1), st.Text(2) != "0"});
     return out;
+  }
+
+  long long DuplicateKeys(std::string_view table,
+                          const std::vector<std::string>& columns) override {
+    if (!FindWarehouseTable(table) || columns.empty()) return 0;
+    std::string list;
+    for (const std::string& c : columns) list += (list.empty() ? "" : ", ") + QuoteIdentifier(c);
+    Statement st(conn_, "SELECT count(*) FROM (SELECT 1 FROM " + QuoteIdentifier(table) +
+                            " GROUP BY " + list + " HAVING count(*) > 1)");
+    st.Step();
+    return std::stoll(st.Text(0));
   }
 
   // SQLite finds a table by name through its schema hash without regard to
