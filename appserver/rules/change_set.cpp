@@ -1,8 +1,8 @@
 #include "appserver/rules/change_set.h"
 
 #include "appserver/rules/refusal.h"
-#include "rtl/strings.h"
 #include "appserver/storage/table_versions.h"
+#include "rtl/strings.h"
 
 namespace appserver {
 namespace {
