@@ -14,6 +14,7 @@
 #include "rtl/exceptions.h"
 #include "rtl/strings.h"
 #include "screen/estrutura.h"
+#include "screen/kept_row.h"
 #include "screen/row_values.h"
 
 namespace qmx00600 {
@@ -169,6 +170,8 @@ void TfrmEstrutura::RecoverFromConflict(db::TClientDataSet* dataset) {
   dataset->CancelUpdates();
 
   auto* list = dynamic_cast<db::TClientDataSet*>(FindComponent(how->list));
+  // Where the person was, for when the refused row is gone.
+  KeptRow kept(*list, std::string(how->key_fields));
   bool found = false;
   {
     orb::BusyScope busy(this, orb::kAviTransfer, msgPadrao->Msg("GetAtualiza"));
@@ -187,6 +190,7 @@ void TfrmEstrutura::RecoverFromConflict(db::TClientDataSet* dataset) {
         break;
     }
     found = list->Active() && list->Locate(how->key_fields, change.key, db::loCaseInsensitive);
+    if (!found) kept.Restore();
   }
   orb::MensErro(ConflictMessage(change, found), true);
   rtl::Abort();
