@@ -4,19 +4,23 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTableWidget>
 #include <QTest>
 
 #include "big_warehouse_fixture.h"
 #include "db/client_dataset.h"
 #include "lookup_dialog.h"
+#include "qt_canvas.h"
 #include "render_pages.h"
 #include "search_dialog.h"
+#include "vcl/application.h"
 #include "vcl/page_control.h"
 
 namespace host_test {
@@ -25,6 +29,9 @@ namespace {
 class BigWarehouse : public BigWarehouseTest {
  protected:
   void SetUp() override {
+    // No share a person dragged to earlier: the screen as built.
+    QFile::remove(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
+                  "/layout.ini");
     BigWarehouseTest::SetUp();
     if (HasFatalFailure()) return;
     OpenScreen();
@@ -127,6 +134,24 @@ TEST_F(BigWarehouse, AMaximisedWindowShowsMoreFactTables) {
   EXPECT_NEAR(double(after) / before, double(drill_after) / drill_before, 1.0);
 }
 
+TEST_F(BigWarehouse, TheShareDraggedToIsKeptForTheNextOpening) {
+  auto* splitter = Model<vcl::TControl>("splFatos");
+  auto* top = Model<vcl::TControl>("PanTopFatos");
+  QWidget* bar = window_.Views().WidgetFor(splitter);
+  ASSERT_TRUE(splitter && top && bar);
+  const int before = top->Height();
+  QTest::mousePress(bar, Qt::LeftButton, {}, bar->rect().center());
+  QTest::mouseMove(bar, bar->rect().center() + QPoint(0, 100));
+  QTest::mouseRelease(bar, Qt::LeftButton, {}, bar->rect().center() + QPoint(0, 100));
+  const int dragged = top->Height();
+  ASSERT_GT(dragged, before + 50);
+
+  vcl::Application().DestroyForms();
+  QApplication::processEvents();
+  OpenScreen();
+  EXPECT_NEAR(Model<vcl::TControl>("PanTopFatos")->Height(), dragged, 2);
+}
+
 TEST_F(BigWarehouse, TheDrillLookUpOpensOnTheFactsDrillTable) {
   ASSERT_TRUE(tables_->Locate("CDTABELADW", rtl::Variant(FactTable(4990)), db::loNone));
   ShowPage(1);
@@ -153,6 +178,21 @@ TEST_F(BigWarehouse, TheDrillLookUpOpensOnTheFactsDrillTable) {
   ClickAt(view, view->ButtonRect());
   EXPECT_EQ(chosen.toStdString(), DrillOf(4990));
   EXPECT_TRUE(in_sight);
+}
+
+TEST_F(BigWarehouse, TheTypeColumnIsWideEnoughForItsLongestChoice) {
+  ShowPage(1);
+  for (const char* name : {"dbgFatos", "dbgFatosDrill"}) {
+    auto* grid = Model<vcl::TDBGrid>(name);
+    const vcl::TColumn* type = nullptr;
+    for (int c = 0; c < grid->Columns().Count(); ++c)
+      if (grid->Columns()[c]->HasPickList()) type = grid->Columns()[c];
+    ASSERT_NE(type, nullptr) << name;
+    // The text and the drop-down button beside it.
+    const QFontMetrics metrics(host::ToQFont(grid->Font()));
+    EXPECT_GE(type->Width(), metrics.horizontalAdvance(QStringLiteral("Número inteiro")) + 16)
+        << name;
+  }
 }
 
 TEST_F(BigWarehouse, DownsAtTheLastTableCallTheServerAtMostOnce) {
