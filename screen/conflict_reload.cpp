@@ -66,16 +66,6 @@ struct RefusedChange {
   std::vector<rtl::Variant> key;   // the row's key as stored (as typed for a new row)
 };
 
-std::vector<std::string> KeyFieldNames(std::string_view key_fields) {
-  std::vector<std::string> names;
-  for (size_t start = 0; start <= key_fields.size();) {
-    const size_t end = std::min(key_fields.find(';', start), key_fields.size());
-    names.emplace_back(key_fields.substr(start, end - start));
-    start = end + 1;
-  }
-  return names;
-}
-
 bool IsKeyField(std::string_view key_fields, std::string_view name) {
   for (const std::string& key : KeyFieldNames(key_fields))
     if (rtl::SameText(key, name)) return true;

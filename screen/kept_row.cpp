@@ -5,25 +5,25 @@
 namespace qmx00600 {
 namespace {
 
-std::vector<std::string> FieldNames(const std::string& key_fields) {
-  std::vector<std::string> names;
-  for (size_t start = 0; start <= key_fields.size();) {
-    const size_t end = std::min(key_fields.find(';', start), key_fields.size());
-    names.push_back(key_fields.substr(start, end - start));
-    start = end + 1;
-  }
-  return names;
-}
-
 std::vector<rtl::Variant> CurrentKey(const db::TClientDataSet& dataset,
                                      const std::string& key_fields) {
   std::vector<rtl::Variant> key;
-  for (const std::string& name : FieldNames(key_fields))
+  for (const std::string& name : KeyFieldNames(key_fields))
     key.emplace_back(dataset.FieldByName(name)->AsString());
   return key;
 }
 
 }  // namespace
+
+std::vector<std::string> KeyFieldNames(std::string_view key_fields) {
+  std::vector<std::string> names;
+  for (size_t start = 0; start <= key_fields.size();) {
+    const size_t end = std::min(key_fields.find(';', start), key_fields.size());
+    names.emplace_back(key_fields.substr(start, end - start));
+    start = end + 1;
+  }
+  return names;
+}
 
 KeptRow::KeptRow(db::TClientDataSet& dataset, std::string key_fields, std::string parent_field)
     : dataset_(dataset), key_fields_(std::move(key_fields)) {

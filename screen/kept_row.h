@@ -4,12 +4,16 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "db/client_dataset.h"
 #include "rtl/variant.h"
 
 namespace qmx00600 {
+
+// The names of "A;B", as Locate takes several key fields.
+std::vector<std::string> KeyFieldNames(std::string_view key_fields);
 
 class KeptRow {
  public:

@@ -21,6 +21,7 @@
 #include "module/pkg_qmx00600.h"
 #include "orb/server_address.h"
 #include "screen/estrutura.h"
+#include "support/absent_user.h"
 #include "support/measure.h"
 #include "vcl/application.h"
 #include "vcl/user_interface.h"
@@ -32,24 +33,6 @@ using bench::Median;
 using bench::Micros;
 
 constexpr int kOpens = 7;
-
-// The person is away: no dialog is expected while measuring.
-class AbsentUser : public vcl::IUserInterface {
- public:
-  void ShowError(const std::string& text) override {
-    std::fprintf(stderr, "unexpected error: %s\n", text.c_str());
-    std::abort();
-  }
-  int ShowMessageDialog(const std::string&, vcl::TMsgDlgType, vcl::TMsgDlgButtons, int) override {
-    return vcl::mrNo;
-  }
-  int MessageBox(const std::string&, const std::string&, unsigned) override { return vcl::IDNO; }
-  bool Lookup(db::TDataSource&, const std::string&) override { return false; }
-  bool Search(db::TClientDataSet&) override { return false; }
-  void ShowBusy(int, const std::string&) override {}
-  void HideBusy() override {}
-  void CursorChanged(int) override {}
-};
 
 std::string Padded(int number, int width) {
   char text[16];
@@ -176,7 +159,7 @@ Opening MeasureOpening(const Warehouse& warehouse) {
 }  // namespace
 
 int main() {
-  AbsentUser user;
+  bench::AbsentUser user;
   vcl::SetUserInterface(&user);
   std::vector<std::pair<const char*, Opening>> results;
   for (int tables : {0, 5000, 50000}) {
