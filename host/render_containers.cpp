@@ -97,6 +97,14 @@ void ContainerWidget::paintEvent(QPaintEvent*) {
 SplitterWidget::SplitterWidget(ViewOwner& owner, vcl::TSplitter* splitter, QWidget* parent)
     : WidgetView(owner, splitter, parent) {
   if (parent) parent->installEventFilter(this);
+  // The share the screen was built with, read from the model before Qt
+  // sizes anything (containers pass through odd sizes before they settle).
+  const vcl::TControl* n = Neighbour();
+  const vcl::TControl* whole = splitter->Parent();
+  vertical_ = splitter->Align() == vcl::TAlign::alTop || splitter->Align() == vcl::TAlign::alBottom;
+  const int built = whole ? Room(QSize(whole->Width(), whole->Height())) : 0;
+  if (n && built > 2 * splitter->MinSize())
+    built_share_ = std::clamp((vertical_ ? n->Height() : n->Width()) / double(built), 0.05, 0.95);
 }
 
 QString SplitterWidget::Key() const {
@@ -120,13 +128,9 @@ bool SplitterWidget::eventFilter(QObject* watched, QEvent* event) {
   const int room = Room(static_cast<QResizeEvent*>(event)->size());
   if (!n || !self || room <= 2 * self->MinSize()) return false;
   if (share_ < 0) {
-    // The person's kept share, else the one the screen was built with (read
-    // from the model: Qt may size the container oddly before it settles).
+    // The person's kept share, else the one the screen was built with.
     share_ = SavedSplitShare(Key());
-    const vcl::TControl* whole = self->Parent();
-    const int built = whole ? Room(QSize(whole->Width(), whole->Height())) : 0;
-    if (share_ < 0 && built > 2 * self->MinSize())
-      share_ = std::clamp((vertical_ ? n->Height() : n->Width()) / double(built), 0.05, 0.95);
+    if (share_ < 0) share_ = built_share_;
     if (share_ < 0) return false;
   }
   const int size =

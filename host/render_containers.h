@@ -65,6 +65,7 @@ class SplitterWidget : public WidgetView<QWidget> {
   // The room the neighbour and the rest share in a container of `size`.
   int Room(const QSize& size) const;
   QString Key() const;
+  double built_share_ = -1;
   double share_ = -1;
   bool vertical_ = true;  // resizes heights (top or bottom alignment)
   bool dragging_ = false;
