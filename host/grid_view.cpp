@@ -29,6 +29,23 @@ GridView::GridView(ViewOwner& owner, vcl::TDBGrid* grid, QWidget* parent)
   viewport()->setMouseTracking(true);
   setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  FitPickLists();
+}
+
+void GridView::FitPickLists() {
+  vcl::TDBGrid* g = Grid();
+  if (!g) return;
+  const QFontMetrics metrics(ToQFont(g->Font()));
+  for (int i = 0; i < g->Columns().Count(); ++i) {
+    vcl::TColumn* column = g->Columns()[i];
+    int needed = 0;
+    for (const std::string& choice : column->PickList())
+      needed = std::max(needed, metrics.horizontalAdvance(QString::fromStdString(choice)));
+    if (needed == 0) continue;
+    needed += kButtonWidth + 8;
+    // Once, when the grid is shown or bound: the person may narrow it later.
+    if (column->Width() < needed) column->SetWidth(needed);
+  }
 }
 
 vcl::TDBGrid* GridView::Grid() const {
@@ -145,6 +162,7 @@ void GridView::ModelChanged(vcl::TChange what) {
   switch (what) {
     case vcl::TChange::DataSource:
       top_ = 1;
+      FitPickLists();
       UpdateScrollBars();
       break;
     case vcl::TChange::Columns:

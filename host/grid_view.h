@@ -76,6 +76,9 @@ class GridView : public WidgetView<QAbstractScrollArea> {
   int IndicatorWidth() const;
   int ContentWidth() const;
   void UpdateScrollBars();
+  // Widens each column with a pick list that is narrower than its longest
+  // choice in the grid's font, with room for the list's button.
+  void FitPickLists();
   void EnsureCurrentVisible();
   void PaintTitles(QPainter& painter);
   void PaintEditor(QPainter& painter, const QRect& cell);

@@ -2,6 +2,8 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QSettings>
+#include <QStandardPaths>
 #include <cstdio>
 #include <string_view>
 
@@ -107,6 +109,32 @@ void ApplyHostSettings(const HostSettings& settings) {
   } catch (const rtl::Exception& e) {
     std::fprintf(stderr, "qmx-host: %s\n", e.Message().c_str());
   }
+}
+
+namespace {
+
+QSettings UserPreferences() {
+  return QSettings(
+      QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + "/layout.ini",
+      QSettings::IniFormat);
+}
+
+QString SplitKey(const QString& key) {
+  return QStringLiteral("splitters/") + key;
+}
+
+}  // namespace
+
+double SavedSplitShare(const QString& key) {
+  bool ok = false;
+  const double share = UserPreferences().value(SplitKey(key)).toDouble(&ok);
+  return ok && share > 0 && share < 1 ? share : -1;
+}
+
+void SaveSplitShare(const QString& key, double share) {
+  if (share <= 0 || share >= 1) return;
+  QSettings settings = UserPreferences();
+  settings.setValue(SplitKey(key), share);
 }
 
 }  // namespace host

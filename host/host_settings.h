@@ -1,4 +1,5 @@
-// HostSettings: what qmx-host is told on its command line.
+// HostSettings: what qmx-host is told on its command line, and the
+// preferences it keeps for each user between runs.
 //
 // --server HOST:PORT sets the application server explicitly; without it the
 // host library falls back to the QMX_SERVER variable and then to
@@ -6,6 +7,7 @@
 // first for run-time packages; --open names screens opened at start.
 #pragma once
 
+#include <QString>
 #include <QStringList>
 #include <optional>
 #include <string>
@@ -39,5 +41,11 @@ bool AsksForHelpOrVersion(int argc, const char* const* argv);
 // library; the access token and CA (net::LoadClientSecurity) become the
 // defaults of every connection.
 void ApplyHostSettings(const HostSettings& settings);
+
+// The share of its container the panel before splitter `key` ("form/splitter")
+// was last given by this user, between 0 and 1, or -1 when none was kept.
+// Kept in the user's configuration folder (QStandardPaths::AppConfigLocation).
+double SavedSplitShare(const QString& key);
+void SaveSplitShare(const QString& key, double share);
 
 }  // namespace host

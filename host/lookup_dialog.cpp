@@ -91,6 +91,12 @@ bool LookupDialog::eventFilter(QObject* watched, QEvent* event) {
   return QDialog::eventFilter(watched, event);
 }
 
+void LookupDialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (QTableWidgetItem* item = table_->currentItem())
+    table_->scrollToItem(item, QAbstractItemView::PositionAtCenter);
+}
+
 void LookupDialog::ApplyFilter(const QString& text) {
   int first_shown = -1;
   for (int r = 0; r < table_->rowCount(); ++r) {

@@ -1,7 +1,8 @@
 // LookupDialog: the look-up of the host library (Pesquisar): a grid over the
 // data source's dataset with the visible fields' labels as titles, a filter
 // box that keeps the rows containing the text in any column (without regard
-// to case), and OK / Cancel. Accepting leaves the dataset on the chosen row;
+// to case), and OK / Cancel. It opens on the dataset's current row, scrolled
+// into sight. Accepting leaves the dataset on the chosen row;
 // the dataset itself is only read (its own filter is left alone) until then.
 #pragma once
 
@@ -31,6 +32,8 @@ class LookupDialog : public QDialog {
  protected:
   // Up, Down, PageUp and PageDown typed in the filter box move through the rows.
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // Brings the selected row into sight, which a table not yet shown cannot.
+  void showEvent(QShowEvent* event) override;
 
  private:
   void ApplyFilter(const QString& text);

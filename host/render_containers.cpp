@@ -2,8 +2,10 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QResizeEvent>
 #include <algorithm>
 
+#include "host_settings.h"
 #include "model_call.h"
 #include "qt_canvas.h"
 #include "vcl/panel.h"
@@ -93,7 +95,54 @@ void ContainerWidget::paintEvent(QPaintEvent*) {
 }
 
 SplitterWidget::SplitterWidget(ViewOwner& owner, vcl::TSplitter* splitter, QWidget* parent)
-    : WidgetView(owner, splitter, parent) {}
+    : WidgetView(owner, splitter, parent) {
+  if (parent) parent->installEventFilter(this);
+  // The share the screen was built with, read from the model before Qt
+  // sizes anything (containers pass through odd sizes before they settle).
+  const vcl::TControl* n = Neighbour();
+  const vcl::TControl* whole = splitter->Parent();
+  vertical_ = splitter->Align() == vcl::TAlign::alTop || splitter->Align() == vcl::TAlign::alBottom;
+  const int built = whole ? Room(QSize(whole->Width(), whole->Height())) : 0;
+  if (n && built > 2 * splitter->MinSize())
+    built_share_ = std::clamp((vertical_ ? n->Height() : n->Width()) / double(built), 0.05, 0.95);
+}
+
+QString SplitterWidget::Key() const {
+  const vcl::TControl* self = Control();
+  if (!self) return {};
+  const rtl::TComponent* form = self->Owner();
+  return QString::fromStdString((form ? form->Name() : std::string()) + "/" + self->Name());
+}
+
+int SplitterWidget::Room(const QSize& size) const {
+  const vcl::TControl* self = Control();
+  const int bar = self ? (vertical_ ? self->Height() : self->Width()) : 0;
+  return (vertical_ ? size.height() : size.width()) - bar;
+}
+
+bool SplitterWidget::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != parentWidget() || event->type() != QEvent::Resize)
+    return WidgetView::eventFilter(watched, event);
+  vcl::TControl* n = Neighbour();
+  auto* self = dynamic_cast<vcl::TSplitter*>(Control());
+  const int room = Room(static_cast<QResizeEvent*>(event)->size());
+  if (!n || !self || room <= 2 * self->MinSize()) return false;
+  if (share_ < 0) {
+    // The person's kept share, else the one the screen was built with.
+    share_ = SavedSplitShare(Key());
+    if (share_ < 0) share_ = built_share_;
+    if (share_ < 0) return false;
+  }
+  const int size =
+      std::clamp(static_cast<int>(share_ * room + 0.5), self->MinSize(), room - self->MinSize());
+  RunModelAction([n, size, this] {
+    if (vertical_)
+      n->SetHeight(size);
+    else
+      n->SetWidth(size);
+  });
+  return false;
+}
 
 void SplitterWidget::ModelChanged(vcl::TChange what) {
   ControlView::ModelChanged(what);
@@ -156,9 +205,11 @@ void SplitterWidget::mouseMoveEvent(QMouseEvent* event) {
     else
       n->SetWidth(size);
   });
+  if (const int whole = Room(parentWidget()->size()); whole > 0) share_ = size / double(whole);
 }
 
 void SplitterWidget::mouseReleaseEvent(QMouseEvent*) {
+  if (dragging_ && share_ > 0) SaveSplitShare(Key(), share_);
   dragging_ = false;
 }
 

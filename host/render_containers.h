@@ -41,20 +41,32 @@ class ContainerWidget : public WidgetView<QWidget> {
   bool panel_;
 };
 
-// The bar the person drags to resize the neighbour aligned before it.
+// The bar the person drags to resize the neighbour aligned before it. The
+// neighbour keeps its share of the container when the container grows or
+// shrinks (the share it had when first shown, or the one the person last
+// dragged it to, kept per user under "form/splitter").
 class SplitterWidget : public WidgetView<QWidget> {
  public:
   SplitterWidget(ViewOwner& owner, vcl::TSplitter* splitter, QWidget* parent);
   void ModelChanged(vcl::TChange what) override;
+  // The neighbour's share of the room, or -1 before the container was shown.
+  double Share() const { return share_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  // The container's resizes, before it places its children.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   vcl::TControl* Neighbour() const;
+  // The room the neighbour and the rest share in a container of `size`.
+  int Room(const QSize& size) const;
+  QString Key() const;
+  double built_share_ = -1;
+  double share_ = -1;
   bool vertical_ = true;  // resizes heights (top or bottom alignment)
   bool dragging_ = false;
   QPoint press_;

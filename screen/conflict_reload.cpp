@@ -14,6 +14,7 @@
 #include "rtl/exceptions.h"
 #include "rtl/strings.h"
 #include "screen/estrutura.h"
+#include "screen/kept_row.h"
 #include "screen/row_values.h"
 
 namespace qmx00600 {
@@ -64,16 +65,6 @@ struct RefusedChange {
   std::vector<std::string> typed;  // "label: value", the person's own values
   std::vector<rtl::Variant> key;   // the row's key as stored (as typed for a new row)
 };
-
-std::vector<std::string> KeyFieldNames(std::string_view key_fields) {
-  std::vector<std::string> names;
-  for (size_t start = 0; start <= key_fields.size();) {
-    const size_t end = std::min(key_fields.find(';', start), key_fields.size());
-    names.emplace_back(key_fields.substr(start, end - start));
-    start = end + 1;
-  }
-  return names;
-}
 
 bool IsKeyField(std::string_view key_fields, std::string_view name) {
   for (const std::string& key : KeyFieldNames(key_fields))
@@ -169,6 +160,8 @@ void TfrmEstrutura::RecoverFromConflict(db::TClientDataSet* dataset) {
   dataset->CancelUpdates();
 
   auto* list = dynamic_cast<db::TClientDataSet*>(FindComponent(how->list));
+  // Where the person was, for when the refused row is gone.
+  KeptRow kept(*list, std::string(how->key_fields));
   bool found = false;
   {
     orb::BusyScope busy(this, orb::kAviTransfer, msgPadrao->Msg("GetAtualiza"));
@@ -187,6 +180,7 @@ void TfrmEstrutura::RecoverFromConflict(db::TClientDataSet* dataset) {
         break;
     }
     found = list->Active() && list->Locate(how->key_fields, change.key, db::loCaseInsensitive);
+    if (!found) kept.Restore();
   }
   orb::MensErro(ConflictMessage(change, found), true);
   rtl::Abort();

@@ -13,6 +13,13 @@ std::string EqualsFilter(std::string_view field, std::string_view value) {
   return out;
 }
 
+void OpenOnCurrentValue(db::TClientDataSet& look_up, std::string_view key_field,
+                        const std::string& current) {
+  if (current.empty() || !look_up.Active() || look_up.IsEmpty()) return;
+  if (look_up.FieldByName(key_field)->AsString() == current) return;
+  look_up.Locate(key_field, rtl::Variant(current), db::loCaseInsensitive);
+}
+
 std::string NameByFilter(db::TClientDataSet& catalogue, std::string_view key_field,
                          std::string_view key, std::string_view name_field) {
   if (!catalogue.Active()) return {};

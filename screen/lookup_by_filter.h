@@ -21,4 +21,10 @@ std::string EqualsFilter(std::string_view field, std::string_view value);
 std::string NameByFilter(db::TClientDataSet& catalogue, std::string_view key_field,
                          std::string_view key, std::string_view name_field);
 
+// A look-up list opens on the value its field holds now: `look_up` is moved
+// to the row whose `key_field` is `current` (a move only when found and not
+// there already); an empty value or one not listed leaves it where it is.
+void OpenOnCurrentValue(db::TClientDataSet& look_up, std::string_view key_field,
+                        const std::string& current);
+
 }  // namespace qmx00600

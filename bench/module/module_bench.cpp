@@ -23,6 +23,7 @@
 #include "module/pkg_qmx00600.h"
 #include "orb/server_address.h"
 #include "screen/estrutura.h"
+#include "support/absent_user.h"
 #include "support/measure.h"
 #include "vcl/application.h"
 #include "vcl/user_interface.h"
@@ -33,24 +34,6 @@ using bench::Clock;
 using bench::Median;
 using bench::Micros;
 constexpr auto kWindow = std::chrono::milliseconds(500);
-
-// The person is away: no dialog is expected while measuring.
-class AbsentUser : public vcl::IUserInterface {
- public:
-  void ShowError(const std::string& text) override {
-    std::fprintf(stderr, "unexpected error: %s\n", text.c_str());
-    std::abort();
-  }
-  int ShowMessageDialog(const std::string&, vcl::TMsgDlgType, vcl::TMsgDlgButtons, int) override {
-    return vcl::mrNo;
-  }
-  int MessageBox(const std::string&, const std::string&, unsigned) override { return vcl::IDNO; }
-  bool Lookup(db::TDataSource&, const std::string&) override { return false; }
-  bool Search(db::TClientDataSet&) override { return false; }
-  void ShowBusy(int, const std::string&) override {}
-  void HideBusy() override {}
-  void CursorChanged(int) override {}
-};
 
 std::unique_ptr<appserver::EmbeddedServer> g_server;
 double g_screen_us = 0, g_raw_us = 0;
@@ -173,7 +156,7 @@ BENCHMARK(BM_FactPostVsRawSetFatos)->MinTime(kWindow.count() / 1000.0)->UseRealT
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  AbsentUser user;
+  bench::AbsentUser user;
   vcl::SetUserInterface(&user);
   g_server = std::make_unique<appserver::EmbeddedServer>();
   orb::SetServerAddress({"127.0.0.1", g_server->Port()});

@@ -217,11 +217,24 @@ TDataSetState TClientDataSet::State() const {
   return impl_->state;
 }
 
+// A move towards an end the cursor already stands at (its flag set by an
+// earlier move) goes nowhere: a pending edit is still posted, but there is no
+// scroll and no scroll event, so handlers that read the server on every
+// scroll are not run again for nothing.
+bool TClientDataSet::Impl::AtEnd(int direction) {
+  CheckActive();
+  const int size = ViewSize();
+  if (direction > 0) return eof && cursor >= size - 1;
+  return bof && cursor <= 0;
+}
+
 void TClientDataSet::First() {
+  if (impl_->AtEnd(-1)) return CheckBrowseMode();
   impl_->Scroll([this] { impl_->CursorToFirst(); });
 }
 
 void TClientDataSet::Last() {
+  if (impl_->AtEnd(1)) return CheckBrowseMode();
   impl_->Scroll([this] {
     int size = impl_->ViewSize();
     impl_->cursor = size - 1;
@@ -231,29 +244,30 @@ void TClientDataSet::Last() {
 }
 
 void TClientDataSet::Next() {
-  impl_->Scroll([this] {
-    int size = impl_->ViewSize();
-    if (impl_->cursor + 1 >= size) {
-      impl_->eof = true;
-      impl_->bof = size == 0;
-    } else {
-      ++impl_->cursor;
-      impl_->bof = impl_->eof = false;
-    }
-  });
+  MoveBy(1);
 }
 
 void TClientDataSet::Prior() {
-  impl_->Scroll([this] {
-    int size = impl_->ViewSize();
-    if (impl_->cursor <= 0) {
-      impl_->bof = true;
-      impl_->eof = size == 0;
-    } else {
-      --impl_->cursor;
-      impl_->bof = impl_->eof = false;
-    }
+  MoveBy(-1);
+}
+
+int TClientDataSet::MoveBy(int distance) {
+  Impl& d = *impl_;
+  if (distance == 0 || d.AtEnd(distance)) {
+    CheckBrowseMode();
+    return 0;
+  }
+  int moved = 0;
+  d.Scroll([&d, distance, &moved] {
+    const int size = d.ViewSize();
+    const int target = std::clamp(d.cursor + distance, 0, std::max(size - 1, 0));
+    moved = size == 0 ? 0 : target - d.cursor;
+    d.cursor = size == 0 ? -1 : target;
+    // Reaching an end by falling short of the distance sets its flag.
+    d.eof = size == 0 || (distance > 0 && moved < distance);
+    d.bof = size == 0 || (distance < 0 && moved > distance);
   });
+  return moved;
 }
 
 bool TClientDataSet::Eof() const {
@@ -280,6 +294,8 @@ void TClientDataSet::SetRecNo(int recno) {
   impl_->CheckActive();
   if (recno < 1 || recno > RecordCount())
     throw EDatabaseError("Registro " + std::to_string(recno) + " não existe");
+  // The current row asked for again is no move.
+  if (recno == RecNo()) return CheckBrowseMode();
   impl_->Scroll([this, recno] {
     // A post in the scroll may have changed the rows.
     impl_->cursor = std::min(recno, impl_->ViewSize()) - 1;

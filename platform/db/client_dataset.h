@@ -17,9 +17,13 @@
 //   Delete: in insert state Delete is Cancel; on an empty dataset it throws;
 //           else BeforeDelete, BeforeScroll, the row goes, state browse,
 //           AfterDelete, AfterScroll.
-//   Moves (First, Last, Next, Prior, RecNo, a successful Locate) post a
-//           pending modified edit (or drop an unmodified one) first, then
-//           BeforeScroll, move, AfterScroll, even when the cursor stays put.
+//   Moves (First, Last, Next, Prior, MoveBy, RecNo, a successful Locate) post
+//           a pending modified edit (or drop an unmodified one) first, then
+//           BeforeScroll, move, AfterScroll. A move towards an end the dataset
+//           already stands at (Eof for Next, Last and a forward MoveBy; Bof
+//           for Prior, First and a backward MoveBy), and setting RecNo to the
+//           current row, go nowhere and raise no scroll event; the first Next
+//           on the last row only sets Eof, and does scroll.
 //   SetData: replaces fields' content, the rows and the change log; the cursor
 //           is on the first row; AfterScroll when the result is not empty. An
 //           empty or null variant closes the dataset.
@@ -102,6 +106,9 @@ class TClientDataSet : public rtl::TComponent {
   void Last();
   void Next();
   void Prior();
+  // Moves `distance` rows (back when negative), stopping at an end, which sets
+  // Eof (Bof); the number of rows moved.
+  int MoveBy(int distance);
   bool Eof() const;
   bool Bof() const;
   int RecordCount() const;  // rows the filter lets through

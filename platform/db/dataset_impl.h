@@ -146,6 +146,9 @@ struct TClientDataSet::Impl {
     Fire(self->AfterScroll);
   }
   void CursorToFirst();
+  // True when the cursor already stands at the end a move in `direction`
+  // (> 0 towards the last row, < 0 towards the first) goes to, its flag set.
+  bool AtEnd(int direction);
   // Puts the cursor on the row with this id, or at `fallback` (clamped) when
   // it is gone; after any change of the rows.
   void RestoreCursor(uint64_t id, int fallback);

@@ -23,6 +23,8 @@
 //                        still in edit state); Down on the last row appends
 //                        (dgEditing); Up in an untouched inserted row cancels it.
 //   PageUp / PageDown    a page of rows; Ctrl+Home / Ctrl+End first / last row.
+//                        At an end already reached, the keys towards it move
+//                        nothing and raise no scroll (the dataset's rule).
 //   Left / Right, Home / End  previous / next, first / last column. In a
 //                        shown editor they move the caret (Shift: extending
 //                        the selection); Left / Right first collapse a

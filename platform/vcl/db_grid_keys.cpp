@@ -154,8 +154,7 @@ void TDBGrid::KeyDown(uint16_t key, TShiftState shift) {
       if (ds->IsEmpty()) break;
       WriteEditor();
       const int page = std::max(VisibleRowCount(), 1);
-      const int target = key == VK_PRIOR ? ds->RecNo() - page : ds->RecNo() + page;
-      ds->SetRecNo(std::clamp(target, 1, ds->RecordCount()));
+      ds->MoveBy(key == VK_PRIOR ? -page : page);
       break;
     }
     case VK_HOME:

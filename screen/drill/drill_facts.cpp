@@ -7,6 +7,7 @@
 #include "orb/text.h"
 #include "rtl/strings.h"
 #include "screen/estrutura.h"
+#include "screen/lookup_by_filter.h"
 #include "screen/row_values.h"
 #include "vcl/control.h"
 
@@ -81,6 +82,7 @@ void TfrmEstrutura::dbgFatosDrillEditButtonClick(rtl::TObject*) {
     }
     if (!cdsFields->Active() || cdsFields->IsEmpty())
       orb::MensErro(msgPadrao->Msg("N_FATOS"), true);
+    OpenOnCurrentValue(*cdsFields, "CDFIELD", column->AsString());
     if (!orb::Pesquisar(*dtsFields, msgPadrao->Msg("FIELDS"), false, true)) return;
     const std::string picked = cdsFields->FieldByName("CDFIELD")->AsString();
     if (picked == column->AsString()) return;

@@ -7,6 +7,7 @@
 #include "orb/text.h"
 #include "rtl/strings.h"
 #include "screen/estrutura.h"
+#include "screen/lookup_by_filter.h"
 
 namespace qmx00600 {
 namespace {
@@ -38,6 +39,7 @@ void TfrmEstrutura::dbgDimensoesEditButtonClick(rtl::TObject*) {
   auto pick_number = [this](db::TClientDataSet* ds) {
     db::TField* number = ds->FieldByName("NRSEQUEDIME");
     UnfilteredWhileOpen all(cdsPesqDimeDime);
+    OpenOnCurrentValue(*cdsPesqDimeDime, "NRSEQUEDIME", number->AsString());
     if (!orb::Pesquisar(*dtsDimeDime, msgPadrao->Msg("DimeDime"), false, true)) return;
     const std::string chosen = cdsPesqDimeDime->FieldByName("NRSEQUEDIME")->AsString();
     if (chosen != number->AsString()) Take(ds, number, chosen);
@@ -52,6 +54,7 @@ void TfrmEstrutura::dbgDimensoesEditButtonClick(rtl::TObject*) {
       cdsFields->SetData(Server().GetFields("D", code));
     }
     if (!cdsFields->Active() || cdsFields->IsEmpty()) orb::MensErro(msgPadrao->Msg("N_DIME"), true);
+    OpenOnCurrentValue(*cdsFields, "CDFIELD", column->AsString());
     if (!orb::Pesquisar(*dtsFields, msgPadrao->Msg("FIELDS"), false, true)) return;
     const std::string chosen = cdsFields->FieldByName("CDFIELD")->AsString();
     if (chosen != column->AsString()) Take(ds, column, chosen);

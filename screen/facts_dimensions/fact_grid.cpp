@@ -7,6 +7,7 @@
 #include "orb/dialogs.h"
 #include "rtl/strings.h"
 #include "screen/estrutura.h"
+#include "screen/lookup_by_filter.h"
 #include "vcl/application.h"
 #include "vcl/user_interface.h"
 
@@ -93,6 +94,7 @@ void TfrmEstrutura::dbgFatosEditButtonClick(rtl::TObject*) {
     cdsPesqAreaNegDW->SetFiltered(false);
     std::optional<std::string> chosen;
     try {
+      OpenOnCurrentValue(*cdsPesqAreaNegDW, "CDAREANEGDW", cdsFatos->FieldByName(name)->AsString());
       if (orb::Pesquisar(*dtsAreaNegDW, msgPadrao->Msg("AreaNegDW"), false, true))
         chosen = cdsPesqAreaNegDW->FieldByName("CDAREANEGDW")->AsString();
     } catch (...) {
@@ -109,6 +111,7 @@ void TfrmEstrutura::dbgFatosEditButtonClick(rtl::TObject*) {
     cdsFields->SetData(Server().GetFields("F", table));
     busy.Release();
     if (Empty(cdsFields)) orb::MensErro(msgPadrao->Msg("N_FATOS"), true);
+    OpenOnCurrentValue(*cdsFields, "CDFIELD", cdsFatos->FieldByName(name)->AsString());
     if (orb::Pesquisar(*dtsFields, msgPadrao->Msg("FIELDS"), false, true))
       SetChosen(cdsFatos, "CDITEMDW", cdsFields->FieldByName("CDFIELD")->AsString());
   } else if (name == "CDTABDRILL") {
@@ -116,6 +119,7 @@ void TfrmEstrutura::dbgFatosEditButtonClick(rtl::TObject*) {
     cdsTabDrill->SetData(Server().GetTabelasAll(true));
     busy.Release();
     if (Empty(cdsTabDrill)) orb::MensErro(msgPadrao->Msg("N_DRILL"), true);
+    OpenOnCurrentValue(*cdsTabDrill, "CDTABELADW", cdsFatos->FieldByName(name)->AsString());
     if (orb::Pesquisar(*dtsTabDrill, msgPadrao->Msg("DRILL"), false, true))
       SetChosen(cdsFatos, "CDTABDRILL", cdsTabDrill->FieldByName("CDTABELADW")->AsString());
   } else {

@@ -4,6 +4,7 @@
 #include "orb/busy.h"
 #include "orb/text.h"
 #include "screen/estrutura.h"
+#include "screen/kept_row.h"
 
 namespace qmx00600 {
 
@@ -56,10 +57,15 @@ void TfrmEstrutura::cdsTabelaDrillAfterDelete(db::TDataSet*) {
 void TfrmEstrutura::cdsTabelaDrillAfterScroll(db::TDataSet*) {
   orb::BusyScope busy(this, orb::kAviTransfer, msgPadrao->Msg("GetAtualiza"));
   rtl::Variant facts, dimensions;
-  Server().GetDimeFatosDrill(cdsTabelaDrill->FieldByName("CDTABELADW")->AsString(), facts,
-                             dimensions);
+  const std::string table = cdsTabelaDrill->FieldByName("CDTABELADW")->AsString();
+  // Read again for the same table (a check, a save), the lists keep their rows.
+  KeptRow kept_dime(*cdsDimeDrill, "CDTABDRILL;CDDIMEDRILL", "CDTABDRILL");
+  KeptRow kept_fact(*cdsFatosDrill, "CDTABDRILL;CDITEMDRILL", "CDTABDRILL");
+  Server().GetDimeFatosDrill(table, facts, dimensions);
   cdsDimeDrill->SetData(dimensions);
   cdsFatosDrill->SetData(facts);
+  kept_dime.Restore(table);
+  kept_fact.Restore(table);
   optaCDSDime();
 }
 

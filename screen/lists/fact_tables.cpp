@@ -6,6 +6,7 @@
 #include "orb/busy.h"
 #include "orb/text.h"
 #include "screen/estrutura.h"
+#include "screen/kept_row.h"
 
 namespace qmx00600 {
 
@@ -62,9 +63,15 @@ void TfrmEstrutura::cdsTabelasAfterScroll(db::TDataSet*) {
   details_fresh_from_load_ = false;
   orb::BusyScope busy(this, orb::kAviTransfer, msgPadrao->Msg("GetAtualiza"));
   rtl::Variant dimensions, facts;
-  Server().GetDimeFatos(cdsTabelas->FieldByName("CDTABELADW")->AsString(), dimensions, facts);
+  const std::string table = cdsTabelas->FieldByName("CDTABELADW")->AsString();
+  // Read again for the same table (a check, a save), the lists keep their rows.
+  KeptRow kept_dime(*cdsDime, "CDTABELADW;CDITEMDIME", "CDTABELADW");
+  KeptRow kept_fact(*cdsFatos, "CDTABELADW;CDITEMDW", "CDTABELADW");
+  Server().GetDimeFatos(table, dimensions, facts);
   cdsDime->SetData(dimensions);
   cdsFatos->SetData(facts);
+  kept_dime.Restore(table);
+  kept_fact.Restore(table);
   optaCDSDime();
 }
 

@@ -1,6 +1,8 @@
-// "Verificar": reloads what the active page shows of the current list.
+// "Verificar": reloads what the active page shows of the current list, the
+// person staying on the row they were on (see KeptRow).
 #include "orb/busy.h"
 #include "screen/estrutura.h"
+#include "screen/kept_row.h"
 
 namespace qmx00600 {
 
@@ -10,10 +12,10 @@ void TfrmEstrutura::sbtVerificarClick(rtl::TObject*) {
   vcl::TTabSheet* page = pgcPadrao->ActivePage();
   if (page == tshPadrao) {
     rtl::Variant code{std::string()};
-    if (facts_current)
-      cdsTabelas->SetData(Server().GetTabelas(code, false));
-    else
-      cdsTabelaDrill->SetData(Server().GetTabelas(code, true));
+    db::TClientDataSet* list = facts_current ? cdsTabelas : cdsTabelaDrill;
+    KeptRow kept(*list, "CDTABELADW");
+    list->SetData(Server().GetTabelas(code, !facts_current));
+    kept.Restore();
   } else if (page == tshDados) {
     if (facts_current)
       cdsTabelasAfterScroll(cdsTabelas);

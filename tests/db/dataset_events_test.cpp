@@ -1,6 +1,8 @@
 // States and events of TClientDataSet, in the order they are raised.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "dataset_fixture.h"
 #include "db/errors.h"
 
@@ -171,19 +173,63 @@ TEST_F(DataSetEvents, DeleteOrderAndItsSpecialCases) {
   EXPECT_THROW(ds.Delete(), EDatabaseError);
 }
 
-TEST_F(DataSetEvents, MovesFireScrollEventsEvenWhenTheCursorStays) {
+TEST_F(DataSetEvents, TheFirstMovePastAnEndScrollsInPlaceAndSetsTheFlag) {
   Load(2);
-  ds.Last();
+  ds.SetRecNo(2);
   log.clear();
   ds.Next();
   EXPECT_EQ(log, (Log{"BeforeScroll", "link:scrolled", "AfterScroll"}));
   EXPECT_TRUE(ds.Eof());
   EXPECT_EQ(Code(), "T2");
-  ds.First();
-  EXPECT_TRUE(ds.Bof());
-  ds.Prior();
+  ds.SetRecNo(1);
+  log.clear();
+  EXPECT_EQ(ds.MoveBy(-3), 0);
+  EXPECT_EQ(log, (Log{"BeforeScroll", "link:scrolled", "AfterScroll"}));
   EXPECT_TRUE(ds.Bof());
   EXPECT_EQ(ds.RecNo(), 1);
+}
+
+// Every way of moving on towards an end already reached: no scroll, no event.
+TEST_F(DataSetEvents, MovesTowardsAnEndAlreadyReachedAreNoMoves) {
+  Load(3);
+  ds.Last();
+  log.clear();
+  ds.Next();
+  ds.Last();
+  EXPECT_EQ(ds.MoveBy(5), 0);
+  ds.SetRecNo(3);
+  EXPECT_EQ(log, Log{});
+  EXPECT_TRUE(ds.Eof());
+  EXPECT_EQ(Code(), "T3");
+
+  ds.First();
+  log.clear();
+  ds.Prior();
+  ds.First();
+  EXPECT_EQ(ds.MoveBy(-5), 0);
+  ds.SetRecNo(1);
+  EXPECT_EQ(log, Log{});
+  EXPECT_TRUE(ds.Bof());
+
+  // The other way is still a move, and a move clears the flag.
+  EXPECT_EQ(ds.MoveBy(5), 2);
+  EXPECT_TRUE(ds.Eof());
+  EXPECT_EQ(log, (Log{"BeforeScroll", "link:scrolled", "AfterScroll"}));
+  ds.Prior();
+  EXPECT_FALSE(ds.Eof());
+  EXPECT_EQ(Code(), "T2");
+}
+
+TEST_F(DataSetEvents, ANoMoveAtAnEndStillPostsTheEdit) {
+  Load(2);
+  ds.Last();
+  ds.Edit();
+  ds.FieldByName("NMTABELADW")->SetAsString("Mudou");
+  log.clear();
+  ds.Next();
+  EXPECT_EQ(ds.State(), TDataSetState::dsBrowse);
+  EXPECT_EQ(ds.ChangeCount(), 1);
+  EXPECT_EQ(std::count(log.begin(), log.end(), "AfterScroll"), 0);
 }
 
 TEST_F(DataSetEvents, AMoveDropsAnUnmodifiedEditAndPostsAModifiedOne) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QStandardPaths>
 
 #include "runtime_dir.h"
 
@@ -10,6 +11,8 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   const host::PrivateRuntimeDir runtime_dir;  // Qt stays quiet without a session
   QApplication app(argc, argv);
+  // What the host keeps per user (splitter shares) goes to a test folder.
+  QStandardPaths::setTestModeEnabled(true);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -136,6 +136,31 @@ TEST_F(GridTest, InsertAndAppendNeedEditing) {
   EXPECT_EQ(ds->RecordCount(), 3);
 }
 
+// Each scroll may be a server call in a screen; keys that go nowhere make none.
+TEST_F(GridTest, KeysTowardsAnEndAlreadyReachedScrollAtMostOnce) {
+  grid->SetOptions(grid->Options() & ~dgEditing);
+  int scrolls = 0;
+  ds->AfterScroll = [&scrolls](db::TDataSet*) { ++scrolls; };
+  ds->SetRecNo(3);
+  scrolls = 0;
+  for (int i = 0; i < 10; ++i) grid->KeyDown(VK_DOWN, 0);
+  grid->KeyDown(VK_NEXT, 0);
+  grid->KeyDown(VK_END, ssCtrl);
+  EXPECT_EQ(scrolls, 1);  // the first Down only sets Eof
+  EXPECT_EQ(Value("CODE"), "C");
+
+  grid->KeyDown(VK_HOME, ssCtrl);
+  scrolls = 0;
+  for (int i = 0; i < 10; ++i) grid->KeyDown(VK_UP, 0);
+  grid->KeyDown(VK_PRIOR, 0);
+  grid->KeyDown(VK_HOME, ssCtrl);
+  EXPECT_EQ(scrolls, 0);
+  EXPECT_EQ(Value("CODE"), "A");
+  grid->KeyDown(VK_NEXT, 0);  // away from the end: a move again
+  EXPECT_EQ(scrolls, 1);
+  EXPECT_EQ(Value("CODE"), "C");
+}
+
 TEST_F(GridTest, ARefusingColumnExitKeepsTheColumnAndTheEditorText) {
   grid->OnColExit = [this](rtl::TObject*) {
     log.push_back("colexit");
