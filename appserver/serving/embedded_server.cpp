@@ -70,9 +70,13 @@ EmbeddedServer::EmbeddedServer(EmbeddedServerOptions options) {
       name->Set(options.server_name);
     else if (options.port != 0)
       name->Set(ListenName(options.listen_address, options.port));
-    so.factory = [target = target_, record, name]() -> std::unique_ptr<net::IRemoteObject> {
-      auto rdm = std::make_unique<RdmEstrutura>(OpenStorage(target), record);
+    sessions_ = std::make_shared<SessionOpener>(target_, options.database_pool);
+    auto failures = std::make_shared<DatabaseFailureLog>(std::move(options.on_database_failure));
+    so.factory = [sessions = sessions_, record, name,
+                  failures]() -> std::unique_ptr<net::IRemoteObject> {
+      auto rdm = std::make_unique<RdmEstrutura>(sessions->Open(), record);
       rdm->SetServerName(name->Get());
+      rdm->SetFailureLog(failures);
       return rdm;
     };
     so.on_call = std::move(options.on_call);
@@ -105,7 +109,7 @@ void EmbeddedServer::Stop() {
 }
 
 std::unique_ptr<RdmEstrutura> EmbeddedServer::NewSession() const {
-  return std::make_unique<RdmEstrutura>(OpenStorage(target_));
+  return std::make_unique<RdmEstrutura>(sessions_->Open());
 }
 
 }  // namespace appserver

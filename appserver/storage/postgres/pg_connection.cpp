@@ -92,8 +92,8 @@ void PgConnection::Open() {
   conn_.reset(PQconnectdbParams(keywords, values, 1));
   if (!conn_ || PQstatus(conn_.get()) != CONNECTION_OK) {
     std::string why = conn_ ? Trimmed(PQerrorMessage(conn_.get())) : "sem memória";
-    throw StorageError("Não foi possível conectar ao banco de dados PostgreSQL " +
-                       DescribePostgresConnection(conninfo_) + ": " + why);
+    throw StorageError(kUnavailableText, "Não foi possível conectar ao banco de dados PostgreSQL " +
+                                             DescribePostgresConnection(conninfo_) + ": " + why);
   }
   PQsetClientEncoding(conn_.get(), "UTF8");
   // Notices ("already exists, skipping" and the like) are no failures and
@@ -262,22 +262,35 @@ PgResult PgConnection::Run(const std::string& sql, const std::vector<std::string
 void PgConnection::Fail(const PGresult* result) {
   std::string why = result ? Trimmed(PQresultErrorMessage(result)) : "";
   if (why.empty()) why = Trimmed(PQerrorMessage(conn_.get()));
-  if (Lost())
-    throw StorageError(
-        "A conexão com o banco de dados PostgreSQL foi perdida; a operação não foi concluída e "
-        "a próxima chamada conecta de novo. (" +
-        why + ")");
+  const std::string detail = DescribePostgresConnection(conninfo_) + ": " + why;
   const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
   std::string code = state ? state : "";
+  // A connection lost, or a server shutting down or not yet accepting
+  // commands (57P..: the session is being ended; class 08: the link).
+  if (Lost() || code.starts_with("57P") || code.starts_with("08"))
+    throw StorageError(kConnectionLostText, detail);
   // Waiting for another writer beyond lock_timeout, a serialisation failure
   // or a deadlock: kBusyText, word for word what SQLite gives, so that the
   // person reads the same whatever the backend (the database's own words
   // would tell them nothing they can act on).
   if (code == "55P03" || code == "40001" || code == "40P01") throw StorageError(kBusyText);
   if (code.starts_with("23"))
-    throw StorageError("Registro duplicado ou inválido no banco de dados. (" + why + ")");
-  if (code == "53100") throw StorageError("Disco cheio: " + why);
-  throw StorageError("Falha no banco de dados: " + why);
+    throw StorageError("Registro duplicado ou inválido no banco de dados.", detail);
+  if (code == "53100")
+    throw StorageError("O banco de dados está sem espaço em disco; a operação não foi concluída.",
+                       detail);
+  throw StorageError("Falha no banco de dados; a operação não foi concluída.", detail);
+}
+
+int PgConnection::BackendPid() const {
+  return PQbackendPID(conn_.get());
+}
+
+void PgConnection::Release() {
+  // A read's COMMIT still on its way is collected by the next use; anything
+  // else left open is rolled back now, so that the next borrower starts clean.
+  if (collect_) return;
+  Abandon();
 }
 
 }  // namespace appserver

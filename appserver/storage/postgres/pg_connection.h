@@ -1,6 +1,7 @@
-// PgConnection: one libpq connection of a server session, with its prepared
-// statements (one per SQL text, prepared on first use) and libpq failures
-// turned into StorageError with a Portuguese text.
+// PgConnection: one libpq connection of a server (pg_pool.h lends it to one
+// call at a time), with its prepared statements (one per SQL text, prepared
+// on first use) and libpq failures turned into StorageError: a Portuguese
+// text for the client, the database's words and address in its Detail().
 //
 // A connection found lost is reopened by Reconnect(); whatever was in flight
 // on it failed with StorageError and its transaction is gone with it.
@@ -51,7 +52,8 @@ struct PgQuery {
 class PgConnection {
  public:
   // Connects; `setup` is fixed SQL run on every new connection (session
-  // settings). Throws StorageError naming the server when it cannot.
+  // settings). Throws StorageError(kUnavailableText) when it cannot, naming
+  // the server in the detail.
   PgConnection(std::string conninfo, std::string setup);
   PgConnection(const PgConnection&) = delete;
   PgConnection& operator=(const PgConnection&) = delete;
@@ -76,6 +78,11 @@ class PgConnection {
   void SendAhead(std::string sql) { ahead_ = std::move(sql); }
   void EndRead();
   void Abandon();
+  // Readies the connection for its next borrower: rolls back what is open,
+  // without waiting for a read's COMMIT.
+  void Release();
+  // The server process of this connection (for tests that end it).
+  int BackendPid() const;
 
   [[noreturn]] void Fail(const PGresult* result);
 
