@@ -84,6 +84,7 @@ PgConnection::PgConnection(std::string conninfo, std::string setup)
 
 void PgConnection::Open() {
   prepared_.clear();
+  broken_ = false;
   collect_ = false;
   // A connection string without a time-out would wait on an unreachable host
   // as long as TCP does; its own connect_timeout still wins (it comes later).
@@ -208,14 +209,24 @@ std::vector<PgResult> PgConnection::RunPipelined(const std::vector<PgQuery>& que
         PQclear(r);
     }
   }
-  while (sent && !Lost()) {
+  // Up to the sync's result. A connection that breaks meanwhile may answer
+  // nothing but nulls without ever saying it is lost: two in a row end the
+  // wait.
+  for (int nulls = 0; sent && !Lost() && nulls < 2;) {
     PGresult* r = PQgetResult(c);
-    if (!r) continue;
+    if (!r) {
+      ++nulls;
+      continue;
+    }
+    nulls = 0;
     bool sync = PQresultStatus(r) == PGRES_PIPELINE_SYNC;
     PQclear(r);
     if (sync) break;
   }
-  PQexitPipelineMode(c);
+  // A pipeline that cannot be left has answers missing: the connection is
+  // out of step with its server, and a statement sent on it would wait
+  // forever.
+  if (PQexitPipelineMode(c) != 1) broken_ = true;
   std::vector<PgResult> out;
   for (PGresult* r : results) out.emplace_back(r);  // owned from here on
   bool complete = sent && !failed;
@@ -266,7 +277,11 @@ void PgConnection::Fail(const PGresult* result) {
   const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
   std::string code = state ? state : "";
   // A connection lost, or a server shutting down or not yet accepting
-  // commands (57P..: the session is being ended; class 08: the link).
+  // commands (57P..: the session is being ended; class 08: the link). What
+  // the server says always has a code: a failure without one is libpq's own,
+  // which is the link failing before libpq marks the connection lost; the
+  // connection is replaced rather than trusted again.
+  if (code.empty()) broken_ = true;
   if (Lost() || code.starts_with("57P") || code.starts_with("08"))
     throw StorageError(kConnectionLostText, detail);
   // Waiting for another writer beyond lock_timeout, a serialisation failure

@@ -58,7 +58,7 @@ class PgConnection {
   PgConnection(const PgConnection&) = delete;
   PgConnection& operator=(const PgConnection&) = delete;
 
-  bool Lost() const { return PQstatus(conn_.get()) != CONNECTION_OK; }
+  bool Lost() const { return broken_ || PQstatus(conn_.get()) != CONNECTION_OK; }
   // A new connection in place of this one; prepared statements are forgotten.
   void Reconnect();
   bool InTransaction() const;
@@ -101,6 +101,7 @@ class PgConnection {
   std::unordered_map<std::string, std::string> prepared_;  // SQL text -> statement name
   std::string ahead_;
   bool collect_ = false;
+  bool broken_ = false;  // out of step with its server: replaced like a lost one
   int statements_ = 0;  // statement names handed out
 };
 
