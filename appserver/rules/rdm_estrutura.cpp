@@ -135,14 +135,9 @@ rtl::Variant RdmEstrutura::Invoke(std::string_view method, std::vector<rtl::Vari
   structure_.ForgetCaches();  // other sessions may have written since the last call
   origin_.method = m->name;
   try {
-    rtl::Variant answer = (this->*(m->handler))(args);
-    if (failures_) failures_->Succeeded();
-    return answer;
+    return (this->*(m->handler))(args);
   } catch (const Refusal& r) {
     return rtl::VarArrayOf({rtl::Variant(r.Text())});
-  } catch (const StorageError& e) {
-    if (failures_) failures_->Failed(e, origin_.peer_address, m->name);
-    throw;
   }
 }
 

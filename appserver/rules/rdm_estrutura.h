@@ -1,7 +1,5 @@
 // RdmEstrutura: the remote data module "QMX00600.rdmEstrutura", one instance
-// per client connection, each with its own storage session (on PostgreSQL a
-// session borrows a pooled connection for each call's transaction; nothing it
-// keeps between calls lives on a connection).
+// per client connection, each with its own storage session.
 //
 // Invoke answers the eighteen methods by their exact names. Business refusals
 // come back as error reports (a one-element array holding the refusal text)
@@ -17,7 +15,6 @@
 #include <vector>
 
 #include "appserver/rules/structure.h"
-#include "appserver/storage/failure_log.h"
 #include "appserver/storage/history.h"
 #include "appserver/storage/storage.h"
 #include "appserver/storage/table_versions.h"
@@ -39,8 +36,6 @@ class RdmEstrutura final : public net::IRemoteObject {
   void SetConnectionInfo(const net::ConnectionInfo& info) override;
   // The name the history records for the server that takes this session's calls.
   void SetServerName(std::string name) { origin_.server = std::move(name); }
-  // Where the database's failures of this session's calls are told.
-  void SetFailureLog(std::shared_ptr<DatabaseFailureLog> log) { failures_ = std::move(log); }
   rtl::Variant Invoke(std::string_view method, std::vector<rtl::Variant>& args) override;
 
   // The method names Invoke answers.
@@ -93,7 +88,6 @@ class RdmEstrutura final : public net::IRemoteObject {
   SeenVersions seen_;    // what this connection has seen of each table's version
   std::unique_ptr<Storage> storage_;
   Structure structure_;
-  std::shared_ptr<DatabaseFailureLog> failures_;
 };
 
 }  // namespace appserver

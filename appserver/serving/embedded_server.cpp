@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <mutex>
 
+#include "appserver/serving/failure_log.h"
+
 namespace appserver {
 namespace {
 
@@ -76,8 +78,7 @@ EmbeddedServer::EmbeddedServer(EmbeddedServerOptions options) {
                   failures]() -> std::unique_ptr<net::IRemoteObject> {
       auto rdm = std::make_unique<RdmEstrutura>(sessions->Open(), record);
       rdm->SetServerName(name->Get());
-      rdm->SetFailureLog(failures);
-      return rdm;
+      return std::make_unique<FailureLoggingSession>(std::move(rdm), failures);
     };
     so.on_call = std::move(options.on_call);
     so.on_event = std::move(options.on_event);

@@ -45,9 +45,8 @@ std::string WorkOnce(net::IAppServer& app, const std::string& desk) {
 }
 
 std::string ServerSessions(const std::string& conninfo, const std::string& name) {
-  return PostgresScalar(conninfo,
-                        "SELECT count(*) FROM pg_stat_activity WHERE application_name = '" + name +
-                            "'");
+  return PostgresScalar(
+      conninfo, "SELECT count(*) FROM pg_stat_activity WHERE application_name = '" + name + "'");
 }
 
 class DatabaseOutage : public ::testing::Test {
@@ -96,8 +95,8 @@ TEST_F(DatabaseOutage, TwelveDesksAreServedByAPoolOfThreeConnections) {
 
 TEST_F(DatabaseOutage, TheDatabaseBackAfterACrashIsUsedWithoutRestartingTheServer) {
   if (!std::getenv("QMX_TEST_PG_DIR")) GTEST_SKIP() << "no test cluster of scripts/pg-cluster.sh";
-  ServerProcess server({"--db", db_.target().location, "--schema", db_.target().schema,
-                        "--listen", "127.0.0.1:0", "--demo", "--db-pool", "3", "--write-wait", "2"},
+  ServerProcess server({"--db", db_.target().location, "--schema", db_.target().schema, "--listen",
+                        "127.0.0.1:0", "--demo", "--db-pool", "3", "--write-wait", "2"},
                        home_.path());
   const uint16_t port = server.Port();
   ASSERT_NE(port, 0) << server.Log();
@@ -138,8 +137,8 @@ TEST_F(DatabaseOutage, TheDatabaseBackAfterACrashIsUsedWithoutRestartingTheServe
 
   // What the desks read: the plain texts, never the database's address or
   // its own words.
-  const std::set<std::string> plain = {kUnavailableText, kConnectionLostText,
-                                       kUnknownOutcomeText, kBusyText};
+  const std::set<std::string> plain = {kUnavailableText, kConnectionLostText, kUnknownOutcomeText,
+                                       kBusyText};
   EXPECT_GE(failures.size(), 10u);
   for (const std::string& f : failures) {
     EXPECT_TRUE(plain.count(f)) << f;

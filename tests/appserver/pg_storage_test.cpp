@@ -288,8 +288,8 @@ TEST_F(PgStorageTest, ACommitCutByAnEndedSessionIsReportedAsOfUnknownOutcome) {
         target_.conninfo, "SELECT pg_terminate_backend(" + std::to_string(pid) + ")");
     ASSERT_EQ(gone, "t");
     for (int i = 0; i < 500 && PostgresScalar(target_.conninfo,
-                                               "SELECT count(*) FROM pg_stat_activity WHERE pid = " +
-                                                   std::to_string(pid)) != "0";
+                                              "SELECT count(*) FROM pg_stat_activity WHERE pid = " +
+                                                  std::to_string(pid)) != "0";
          ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
   });

@@ -130,6 +130,29 @@ PgResult PgConnection::Exec(const std::string& sql) {
   return Check(PQexec(conn_.get(), sql.c_str()));
 }
 
+void PgConnection::Begin(const std::string& sql, bool read) {
+  if (Lost()) Reconnect();
+  if (read) {
+    SendAhead(sql);
+    return;
+  }
+  try {
+    Exec(sql);
+  } catch (const StorageError&) {
+    if (!Lost()) {
+      // BEGIN went through but what came with it did not (a lock not got):
+      // the transaction is aborted, and left open it would fail every later
+      // call.
+      Abandon();
+      throw;
+    }
+    // Lost while idle (the database restarted, the session was ended):
+    // nothing has run yet, so a new connection may start the call afresh.
+    Reconnect();
+    Exec(sql);
+  }
+}
+
 void PgConnection::Collect() {
   if (!collect_) return;
   collect_ = false;

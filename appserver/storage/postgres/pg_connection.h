@@ -63,6 +63,10 @@ class PgConnection {
   void Reconnect();
   bool InTransaction() const;
 
+  // Starts a transaction with `sql`; a read's goes with its first statement
+  // (SendAhead). A connection found lost connects again first, and one lost
+  // while idle is replaced and the write's BEGIN sent again.
+  void Begin(const std::string& sql, bool read);
   // Fixed SQL text, possibly several statements, no parameters.
   PgResult Exec(const std::string& sql);
   // `sql` as a prepared statement of this connection with text parameters.
@@ -102,7 +106,7 @@ class PgConnection {
   std::string ahead_;
   bool collect_ = false;
   bool broken_ = false;  // out of step with its server: replaced like a lost one
-  int statements_ = 0;  // statement names handed out
+  int statements_ = 0;   // statement names handed out
 };
 
 }  // namespace appserver

@@ -57,7 +57,8 @@ class PgStorage final : public Storage {
   void Begin(TransactionKind kind) override {
     lease_ = pool_->Borrow();
     try {
-      BeginOn(*lease_, kind);
+      reading_ = kind == TransactionKind::kRead;
+      lease_->Begin(reading_ ? kBeginRead : begin_write_, reading_);
     } catch (...) {
       lease_.reset();  // the caller never rolls back a Begin that threw
       throw;
@@ -132,11 +133,12 @@ class PgStorage final : public Storage {
   }
 
   std::vector<std::string> WarehouseTables() override {
-    PgResult r = Use(*this)->Run(std::string("SELECT c.relname FROM pg_catalog.pg_class c "
-                                       "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
-                                       "WHERE n.nspname = $1::name AND ") +
-                               kWarehouseKinds + " ORDER BY c.relname",
-                           {schema_});
+    PgResult r =
+        Use(*this)->Run(std::string("SELECT c.relname FROM pg_catalog.pg_class c "
+                                    "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
+                                    "WHERE n.nspname = $1::name AND ") +
+                            kWarehouseKinds + " ORDER BY c.relname",
+                        {schema_});
     std::vector<std::string> out;
     for (int row = 0; row < r.Rows(); ++row) {
       std::string name = r.Text(row, 0);
@@ -193,12 +195,13 @@ class PgStorage final : public Storage {
     const std::string table = HistoryTable(e.entity, *any);
     const std::string before = e.before ? EncodeRecord(*e.before) : std::string();
     const std::string after = e.after ? EncodeRecord(*e.after) : std::string();
-    Use(*this)->Run("INSERT INTO " + prefix_ +
-                  "\"QMX_HISTORICO\" (\"QUANDO\", \"ENDERECO\", \"USUARIO\", \"METODO\", "
-                  "\"ENTIDADE\", \"OPERACAO\", \"TABELA\", \"ANTES\", \"DEPOIS\", \"SERVIDOR\") "
-                  "VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10)",
-              {e.when, e.origin.peer_address, e.origin.user_name, e.origin.method,
-               Describe(e.entity).sql_table, kind, table, before, after, e.origin.server});
+    Use(*this)->Run(
+        "INSERT INTO " + prefix_ +
+            "\"QMX_HISTORICO\" (\"QUANDO\", \"ENDERECO\", \"USUARIO\", \"METODO\", "
+            "\"ENTIDADE\", \"OPERACAO\", \"TABELA\", \"ANTES\", \"DEPOIS\", \"SERVIDOR\") "
+            "VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10)",
+        {e.when, e.origin.peer_address, e.origin.user_name, e.origin.method,
+         Describe(e.entity).sql_table, kind, table, before, after, e.origin.server});
   }
 
   // The id goes out as text under another name: ORDER BY "ID" would
@@ -239,29 +242,6 @@ class PgStorage final : public Storage {
     PgPool::Lease own_;
     PgConnection* lent_;
   };
-
-  void BeginOn(PgConnection& conn, TransactionKind kind) {
-    if (conn.Lost()) conn.Reconnect();
-    reading_ = kind == TransactionKind::kRead;
-    if (reading_) {
-      conn.SendAhead(kBeginRead);
-      return;
-    }
-    try {
-      conn.Exec(begin_write_);
-    } catch (const StorageError&) {
-      if (!conn.Lost()) {
-        // BEGIN went through but the lock did not (busy): the transaction is
-        // aborted, and left open it would fail every later call.
-        conn.Abandon();
-        throw;
-      }
-      // Lost while idle (the database restarted, the session was ended):
-      // nothing has run yet, so a new connection may start the call afresh.
-      conn.Reconnect();
-      conn.Exec(begin_write_);
-    }
-  }
 
   static constexpr const char* kBeginRead = "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY";
 

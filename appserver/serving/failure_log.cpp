@@ -1,6 +1,18 @@
-#include "appserver/storage/failure_log.h"
+#include "appserver/serving/failure_log.h"
 
 namespace appserver {
+
+rtl::Variant FailureLoggingSession::Invoke(std::string_view method,
+                                           std::vector<rtl::Variant>& args) {
+  try {
+    rtl::Variant answer = session_->Invoke(method, args);
+    log_->Succeeded();
+    return answer;
+  } catch (const StorageError& e) {
+    log_->Failed(e, client_, method);
+    throw;
+  }
+}
 
 void DatabaseFailureLog::Failed(const StorageError& e, std::string_view client,
                                 std::string_view method) {

@@ -10,13 +10,36 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
 
 #include "appserver/storage/storage.h"
+#include "net/remote_object.h"
 
 namespace appserver {
+
+class DatabaseFailureLog;
+
+// A client's session whose failures of the database are told to `log`, with
+// the client's address, before the client reads their plain text.
+class FailureLoggingSession final : public net::IRemoteObject {
+ public:
+  FailureLoggingSession(std::unique_ptr<net::IRemoteObject> session,
+                        std::shared_ptr<DatabaseFailureLog> log)
+      : session_(std::move(session)), log_(std::move(log)) {}
+  rtl::Variant Invoke(std::string_view method, std::vector<rtl::Variant>& args) override;
+  void SetConnectionInfo(const net::ConnectionInfo& info) override {
+    client_ = info.peer_address;
+    session_->SetConnectionInfo(info);
+  }
+
+ private:
+  std::unique_ptr<net::IRemoteObject> session_;
+  std::shared_ptr<DatabaseFailureLog> log_;
+  std::string client_;
+};
 
 class DatabaseFailureLog {
  public:
