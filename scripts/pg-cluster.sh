@@ -5,7 +5,9 @@
 #
 # Sourced: pg_cluster_start exports QMX_TEST_PG (a libpq connection string)
 # and QMX_TEST_PG_DIR; pg_cluster_stop stops the cluster and removes the
-# folder (call it from an EXIT trap). As root, the cluster runs as the
+# folder (call it from an EXIT trap). pg_cluster_crash stops the server at
+# once, as a crash would, and pg_cluster_resume starts it again on the same
+# socket (tests of a database that goes away under a running server). As root, the cluster runs as the
 # "postgres" user, since the server refuses to run as root.
 
 pg_cluster_bin() {
@@ -36,13 +38,29 @@ pg_cluster_start() {
   "${as[@]}" "$bin/initdb" -D "$QMX_TEST_PG_DIR/data" -U "$user" --auth=trust \
     --encoding=UTF8 --locale=C.UTF-8 >"$QMX_TEST_PG_DIR/initdb.log" 2>&1 ||
     { cat "$QMX_TEST_PG_DIR/initdb.log" >&2; return 1; }
-  "${as[@]}" "$bin/pg_ctl" -D "$QMX_TEST_PG_DIR/data" -l "$QMX_TEST_PG_DIR/server.log" -w \
-    -o "-c listen_addresses='' -k $QMX_TEST_PG_DIR -p $port -c max_connections=300 \
-        -c fsync=off -c synchronous_commit=off -c full_page_writes=off" start >/dev/null ||
-    { cat "$QMX_TEST_PG_DIR/server.log" >&2; return 1; }
+  echo "-c listen_addresses='' -k $QMX_TEST_PG_DIR -p $port -c max_connections=300 \
+        -c fsync=off -c synchronous_commit=off -c full_page_writes=off" >"$QMX_TEST_PG_DIR/options"
+  pg_cluster_resume || return 1
   "${as[@]}" "$bin/createdb" -h "$QMX_TEST_PG_DIR" -p "$port" -U "$user" qmx_test
   export QMX_TEST_PG="host=$QMX_TEST_PG_DIR port=$port user=$user dbname=qmx_test"
   echo "PostgreSQL test cluster: $QMX_TEST_PG"
+}
+
+# Runs pg_ctl on the cluster as its owner.
+pg_cluster_ctl() {
+  local bin as=()
+  bin=$(pg_cluster_bin) || return 1
+  [ "$(id -u)" -eq 0 ] && as=(runuser -u postgres --)
+  "${as[@]}" "$bin/pg_ctl" -D "$QMX_TEST_PG_DIR/data" -l "$QMX_TEST_PG_DIR/server.log" -w "$@"
+}
+
+pg_cluster_resume() {
+  pg_cluster_ctl -o "$(cat "$QMX_TEST_PG_DIR/options")" start >/dev/null ||
+    { cat "$QMX_TEST_PG_DIR/server.log" >&2; return 1; }
+}
+
+pg_cluster_crash() {
+  pg_cluster_ctl -m immediate stop >/dev/null
 }
 
 pg_cluster_stop() {

@@ -27,6 +27,15 @@ std::unique_ptr<Storage> OpenStorage(const DatabaseTarget& target) {
   return OpenSqliteStorage(target.location, target.busy_timeout_ms);
 }
 
+SessionOpener::SessionOpener(DatabaseTarget target, int pool_size) : target_(std::move(target)) {
+  if (IsPostgres(target_) && pool_size > 0) pool_ = OpenPostgresPool(Postgres(target_), pool_size);
+}
+
+std::unique_ptr<Storage> SessionOpener::Open() const {
+  if (pool_) return OpenPostgresStorage(pool_, Postgres(target_));
+  return OpenStorage(target_);
+}
+
 std::string DescribeDatabase(const DatabaseTarget& target) {
   if (!IsPostgres(target)) return target.location;
   return "PostgreSQL " + DescribePostgresConnection(target.location) + " (esquema " +

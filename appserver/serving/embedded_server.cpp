@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <mutex>
 
+#include "appserver/serving/failure_log.h"
+
 namespace appserver {
 namespace {
 
@@ -70,10 +72,13 @@ EmbeddedServer::EmbeddedServer(EmbeddedServerOptions options) {
       name->Set(options.server_name);
     else if (options.port != 0)
       name->Set(ListenName(options.listen_address, options.port));
-    so.factory = [target = target_, record, name]() -> std::unique_ptr<net::IRemoteObject> {
-      auto rdm = std::make_unique<RdmEstrutura>(OpenStorage(target), record);
+    sessions_ = std::make_shared<SessionOpener>(target_, options.database_pool);
+    auto failures = std::make_shared<DatabaseFailureLog>(std::move(options.on_database_failure));
+    so.factory = [sessions = sessions_, record, name,
+                  failures]() -> std::unique_ptr<net::IRemoteObject> {
+      auto rdm = std::make_unique<RdmEstrutura>(sessions->Open(), record);
       rdm->SetServerName(name->Get());
-      return rdm;
+      return std::make_unique<FailureLoggingSession>(std::move(rdm), failures);
     };
     so.on_call = std::move(options.on_call);
     so.on_event = std::move(options.on_event);
@@ -105,7 +110,7 @@ void EmbeddedServer::Stop() {
 }
 
 std::unique_ptr<RdmEstrutura> EmbeddedServer::NewSession() const {
-  return std::make_unique<RdmEstrutura>(OpenStorage(target_));
+  return std::make_unique<RdmEstrutura>(sessions_->Open());
 }
 
 }  // namespace appserver

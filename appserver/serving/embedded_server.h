@@ -35,8 +35,14 @@ struct EmbeddedServerOptions {
   size_t max_memory = size_t{256} << 20;  // see net::ServerOptions
   int idle_timeout_ms = 30 * 60 * 1000;
   std::optional<net::ServerOptions::Security> security;  // TLS and access token
-  // How long a save waits for another save in progress.
+  // How long a save waits for another save in progress (and a call for a
+  // pooled connection).
   int write_wait_ms = kDefaultWriteWaitMs;
+  // PostgreSQL: connections shared by all sessions; 0: one per session (to
+  // measure against).
+  int database_pool = kDefaultDatabasePool;
+  // The database's failures with their detail and the client, once per burst.
+  std::function<void(std::string_view)> on_database_failure;
   std::function<void(const net::CallRecord&)> on_call;
   std::function<void(std::string_view)> on_event;
 };
@@ -61,6 +67,7 @@ class EmbeddedServer {
   std::string path_;
   DatabaseTarget target_;
   PrepareResult prepared_;
+  std::shared_ptr<SessionOpener> sessions_;
   std::unique_ptr<net::Server> server_;
 };
 

@@ -133,6 +133,11 @@ std::optional<int> ParseCommandLine(int argc, char** argv, ServerConfig& config)
                  "Conexões simultâneas aceitas; as seguintes são recusadas com um aviso "
                  "(padrão 64)")
       ->check(CLI::Range(1, 4096));
+  app.add_option("--db-pool", config.database_pool,
+                 "PostgreSQL: conexões com o banco que as sessões deste servidor compartilham; "
+                 "cada chamada usa uma durante sua transação (padrão " +
+                     std::to_string(kDefaultDatabasePool) + ")")
+      ->check(CLI::Range(1, 1000));
   app.add_option("--max-memory", config.max_memory_mib,
                  "MiB que os pedidos em andamento podem ocupar juntos, somadas todas as "
                  "conexões; um pedido que não cabe é recusado (padrão 256)")
@@ -221,6 +226,7 @@ int RunServer(const ServerConfig& config) {
   options.port = config.port;
   options.write_wait_ms = config.write_wait_s * 1000;
   options.max_connections = config.max_connections;
+  options.database_pool = config.database_pool;
   options.max_memory = size_t(config.max_memory_mib) << 20;
   options.idle_timeout_ms = config.idle_timeout_min * 60 * 1000;
   options.server_name = config.name;
@@ -229,7 +235,7 @@ int RunServer(const ServerConfig& config) {
       options.security = net::ServerOptions::Security{config.tls_cert, config.tls_key,
                                                       net::ReadTokenFile(config.token_file)};
     } catch (const std::exception& e) {
-      LogLine("ERRO", std::string("O servidor não pôde iniciar: ") + e.what());
+      LogLine("ERRO", "O servidor não pôde iniciar: " + TextWithDetail(e));
       return 1;
     }
   }
@@ -244,11 +250,12 @@ int RunServer(const ServerConfig& config) {
   options.on_event = [level](std::string_view event) {
     if (level >= LogLevel::kInfo) LogLine("CONEXAO", event);
   };
+  options.on_database_failure = [](std::string_view line) { LogLine("BANCO", line); };
   std::unique_ptr<EmbeddedServer> server;
   try {
     server = std::make_unique<EmbeddedServer>(std::move(options));
   } catch (const std::exception& e) {
-    LogLine("ERRO", std::string("O servidor não pôde iniciar: ") + e.what());
+    LogLine("ERRO", "O servidor não pôde iniciar: " + TextWithDetail(e));
     return 1;
   }
   if (level >= LogLevel::kInfo) {

@@ -16,6 +16,8 @@ inline constexpr int kSchemaVersion = 4;
 
 // How long a writer waits for another write in progress before giving up.
 inline constexpr int kDefaultWriteWaitMs = 30000;
+// The connections a server shares among its sessions on a PostgreSQL database.
+inline constexpr int kDefaultDatabasePool = 8;
 
 // Where a server keeps the structure: a SQLite file, or a PostgreSQL database
 // and schema.

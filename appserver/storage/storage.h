@@ -15,7 +15,9 @@
 // - Select orders records by their key; text comparisons are exact.
 // - Failures of the database itself (locked beyond the busy time-out, disk
 //   full, lost connection, a constraint) throw StorageError; the caller rolls
-//   back.
+//   back. Its text is for the person at the client: Portuguese, without the
+//   database's address or its own messages, which go in Detail() for the
+//   server's log.
 #pragma once
 
 #include <algorithm>
@@ -35,14 +37,45 @@ namespace appserver {
 
 class StorageError : public rtl::Exception {
  public:
-  using rtl::Exception::Exception;
+  explicit StorageError(std::string text, std::string detail = {})
+      : rtl::Exception(std::move(text)), detail_(std::move(detail)) {}
+  // The database's own words and where it is; for the server's log only.
+  const std::string& Detail() const { return detail_; }
+
+ private:
+  std::string detail_;
 };
+
+// A failure's text with its detail, for an operator (a log, a tool's output),
+// never for a client.
+inline std::string TextWithDetail(const std::exception& e) {
+  const auto* s = dynamic_cast<const StorageError*>(&e);
+  if (!s || s->Detail().empty()) return e.what();
+  return s->Message() + " (" + s->Detail() + ")";
+}
 
 // What a writer reads when another save held the database for longer than it
 // was willing to wait.
 inline constexpr const char* kBusyText =
     "O servidor está ocupado gravando outra alteração. Aguarde alguns instantes e tente "
     "de novo.";
+
+// What a call reads when the database cannot be reached (down, restarting,
+// refusing connections).
+inline constexpr const char* kUnavailableText =
+    "O banco de dados não está disponível no momento; tente de novo em instantes.";
+// What a call reads when the connection was lost before it asked to commit:
+// nothing of it was saved.
+inline constexpr const char* kConnectionLostText =
+    "A conexão com o banco de dados foi perdida; a operação não foi concluída. Tente de novo em "
+    "instantes.";
+// What a save reads when the connection was lost while it was committing:
+// the database may or may not have saved it, and retrying blindly could apply
+// it twice.
+inline constexpr const char* kUnknownOutcomeText =
+    "A conexão com o banco de dados foi perdida enquanto a alteração era confirmada; não foi "
+    "possível saber se ela foi gravada. Recarregue os dados para conferir antes de tentar de "
+    "novo.";
 
 // Column `column` (a position of the entity's record) equals `value`.
 struct Match {

@@ -108,7 +108,7 @@ int RunTool(const ToolOptions& o, const DatabaseTarget& database, std::ostream& 
     }
     err << "Subcomando desconhecido.\n";
   } catch (const std::exception& e) {
-    err << e.what() << "\n";
+    err << TextWithDetail(e) << "\n";
   }
   return kToolFailed;
 }

@@ -4,6 +4,7 @@
 #include <libpq-fe.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <stdexcept>
 
 #include "appserver/database/database.h"
@@ -39,6 +40,25 @@ std::string PostgresScalar(const std::string& conninfo, const std::string& sql) 
   PQclear(r);
   PQfinish(c);
   return v;
+}
+
+namespace {
+
+bool RunClusterScript(const char* function) {
+  if (!std::getenv("QMX_TEST_PG_DIR")) return false;
+  const std::string command =
+      std::string("bash -c '. \"" QMX_SOURCE_DIR "/scripts/pg-cluster.sh\" && ") + function + "'";
+  return std::system(command.c_str()) == 0;
+}
+
+}  // namespace
+
+bool CrashTestCluster() {
+  return RunClusterScript("pg_cluster_crash");
+}
+
+bool ResumeTestCluster() {
+  return RunClusterScript("pg_cluster_resume");
 }
 
 TestDatabase::TestDatabase(TestBackend backend) : backend_(backend) {

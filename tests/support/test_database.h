@@ -38,6 +38,12 @@ std::string PostgresScalar(const std::string& conninfo, const std::string& sql);
 // so a test can find that client's sessions in pg_stat_activity.
 std::string WithApplicationName(const std::string& conninfo, const std::string& name);
 
+// The test cluster of scripts/pg-cluster.sh stopped at once, as by a crash,
+// or started again; false when the run has no such cluster (QMX_TEST_PG_DIR
+// unset) or pg_ctl failed.
+bool CrashTestCluster();
+bool ResumeTestCluster();
+
 class TestDatabase {
  public:
   explicit TestDatabase(TestBackend backend = SelectedBackend());

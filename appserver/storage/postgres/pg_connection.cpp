@@ -84,6 +84,7 @@ PgConnection::PgConnection(std::string conninfo, std::string setup)
 
 void PgConnection::Open() {
   prepared_.clear();
+  broken_ = false;
   collect_ = false;
   // A connection string without a time-out would wait on an unreachable host
   // as long as TCP does; its own connect_timeout still wins (it comes later).
@@ -92,8 +93,8 @@ void PgConnection::Open() {
   conn_.reset(PQconnectdbParams(keywords, values, 1));
   if (!conn_ || PQstatus(conn_.get()) != CONNECTION_OK) {
     std::string why = conn_ ? Trimmed(PQerrorMessage(conn_.get())) : "sem memória";
-    throw StorageError("Não foi possível conectar ao banco de dados PostgreSQL " +
-                       DescribePostgresConnection(conninfo_) + ": " + why);
+    throw StorageError(kUnavailableText, "Não foi possível conectar ao banco de dados PostgreSQL " +
+                                             DescribePostgresConnection(conninfo_) + ": " + why);
   }
   PQsetClientEncoding(conn_.get(), "UTF8");
   // Notices ("already exists, skipping" and the like) are no failures and
@@ -127,6 +128,29 @@ PgResult PgConnection::Exec(const std::string& sql) {
     Check(PQexec(conn_.get(), ahead.c_str()));
   }
   return Check(PQexec(conn_.get(), sql.c_str()));
+}
+
+void PgConnection::Begin(const std::string& sql, bool read) {
+  if (Lost()) Reconnect();
+  if (read) {
+    SendAhead(sql);
+    return;
+  }
+  try {
+    Exec(sql);
+  } catch (const StorageError&) {
+    if (!Lost()) {
+      // BEGIN went through but what came with it did not (a lock not got):
+      // the transaction is aborted, and left open it would fail every later
+      // call.
+      Abandon();
+      throw;
+    }
+    // Lost while idle (the database restarted, the session was ended):
+    // nothing has run yet, so a new connection may start the call afresh.
+    Reconnect();
+    Exec(sql);
+  }
 }
 
 void PgConnection::Collect() {
@@ -208,14 +232,24 @@ std::vector<PgResult> PgConnection::RunPipelined(const std::vector<PgQuery>& que
         PQclear(r);
     }
   }
-  while (sent && !Lost()) {
+  // Up to the sync's result. A connection that breaks meanwhile may answer
+  // nothing but nulls without ever saying it is lost: two in a row end the
+  // wait.
+  for (int nulls = 0; sent && !Lost() && nulls < 2;) {
     PGresult* r = PQgetResult(c);
-    if (!r) continue;
+    if (!r) {
+      ++nulls;
+      continue;
+    }
+    nulls = 0;
     bool sync = PQresultStatus(r) == PGRES_PIPELINE_SYNC;
     PQclear(r);
     if (sync) break;
   }
-  PQexitPipelineMode(c);
+  // A pipeline that cannot be left has answers missing: the connection is
+  // out of step with its server, and a statement sent on it would wait
+  // forever.
+  if (PQexitPipelineMode(c) != 1) broken_ = true;
   std::vector<PgResult> out;
   for (PGresult* r : results) out.emplace_back(r);  // owned from here on
   bool complete = sent && !failed;
@@ -262,22 +296,39 @@ PgResult PgConnection::Run(const std::string& sql, const std::vector<std::string
 void PgConnection::Fail(const PGresult* result) {
   std::string why = result ? Trimmed(PQresultErrorMessage(result)) : "";
   if (why.empty()) why = Trimmed(PQerrorMessage(conn_.get()));
-  if (Lost())
-    throw StorageError(
-        "A conexão com o banco de dados PostgreSQL foi perdida; a operação não foi concluída e "
-        "a próxima chamada conecta de novo. (" +
-        why + ")");
+  const std::string detail = DescribePostgresConnection(conninfo_) + ": " + why;
   const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
   std::string code = state ? state : "";
+  // A connection lost, or a server shutting down or not yet accepting
+  // commands (57P..: the session is being ended; class 08: the link). What
+  // the server says always has a code: a failure without one is libpq's own,
+  // which is the link failing before libpq marks the connection lost; the
+  // connection is replaced rather than trusted again.
+  if (code.empty()) broken_ = true;
+  if (Lost() || code.starts_with("57P") || code.starts_with("08"))
+    throw StorageError(kConnectionLostText, detail);
   // Waiting for another writer beyond lock_timeout, a serialisation failure
   // or a deadlock: kBusyText, word for word what SQLite gives, so that the
   // person reads the same whatever the backend (the database's own words
   // would tell them nothing they can act on).
   if (code == "55P03" || code == "40001" || code == "40P01") throw StorageError(kBusyText);
   if (code.starts_with("23"))
-    throw StorageError("Registro duplicado ou inválido no banco de dados. (" + why + ")");
-  if (code == "53100") throw StorageError("Disco cheio: " + why);
-  throw StorageError("Falha no banco de dados: " + why);
+    throw StorageError("Registro duplicado ou inválido no banco de dados.", detail);
+  if (code == "53100")
+    throw StorageError("O banco de dados está sem espaço em disco; a operação não foi concluída.",
+                       detail);
+  throw StorageError("Falha no banco de dados; a operação não foi concluída.", detail);
+}
+
+int PgConnection::BackendPid() const {
+  return PQbackendPID(conn_.get());
+}
+
+void PgConnection::Release() {
+  // A read's COMMIT still on its way is collected by the next use; anything
+  // else left open is rolled back now, so that the next borrower starts clean.
+  if (collect_) return;
+  Abandon();
 }
 
 }  // namespace appserver

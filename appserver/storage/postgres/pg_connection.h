@@ -1,6 +1,7 @@
-// PgConnection: one libpq connection of a server session, with its prepared
-// statements (one per SQL text, prepared on first use) and libpq failures
-// turned into StorageError with a Portuguese text.
+// PgConnection: one libpq connection of a server (pg_pool.h lends it to one
+// call at a time), with its prepared statements (one per SQL text, prepared
+// on first use) and libpq failures turned into StorageError: a Portuguese
+// text for the client, the database's words and address in its Detail().
 //
 // A connection found lost is reopened by Reconnect(); whatever was in flight
 // on it failed with StorageError and its transaction is gone with it.
@@ -51,16 +52,21 @@ struct PgQuery {
 class PgConnection {
  public:
   // Connects; `setup` is fixed SQL run on every new connection (session
-  // settings). Throws StorageError naming the server when it cannot.
+  // settings). Throws StorageError(kUnavailableText) when it cannot, naming
+  // the server in the detail.
   PgConnection(std::string conninfo, std::string setup);
   PgConnection(const PgConnection&) = delete;
   PgConnection& operator=(const PgConnection&) = delete;
 
-  bool Lost() const { return PQstatus(conn_.get()) != CONNECTION_OK; }
+  bool Lost() const { return broken_ || PQstatus(conn_.get()) != CONNECTION_OK; }
   // A new connection in place of this one; prepared statements are forgotten.
   void Reconnect();
   bool InTransaction() const;
 
+  // Starts a transaction with `sql`; a read's goes with its first statement
+  // (SendAhead). A connection found lost connects again first, and one lost
+  // while idle is replaced and the write's BEGIN sent again.
+  void Begin(const std::string& sql, bool read);
   // Fixed SQL text, possibly several statements, no parameters.
   PgResult Exec(const std::string& sql);
   // `sql` as a prepared statement of this connection with text parameters.
@@ -76,6 +82,11 @@ class PgConnection {
   void SendAhead(std::string sql) { ahead_ = std::move(sql); }
   void EndRead();
   void Abandon();
+  // Readies the connection for its next borrower: rolls back what is open,
+  // without waiting for a read's COMMIT.
+  void Release();
+  // The server process of this connection (for tests that end it).
+  int BackendPid() const;
 
   [[noreturn]] void Fail(const PGresult* result);
 
@@ -94,7 +105,8 @@ class PgConnection {
   std::unordered_map<std::string, std::string> prepared_;  // SQL text -> statement name
   std::string ahead_;
   bool collect_ = false;
-  int statements_ = 0;  // statement names handed out
+  bool broken_ = false;  // out of step with its server: replaced like a lost one
+  int statements_ = 0;   // statement names handed out
 };
 
 }  // namespace appserver

@@ -3,6 +3,7 @@
 #include "appserver/storage/demo_warehouse.h"
 #include "appserver/storage/entity_sql.h"
 #include "appserver/storage/postgres/pg_connection.h"
+#include "appserver/storage/postgres/pg_pool.h"
 #include "rtl/strings.h"
 
 namespace appserver {
@@ -39,8 +40,8 @@ constexpr const char* kWarehouseKinds =
 
 class PgStorage final : public Storage {
  public:
-  explicit PgStorage(const PostgresTarget& target)
-      : conn_(target.conninfo, SessionSetup(target)),
+  PgStorage(std::shared_ptr<PgPool> pool, const PostgresTarget& target)
+      : pool_(std::move(pool)),
         schema_(target.schema),
         prefix_(QuoteIdentifier(target.schema) + "."),
         begin_write_("BEGIN ISOLATION LEVEL READ COMMITTED; SELECT pg_advisory_xact_lock(" +
@@ -49,50 +50,50 @@ class PgStorage final : public Storage {
     CheckSchemaName(schema_);
   }
 
+  // A transaction borrows a connection of the pool until Commit or Rollback.
   // A read's BEGIN goes in one pipeline with its first statement and its
   // COMMIT is not waited for: a read call costs the round trips of its own
   // statements only.
   void Begin(TransactionKind kind) override {
-    if (conn_.Lost()) conn_.Reconnect();
-    reading_ = kind == TransactionKind::kRead;
-    if (reading_) {
-      conn_.SendAhead(kBeginRead);
-      return;
-    }
+    lease_ = pool_->Borrow();
     try {
-      conn_.Exec(begin_write_);
-    } catch (const StorageError&) {
-      if (!conn_.Lost()) {
-        // BEGIN went through but the lock did not (busy): the transaction is
-        // aborted, and left open it would fail every later call of the
-        // session. The caller never rolls back a Begin that threw.
-        conn_.Abandon();
+      reading_ = kind == TransactionKind::kRead;
+      lease_->Begin(reading_ ? kBeginRead : begin_write_, reading_);
+    } catch (...) {
+      lease_.reset();  // the caller never rolls back a Begin that threw
+      throw;
+    }
+  }
+  // A connection lost during COMMIT leaves the outcome unknown: the server
+  // may have committed before the link broke.
+  void Commit() override {
+    if (!lease_) throw StorageError("Falha no servidor: confirmação sem transação.");
+    if (reading_) {
+      lease_->EndRead();
+    } else {
+      if (pool_->BeforeCommit()) pool_->BeforeCommit()(lease_->BackendPid());
+      try {
+        lease_->Exec("COMMIT");
+      } catch (const StorageError& e) {
+        if (e.Message() == kConnectionLostText)
+          throw StorageError(kUnknownOutcomeText, "COMMIT sem resposta: " + e.Detail());
         throw;
       }
-      // Lost while idle (the database restarted, the session was ended):
-      // nothing has run yet, so a new connection may start the call afresh.
-      conn_.Reconnect();
-      conn_.Exec(begin_write_);
     }
+    lease_.reset();
   }
-  void Commit() override {
-    if (reading_)
-      conn_.EndRead();
-    else
-      conn_.Exec("COMMIT");
-  }
-  void Rollback() override { conn_.Abandon(); }
+  void Rollback() override { lease_.reset(); }  // the pool rolls back what is open
 
   std::vector<Record> Select(Entity entity, std::span<const Match> where) override {
     const EntityDef& def = Describe(entity);
-    return Records(def, conn_.Run(sql_.Select(def, where), Values(where)));
+    return Records(def, Use(*this)->Run(sql_.Select(def, where), Values(where)));
   }
 
   std::vector<std::vector<Record>> SelectEach(std::span<const Read> reads) override {
     std::vector<PgQuery> queries;
     for (const Read& r : reads)
       queries.push_back({sql_.Select(Describe(r.entity), r.where), Values(r.where)});
-    std::vector<PgResult> results = conn_.RunAll(queries);
+    std::vector<PgResult> results = Use(*this)->RunAll(queries);
     std::vector<std::vector<Record>> out;
     for (size_t i = 0; i < reads.size(); ++i)
       out.push_back(Records(Describe(reads[i].entity), results[i]));
@@ -103,7 +104,7 @@ class PgStorage final : public Storage {
     const EntityDef& def = Describe(entity);
     CheckShape(def, record);
     std::vector<std::string_view> values(record.begin(), record.end());
-    conn_.Run(sql_.Insert(def), values);
+    Use(*this)->Run(sql_.Insert(def), values);
   }
 
   bool Update(Entity entity, const Record& old_record, const Record& new_record) override {
@@ -112,7 +113,7 @@ class PgStorage final : public Storage {
     CheckShape(def, new_record);
     std::vector<std::string_view> values(new_record.begin(), new_record.end());
     values.insert(values.end(), old_record.begin(), old_record.end());
-    return conn_.Run(sql_.Update(def), values).Affected() > 0;
+    return Use(*this)->Run(sql_.Update(def), values).Affected() > 0;
   }
 
   bool Delete(Entity entity, const Record& old_record) override {
@@ -123,20 +124,21 @@ class PgStorage final : public Storage {
     const EntityDef& def = Describe(entity);
     std::vector<std::string_view> values{set.value};
     for (const Match& m : where) values.push_back(m.value);
-    return conn_.Run(sql_.Assign(def, where, set.column), values).Affected();
+    return Use(*this)->Run(sql_.Assign(def, where, set.column), values).Affected();
   }
 
   int Remove(Entity entity, std::span<const Match> where) override {
     const EntityDef& def = Describe(entity);
-    return conn_.Run(sql_.Remove(def, where), Values(where)).Affected();
+    return Use(*this)->Run(sql_.Remove(def, where), Values(where)).Affected();
   }
 
   std::vector<std::string> WarehouseTables() override {
-    PgResult r = conn_.Run(std::string("SELECT c.relname FROM pg_catalog.pg_class c "
-                                       "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
-                                       "WHERE n.nspname = $1::name AND ") +
-                               kWarehouseKinds + " ORDER BY c.relname",
-                           {schema_});
+    PgResult r =
+        Use(*this)->Run(std::string("SELECT c.relname FROM pg_catalog.pg_class c "
+                                    "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
+                                    "WHERE n.nspname = $1::name AND ") +
+                            kWarehouseKinds + " ORDER BY c.relname",
+                        {schema_});
     std::vector<std::string> out;
     for (int row = 0; row < r.Rows(); ++row) {
       std::string name = r.Text(row, 0);
@@ -147,7 +149,7 @@ class PgStorage final : public Storage {
 
   std::vector<WarehouseColumn> WarehouseColumns(std::string_view table) override {
     if (IsStructureName(table)) return {};
-    PgResult r = conn_.Run(
+    PgResult r = Use(*this)->Run(
         std::string("SELECT a.attname, pg_catalog.format_type(a.atttypid, a.atttypmod), "
                     "EXISTS (SELECT 1 FROM pg_catalog.pg_index i WHERE i.indrelid = c.oid "
                     "AND i.indisprimary AND a.attnum = ANY (i.indkey)) "
@@ -168,10 +170,10 @@ class PgStorage final : public Storage {
     if (IsStructureName(table) || columns.empty()) return 0;
     std::string list;
     for (const std::string& c : columns) list += (list.empty() ? "" : ", ") + QuoteIdentifier(c);
-    PgResult r = conn_.Run("SELECT count(*) FROM (SELECT 1 FROM " + prefix_ +
-                               QuoteIdentifier(std::string(table)) + " GROUP BY " + list +
-                               " HAVING count(*) > 1) AS d",
-                           {});
+    PgResult r = Use(*this)->Run("SELECT count(*) FROM (SELECT 1 FROM " + prefix_ +
+                                     QuoteIdentifier(std::string(table)) + " GROUP BY " + list +
+                                     " HAVING count(*) > 1) AS d",
+                                 {});
     return std::stoll(r.Text(0, 0));
   }
 
@@ -195,7 +197,7 @@ class PgStorage final : public Storage {
             "WHERE n.nspname = $1::name AND upper(c.relname) = upper($2) AND ") +
         kWarehouseKinds + " ORDER BY c.relname LIMIT 1";
     for (const std::string* sql : {&kByName, &kAnyCase}) {
-      PgResult r = conn_.Run(*sql, {schema_, code});
+      PgResult r = Use(*this)->Run(*sql, {schema_, code});
       if (r.Rows() > 0) return r.Text(0, 0);
     }
     return std::nullopt;
@@ -208,18 +210,19 @@ class PgStorage final : public Storage {
     const std::string table = HistoryTable(e.entity, *any);
     const std::string before = e.before ? EncodeRecord(*e.before) : std::string();
     const std::string after = e.after ? EncodeRecord(*e.after) : std::string();
-    conn_.Run("INSERT INTO " + prefix_ +
-                  "\"QMX_HISTORICO\" (\"QUANDO\", \"ENDERECO\", \"USUARIO\", \"METODO\", "
-                  "\"ENTIDADE\", \"OPERACAO\", \"TABELA\", \"ANTES\", \"DEPOIS\", \"SERVIDOR\") "
-                  "VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10)",
-              {e.when, e.origin.peer_address, e.origin.user_name, e.origin.method,
-               Describe(e.entity).sql_table, kind, table, before, after, e.origin.server});
+    Use(*this)->Run(
+        "INSERT INTO " + prefix_ +
+            "\"QMX_HISTORICO\" (\"QUANDO\", \"ENDERECO\", \"USUARIO\", \"METODO\", "
+            "\"ENTIDADE\", \"OPERACAO\", \"TABELA\", \"ANTES\", \"DEPOIS\", \"SERVIDOR\") "
+            "VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10)",
+        {e.when, e.origin.peer_address, e.origin.user_name, e.origin.method,
+         Describe(e.entity).sql_table, kind, table, before, after, e.origin.server});
   }
 
   // The id goes out as text under another name: ORDER BY "ID" would
   // otherwise sort by that text ("9" after "10").
   std::vector<HistoryEntry> ReadHistory(const HistoryFilter& filter) override {
-    PgResult r = conn_.Run(
+    PgResult r = Use(*this)->Run(
         "SELECT \"ID\"::text AS id_texto, \"QUANDO\", \"ENDERECO\", \"USUARIO\", \"METODO\", "
         "\"ENTIDADE\", \"OPERACAO\", \"ANTES\", \"DEPOIS\", \"SERVIDOR\" FROM " +
             prefix_ +
@@ -237,10 +240,24 @@ class PgStorage final : public Storage {
     return out;
   }
 
-  PgConnection& connection() { return conn_; }
-  const std::string& schema() const { return schema_; }
+  // The connection of the transaction in progress.
+  PgConnection& connection() { return *lease_; }
 
  private:
+  // The connection of the transaction in progress, or one borrowed for a
+  // single statement made outside any.
+  class Use {
+   public:
+    explicit Use(PgStorage& s) : own_(s.lease_ ? nullptr : s.pool_->Borrow()) {
+      lent_ = s.lease_ ? s.lease_.get() : own_.get();
+    }
+    PgConnection* operator->() const { return lent_; }
+
+   private:
+    PgPool::Lease own_;
+    PgConnection* lent_;
+  };
+
   static constexpr const char* kBeginRead = "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY";
 
   static std::vector<Record> Records(const EntityDef& def, const PgResult& r) {
@@ -261,7 +278,8 @@ class PgStorage final : public Storage {
     return v;
   }
 
-  PgConnection conn_;
+  std::shared_ptr<PgPool> pool_;
+  PgPool::Lease lease_;  // while a transaction is open; given back before pool_ goes
   std::string schema_;
   std::string prefix_;
   std::string begin_write_;
@@ -377,11 +395,11 @@ PrepareResult PreparePostgresDatabase(const PostgresTarget& target, DemoSeeding 
   CheckSchemaName(target.schema);
   PrepareResult result;
   {
-    PgStorage session(target);
-    PgConnection& conn = session.connection();
+    PgStorage session(OpenPostgresPool(target, 1), target);
     // Under the writers' lock: servers starting together on a new database
     // create the structure once, and no call sees it half made.
     session.Begin(TransactionKind::kWrite);
+    PgConnection& conn = session.connection();
     try {
       const std::string schema = QuoteIdentifier(target.schema);
       if (conn.Run("SELECT 1 FROM pg_catalog.pg_namespace WHERE nspname = $1::name",
@@ -412,8 +430,21 @@ int PostgresSchemaVersion(const PostgresTarget& target) {
   return ReadVersion(conn, target.schema);
 }
 
+std::shared_ptr<PgPool> OpenPostgresPool(const PostgresTarget& target, int size) {
+  CheckSchemaName(target.schema);
+  return std::make_shared<PgPool>(target.conninfo, SessionSetup(target), size,
+                                  target.busy_timeout_ms);
+}
+
+std::unique_ptr<Storage> OpenPostgresStorage(std::shared_ptr<PgPool> pool,
+                                             const PostgresTarget& target) {
+  return std::make_unique<PgStorage>(std::move(pool), target);
+}
+
 std::unique_ptr<Storage> OpenPostgresStorage(const PostgresTarget& target) {
-  return std::make_unique<PgStorage>(target);
+  auto pool = OpenPostgresPool(target, 1);
+  pool->Borrow();  // connects now: a session that cannot reach the database fails here
+  return OpenPostgresStorage(std::move(pool), target);
 }
 
 }  // namespace appserver

@@ -1,5 +1,6 @@
 // The PostgreSQL implementation of Storage, through libpq: prepared
-// statements with bound text parameters, one connection per session.
+// statements with bound text parameters, on connections borrowed from a pool
+// (pg_pool.h) for one transaction at a time.
 //
 // The structure tables ("QMX_TABELA", ...) live in the configured schema
 // beside the warehouse; the warehouse is every other table, view or
@@ -14,7 +15,8 @@
 // (lock_timeout), then gets kBusyText, as on SQLite. Read calls run in
 // REPEATABLE READ READ ONLY: one snapshot for the whole call.
 //
-// A lost connection fails the statement in flight with StorageError; the next
+// A lost connection fails the statement in flight with StorageError
+// (kConnectionLostText; kUnknownOutcomeText when it was the COMMIT); the next
 // Begin connects again.
 #pragma once
 
@@ -42,7 +44,15 @@ PrepareResult PreparePostgresDatabase(const PostgresTarget& target, DemoSeeding 
 // Schema version recorded in the schema (0 when it has none).
 int PostgresSchemaVersion(const PostgresTarget& target);
 
-// A new session on a prepared database. Throws StorageError.
+class PgPool;
+
+// The connections of one server: at most `size`, shared by its sessions.
+std::shared_ptr<PgPool> OpenPostgresPool(const PostgresTarget& target, int size);
+// A session on a prepared database borrowing from `pool`; connects nothing
+// by itself.
+std::unique_ptr<Storage> OpenPostgresStorage(std::shared_ptr<PgPool> pool,
+                                             const PostgresTarget& target);
+// A session with a connection of its own, opened now. Throws StorageError.
 std::unique_ptr<Storage> OpenPostgresStorage(const PostgresTarget& target);
 
 }  // namespace appserver
