@@ -61,6 +61,7 @@ EmbeddedServer::EmbeddedServer(EmbeddedServerOptions options) {
     so.max_connections = options.max_connections;
     so.max_memory = options.max_memory;
     so.idle_timeout_ms = options.idle_timeout_ms;
+    so.handshake_timeout_ms = options.handshake_timeout_ms;
     so.security = std::move(options.security);
     bool record = options.record_history;
     // With an ephemeral port the listening address is known only once bound,

@@ -14,6 +14,7 @@
 #include "appserver/serving/embedded_server.h"
 #include "appserver/storage/postgres/pg_connection.h"
 #include "net/client_security.h"
+#include "rtl/strings.h"
 
 namespace appserver {
 namespace {
@@ -26,8 +27,10 @@ void LogLine(std::string_view level, std::string_view text) {
   std::tm tm{};
   gmtime_r(&now, &tm);
   std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%SZ", &tm);
+  // One line each, whatever a client put in a user name or a method.
+  const std::string line = rtl::EscapeControls(text);
   std::lock_guard lock(log_mutex);
-  std::cerr << stamp << ' ' << level << ' ' << text << std::endl;
+  std::cerr << stamp << ' ' << level << ' ' << line << std::endl;
 }
 
 // The subcommands (tool_commands.h) and their options.
@@ -138,6 +141,10 @@ std::optional<int> ParseCommandLine(int argc, char** argv, ServerConfig& config)
                  "Minutos sem chamadas após os quais uma conexão é fechada; o cliente "
                  "reconecta na chamada seguinte; 0 nunca fecha (padrão 30)")
       ->check(CLI::Range(0, 7 * 24 * 60));
+  app.add_option("--handshake-timeout", config.handshake_timeout_s,
+                 "Segundos que uma conexão nova tem para se apresentar (TLS e handshake); "
+                 "depois disso é fechada (padrão 5)")
+      ->check(CLI::Range(1, 300));
   app.add_option("--name", config.name,
                  "Nome deste servidor no histórico de alterações (padrão: o endereço e a "
                  "porta em que escuta)");
@@ -206,6 +213,7 @@ int RunServer(const ServerConfig& config) {
   options.max_connections = config.max_connections;
   options.max_memory = size_t(config.max_memory_mib) << 20;
   options.idle_timeout_ms = config.idle_timeout_min * 60 * 1000;
+  options.handshake_timeout_ms = config.handshake_timeout_s * 1000;
   options.server_name = config.name;
   if (!config.token_file.empty()) {
     try {

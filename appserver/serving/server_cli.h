@@ -25,9 +25,10 @@ struct ServerConfig {
   ToolOptions tool;                               // a subcommand instead of serving
   int write_wait_s = kDefaultWriteWaitMs / 1000;  // a save waits this long for another
   int max_connections = 64;
-  int max_memory_mib = 256;   // frames in progress, all connections together
-  int idle_timeout_min = 30;  // 0: idle connections stay open
-  std::string name;           // this server in the history; "": the address it listens on
+  int max_memory_mib = 256;     // frames in progress, all connections together
+  int idle_timeout_min = 30;    // 0: idle connections stay open
+  int handshake_timeout_s = 5;  // from accepting a connection to its Hello
+  std::string name;             // this server in the history; "": the address it listens on
   // TLS and the access token; required with allow_remote, and when given they
   // secure a loopback server as well.
   std::string tls_cert;

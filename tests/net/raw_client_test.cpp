@@ -71,12 +71,13 @@ class RawClientTest : public ::testing::Test {
     return false;
   }
 
+  // Before the server: its threads tell events until it has stopped.
+  std::mutex mutex_;
+  std::vector<std::string> events_;
   Probe probe_;
   std::unique_ptr<Server> server_;
   TSocketConnection good_{nullptr};
   int good_calls_ = 1;
-  std::mutex mutex_;
-  std::vector<std::string> events_;
 };
 
 TEST_F(RawClientTest, BadHandshakesAreRefusedWithAReason) {

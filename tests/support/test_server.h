@@ -105,8 +105,10 @@ class TestObject : public IRemoteObject {
 // A plain blocking TCP client that sends whatever bytes a test gives it.
 class RawClient {
  public:
-  explicit RawClient(uint16_t port) {
+  // `source`: the loopback address to connect from (127.0.0.1 when null).
+  explicit RawClient(uint16_t port, const char* source = nullptr) {
     fd_ = socket(AF_INET, SOCK_STREAM, 0);
+    if (source) BindSource(fd_, source);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(port);
@@ -149,6 +151,14 @@ class RawClient {
       if (n == 0) return true;
       if (n < 0) return errno == ECONNRESET;
     }
+  }
+
+  // Makes `fd` connect from `address` (any of 127.0.0.0/8 on loopback).
+  static void BindSource(int fd, const char* address) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    inet_pton(AF_INET, address, &a.sin_addr);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) throw std::runtime_error("bind");
   }
 
  private:
