@@ -79,61 +79,6 @@ bool SameText(std::string_view a, std::string_view b) {
   return a.size() == b.size() && AnsiUpperCase(a) == AnsiUpperCase(b);
 }
 
-bool IsValidUtf8(std::string_view text) {
-  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  const auto* end = p + text.size();
-  while (p < end) {
-    // Fast path: eight ASCII bytes at a time.
-    if (end - p >= 8) {
-      uint64_t word;
-      std::memcpy(&word, p, 8);
-      if ((word & 0x8080808080808080ULL) == 0) {
-        p += 8;
-        continue;
-      }
-    }
-    unsigned char c = *p;
-    if (c < 0x80) {
-      ++p;
-      continue;
-    }
-    int extra;
-    uint32_t cp;
-    if ((c & 0xE0) == 0xC0) {
-      extra = 1;
-      cp = c & 0x1F;
-    } else if ((c & 0xF0) == 0xE0) {
-      extra = 2;
-      cp = c & 0x0F;
-    } else if ((c & 0xF8) == 0xF0) {
-      extra = 3;
-      cp = c & 0x07;
-    } else {
-      return false;
-    }
-    if (end - p <= extra) return false;
-    for (int k = 1; k <= extra; ++k) {
-      if ((p[k] & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (p[k] & 0x3F);
-    }
-    static constexpr uint32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-    if (cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-    p += extra + 1;
-  }
-  return true;
-}
-
-size_t Utf8Length(std::string_view text) {
-  size_t n = 0;
-  for (char c : text)
-    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
-  return n;
-}
-
-}  // namespace rtl
-
-namespace rtl {
-
 namespace {
 
 // The code point at p (well-formed UTF-8), its length in `size`; -1 when the
@@ -168,6 +113,41 @@ int32_t DecodeAt(const unsigned char* p, const unsigned char* end, int& size) {
   size = extra + 1;
   return static_cast<int32_t>(cp);
 }
+
+}  // namespace
+
+bool IsValidUtf8(std::string_view text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* end = p + text.size();
+  while (p < end) {
+    // Fast path: eight ASCII bytes at a time.
+    if (end - p >= 8) {
+      uint64_t word;
+      std::memcpy(&word, p, 8);
+      if ((word & 0x8080808080808080ULL) == 0) {
+        p += 8;
+        continue;
+      }
+    }
+    int size = 1;
+    if (DecodeAt(p, end, size) < 0) return false;
+    p += size;
+  }
+  return true;
+}
+
+size_t Utf8Length(std::string_view text) {
+  size_t n = 0;
+  for (char c : text)
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
+  return n;
+}
+
+}  // namespace rtl
+
+namespace rtl {
+
+namespace {
 
 // Characters that act on the screen rather than show: controls, the line and
 // paragraph separators, and the bidirectional embeddings, overrides and
