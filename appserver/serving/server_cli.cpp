@@ -14,6 +14,7 @@
 #include "appserver/serving/embedded_server.h"
 #include "appserver/storage/postgres/pg_connection.h"
 #include "net/client_security.h"
+#include "net/private_file.h"
 #include "rtl/strings.h"
 
 namespace appserver {
@@ -217,6 +218,7 @@ int RunServer(const ServerConfig& config) {
   options.server_name = config.name;
   if (!config.token_file.empty()) {
     try {
+      net::RequirePrivateFile(config.token_file, "O arquivo da chave de acesso");
       options.security = net::ServerOptions::Security{config.tls_cert, config.tls_key,
                                                       net::ReadTokenFile(config.token_file)};
     } catch (const std::exception& e) {

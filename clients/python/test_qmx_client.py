@@ -6,6 +6,7 @@ Run by ctest (which sets QMX_SERVER_BINARY); by hand:
 
 import os
 import re
+import shutil
 import signal
 import subprocess
 import sys
@@ -155,9 +156,14 @@ class AgainstASecureServer(unittest.TestCase):
         cls.token_dir = tempfile.TemporaryDirectory(prefix="qmx-py-token-")
         token_file = os.path.join(cls.token_dir.name, "token")
         with open(token_file, "w") as f:
-            f.write("chave-do-python\n")
+            f.write("chave-do-python-de-teste\n")
+        # The server takes only secrets that no one else may read.
+        key_file = os.path.join(cls.token_dir.name, "server-key.pem")
+        shutil.copyfile(os.path.join(TLS, "server-key.pem"), key_file)
+        for secret in (token_file, key_file):
+            os.chmod(secret, 0o600)
         cls.server = Server("--tls-cert", os.path.join(TLS, "server.pem"), "--tls-key",
-                            os.path.join(TLS, "server-key.pem"), "--token-file", token_file)
+                            key_file, "--token-file", token_file)
 
     @classmethod
     def tearDownClass(cls):
@@ -166,13 +172,14 @@ class AgainstASecureServer(unittest.TestCase):
 
     def test_tls_with_the_token_is_served_and_anything_else_refused(self):
         ca = os.path.join(TLS, "ca.pem")
-        with Client("127.0.0.1", self.server.port, token="chave-do-python", tls_ca=ca) as c:
+        with Client("127.0.0.1", self.server.port, token="chave-do-python-de-teste",
+                    tls_ca=ca) as c:
             self.assertIn("FATO_VENDAS", [r["CDTABELADW"] for r in
                                           Packet.decode(c.call("GetInicial")[0]).records()])
         with self.assertRaisesRegex(Refused, "chave de acesso"):
             Client("127.0.0.1", self.server.port, token="outra", tls_ca=ca)
         with self.assertRaisesRegex(Refused, "TLS"):
-            Client("127.0.0.1", self.server.port, token="chave-do-python")
+            Client("127.0.0.1", self.server.port, token="chave-do-python-de-teste")
 
 
 if __name__ == "__main__":

@@ -19,6 +19,7 @@
 #include <utility>
 
 #include "net/admission.h"
+#include "net/private_file.h"
 #include "net/server_connection.h"
 #include "net/tls.h"
 
@@ -81,12 +82,19 @@ void Server::Start() {
   if (!options_.factory || options_.object_name.empty())
     throw EServerError("O servidor precisa do nome do objeto remoto e de sua fábrica");
   if (options_.security) {
-    if (options_.security->access_token.empty())
-      throw EServerError("Conexões seguras precisam de uma chave de acesso");
+    const size_t token_length = options_.security->access_token.size();
+    if (token_length == 0) throw EServerError("Conexões seguras precisam de uma chave de acesso");
+    // Longer than a Hello carries, no client could ever log in.
+    if (token_length < kMinTokenLength || token_length > kMaxTokenLength)
+      throw EServerError("A chave de acesso tem " + std::to_string(token_length) +
+                         " caracteres; use de " + std::to_string(kMinTokenLength) + " a " +
+                         std::to_string(kMaxTokenLength) +
+                         " (por exemplo: openssl rand -hex 32 > arquivo-da-chave)");
     try {
+      RequirePrivateFile(options_.security->key_file, "O arquivo da chave TLS");
       tls_ =
           detail::TlsContext::ForServer(options_.security->cert_file, options_.security->key_file);
-    } catch (const detail::ETlsError& e) {
+    } catch (const rtl::Exception& e) {
       throw EServerError(e.Message());
     }
   }

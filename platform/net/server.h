@@ -63,6 +63,8 @@ class TlsContext;
 // they are bounded by the connection limit alone, and a call this small is
 // never turned away for memory.
 inline constexpr uint32_t kUncountedFrameSize = 64 * 1024;
+// The shortest access token a server accepts: anything shorter is guessed.
+inline constexpr size_t kMinTokenLength = 16;
 // The longest first frame a client may send: a handshake is far smaller.
 inline constexpr uint32_t kMaxHandshakeSize = 64 * 1024;
 
@@ -107,7 +109,9 @@ struct ServerOptions {
   int idle_timeout_ms = 30 * 60 * 1000;
   // Set: every connection must come over TLS with this certificate and key
   // (PEM files) and present this access token in a version-2 Hello (what
-  // listening beyond loopback asks for). A client that speaks plain TCP or
+  // listening beyond loopback asks for). Start refuses a key file that its
+  // group or others may read, and a token shorter than kMinTokenLength or
+  // longer than a Hello carries (kMaxTokenLength). A client that speaks plain TCP or
   // version 1 is refused with a text. Unset: plain TCP, Hellos of version 1
   // and 2 alike, any token ignored.
   struct Security {

@@ -104,8 +104,8 @@ std::unique_ptr<IRemoteObject> Server::Handshake(Connection& c, uint16_t& versio
                     std::to_string(kProtocolVersion) + ")");
     if (tls_ && hello.version == kProtocolVersion1)
       return refuse(
-          "a versão 1 do protocolo não é aceita em conexões remotas, pois não traz a chave "
-          "de acesso; atualize o cliente");
+          "este servidor exige a chave de acesso, que a versão 1 do protocolo não traz; "
+          "atualize o cliente");
     if (tls_) {
       // Sending none is a client not set up, not a guess: told apart, and not
       // held against the address.

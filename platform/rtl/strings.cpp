@@ -160,7 +160,7 @@ bool ActsOnScreen(int32_t cp) {
 
 }  // namespace
 
-std::string EscapeControls(std::string_view text) {
+std::string EscapeControls(std::string_view text, Backslashes backslashes) {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   const auto* end = p + text.size();
   std::string out;
@@ -173,7 +173,7 @@ std::string EscapeControls(std::string_view text) {
       std::snprintf(buf, sizeof buf, "\\x%02X", unsigned{*p});
       out += buf;
     } else if (cp == '\\') {
-      out += "\\\\";
+      out += backslashes == Backslashes::kDoubled ? "\\\\" : "\\";
     } else if (cp == '\n') {
       out += "\\n";
     } else if (cp == '\r') {

@@ -40,6 +40,9 @@ size_t Utf8Length(std::string_view text);
 // reorder text on screen become \n, \t, \xHH or \uHHHH, bytes that are not
 // UTF-8 become \xHH, and a backslash is doubled, so that nothing a user typed
 // can move the cursor, colour the screen or pass for a line of its own.
-std::string EscapeControls(std::string_view text);
+// kKept leaves backslashes alone, for text whose backslashes are already
+// escapes of its own (a JSON string).
+enum class Backslashes { kDoubled, kKept };
+std::string EscapeControls(std::string_view text, Backslashes backslashes = Backslashes::kDoubled);
 
 }  // namespace rtl

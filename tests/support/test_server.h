@@ -21,6 +21,7 @@
 #include "net/remote_object.h"
 #include "net/server.h"
 #include "net/socket_connection.h"
+#include "tls_files.h"
 
 namespace net::testing {
 
@@ -196,12 +197,9 @@ inline std::unique_ptr<TSocketConnection> Client(uint16_t port, ClientSecurity s
   return c;
 }
 
-// The test certificates: a CA, and a certificate for 127.0.0.1 it signed.
-inline std::string TlsFile(const std::string& name) {
-  return std::string(QMX_TLS_TEST_DIR) + "/" + name;
-}
+using qmxtest::TlsFile;
 inline ServerOptions::Security ServerTls(const std::string& token) {
-  return {TlsFile("server.pem"), TlsFile("server-key.pem"), token};
+  return {TlsFile("server.pem"), qmxtest::PrivateServerKey(), token};
 }
 // What a client that trusts the test CA sends.
 inline ClientSecurity ClientTls(const std::string& token, const std::string& user) {
