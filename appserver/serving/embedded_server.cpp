@@ -1,5 +1,7 @@
 #include "appserver/serving/embedded_server.h"
 
+#include "appserver/serving/login.h"
+
 #include <stdlib.h>
 
 #include <filesystem>
@@ -75,6 +77,10 @@ EmbeddedServer::EmbeddedServer(EmbeddedServerOptions options) {
       auto rdm = std::make_unique<RdmEstrutura>(OpenStorage(target), record);
       rdm->SetServerName(name->Get());
       return rdm;
+    };
+    so.authenticate = [target = target_, beyond = !IsLoopbackAddress(options.listen_address)](
+                          const std::string& user, const std::string& password) {
+      return CheckLogin(target, beyond, user, password);
     };
     so.on_call = std::move(options.on_call);
     so.on_event = std::move(options.on_event);

@@ -1,6 +1,5 @@
 #include "appserver/serving/server_cli.h"
 
-#include <arpa/inet.h>
 #include <signal.h>
 
 #include <CLI/CLI.hpp>
@@ -34,6 +33,33 @@ void LogLine(std::string_view level, std::string_view text) {
   std::cerr << stamp << ' ' << level << ' ' << line << std::endl;
 }
 
+// qmx-server conta ACTION [USER] [ROLE] (account_command.h).
+void AddAccountCommand(CLI::App& app, ToolOptions& o) {
+  auto* conta = app.add_subcommand(
+      "conta",
+      "Contas de acesso: adicionar USUARIO [--papel editor|leitor], listar, desativar USUARIO, "
+      "ativar USUARIO, papel USUARIO editor|leitor, senha USUARIO (a senha é lida do terminal, "
+      "sem eco, ou da entrada padrão)");
+  auto add = [&](const char* name, const char* what, bool user, bool role) {
+    auto* c = conta->add_subcommand(name, what);
+    if (user) c->add_option("usuario", o.user, "Nome de usuário")->required();
+    if (role) c->add_option("papel", o.role, "editor ou leitor")->required();
+    c->callback([&o, name] {
+      o.command = ToolCommand::kAccount;
+      o.account_action = name;
+    });
+    return c;
+  };
+  add("adicionar", "Cria uma conta (papel leitor, salvo --papel)", true, false)
+      ->add_option("--papel", o.role, "editor ou leitor (padrão leitor)");
+  add("listar", "Lista as contas", false, false);
+  add("desativar", "Impede a conta de entrar, sem apagá-la", true, false);
+  add("ativar", "Permite de novo a entrada de uma conta desativada", true, false);
+  add("papel", "Muda o papel da conta", true, true);
+  add("senha", "Troca a senha da conta", true, false);
+  conta->require_subcommand(1);
+}
+
 // The subcommands (tool_commands.h) and their options.
 void AddToolCommands(CLI::App& app, ToolOptions& o) {
   app.fallthrough();  // --db and the other options of the server also after the subcommand
@@ -54,6 +80,7 @@ void AddToolCommands(CLI::App& app, ToolOptions& o) {
       ->check(CLI::IsMember({"metricflow", "cube"}));
   export_->add_option("--out", o.out, "Arquivo de saída (padrão: a saída padrão)");
   export_->callback([&o] { o.command = ToolCommand::kExport; });
+  AddAccountCommand(app, o);
   app.require_subcommand(0, 1);
 }
 
@@ -81,16 +108,6 @@ std::optional<std::pair<std::string, uint16_t>> ParseListen(std::string_view tex
   }
   if (value > 65535) return std::nullopt;
   return std::make_pair(std::string(host), static_cast<uint16_t>(value));
-}
-
-bool IsLoopbackAddress(std::string_view address) {
-  if (address == "localhost") return true;
-  std::string a(address);
-  in_addr v4{};
-  if (inet_pton(AF_INET, a.c_str(), &v4) == 1) return (ntohl(v4.s_addr) >> 24) == 127;
-  in6_addr v6{};
-  if (inet_pton(AF_INET6, a.c_str(), &v6) == 1) return IN6_IS_ADDR_LOOPBACK(&v6);
-  return false;
 }
 
 std::string DefaultDatabasePath() {

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "appserver/serving/login.h"
 #include "appserver/storage/database_setup.h"
 #include "appserver/tools/tool_commands.h"
 
@@ -38,8 +39,6 @@ struct ServerConfig {
 
 // "ADDR:PORT" or "[ADDR]:PORT"; nullopt when malformed.
 std::optional<std::pair<std::string, uint16_t>> ParseListen(std::string_view text);
-// 127.0.0.0/8, ::1 and "localhost".
-bool IsLoopbackAddress(std::string_view address);
 // $XDG_DATA_HOME/qmx/qmx.db, else ~/.local/share/qmx/qmx.db; "" without a home.
 std::string DefaultDatabasePath();
 // A postgresql:// URI or a libpq key=value connection string.

@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "db/packet.h"
 #include "appserver/storage/storage.h"
+#include "db/packet.h"
 
 namespace appserver {
 

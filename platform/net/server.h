@@ -82,6 +82,20 @@ struct CallRecord {
   std::string_view failure;  // the failure text when !ok
 };
 
+// What ServerOptions::authenticate makes of a Hello's user name and password.
+struct LoginVerdict {
+  enum class Kind {
+    kOpen,             // no login needed here: admitted, the name unverified
+    kAdmitted,         // the password proves `account`
+    kNeedsLogin,       // a login is needed and none was sent
+    kWrongCredential,  // unknown user or wrong password (counts for the back-off)
+    kDisabled,         // the right password of a disabled account
+  };
+  Kind kind = Kind::kOpen;
+  std::string account;
+  std::string role;
+};
+
 struct ServerOptions {
   // Numeric address or host name to listen on. Anything but a loopback
   // address is refused unless allow_non_loopback is set.
@@ -123,6 +137,11 @@ struct ServerOptions {
   // Longest wait for the rest of a frame once begun, and for a client to take
   // an answer.
   int frame_timeout_ms = 30000;
+  // Unset: every Hello is admitted as before (after the token, in secure
+  // mode). Set: told the user name and password of each Hello (empty before
+  // version 3) from the connection's thread, and its verdict decides; a
+  // wrong credential backs off like a wrong token.
+  std::function<LoginVerdict(const std::string& user, const std::string& password)> authenticate;
   // Told of every call, from the connection's thread (concurrently for
   // different connections).
   std::function<void(const CallRecord&)> on_call;
@@ -154,7 +173,7 @@ class Server {
   void AcceptLoop();
   void Serve(Connection& c);
   // The handshake of `c`: the object for its calls, or null once refused.
-  std::unique_ptr<IRemoteObject> Handshake(Connection& c, uint16_t& version);
+  std::unique_ptr<IRemoteObject> Handshake(Connection& c, uint16_t& version, ConnectionInfo& info);
   // Runs the calls of a handshaken connection until it ends.
   void ServeCalls(detail::FrameSocket& socket, IRemoteObject& object);
   // Reserves `bytes` of the memory budget; false when they do not fit.

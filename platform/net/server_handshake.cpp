@@ -16,9 +16,10 @@ using detail::IoStatus;
 
 namespace {
 
-// The user of a connection as a log line names it. It is whatever the client
-// sent: the log escapes it (ServerOptions::on_event).
-std::string UserForLog(const std::string& user_name) {
+// The user of a connection as a log line names it. An unverified name is
+// whatever the client sent: the log escapes it (ServerOptions::on_event).
+std::string UserForLog(const std::string& user_name, bool verified = false) {
+  if (verified) return "conta \"" + user_name + "\"";
   return user_name.empty() ? "sem usuário" : "usuário \"" + user_name + "\" (não verificado)";
 }
 
@@ -42,11 +43,12 @@ void Server::Serve(Connection& c) {
   } pending{*admission_, c.host};
 
   uint16_t version = kProtocolVersion;
-  std::unique_ptr<IRemoteObject> object = Handshake(c, version);
+  ConnectionInfo info;
+  std::unique_ptr<IRemoteObject> object = Handshake(c, version, info);
   pending.End();
   if (!object) return;
   std::vector<uint8_t> out;
-  EncodeAccept(out, version);
+  EncodeAccept(out, version, info.verified ? info.user_name : "", info.role);
   if (c.socket->Write(out, DeadlineIn(options_.handshake_timeout_ms), wake_read_) != IoStatus::kOk)
     return;
   Event("Conexão aceita de " + c.peer_address + ", " + c.who);
@@ -54,7 +56,8 @@ void Server::Serve(Connection& c) {
   Event("Conexão encerrada de " + c.peer_address + ", " + c.who);
 }
 
-std::unique_ptr<IRemoteObject> Server::Handshake(Connection& c, uint16_t& version) {
+std::unique_ptr<IRemoteObject> Server::Handshake(Connection& c, uint16_t& version,
+                                                 ConnectionInfo& info) {
   FrameSocket& socket = *c.socket;
   std::vector<uint8_t> payload;
   const Deadline handshake = DeadlineIn(options_.handshake_timeout_ms);
@@ -98,37 +101,63 @@ std::unique_ptr<IRemoteObject> Server::Handshake(Connection& c, uint16_t& versio
       return refuse("o primeiro quadro de uma conexão deve ser o handshake");
     const HelloFrame hello = DecodeHello(payload);
     if (hello.magic != kProtocolMagic) return refuse("o cliente não fala este protocolo");
-    if (hello.version != kProtocolVersion && hello.version != kProtocolVersion1)
+    if (hello.version < kProtocolVersion1 || hello.version > kProtocolVersion)
       return refuse("versão de protocolo " + std::to_string(hello.version) +
-                    " não suportada (o servidor usa as versões 1 e " +
+                    " não suportada (o servidor usa as versões 1 a " +
                     std::to_string(kProtocolVersion) + ")");
     if (tls_ && hello.version == kProtocolVersion1)
       return refuse(
           "este servidor exige a chave de acesso, que a versão 1 do protocolo não traz; "
           "atualize o cliente");
-    if (tls_) {
-      // Sending none is a client not set up, not a guess: told apart, and not
-      // held against the address.
-      if (hello.token.empty())
-        return refuse(
-            "o cliente não enviou a chave de acesso que este servidor exige; configure-a "
-            "(QMX_TOKEN_FILE)");
-      // A locked address is not told whether its credential was right.
+    // Sending none is a client not set up, not a guess: told apart, and not
+    // held against the address.
+    if (tls_ && hello.token.empty())
+      return refuse(
+          "o cliente não enviou a chave de acesso que este servidor exige; configure-a "
+          "(QMX_TOKEN_FILE)");
+    // A locked address is not told whether its credential was right.
+    if (tls_ || options_.authenticate)
       if (const int64_t locked = admission_->LockedForMs(c.host))
         return refuse(
             "acesso bloqueado para este endereço após tentativas com credencial "
             "errada; tente de novo em " +
                 Seconds(locked),
             false);
-      if (!detail::SameToken(hello.token, options_.security->access_token)) {
-        const int64_t lock = admission_->LoginFailed(c.host);
-        Event("Acesso recusado de " + c.peer_address + ", " + UserForLog(hello.user_name) +
-              ": chave de acesso inválida; o endereço espera " + Seconds(lock) +
-              " antes de nova tentativa");
-        return refuse("chave de acesso inválida", false);
+    auto wrong = [&](const std::string& what) {
+      const int64_t lock = admission_->LoginFailed(c.host);
+      Event("Acesso recusado de " + c.peer_address + ", " + UserForLog(hello.user_name) + ": " +
+            what + "; o endereço espera " + Seconds(lock) + " antes de nova tentativa");
+      return refuse(what, false);
+    };
+    if (tls_ && !detail::SameToken(hello.token, options_.security->access_token))
+      return wrong("chave de acesso inválida");
+    info.peer_address = c.peer_address;
+    info.user_name = hello.user_name;
+    info.secure = tls_ != nullptr;
+    if (options_.authenticate) {
+      const LoginVerdict verdict = options_.authenticate(hello.user_name, hello.password);
+      switch (verdict.kind) {
+        case LoginVerdict::Kind::kOpen:
+          break;
+        case LoginVerdict::Kind::kNeedsLogin:
+          return refuse(
+              hello.version < kProtocolVersion
+                  ? "este servidor exige usuário e senha, que esta versão do cliente não envia; "
+                    "atualize o cliente"
+                  : "este servidor exige usuário e senha; informe-os para entrar");
+        case LoginVerdict::Kind::kWrongCredential:
+          return wrong("usuário ou senha inválidos");
+        case LoginVerdict::Kind::kDisabled:
+          return refuse("a conta \"" + verdict.account +
+                        "\" está desativada; peça a quem administra o servidor que a reative");
+        case LoginVerdict::Kind::kAdmitted:
+          info.user_name = verdict.account;
+          info.verified = true;
+          info.role = verdict.role;
+          break;
       }
-      admission_->LoginSucceeded(c.host);
     }
+    if (tls_ || options_.authenticate) admission_->LoginSucceeded(c.host);
     if (hello.object_name != options_.object_name)
       return refuse("objeto remoto desconhecido: " + hello.object_name);
     if (c.refuse_only)
@@ -136,8 +165,9 @@ std::unique_ptr<IRemoteObject> Server::Handshake(Connection& c, uint16_t& versio
                     " conexões");
     std::unique_ptr<IRemoteObject> object = options_.factory();
     if (!object) return refuse("o objeto remoto não pôde ser criado");
-    object->SetConnectionInfo(ConnectionInfo{c.peer_address, hello.user_name, tls_ != nullptr});
-    c.who = UserForLog(hello.user_name);
+    object->SetConnectionInfo(info);
+    c.who = UserForLog(info.user_name, info.verified) +
+            (info.verified ? " (" + info.role + ")" : std::string());
     version = hello.version;
     return object;
   } catch (const EProtocolError& e) {

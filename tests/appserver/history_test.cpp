@@ -236,7 +236,10 @@ TEST_F(History, TheSubcommandFiltersByTableAndDateAndPrintsTextOrJson) {
 TEST_F(History, TheTextReportEscapesWhatCouldActOnTheTerminalAndJsonKeepsItExact) {
   const std::string user = "eva\n2026-12-08 00:00:00  forjada \x1b[2J\\";
   const std::string name = "Desconto\x1b[31m\xE2\x80\xAE\xC2\x9B";
-  rdm_->SetConnectionInfo({"127.0.0.1:4000", user, false});
+  net::ConnectionInfo who;
+  who.peer_address = "127.0.0.1:4000";
+  who.user_name = user;
+  rdm_->SetConnectionInfo(who);
   Ok("SetFatos", {DeltaBuilder(kFactFields)
                       .Insert({"S", "FATO_VENDAS", "VL_DESCONTO", "00001", name, "M", "", ""})
                       .Build(),
@@ -253,7 +256,7 @@ TEST_F(History, TheTextReportEscapesWhatCouldActOnTheTerminalAndJsonKeepsItExact
 
   o.format = "json";
   YAML::Node json = YAML::Load(Tool(o));
-  EXPECT_EQ(json[0]["usuario"].as<std::string>(), user);
+  EXPECT_EQ(json[0]["usuario"].as<std::string>(), user + " (não verificado)");
   EXPECT_EQ(json[0]["depois"]["NMITEMDW"].as<std::string>(), name);
 }
 
