@@ -30,12 +30,17 @@ FACT_FIELDS = [Field("IDFATODW", 1, True), Field("CDTABELADW", 30), Field("CDITE
 class Server:
     """qmx-server on an ephemeral loopback port and a database of its own."""
 
-    def __init__(self, *extra):
+    def __init__(self, *extra, accounts=()):
+        """`accounts`: (user, role, password) made with `qmx-server conta`
+        before the server starts."""
         self.dir = tempfile.TemporaryDirectory(prefix="qmx-py-")
         binary = os.environ["QMX_SERVER_BINARY"]
+        db = os.path.join(self.dir.name, "qmx.db")
+        for user, role, password in accounts:
+            subprocess.run([binary, "conta", "adicionar", user, "--papel", role, "--db", db],
+                           input=password + "\n", text=True, check=True, capture_output=True)
         self.proc = subprocess.Popen(
-            [binary, "--db", os.path.join(self.dir.name, "qmx.db"), "--listen", "127.0.0.1:0",
-             *extra],
+            [binary, "--db", db, "--listen", "127.0.0.1:0", *extra],
             stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
         self.log = []
         self.port = None
@@ -146,6 +151,30 @@ class AgainstTheServer(unittest.TestCase):
         with self.assertRaises(CallFailure):
             c.call("GetTabelas", "")  # one argument short
         self.assertIn("FATO_VENDAS", self.fact_tables(c))
+
+
+class AgainstAServerWithAccounts(unittest.TestCase):
+    """Once an account exists, every connection logs in with version 3."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.server = Server(accounts=[("ana", "editor", "senha-da-ana"),
+                                      ("leo", "leitor", "senha-do-leo")])
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.server.stop()
+
+    def test_the_accept_names_the_account_and_a_leitor_cannot_write(self):
+        with Client("127.0.0.1", self.server.port, user="ana", password="senha-da-ana") as c:
+            self.assertEqual((c.account, c.role), ("ana", "editor"))
+        with self.assertRaisesRegex(Refused, "exige usuário e senha"):
+            Client("127.0.0.1", self.server.port, user="ana")
+        with Client("127.0.0.1", self.server.port, user="leo", password="senha-do-leo") as c:
+            self.assertEqual(c.role, "leitor")
+            delta = Packet(DELTA, TABLE_FIELDS,
+                           [Row(INSERTED, ["FATO_PY", "Py", "N"])])
+            self.assertIn("somente de leitura", error_text(c.call("SetTabelas", delta.encode())))
 
 
 class AgainstASecureServer(unittest.TestCase):
