@@ -2,8 +2,10 @@
 
 #include <QWidget>
 
+#include "model_call.h"
 #include "qt_canvas.h"
 #include "vcl/control.h"
+#include "vcl/form.h"
 
 namespace host {
 
@@ -41,6 +43,15 @@ void ControlView::ModelChanged(vcl::TChange what) {
     default:
       break;
   }
+}
+
+bool ControlView::Act(const std::function<void()>& action) {
+  vcl::TCustomForm* form = control_ ? control_->ParentForm() : nullptr;
+  if (!form) form = dynamic_cast<vcl::TCustomForm*>(control_);
+  const bool ok = RunModelAction(action);
+  // A view the action detached has left its owner, and with it the form.
+  if (form && control_) owner_.FollowFocus(form);
+  return ok;
 }
 
 void ControlView::SyncAll() {

@@ -78,6 +78,11 @@ class ControlView {
   virtual QWidget* FocusTarget() { return nullptr; }
   // Mirrors every property once, after the view was made.
   void SyncAll();
+  // Runs the person's `action` in the model (RunModelAction), then puts Qt's
+  // focus where the model's focus of this control's form is: a click that
+  // moves no model focus (the grid already had it) must still bring the
+  // keyboard back from wherever Qt left it, a menu bar say.
+  bool Act(const std::function<void()>& action);
 
  private:
   // The renderer detaches views (control_ becomes nullptr).

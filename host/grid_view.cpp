@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "grid_accessible.h"
 #include "model_call.h"
 #include "qt_canvas.h"
 #include "vcl/db_grid.h"
@@ -138,6 +139,9 @@ void GridView::EnsureCurrentVisible() {
 void GridView::ModelChanged(vcl::TChange what) {
   ControlView::ModelChanged(what);
   if (!Grid()) return;
+  if (what == vcl::TChange::DataSource || what == vcl::TChange::Columns ||
+      what == vcl::TChange::DataState || what == vcl::TChange::Selection)
+    NotifyGridAccessibility(this, what != vcl::TChange::Selection);
   switch (what) {
     case vcl::TChange::DataSource:
       top_ = 1;
@@ -187,7 +191,7 @@ void GridView::mousePressEvent(QMouseEvent* event) {
     }
     for (int col = 0; col < g->Columns().Count(); ++col)
       if (CellRect(0, col).contains(pos)) {
-        RunModelAction([g, col] { g->ClickTitle(col); });
+        Act([g, col] { g->ClickTitle(col); });
         return;
       }
     return;
@@ -195,7 +199,7 @@ void GridView::mousePressEvent(QMouseEvent* event) {
   if (ButtonRect().contains(pos)) {
     const vcl::TColumn* column = g->Columns()[g->SelectedIndex()];
     if (column->ButtonStyle() == vcl::TColumnButtonStyle::cbsEllipsis)
-      RunModelAction([g] { g->ClickEditButton(); });
+      Act([g] { g->ClickEditButton(); });
     else
       ShowPickList();
     return;
@@ -212,11 +216,11 @@ void GridView::mousePressEvent(QMouseEvent* event) {
       const int at = EditorPositionAt(pos.x());
       select_anchor_ = extend ? g->Editor().Anchor() : at;
       const int anchor = select_anchor_;
-      RunModelAction([g, anchor, at] { g->SetEditorSelection(anchor, at); });
+      Act([g, anchor, at] { g->SetEditorSelection(anchor, at); });
       return;
     }
     const int x = pos.x();
-    RunModelAction([this, g, recno, col, again, x] {
+    Act([this, g, recno, col, again, x] {
       g->ClickCell(recno, col);
       // A click on the current cell opens its editor with the caret there.
       if (again && g->Row() == recno && g->SelectedIndex() == col) {
@@ -229,7 +233,10 @@ void GridView::mousePressEvent(QMouseEvent* event) {
     return;
   }
   // Below the rows or beside the columns: the grid only takes the focus.
-  if (g->CanFocus() && !g->Focused()) RunModelAction([g] { g->SetFocus(); });
+  if (g->CanFocus())
+    Act([g] {
+      if (!g->Focused()) g->SetFocus();
+    });
 }
 
 void GridView::mouseMoveEvent(QMouseEvent* event) {
@@ -275,6 +282,7 @@ void GridView::focusInEvent(QFocusEvent* event) {
   if (event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason ||
       event->reason() == Qt::ShortcutFocusReason)
     Owner().FocusArrived(Grid());
+  NotifyGridAccessibility(this, false);
   viewport()->update();
 }
 

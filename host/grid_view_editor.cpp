@@ -131,14 +131,29 @@ void GridView::ShowPickList() {
   menu.setObjectName(QStringLiteral("pickList"));
   const QRect cell = CellRect(g->Row(), col);
   menu.setMinimumWidth(cell.width());
-  for (const std::string& item : g->Columns()[col]->PickList())
-    menu.addAction(QString::fromStdString(item));
+  // The list opens on the cell's value, so one arrow key moves from it.
+  std::string current;
+  if (g->EditorMode())
+    current = g->EditorText();
+  else
+    RunModelAction([g, col, &current] { current = g->CellText(g->Row(), col); });
+  QAction* on_value = nullptr;
+  for (const std::string& item : g->Columns()[col]->PickList()) {
+    QAction* action = menu.addAction(QString::fromStdString(item));
+    action->setCheckable(true);
+    if (item == current && !on_value) {
+      action->setChecked(true);
+      on_value = action;
+    }
+  }
+  if (on_value) menu.setActiveAction(on_value);
   QAction* chosen = nullptr;
   connect(&menu, &QMenu::triggered, &menu, [&chosen](QAction* action) { chosen = action; });
-  if (QAction* returned = menu.exec(viewport()->mapToGlobal(cell.bottomLeft()))) chosen = returned;
+  if (QAction* returned = menu.exec(viewport()->mapToGlobal(cell.bottomLeft()), on_value))
+    chosen = returned;
   if (!chosen || Grid() != g) return;
   const std::string text = chosen->text().toStdString();
-  RunModelAction([g, &text] { g->ChoosePickItem(text); });
+  Act([g, &text] { g->ChoosePickItem(text); });
 }
 
 }  // namespace host

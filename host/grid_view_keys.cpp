@@ -92,9 +92,10 @@ void GridView::keyPressEvent(QKeyEvent* event) {
   vcl::TDBGrid* g = Grid();
   if (!g) return;
   const Qt::KeyboardModifiers mods = event->modifiers();
-  // Ctrl+Tab belongs to the page control around the grid.
+  // Ctrl+Tab and Ctrl+PgDn/PgUp turn the page of the window around the grid.
   if ((mods & Qt::ControlModifier) &&
-      (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab)) {
+      (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab ||
+       event->key() == Qt::Key_PageUp || event->key() == Qt::Key_PageDown)) {
     event->ignore();
     return;
   }

@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <cstdio>
+#include <string_view>
 
 #include "net/client_security.h"
 #include "rtl/exceptions.h"
@@ -82,6 +83,16 @@ ParseOutcome ParseHostCommandLine(const QStringList& arguments) {
   for (const QString& code : parser.values(open))
     out.settings.open_screens.push_back(code.trimmed().toUpper().toStdString());
   return out;
+}
+
+bool AsksForHelpOrVersion(int argc, const char* const* argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "-h" || arg == "--help" || arg == "-?" || arg == "--help-all" || arg == "-v" ||
+        arg == "--version")
+      return true;
+  }
+  return false;
 }
 
 void ApplyHostSettings(const HostSettings& settings) {

@@ -31,6 +31,10 @@ struct ParseOutcome {
 // `arguments` as QCoreApplication::arguments() gives them (the program first).
 ParseOutcome ParseHostCommandLine(const QStringList& arguments);
 
+// True when the command line asks for the help or the version, which
+// ParseHostCommandLine answers without a display.
+bool AsksForHelpOrVersion(int argc, const char* const* argv);
+
 // Makes the settings take effect: the server address goes to the host
 // library; the access token and CA (net::LoadClientSecurity) become the
 // defaults of every connection.

@@ -11,7 +11,10 @@
 #include <QStatusBar>
 
 #include "glyph_icons.h"
+#include "grid_accessible.h"
+#include "host_log.h"
 #include "model_call.h"
+#include "net/app_server.h"
 #include "orb/server_address.h"
 #include "qt_user_interface.h"
 #include "renderer.h"
@@ -29,6 +32,7 @@ MainWindow::MainWindow(const std::string& package_dir, QWidget* parent)
   area_->setObjectName(QStringLiteral("mdiArea"));
   area_->setBackground(QColor(0x80, 0x80, 0x80));
   setCentralWidget(area_);
+  InstallGridAccessibility();
   renderer_ = std::make_unique<Renderer>(area_);
   ui_ = std::make_unique<QtUserInterface>(this);
   vcl::SetUserInterface(ui_.get());
@@ -71,9 +75,9 @@ void MainWindow::BuildMenus() {
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("A&juda"));
   connect(help->addAction(QStringLiteral("&Sobre")), &QAction::triggered, this, [this] {
-    QMessageBox::about(this, QStringLiteral("Sobre"),
-                       QStringLiteral("QMX — aplicação hospedeira das telas.\nServidor: %1")
-                           .arg(statusBar()->currentMessage()));
+    QMessageBox::about(
+        this, QStringLiteral("Sobre"),
+        QStringLiteral("QMX — aplicação hospedeira das telas.\nServidor: %1").arg(ServerText()));
   });
 }
 
@@ -110,7 +114,16 @@ void MainWindow::ShowServerAddress() {
   } catch (const rtl::Exception& e) {
     text = QStringLiteral("Servidor: %1").arg(QString::fromStdString(e.Message()));
   }
-  statusBar()->showMessage(text);
+  if (!server_label_) {
+    server_label_ = new QLabel(statusBar());
+    server_label_->setObjectName(QStringLiteral("serverAddress"));
+    statusBar()->addWidget(server_label_, 1);
+  }
+  server_label_->setText(text);
+}
+
+QString MainWindow::ServerText() const {
+  return server_label_ ? server_label_->text() : QString();
 }
 
 QAction* MainWindow::ScreenAction(const std::string& code) const {
@@ -129,6 +142,10 @@ bool MainWindow::OpenScreen(const std::string& code) {
       loader_.OpenScreen(*screen);
     } catch (const rtl::EAbort&) {
       throw;
+    } catch (const net::ECallError& e) {
+      if (e.Detail() != e.Message()) LogLine(e.Detail());
+      throw rtl::Exception("A tela " + screen->title + " (" + screen->code +
+                           ") não pôde ser aberta.\n\n" + e.Message());
     } catch (const rtl::Exception& e) {
       throw rtl::Exception("A tela " + screen->title + " (" + screen->code +
                            ") não pôde ser aberta.\n\n" + e.Message());

@@ -16,6 +16,7 @@
 
 #include "package_loader.h"
 
+class QLabel;
 class QMdiArea;
 class QMenu;
 
@@ -40,6 +41,8 @@ class MainWindow : public QMainWindow {
   bool OpenScreen(const std::string& code);
   // Asks every screen to close; true when all did.
   bool CloseScreens();
+  // The status bar's text naming the application server.
+  QString ServerText() const;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -54,6 +57,9 @@ class MainWindow : public QMainWindow {
   std::unique_ptr<QtUserInterface> ui_;
   PackageLoader loader_;
   QMenu* window_menu_ = nullptr;
+  // A widget of the status bar, not a message: the menus' status tips
+  // replace messages and would wipe it.
+  QLabel* server_label_ = nullptr;
 };
 
 }  // namespace host

@@ -3,9 +3,9 @@
 #include <QCoreApplication>
 #include <QPointer>
 #include <QTimer>
-#include <QtGlobal>
 #include <exception>
 
+#include "host_log.h"
 #include "net/app_server.h"
 #include "orb/busy.h"
 #include "rtl/exceptions.h"
@@ -71,7 +71,7 @@ bool RunModelAction(const std::function<void()>& action) {
   } catch (const net::ECallError& e) {
     // The person reads the plain message; the method and the system's text
     // are for whoever reads the log.
-    if (e.Detail() != e.Message()) qWarning("%s", e.Detail().c_str());
+    if (e.Detail() != e.Message()) LogLine(e.Detail());
     Report(e.Message());
   } catch (const rtl::Exception& e) {
     Report(e.Message());

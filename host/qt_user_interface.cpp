@@ -4,8 +4,10 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QTranslator>
 
 #include "busy_overlay.h"
+#include "long_list_text.h"
 #include "lookup_dialog.h"
 #include "search_dialog.h"
 
@@ -54,6 +56,29 @@ QPushButton* AddButton(QMessageBox& box, const QString& text, QMessageBox::Butto
   return box.addButton(text, role);
 }
 
+// A text naming a long list of codes shows its first codes and a count; the
+// whole list goes to the details, behind a button the box adds beside the
+// answers (it answers nothing; the default and escape buttons stay).
+void SetReadableText(QMessageBox& box, const std::string& text) {
+  const ShortenedText shortened = ShortenLongList(Text(text));
+  box.setText(shortened.text);
+  if (shortened.details.isEmpty()) return;
+  box.setDetailedText(shortened.details);
+}
+
+// Qt labels the button that opens a box's details in English; the host
+// speaks Portuguese.
+class DetailsButtonLabels : public QTranslator {
+ public:
+  QString translate(const char* context, const char* source, const char*, int) const override {
+    if (qstrcmp(context, "QMessageBox") != 0) return {};
+    if (qstrcmp(source, "Show Details...") == 0) return QStringLiteral("Mostrar a lista…");
+    if (qstrcmp(source, "Hide Details...") == 0) return QStringLiteral("Ocultar a lista");
+    return {};
+  }
+  bool isEmpty() const override { return false; }
+};
+
 // Blocking calls may be under way with the hourglass up: a dialog shows the
 // normal arrow while the person answers.
 struct ArrowWhileAsking {
@@ -98,7 +123,14 @@ class BackToTheWindowAfterAsking {
 }  // namespace
 
 QtUserInterface::QtUserInterface(QWidget* main_window)
-    : window_(main_window), busy_(new BusyOverlay(main_window)) {}
+    : window_(main_window), busy_(new BusyOverlay(main_window)) {
+  static DetailsButtonLabels* labels = [] {
+    auto* t = new DetailsButtonLabels;
+    QCoreApplication::installTranslator(t);
+    return t;
+  }();
+  (void)labels;
+}
 
 QtUserInterface::~QtUserInterface() {
   if (wait_cursor_) QApplication::restoreOverrideCursor();
@@ -108,9 +140,10 @@ void QtUserInterface::ShowError(const std::string& text) {
   BackToTheWindowAfterAsking back(window_);
   ArrowWhileAsking arrow;
   BusyDownWhileAsking busy(busy_);
-  QMessageBox box(QMessageBox::Critical, QStringLiteral("Erro"), Text(text), QMessageBox::NoButton,
+  QMessageBox box(QMessageBox::Critical, QStringLiteral("Erro"), QString(), QMessageBox::NoButton,
                   window_);
   box.setObjectName(QStringLiteral("errorMessage"));
+  SetReadableText(box, text);
   box.setDefaultButton(AddButton(box, QStringLiteral("OK"), QMessageBox::AcceptRole));
   box.exec();
 }
@@ -168,8 +201,9 @@ int QtUserInterface::MessageBox(const std::string& text, const std::string& capt
       break;
   }
   QMessageBox box(icon, caption.empty() ? QApplication::applicationDisplayName() : Text(caption),
-                  Text(text), QMessageBox::NoButton, window_);
+                  QString(), QMessageBox::NoButton, window_);
   box.setObjectName(QStringLiteral("messageBox"));
+  SetReadableText(box, text);
   if ((flags & 0x0F) == vcl::MB_YESNO) {
     QPushButton* yes = AddButton(box, QStringLiteral("&Sim"), QMessageBox::YesRole);
     QPushButton* no = AddButton(box, QStringLiteral("&Não"), QMessageBox::NoRole);

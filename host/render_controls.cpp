@@ -19,7 +19,7 @@ ButtonWidget::ButtonWidget(ViewOwner& owner, vcl::TButtonFlat* button, QWidget* 
   setIconSize(QSize(20, 20));
   connect(this, &QToolButton::clicked, this, [this] {
     auto* b = dynamic_cast<vcl::TButtonFlat*>(Control());
-    if (b) RunModelAction([b] { b->Click(); });
+    if (b) Act([b] { b->Click(); });
   });
 }
 
@@ -28,6 +28,9 @@ void ButtonWidget::ModelChanged(vcl::TChange what) {
   auto* b = dynamic_cast<vcl::TButtonFlat*>(Control());
   if (!b) return;
   if (what == vcl::TChange::Glyph) setIcon(GlyphIcon(b->Glyph()));
+  // A button showing only its glyph is read by its hint.
+  if (what == vcl::TChange::Hint || what == vcl::TChange::Caption)
+    setAccessibleName(QString::fromStdString(b->Caption().empty() ? b->Hint() : b->Caption()));
   if (what == vcl::TChange::Caption || what == vcl::TChange::Glyph) {
     setText(QString::fromStdString(b->Caption()));
     setToolButtonStyle(b->Caption().empty() || b->Glyph().empty() ? Qt::ToolButtonIconOnly

@@ -1,21 +1,54 @@
 #include "render_form.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QShortcut>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <vector>
 
 #include "glyph_icons.h"
+#include "grid_view.h"
 #include "model_call.h"
 #include "qt_canvas.h"
 #include "render_containers.h"
+#include "render_pages.h"
+#include "vcl/db_grid.h"
 #include "vcl/form.h"
 #include "vcl/menu.h"
+#include "vcl/page_control.h"
 
 namespace host {
+
+namespace {
+
+// The Qt key of a menu item's shortcut; empty for none or for a key the
+// host does not know.
+QKeySequence KeyOf(vcl::TShortCut shortcut) {
+  const int vk = shortcut & 0xFF;
+  int key = 0;
+  if ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9'))
+    key = vk;
+  else if (vk >= 0x70 && vk <= 0x7B)
+    key = Qt::Key_F1 + (vk - 0x70);
+  else if (vk == vcl::VK_INSERT)
+    key = Qt::Key_Insert;
+  else if (vk == vcl::VK_DELETE)
+    key = Qt::Key_Delete;
+  if (key == 0) return {};
+  if (shortcut & vcl::scShift) key |= Qt::SHIFT;
+  if (shortcut & vcl::scCtrl) key |= Qt::CTRL;
+  if (shortcut & vcl::scAlt) key |= Qt::ALT;
+  return QKeySequence(key);
+}
+
+}  // namespace
 
 // The form's client area: lays out the form's controls and reports its size
 // to the model.
@@ -62,6 +95,7 @@ FormView::FormView(ViewOwner& owner, vcl::TCustomForm* form, QMdiArea* area)
   layout->addWidget(client_, 1);
   setWidget(content_);
   area->addSubWindow(this);
+  AddWindowKeys();
   connect(this, &QMdiSubWindow::windowStateChanged, this,
           [this](Qt::WindowStates, Qt::WindowStates now) {
             vcl::TCustomForm* f = Form();
@@ -79,6 +113,55 @@ FormView::~FormView() {
   disconnect(this, &QMdiSubWindow::windowStateChanged, this, nullptr);
   // A detached view has already left the renderer, which may be gone by now.
   if (Control()) Owner().ForgetMenuItems(this);
+}
+
+void FormView::AddWindowKeys() {
+  const auto add = [this](QKeyCombination key, auto run) {
+    auto* shortcut = new QShortcut(QKeySequence(key), content_);
+    shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(shortcut, &QShortcut::activated, this, run);
+  };
+  add(Qt::CTRL | Qt::Key_Tab, [this] { TurnPage(1); });
+  add(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab, [this] { TurnPage(-1); });
+  add(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab, [this] { TurnPage(-1); });
+  add(Qt::CTRL | Qt::Key_PageDown, [this] { TurnPage(1); });
+  add(Qt::CTRL | Qt::Key_PageUp, [this] { TurnPage(-1); });
+  add(QKeyCombination(Qt::Key_F6), [this] { NextPanel(1); });
+  add(Qt::SHIFT | Qt::Key_F6, [this] { NextPanel(-1); });
+}
+
+void FormView::TurnPage(int step) {
+  vcl::TCustomForm* form = Form();
+  if (!form) return;
+  // The page control around the focus; else the form's first one.
+  PageControlWidget* pages = nullptr;
+  for (vcl::TControl* c = form->ActiveControl(); c && !pages; c = c->Parent())
+    if (dynamic_cast<vcl::TPageControl*>(c))
+      pages = dynamic_cast<PageControlWidget*>(Owner().WidgetFor(c));
+  if (!pages) pages = client_->findChild<PageControlWidget*>();
+  if (pages) pages->TurnPage(step);
+}
+
+void FormView::NextPanel(int step) {
+  vcl::TCustomForm* form = Form();
+  if (!form) return;
+  // The grids the model would let the focus reach now, in reading order.
+  std::vector<GridView*> grids;
+  for (GridView* view : client_->findChildren<GridView*>())
+    if (view->Grid() && view->Grid()->CanFocus()) grids.push_back(view);
+  if (grids.empty()) return;
+  const auto above = [](GridView* a, GridView* b) {
+    const QPoint pa = a->mapTo(a->window(), QPoint()), pb = b->mapTo(b->window(), QPoint());
+    return pa.y() != pb.y() ? pa.y() < pb.y() : pa.x() < pb.x();
+  };
+  std::sort(grids.begin(), grids.end(), above);
+  const int n = static_cast<int>(grids.size());
+  int current = -1;
+  for (int i = 0; i < n; ++i)
+    if (grids[i]->Grid()->Focused()) current = i;
+  const int next = current < 0 ? (step > 0 ? 0 : n - 1) : (current + step + n) % n;
+  vcl::TDBGrid* grid = grids[next]->Grid();
+  Act([grid] { grid->SetFocus(); });
 }
 
 vcl::TCustomForm* FormView::Form() const {
@@ -218,6 +301,9 @@ void FormView::BuildMenu() {
   if (!menu) return;
   Owner().RegisterMenuItem(&menu->Items(), this);
   AddMenuItems(&menu->Items(), menu_bar_);
+  // The tabs' mnemonics keep clear of the menu's.
+  for (PageControlWidget* pages : client_->findChildren<PageControlWidget*>())
+    pages->AssignMnemonics();
 }
 
 void FormView::AddMenuItems(vcl::TMenuItem* parent, QWidget* menu) {
@@ -227,6 +313,12 @@ void FormView::AddMenuItems(vcl::TMenuItem* parent, QWidget* menu) {
     if (item->Count() > 0) {
       auto* sub = new QMenu(QString::fromStdString(item->Caption()), menu);
       action = sub->menuAction();
+      if (menu == menu_bar_)
+        connect(sub, &QMenu::aboutToHide, this, [this] {
+          // Once the menu is gone (Esc keeps Qt's menu bar holding the
+          // keyboard), the keyboard goes back where the model's focus is.
+          QTimer::singleShot(0, this, [this] { GiveKeyboardBack(); });
+        });
       AddMenuItems(item, sub);
     } else if (item->Caption() == "-") {
       action = new QAction(menu);
@@ -234,7 +326,7 @@ void FormView::AddMenuItems(vcl::TMenuItem* parent, QWidget* menu) {
     } else {
       action = new QAction(QString::fromStdString(item->Caption()), menu);
       connect(action, &QAction::triggered, this, [this, item] {
-        if (actions_.count(item)) RunModelAction([item] { item->Click(); });
+        if (actions_.count(item)) Act([item] { item->Click(); });
       });
     }
     menu->addAction(action);
@@ -244,10 +336,17 @@ void FormView::AddMenuItems(vcl::TMenuItem* parent, QWidget* menu) {
   }
 }
 
+void FormView::GiveKeyboardBack() {
+  vcl::TCustomForm* form = Form();
+  if (!form || QApplication::activePopupWidget() || !menu_bar_->hasFocus()) return;
+  Owner().FollowFocus(form);
+}
+
 void FormView::SyncAction(vcl::TMenuItem* item) {
   QAction* action = ActionFor(item);
   if (!action) return;
   action->setText(QString::fromStdString(item->Caption()));
+  action->setShortcut(KeyOf(item->ShortCut()));
   action->setEnabled(item->Enabled());
   action->setVisible(item->Visible());
 }

@@ -7,6 +7,12 @@
 // the window asks the model (Close: the screen may refuse); the window goes
 // when the form is hidden or destroyed. Maximising or restoring the window
 // sets the form's window state, and the other way round.
+//
+// Keys that belong to the window rather than to one control: Ctrl+Tab and
+// Ctrl+PgDn (with Shift, or Ctrl+PgUp, backwards) turn the page of the page
+// control holding the focus; F6 and Shift+F6 move to the grid of the next or
+// previous panel of the page. Leaving a menu with Esc gives the keyboard
+// back to the model's focus instead of leaving it on the menu bar.
 #pragma once
 
 #include <QMdiSubWindow>
@@ -56,6 +62,11 @@ class FormView : public WidgetView<QMdiSubWindow> {
   void AddMenuItems(vcl::TMenuItem* parent, QWidget* menu);
   void SyncAction(vcl::TMenuItem* item);
   void ApplyWindowState();
+  void AddWindowKeys();
+  void TurnPage(int step);
+  void NextPanel(int step);
+  // After a menu closed: Qt's focus leaves the menu bar for the model's.
+  void GiveKeyboardBack();
   void ResizeToModel();
 
   QWidget* content_ = nullptr;

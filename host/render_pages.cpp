@@ -1,7 +1,10 @@
 #include "render_pages.h"
 
 #include <QKeyEvent>
+#include <QMenuBar>
 #include <QMouseEvent>
+#include <QSet>
+#include <QShortcutEvent>
 #include <QTabBar>
 
 #include "model_call.h"
@@ -16,6 +19,11 @@ PageControlWidget::PageControlWidget(ViewOwner& owner, vcl::TPageControl* pages,
   tabBar()->setFocusPolicy(Qt::TabFocus);
   tabBar()->installEventFilter(this);
   installEventFilter(this);
+  // A tab chosen another way (assistive technology presses it) goes to the
+  // model too, which may refuse and so bring the old page back.
+  connect(this, &QTabWidget::currentChanged, this, [this](int index) {
+    if (!following_ && Control()) ChooseTab(index);
+  });
 }
 
 QWidget* PageControlWidget::FocusTarget() {
@@ -44,12 +52,63 @@ void PageControlWidget::ChildViewAdded(ControlView* child) {
   FollowActivePage();
 }
 
+QString PageControlWidget::PlainTabText(int index) const {
+  auto* view = dynamic_cast<SheetWidget*>(widget(index));
+  auto* sheet = view ? dynamic_cast<vcl::TTabSheet*>(view->Control()) : nullptr;
+  return sheet ? ShownText(sheet->Font(), sheet->Caption()) : QString();
+}
+
 void PageControlWidget::SheetChanged(vcl::TTabSheet* sheet) {
   const int i = IndexOf(sheet);
   if (i < 0) return;
-  setTabText(i, ShownText(sheet->Font(), sheet->Caption()));
+  const bool was = following_;
+  following_ = true;  // hiding the current tab moves Qt's page, not the model's
   setTabEnabled(i, sheet->Enabled());
   setTabVisible(i, sheet->TabVisible());
+  following_ = was;
+  AssignMnemonics();
+  FollowActivePage();
+}
+
+void PageControlWidget::AssignMnemonics() {
+  QSet<QChar> taken;
+  for (const QMenuBar* bar : window()->findChildren<QMenuBar*>())
+    for (const QAction* action : bar->actions()) {
+      const QString text = action->text();
+      const qsizetype amp = text.indexOf(QLatin1Char('&'));
+      if (amp >= 0 && amp + 1 < text.size()) taken.insert(text.at(amp + 1).toUpper());
+    }
+  for (int i = 0; i < count(); ++i) {
+    QString text = PlainTabText(i);
+    text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    // Initials of words of three letters or more first, then any initial.
+    qsizetype at = -1;
+    for (int min_word = 3; min_word >= 1 && at < 0; min_word -= 2)
+      for (qsizetype k = 0; k < text.size() && at < 0; ++k) {
+        const bool word_start = k == 0 || text.at(k - 1).isSpace();
+        qsizetype end = k;
+        while (end < text.size() && !text.at(end).isSpace()) ++end;
+        if (word_start && end - k >= min_word && text.at(k).isLetter() &&
+            !taken.contains(text.at(k).toUpper()))
+          at = k;
+      }
+    if (at >= 0) {
+      taken.insert(text.at(at).toUpper());
+      text.insert(at, QLatin1Char('&'));
+    }
+    if (tabText(i) != text) setTabText(i, text);
+  }
+}
+
+void PageControlWidget::TurnPage(int step) {
+  const int n = count();
+  for (int k = 1; k < n; ++k) {
+    const int i = (currentIndex() + (step < 0 ? n - k : k)) % n;
+    if (isTabEnabled(i) && isTabVisible(i)) {
+      ChooseTab(i);
+      return;
+    }
+  }
 }
 
 void PageControlWidget::FollowActivePage() {
@@ -110,6 +169,16 @@ bool PageControlWidget::eventFilter(QObject* watched, QEvent* event) {
         }
         break;
       }
+      case QEvent::Shortcut: {
+        // A tab's mnemonic: the model changes the page, as for a click.
+        auto* shortcut = static_cast<QShortcutEvent*>(event);
+        for (int i = 0; i < count(); ++i)
+          if (QKeySequence::mnemonic(tabText(i)) == shortcut->key()) {
+            if (isTabEnabled(i) && isTabVisible(i) && i != currentIndex()) ChooseTab(i);
+            return true;
+          }
+        break;
+      }
       case QEvent::FocusIn: {
         auto* focus = static_cast<QFocusEvent*>(event);
         if (focus->reason() == Qt::TabFocusReason || focus->reason() == Qt::BacktabFocusReason)
@@ -128,14 +197,7 @@ bool PageControlWidget::eventFilter(QObject* watched, QEvent* event) {
     if (ctrl_tab) {
       const bool back = key->key() == Qt::Key_Backtab || key->key() == Qt::Key_PageUp ||
                         (key->modifiers() & Qt::ShiftModifier);
-      const int n = count();
-      for (int k = 1; k < n; ++k) {
-        const int i = (currentIndex() + (back ? n - k : k)) % n;
-        if (isTabEnabled(i) && isTabVisible(i)) {
-          ChooseTab(i);
-          break;
-        }
-      }
+      TurnPage(back ? -1 : 1);
       return true;
     }
   }

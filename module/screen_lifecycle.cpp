@@ -40,6 +40,7 @@ void TfrmEstrutura::FormCreate(rtl::TObject* sender) {
   cdsDimeDime->SetData(packets[2]);
   cdsPesqDimeDime->SetData(packets[2]);
   cdsTabelaDrill->SetData(packets[3]);
+  details_fresh_from_load_ = !cdsTabelas->IsEmpty();
 }
 
 void TfrmEstrutura::FormDestroy(rtl::TObject* sender) {

@@ -316,6 +316,10 @@ class TfrmEstrutura : public frm::TfrmPadraoGrid, public EstruturaComponents {
   bool AskWarning(const std::string& text);
 
   bool built_ = false;  // every component exists and the events are bound
+  // The details on screen were fetched by loading the fact-table list on
+  // creation, and no row of it was reached since: the screen's first focus,
+  // which enters the list right after, has nothing to reload.
+  bool details_fresh_from_load_ = false;
 
   ScreenFlags flags_;
   HandlerSet handlers_;

@@ -40,17 +40,34 @@ std::string AffectedTables(const db::TClientDataSet& answer) {
   return answer.FieldByName("TABELAS")->AsString();
 }
 
-rtl::Variant AnswerVersion(const db::TClientDataSet& answer) {
-  if (!answer.Active()) return {};
-  const db::Packet packet = db::PacketFromVariant(answer.Data());
+namespace {
+
+// NRVERSAO of the first row of `ds` whose `key_field` is `key` (of the first
+// row when `key_field` is empty).
+rtl::Variant VersionOfRow(const db::TClientDataSet& ds, std::string_view key_field,
+                          std::string_view key) {
+  if (!ds.Active()) return {};
+  const db::Packet packet = db::PacketFromVariant(ds.Data());
   const int field = packet.FieldIndex("NRVERSAO");
-  if (field < 0) return {};
+  const int key_index = key_field.empty() ? -1 : packet.FieldIndex(std::string(key_field));
+  if (field < 0 || (!key_field.empty() && key_index < 0)) return {};
   for (const db::PacketRow& row : packet.rows) {
     if (row.status == db::RowStatus::kDeleted) continue;
+    if (key_index >= 0 && row.values[static_cast<size_t>(key_index)] != std::string(key)) continue;
     const db::FieldValue& value = row.values[static_cast<size_t>(field)];
     return value ? rtl::Variant(*value) : rtl::Variant();
   }
   return {};
+}
+
+}  // namespace
+
+rtl::Variant AnswerVersion(const db::TClientDataSet& answer) {
+  return VersionOfRow(answer, {}, {});
+}
+
+rtl::Variant ListedVersion(const db::TClientDataSet& list, std::string_view code) {
+  return VersionOfRow(list, "CDTABELADW", code);
 }
 
 }  // namespace qmx00600

@@ -39,4 +39,8 @@ std::string AffectedTables(const db::TClientDataSet& answer);
 // field; Empty when the answer carries none (an older server).
 rtl::Variant AnswerVersion(const db::TClientDataSet& answer);
 
+// The version (NRVERSAO) the server sent with the row of table `code` of a
+// table list, or Empty when the list holds none.
+rtl::Variant ListedVersion(const db::TClientDataSet& list, std::string_view code);
+
 }  // namespace qmx00600

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(cmake g++ make clang libclang-rt-14-dev clang-format
           libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
           libsqlite3-dev libpq-dev postgresql libyaml-cpp-dev libssl-dev libsodium-dev python3
-          qt6-base-dev fonts-dejavu-core xvfb xauth x11vnc)
+          qt6-base-dev fonts-dejavu-core xvfb xauth x11vnc help2man file dpkg-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

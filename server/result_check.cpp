@@ -35,6 +35,10 @@ rtl::Variant CheckOleContents(const rtl::Variant& result, const orb::TMessages& 
   return copy;
 }
 
+bool IsErrorReport(const rtl::Variant& result) {
+  return result.IsArray() && result.Length() > 0 && result[0].Type() == rtl::varOleStr;
+}
+
 bool IsChangedMeanwhile(const rtl::Variant& result) {
   if (orb::CheckResultServ(result, false, 0)) return false;
   return result[0].AsString() == kChangedMeanwhileText;

@@ -30,6 +30,9 @@ std::string ErrorMessageText(const std::string& text, const orb::TMessages& cata
 
 rtl::Variant CheckOleContents(const rtl::Variant& result, const orb::TMessages& catalogue);
 
+// Whether `result` is an error report (CheckOleContents would refuse it).
+bool IsErrorReport(const rtl::Variant& result);
+
 // Whether `result` is the error report of kChangedMeanwhileText, exactly.
 bool IsChangedMeanwhile(const rtl::Variant& result);
 

@@ -27,10 +27,22 @@ void RunSteps(const SaveMember& m, SaveContext& ctx, bool after_busy, bool only_
   }
 }
 
+// Opens the refused post again with the person's values; true when the row
+// is open again.
+bool HandBack(const SaveMember& m) {
+  try {
+    return m.dataset->ReopenLastPost();
+  } catch (...) {
+    // A handler of the new state failed; the row may be open again.
+    return m.dataset->State() != db::TDataSetState::dsBrowse;
+  }
+}
+
 }  // namespace
 
 void RunSaveSequence(const SaveMember& m, const SaveEnvironment& env) {
   orb::BusyScope busy(env.form, orb::kAviTransfer, env.busy_caption);
+  bool handed_back = false;
   try {
     SaveContext ctx;
     if (m.dataset->ChangeCount() == 0) {
@@ -47,6 +59,9 @@ void RunSaveSequence(const SaveMember& m, const SaveEnvironment& env) {
     const rtl::Variant answer = env.calls->CallUnchecked(m.method, std::move(args));
     ctx.sent = true;
     if (!(m.on_changed_meanwhile && IsChangedMeanwhile(answer))) {
+      // A refusal hands the row back before its message is up, so the
+      // refused values are never shown as saved.
+      if (m.hand_back_post && IsErrorReport(answer)) handed_back = HandBack(m);
       const rtl::Variant result = env.calls->Check(answer);
       if (m.reloads) LoadDataPacket(*m.dataset, result);
       if (m.merge == MergeRule::kIfLogging && m.dataset->LogChanges()) m.dataset->MergeChangeLog();
@@ -59,15 +74,7 @@ void RunSaveSequence(const SaveMember& m, const SaveEnvironment& env) {
     busy.Release();
     // The failure being passed on is the one to report, not a second one
     // from handing the row back or dropping the changes.
-    bool handed_back = false;
-    if (m.hand_back_post) {
-      try {
-        handed_back = m.dataset->ReopenLastPost();
-      } catch (...) {
-        // A handler of the new state failed; the row may be open again.
-        handed_back = m.dataset->State() != db::TDataSetState::dsBrowse;
-      }
-    }
+    if (m.hand_back_post && !handed_back) handed_back = HandBack(m);
     if (m.undo && !handed_back) {
       try {
         m.dataset->CancelUpdates();

@@ -38,6 +38,16 @@ ColumnKind ClassifyColumnType(std::string_view declared_type) {
   return {integer || decimal, integer || character || date};
 }
 
+ColumnFamily ClassifyColumnFamily(std::string_view declared_type) {
+  std::string t = rtl::UpperCase(declared_type);
+  auto has = [&](const char* word) { return t.find(word) != std::string::npos; };
+  // Dates first: "DATETIME" and "TIMESTAMP" hold no INT or CHAR.
+  if (has("DATE") || has("TIME")) return ColumnFamily::kDate;
+  if (has("CHAR") || has("TEXT") || has("CLOB") || has("STRING")) return ColumnFamily::kText;
+  if (ClassifyColumnType(t).numeric) return ColumnFamily::kNumber;
+  return ColumnFamily::kOther;
+}
+
 std::vector<std::string> SplitTableList(std::string_view text) {
   std::vector<std::string> out;
   size_t start = 0;

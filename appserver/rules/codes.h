@@ -28,6 +28,12 @@ struct ColumnKind {
 };
 ColumnKind ClassifyColumnType(std::string_view declared_type);
 
+// The family of values a declared type holds; two columns can be joined
+// when they are of the same family (an integer code never equals a text one
+// without a cast, and SQLite compares them as different).
+enum class ColumnFamily { kNumber, kText, kDate, kOther };
+ColumnFamily ClassifyColumnFamily(std::string_view declared_type);
+
 // Splits a TABELAS text ("A, B,C") into normalised codes, skipping empty ones.
 std::vector<std::string> SplitTableList(std::string_view text);
 // Joins codes as TABELAS carries them: "A, B, C".

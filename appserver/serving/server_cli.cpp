@@ -3,6 +3,7 @@
 #include <signal.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include <mutex>
 
 #include "appserver/serving/embedded_server.h"
+#include "appserver/serving/installed_place.h"
 #include "appserver/storage/postgres/pg_connection.h"
 #include "net/client_security.h"
 #include "net/private_file.h"
@@ -126,7 +128,8 @@ std::optional<int> ParseCommandLine(int argc, char** argv, ServerConfig& config)
   CLI::App app{"qmx-server: servidor de aplicação do módulo QMX00600.rdmEstrutura"};
   std::string listen, level = "info";
   bool demo = false, no_demo = false;
-  app.set_config("--config", "", "Arquivo de configuração (chave = valor, como as opções)");
+  CLI::Option* config_file =
+      app.set_config("--config", "", "Arquivo de configuração (chave = valor, como as opções)");
   app.add_option("--db", config.database,
                  "Banco SQLite (caminho) ou PostgreSQL (postgresql://... ou \"host=... "
                  "dbname=...\"; variáveis PG* completam); padrão: " +
@@ -171,6 +174,17 @@ std::optional<int> ParseCommandLine(int argc, char** argv, ServerConfig& config)
   AddToolCommands(app, config.tool);
   try {
     app.parse(argc, argv);
+    // The installed program's subcommands read the service's settings when
+    // told neither a database nor a settings file.
+    if (config.tool.command != ToolCommand::kNone && config.database.empty() &&
+        config_file->count() == 0) {
+      if (auto settings = InstalledSettingsFile()) {
+        std::vector<std::string> args{"--config", *settings};
+        args.insert(args.end(), argv + 1, argv + argc);
+        std::reverse(args.begin(), args.end());  // CLI11 takes them last first
+        app.parse(args);
+      }
+    }
   } catch (const CLI::ParseError& e) {
     return app.exit(e);
   }
@@ -208,6 +222,9 @@ std::optional<int> ParseCommandLine(int argc, char** argv, ServerConfig& config)
     std::cerr << "--schema: informe o nome do esquema.\n";
     return 2;
   }
+  if (config.database.empty() && config.tool.command != ToolCommand::kNone &&
+      RunsFromInstalledPlace())
+    config.database = kInstalledDatabase;
   if (config.database.empty()) {
     config.database = DefaultDatabasePath();
     if (config.database.empty()) {

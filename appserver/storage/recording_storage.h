@@ -58,6 +58,10 @@ class RecordingStorage final : public Storage {
   std::optional<std::string> FindWarehouseTable(std::string_view code) override {
     return inner_->FindWarehouseTable(code);
   }
+  long long DuplicateKeys(std::string_view table,
+                          const std::vector<std::string>& columns) override {
+    return inner_->DuplicateKeys(table, columns);
+  }
   void AppendHistory(const HistoryEntry& entry) override { inner_->AppendHistory(entry); }
   std::vector<HistoryEntry> ReadHistory(const HistoryFilter& filter) override {
     return inner_->ReadHistory(filter);

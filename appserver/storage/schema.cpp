@@ -122,7 +122,9 @@ const std::vector<db::PacketField>& TableUsesFields() {
   return f;
 }
 const std::vector<db::PacketField>& AffectedFields() {
-  static const auto f = Fields({{"TABELAS", 4000, false}});
+  // A list of codes of any length a packet field can hold (some 2,000 codes
+  // of 30 characters); the answer refuses a longer one in plain words.
+  static const auto f = Fields({{"TABELAS", db::kMaxFieldSize, false}});
   return f;
 }
 

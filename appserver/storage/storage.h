@@ -53,6 +53,7 @@ struct Match {
 struct WarehouseColumn {
   std::string name;           // as the catalogue spells it
   std::string declared_type;  // as declared, e.g. "NUMERIC(15,2)", "VARCHAR(20)", "DATE"
+  bool key = false;           // part of the table's primary key
 };
 
 // One of several reads made together (Storage::SelectEach).
@@ -106,6 +107,12 @@ class Storage {
         return std::move(name);
     return std::nullopt;
   }
+
+  // How many distinct values of `columns` (as the catalogue spells them) occur
+  // on more than one row of warehouse table `table`: 0 when they identify its
+  // rows.
+  virtual long long DuplicateKeys(std::string_view table,
+                                  const std::vector<std::string>& columns) = 0;
 
   // The history of changes (history.h): an entry is appended inside the
   // caller's write transaction and gets the next id; entries are read newest

@@ -5,10 +5,11 @@
 #pragma once
 
 #include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 
-#include "appserver/storage/storage.h"
+#include "appserver/tools/semantic_model.h"
 
 namespace appserver {
 
@@ -19,12 +20,11 @@ enum class ExportFormat {
 
 std::optional<ExportFormat> ParseExportFormat(std::string_view name);
 
-// An identifier the formats accept: lower case, letters, digits and single
-// underscores, starting with a letter ("Conta contábil" -> "conta_contabil").
-std::string SemanticName(std::string_view text);
-
 // The structure as YAML. Reads through `storage`; the caller holds a read
-// transaction.
-std::string ExportStructure(Storage& storage, ExportFormat format);
+// transaction. `schema` qualifies the tables ("" when they are in the
+// database's default place); notes on choices the export made for a table go
+// to `notes`.
+std::string ExportStructure(Storage& storage, ExportFormat format, const std::string& schema,
+                            std::ostream& notes);
 
 }  // namespace appserver

@@ -7,6 +7,7 @@
 #include "appserver/rules/codes.h"
 #include "appserver/rules/structure.h"
 #include "appserver/storage/json_text.h"
+#include "appserver/tools/semantic_model.h"
 #include "rtl/strings.h"
 
 namespace appserver {
@@ -61,6 +62,7 @@ class Checker {
         gone_.insert(code);
       }
       CheckItems(drill ? kDrillSide : kFactSide, code);
+      if (!gone_.count(code)) CheckRowKey(drill ? kDrillSide : kFactSide, code);
     }
     CheckOrphans(kFactSide);
     CheckOrphans(kDrillSide);
@@ -153,6 +155,56 @@ class Checker {
       Add("DRILL_DIMENSAO_FALTANTE", table, column,
           link + ", que não tem a(s) dimensão(ões) " + JoinTableList(missing) + " da tabela " +
               table + ".");
+    if (linked_.insert({table, drill}).second) CheckJoinTypes(table, drill);
+  }
+
+  // The link joins the two tables on the columns of each dimension number
+  // they share; those columns must hold values of one family. Checked once
+  // per pair of tables, however many facts drill.
+  void CheckJoinTypes(const std::string& table, const std::string& drill) {
+    Match fact_owner[] = {{0, table}}, drill_owner[] = {{0, drill}};
+    std::map<std::string, std::string> drill_column;  // number -> column
+    for (const Record& d : storage_.Select(Entity::kDrillDime, drill_owner))
+      drill_column[d[ddrill::NRSEQUEDIME]] = d[ddrill::CDDIMEDRILL];
+    for (const Record& d : storage_.Select(Entity::kDime, fact_owner)) {
+      auto theirs = drill_column.find(d[dime::NRSEQUEDIME]);
+      if (theirs == drill_column.end()) continue;
+      auto ours = warehouse_.Column(table, d[dime::CDITEMDIME]);
+      auto other = warehouse_.Column(drill, theirs->second);
+      if (!ours || !other) continue;  // reported as a column gone
+      if (ClassifyColumnFamily(ours->declared_type) == ClassifyColumnFamily(other->declared_type))
+        continue;
+      Add("DRILL_TIPOS_INCOMPATIVEIS", table, d[dime::CDITEMDIME],
+          "O drill de " + Quoted(table) + " para " + Quoted(drill) + " liga a coluna " + table +
+              "." + d[dime::CDITEMDIME] + " (" + TypeText(*ours) + ") à coluna " + drill + "." +
+              theirs->second + " (" + TypeText(*other) + "), de tipos incompatíveis.");
+    }
+  }
+
+  static std::string TypeText(const WarehouseColumn& c) {
+    return c.declared_type.empty() ? "sem tipo declarado" : c.declared_type;
+  }
+
+  // The export identifies a table's rows by its declared primary key, else by
+  // its registered dimensions (semantic_model.h); those must then be unique,
+  // or a semantic layer would merge rows when it de-duplicates across a join.
+  void CheckRowKey(const Side& side, const std::string& table) {
+    auto name = warehouse_.Table(table);
+    Match owner[] = {{0, table}};
+    std::vector<std::string> dimension_columns;
+    for (const Record& d : storage_.Select(side.dimes, owner)) dimension_columns.push_back(d[1]);
+    RowKey key = TableRowKey(storage_.WarehouseColumns(*name), dimension_columns);
+    if (key.origin == RowKey::Origin::kDeclared || key.columns.empty()) return;
+    long long repeated = storage_.DuplicateKeys(*name, key.columns);
+    if (repeated == 0) return;
+    std::string columns;
+    for (const std::string& c : key.columns) columns += (columns.empty() ? "" : ", ") + c;
+    Add("CHAVE_NAO_UNICA", table, "",
+        "A tabela " + Quoted(table) + " não tem chave primária e suas linhas não são únicas " +
+            (key.origin == RowKey::Origin::kDimensions ? "pelas dimensões (" : "pelas colunas (") +
+            columns + "): " + std::to_string(repeated) +
+            " combinação(ões) se repetem. Declare uma chave primária na tabela ou registre as "
+            "dimensões que identificam cada linha.");
   }
 
   // Facts and dimensions whose table is not registered (or of the other kind).
@@ -175,6 +227,7 @@ class Checker {
   Warehouse warehouse_;
   std::map<std::string, Record> registered_;
   std::set<std::string> marts_, numbers_, gone_;
+  std::set<std::pair<std::string, std::string>> linked_;  // (fact table, drill table) checked
   std::vector<StructureProblem> problems_;
 };
 

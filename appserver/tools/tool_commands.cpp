@@ -17,7 +17,8 @@ namespace {
 std::unique_ptr<Storage> OpenExisting(const DatabaseTarget& database) {
   std::error_code ec;
   if (!IsPostgres(database) && !std::filesystem::exists(database.location, ec))
-    throw StorageError("Banco de dados \"" + database.location + "\" não encontrado.");
+    throw StorageError("Banco de dados \"" + database.location + "\" " +
+                       (ec ? "inacessível: " + ec.message() : std::string("não encontrado")) + ".");
   PrepareDatabase(database, DemoSeeding::kNever);
   return OpenStorage(database);
 }
@@ -67,14 +68,17 @@ void WriteFile(const std::string& path, const std::string& text) {
   }
 }
 
-int Export(const ToolOptions& o, Storage& storage, std::ostream& out, std::ostream& err) {
+int Export(const ToolOptions& o, const DatabaseTarget& database, Storage& storage,
+           std::ostream& out, std::ostream& err) {
   auto format = ParseExportFormat(o.format);
   if (!format) {
     err << "--format: use metricflow ou cube.\n";
     return kToolFailed;
   }
   Transaction tx(storage, TransactionKind::kRead);
-  std::string yaml = ExportStructure(storage, *format);
+  // A PostgreSQL schema other than the default qualifies every table.
+  std::string schema = IsPostgres(database) && database.schema != "public" ? database.schema : "";
+  std::string yaml = ExportStructure(storage, *format, schema, err);
   tx.Commit();
   if (o.out.empty()) {
     out << yaml;
@@ -89,6 +93,7 @@ int Export(const ToolOptions& o, Storage& storage, std::ostream& out, std::ostre
 
 int RunTool(const ToolOptions& o, const DatabaseTarget& database, std::ostream& out,
             std::ostream& err) {
+  err << "Banco de dados: " << DescribeDatabase(database) << "\n";
   try {
     std::unique_ptr<Storage> storage = OpenExisting(database);
     switch (o.command) {
@@ -97,7 +102,7 @@ int RunTool(const ToolOptions& o, const DatabaseTarget& database, std::ostream& 
       case ToolCommand::kCheck:
         return Check(o, *storage, out);
       case ToolCommand::kExport:
-        return Export(o, *storage, out, err);
+        return Export(o, database, *storage, out, err);
       default:
         break;
     }

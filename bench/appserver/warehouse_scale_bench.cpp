@@ -8,8 +8,13 @@
 //   change (getVdUpdDimeDW, then SetDime); getVdDelDrill(D, true) of the drill
 //   table 500 fact tables use (9 on the small database).
 // GetInicial is also timed at 1,000 against 5,000 tables, to show how it
-// grows. On PostgreSQL, GetDimeFatos through qmx-server (socket) is set
-// against the same two SELECTs a client would send straight through libpq.
+// grows. One drill table used by 500 and by 2,000 fact tables (codes of 28 to
+// 30 characters) is set against the same used by 9: the two questions that
+// list its users (getVdDrill as a drill dimension goes, getVdDelDrill(D,
+// true)), and the consent with the change (getVdDelDrill(D, false), then
+// SetDimeDrill deleting the dimension; put back untimed between rounds). On PostgreSQL,
+// GetDimeFatos through qmx-server (socket) is set against the same two SELECTs a client would send
+// straight through libpq.
 #include <benchmark/benchmark.h>
 #include <libpq-fe.h>
 #include <sqlite3.h>
@@ -30,6 +35,7 @@
 #include "appserver/serving/embedded_server.h"
 #include "db/packet.h"
 #include "support/measure.h"
+#include "tests/support/wide_drill.h"
 
 namespace {
 
@@ -285,6 +291,94 @@ class Session {
   std::string dime_column_ = "CD_10";
 };
 
+// ---- one drill table, many fact tables ---------------------------------------
+
+constexpr int kWideUsers[] = {9, 500, 2000};
+const std::string kWideDrill = qmxtest::WideCode("DRILL_MOVIMENTO_DIARIO", 0);
+const std::string kWideStem = "FATO_MOVIMENTO_DIARIOS";
+
+// A session on a database where `users` fact tables drill into kWideDrill.
+class WideSession {
+ public:
+  WideSession(Database& db, int users) : db_(db), users_(users) {
+    db.Exec(qmxtest::InOneTransaction(
+        qmxtest::FanInSql(kWideDrill, qmxtest::WideCodes(kWideStem, users))));
+    db.Settle();
+    rdm_ = std::make_unique<appserver::RdmEstrutura>(appserver::OpenStorage(db.target()));
+  }
+  // Which fact tables lose the drill when its dimension 00002 goes.
+  void DimensionLoss() {
+    std::vector<Variant> a{kWideDrill, "", "00002", ""};
+    Listed(rdm_->Invoke("getVdDrill", a), "getVdDrill", 1);
+  }
+  void Users() {
+    std::vector<Variant> a{kWideDrill, true};
+    Listed(rdm_->Invoke("getVdDelDrill", a), "getVdDelDrill", users_);
+  }
+  // Yes to the question: every link goes, then the dimension.
+  void ConsentAndChange() {
+    std::vector<Variant> consent{kWideDrill, false};
+    MustAnswer(rdm_->Invoke("getVdDelDrill", consent), "getVdDelDrill");
+    db::Packet p;
+    p.kind = db::PacketKind::kDelta;
+    p.fields = {{"CDTABDRILL", 30, false}, {"CDDIMEDRILL", 30, false}, {"NRSEQUEDIME", 5, false}};
+    p.rows.push_back({db::RowStatus::kDeleted, {}, {kWideDrill, "CD_PRODUTO", "00002"}});
+    std::vector<Variant> change{db::PacketToVariant(p)};
+    MustAnswer(rdm_->Invoke("SetDimeDrill", change), "SetDimeDrill");
+  }
+  // What ConsentAndChange took, put back (the dimension first removed, so
+  // this also runs before the first change).
+  void Restore() {
+    const std::string dime = "\"QMX_DIME_DRILL\" WHERE \"CDTABDRILL\" = '" + kWideDrill +
+                             "' AND \"CDDIMEDRILL\" = 'CD_PRODUTO'";
+    db_.Exec("UPDATE \"QMX_FATO\" SET \"CDTABDRILL\" = '" + kWideDrill +
+             "' WHERE \"CDTABELADW\" LIKE '" + kWideStem + "%'; DELETE FROM " + dime +
+             "; INSERT INTO \"QMX_DIME_DRILL\" VALUES ('" + kWideDrill +
+             "', 'CD_PRODUTO', '00002')");
+  }
+
+ private:
+  static void Listed(const Variant& v, const char* what, size_t rows) {
+    MustAnswer(v, what);
+    if (db::PacketFromVariant(v).rows.size() != rows) {
+      std::fprintf(stderr, "%s: not the rows expected\n", what);
+      std::abort();
+    }
+  }
+  Database& db_;
+  int users_;
+  std::unique_ptr<appserver::RdmEstrutura> rdm_;
+};
+
+// Times `call` on each session in turn per round (after `restore`, untimed,
+// when given) and records the median of each as wide<users>_<key>.
+void CompareWide(benchmark::State& state, const std::string& key,
+                 const std::vector<std::shared_ptr<WideSession>>& sessions,
+                 void (WideSession::*call)(), void (WideSession::*restore)()) {
+  std::vector<std::vector<double>> us(sessions.size());
+  for (int round = 0; round < 3; ++round)
+    for (auto& s : sessions) {
+      if (restore) ((*s).*restore)();
+      ((*s).*call)();
+    }
+  for (auto _ : state)
+    for (size_t i = 0; i < sessions.size(); ++i) {
+      if (restore) {
+        state.PauseTiming();
+        ((*sessions[i]).*restore)();
+        state.ResumeTiming();
+      }
+      const auto t0 = Clock::now();
+      ((*sessions[i]).*call)();
+      us[i].push_back(bench::Micros(Clock::now() - t0));
+    }
+  for (size_t i = 0; i < sessions.size(); ++i) {
+    const std::string side = "wide" + std::to_string(kWideUsers[i]);
+    state.counters[side + "_median_us"] = bench::Median(us[i]);
+    g_results[side + "_" + key] = bench::Median(us[i]);
+  }
+}
+
 // Small and large alternately, so a change in the shared machine's load falls
 // on both alike; records both medians.
 void Compare(benchmark::State& state, const std::string& key, const std::function<void()>& small,
@@ -296,6 +390,7 @@ void Compare(benchmark::State& state, const std::string& key, const std::functio
 struct Backend {
   std::string name;
   std::unique_ptr<Database> small, mid, large;
+  std::vector<std::unique_ptr<Database>> wide;  // one per kWideUsers
 };
 std::vector<Backend> g_backends;
 
@@ -321,6 +416,26 @@ void RegisterBackend(Backend& b) {
     Compare(
         state, key, [&] { mid->GetInicial(); }, [&] { large->GetInicial(); });
   })->UseRealTime();
+}
+
+void RegisterWide(Backend& b) {
+  std::vector<std::shared_ptr<WideSession>> sessions;
+  for (size_t i = 0; i < b.wide.size(); ++i)
+    sessions.push_back(std::make_shared<WideSession>(*b.wide[i], kWideUsers[i]));
+  auto add = [&](const std::string& call, void (WideSession::*method)(),
+                 void (WideSession::*restore)()) {
+    const std::string key = b.name + "/" + call;
+    auto* bm = benchmark::RegisterBenchmark(("BM_" + key).c_str(), [=](benchmark::State& state) {
+      CompareWide(state, key, sessions, method, restore);
+    });
+    bm->UseRealTime();
+    // A consent on 2,000 links takes long enough that the default time would
+    // give a single round; seven give a median.
+    if (restore) bm->Iterations(7);
+  };
+  add("WideDimensionLoss", &WideSession::DimensionLoss, nullptr);
+  add("WideUsers", &WideSession::Users, nullptr);
+  add("WideConsentAndChange", &WideSession::ConsentAndChange, &WideSession::Restore);
 }
 
 // GetDimeFatos of one table through qmx-server against the same two SELECTs
@@ -418,6 +533,16 @@ void PrintRatios() {
         b.name.c_str(), r("large_" + growth, "small_" + growth), g_results["large_" + growth],
         g_results["small_" + growth]);
   }
+  std::printf("\nOne drill table used by 500 and 2,000 fact tables / used by 9 (medians):\n");
+  for (const Backend& b : g_backends)
+    for (const char* call : {"WideDimensionLoss", "WideUsers", "WideConsentAndChange"}) {
+      const std::string key = b.name + "/" + call;
+      const double base = g_results["wide9_" + key];
+      std::printf("  %-10s %-20s 500: %6.2f  2,000: %6.2f  (%.0f / %.0f / %.0f us)\n",
+                  b.name.c_str(), call, base > 0 ? g_results["wide500_" + key] / base : 0.0,
+                  base > 0 ? g_results["wide2000_" + key] / base : 0.0, base,
+                  g_results["wide500_" + key], g_results["wide2000_" + key]);
+    }
   if (g_results.count("small_PostgreSQL/two_tier"))
     std::printf(
         "  PostgreSQL GetDimeFatos via qmx-server / the two SELECTs via libpq = %.2f "
@@ -429,20 +554,31 @@ void PrintRatios() {
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  g_backends.push_back({"SQLite", std::make_unique<SqliteDatabase>("pequeno"),
+  g_backends.push_back({"SQLite",
+                        std::make_unique<SqliteDatabase>("pequeno"),
                         std::make_unique<SqliteDatabase>("medio"),
-                        std::make_unique<SqliteDatabase>("grande")});
+                        std::make_unique<SqliteDatabase>("grande"),
+                        {}});
+  for (int users : kWideUsers)
+    g_backends.back().wide.push_back(
+        std::make_unique<SqliteDatabase>("largo" + std::to_string(users)));
   const char* pg = std::getenv("QMX_BENCH_PG");
   if (!pg || !*pg) pg = std::getenv("QMX_TEST_PG");
-  if (pg && *pg)
-    g_backends.push_back({"PostgreSQL", std::make_unique<PostgresDatabase>(pg, "pequeno"),
+  if (pg && *pg) {
+    g_backends.push_back({"PostgreSQL",
+                          std::make_unique<PostgresDatabase>(pg, "pequeno"),
                           std::make_unique<PostgresDatabase>(pg, "medio"),
-                          std::make_unique<PostgresDatabase>(pg, "grande")});
-  else
+                          std::make_unique<PostgresDatabase>(pg, "grande"),
+                          {}});
+    for (int users : kWideUsers)
+      g_backends.back().wide.push_back(
+          std::make_unique<PostgresDatabase>(pg, "largo" + std::to_string(users)));
+  } else
     std::printf("PostgreSQL: QMX_BENCH_PG (ou QMX_TEST_PG) não definido; só SQLite.\n");
   for (Backend& b : g_backends) {
     Build(b);
     RegisterBackend(b);
+    RegisterWide(b);
   }
   if (g_backends.size() > 1) RegisterTwoTier(*g_backends[1].large);
   benchmark::RunSpecifiedBenchmarks();

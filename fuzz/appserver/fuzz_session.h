@@ -54,6 +54,9 @@ class RollbackStorage final : public appserver::Storage {
   std::optional<std::string> FindWarehouseTable(std::string_view code) override {
     return s_->FindWarehouseTable(code);
   }
+  long long DuplicateKeys(std::string_view t, const std::vector<std::string>& c) override {
+    return s_->DuplicateKeys(t, c);
+  }
   void AppendHistory(const appserver::HistoryEntry& e) override { s_->AppendHistory(e); }
   std::vector<appserver::HistoryEntry> ReadHistory(const appserver::HistoryFilter& f) override {
     return s_->ReadHistory(f);

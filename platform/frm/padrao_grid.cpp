@@ -1,6 +1,7 @@
 #include "frm/padrao_grid.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "db/client_dataset.h"
@@ -218,6 +219,18 @@ void TfrmPadraoGrid::BuildMenu() {
   mnuCancelar = item(mnuOperacao, "mnuCancelar", "&Cancelar");
   mnuConfirmar = item(mnuOperacao, "mnuConfirmar", "C&onfirmar");
   mnuVerificar = item(mnuOperacao, "mnuVerificar", "&Verificar");
+  // Keys for the toolbar's commands that no grid uses for itself (Insert,
+  // Ctrl+Delete, Esc and Enter keep their meaning in the grids).
+  const std::pair<vcl::TMenuItem*, vcl::TShortCut> keys[] = {
+      {mnuIncluir, vcl::ShortCut('N', vcl::ssCtrl)},
+      {mnuAlterar, vcl::ShortCut('E', vcl::ssCtrl)},
+      {mnuExcluir, vcl::ShortCut('D', vcl::ssCtrl)},
+      {mnuProcurar, vcl::ShortCut('F', vcl::ssCtrl)},
+      {mnuCancelar, vcl::ShortCut('Z', vcl::ssCtrl)},
+      {mnuConfirmar, vcl::ShortCut('S', vcl::ssCtrl)},
+      {mnuVerificar, vcl::ShortCut(vcl::VK_F5, 0)},
+  };
+  for (const auto& [menu_item, key] : keys) menu_item->SetShortCut(key);
   mnuListagem = item(&top, "mnuListagem", "&Listagem");
   mnuConfigImpressora = item(&top, "mnuConfigImpressora", "Configurar i&mpressora");
 }

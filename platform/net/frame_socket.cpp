@@ -17,6 +17,7 @@
 #include <openssl/x509v3.h>
 
 #include "net/frame.h"
+#include "net/link_messages.h"
 #include "net/tls.h"
 
 namespace net::detail {
@@ -175,7 +176,7 @@ IoStatus FrameSocket::PeekFirstByte(uint8_t& byte, Deadline deadline, int wake_f
 }
 
 IoStatus FrameSocket::Fail(int err) {
-  error_ = std::strerror(err);
+  error_ = SystemErrorText(err);
   return IoStatus::kError;
 }
 
@@ -382,7 +383,9 @@ int ConnectTcp(const std::string& host, int port, int timeout_ms, std::string& e
   addrinfo* found = nullptr;
   const std::string service = std::to_string(port);
   if (const int rc = getaddrinfo(host.c_str(), service.c_str(), &hints, &found); rc != 0) {
-    error = gai_strerror(rc);
+    error = rc == EAI_NONAME  ? "nome de máquina desconhecido"
+            : rc == EAI_AGAIN ? "falha temporária ao resolver o nome"
+                              : std::string("falha ao resolver o nome: ") + gai_strerror(rc);
     failure = rc == EAI_SYSTEM ? ConnectFailure::kOther : ConnectFailure::kUnknownHost;
     return -1;
   }
@@ -393,7 +396,7 @@ int ConnectTcp(const std::string& host, int port, int timeout_ms, std::string& e
     const int s =
         socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
     if (s < 0) {
-      error = std::strerror(errno);
+      error = SystemErrorText(errno);
       continue;
     }
     int err = 0;
@@ -416,7 +419,7 @@ int ConnectTcp(const std::string& host, int port, int timeout_ms, std::string& e
       fd = s;
     } else {
       error = err == ETIMEDOUT ? "tempo de conexão esgotado (" + std::to_string(timeout_ms) + " ms)"
-                               : std::strerror(err);
+                               : SystemErrorText(err);
       failure = err == ETIMEDOUT      ? ConnectFailure::kTimeout
                 : err == ECONNREFUSED ? ConnectFailure::kRefused
                                       : ConnectFailure::kOther;

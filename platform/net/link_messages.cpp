@@ -1,5 +1,7 @@
 #include "net/link_messages.h"
 
+#include <cerrno>
+
 namespace net::detail {
 
 namespace {
@@ -53,6 +55,42 @@ std::string NoAnswerText(const std::string& address, int timeout_ms) {
 std::string BadAnswerText(const std::string& address) {
   return "O servidor " + address +
          " enviou uma resposta inválida e a conexão foi encerrada; tente novamente.";
+}
+
+std::string SystemErrorText(int err) {
+  switch (err) {
+    case ECONNREFUSED:
+      return "conexão recusada";
+    case ECONNRESET:
+      return "conexão encerrada pelo outro lado";
+    case ECONNABORTED:
+      return "conexão abortada";
+    case EPIPE:
+      return "conexão fechada pelo outro lado";
+    case ETIMEDOUT:
+      return "tempo esgotado";
+    case EHOSTUNREACH:
+      return "máquina inacessível";
+    case ENETUNREACH:
+      return "rede inacessível";
+    case ENETDOWN:
+      return "rede fora do ar";
+    case EADDRINUSE:
+      return "endereço já em uso";
+    case EADDRNOTAVAIL:
+      return "endereço não disponível nesta máquina";
+    case EACCES:
+    case EPERM:
+      return "permissão negada";
+    case EMFILE:
+    case ENFILE:
+      return "arquivos abertos demais";
+    case ENOMEM:
+    case ENOBUFS:
+      return "memória insuficiente";
+    default:
+      return "erro do sistema " + std::to_string(err);
+  }
 }
 
 }  // namespace net::detail

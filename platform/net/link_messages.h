@@ -21,4 +21,9 @@ std::string LinkLostText(const std::string& address);
 std::string NoAnswerText(const std::string& address, int timeout_ms);
 std::string BadAnswerText(const std::string& address);
 
+// The system's error `err` (an errno value) in Portuguese, for the log: the
+// C library's own text follows the process's locale, which is English on
+// most servers.
+std::string SystemErrorText(int err);
+
 }  // namespace net::detail

@@ -35,7 +35,8 @@ using TShiftState = unsigned;
 inline constexpr uint16_t VK_BACK = 0x08, VK_TAB = 0x09, VK_RETURN = 0x0D, VK_ESCAPE = 0x1B,
                           VK_SPACE = 0x20, VK_PRIOR = 0x21, VK_NEXT = 0x22, VK_END = 0x23,
                           VK_HOME = 0x24, VK_LEFT = 0x25, VK_UP = 0x26, VK_RIGHT = 0x27,
-                          VK_DOWN = 0x28, VK_INSERT = 0x2D, VK_DELETE = 0x2E, VK_F2 = 0x71;
+                          VK_DOWN = 0x28, VK_INSERT = 0x2D, VK_DELETE = 0x2E, VK_F2 = 0x71,
+                          VK_F5 = 0x74;
 
 // A key-down handler may set `key` to 0 to swallow the key.
 using TKeyEvent = std::function<void(rtl::TObject* sender, uint16_t& key, TShiftState shift)>;

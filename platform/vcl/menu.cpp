@@ -30,6 +30,12 @@ void TMenuItem::SetVisible(bool visible) {
   Changed(TChange::Visible);
 }
 
+void TMenuItem::SetShortCut(TShortCut shortcut) {
+  if (shortcut == shortcut_) return;
+  shortcut_ = shortcut;
+  Changed(TChange::Caption);  // shown with the caption
+}
+
 void TMenuItem::Add(TMenuItem* item) {
   if (!item || item->parent_ == this) return;
   for (const TMenuItem* p = this; p; p = p->parent_)

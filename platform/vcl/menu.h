@@ -1,6 +1,7 @@
 // TMenuItem and TMainMenu: a form's menu bar and its items.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,15 @@
 #include "vcl/control.h"
 
 namespace vcl {
+
+// A menu item's key: a virtual key with the modifier bits below, as the
+// platform's menus store it; 0 for none.
+using TShortCut = uint16_t;
+inline constexpr TShortCut scShift = 0x2000, scCtrl = 0x4000, scAlt = 0x8000;
+inline constexpr TShortCut ShortCut(uint16_t key, TShiftState shift) {
+  return static_cast<TShortCut>(key | ((shift & ssShift) ? scShift : 0) |
+                                ((shift & ssCtrl) ? scCtrl : 0) | ((shift & ssAlt) ? scAlt : 0));
+}
 
 // A menu entry with sub-items. Items are owned as components (their owner
 // destroys them); an item destroyed leaves its parent item.
@@ -22,6 +32,9 @@ class TMenuItem : public rtl::TComponent {
   void SetEnabled(bool enabled);
   bool Visible() const { return visible_; }
   void SetVisible(bool visible);
+  // The key that chooses the item without opening the menu; shown beside it.
+  TShortCut ShortCut() const { return shortcut_; }
+  void SetShortCut(TShortCut shortcut);
 
   TMenuItem* Parent() const { return parent_; }
   int Count() const { return static_cast<int>(items_.size()); }
@@ -41,6 +54,7 @@ class TMenuItem : public rtl::TComponent {
   std::string caption_;
   bool enabled_ = true;
   bool visible_ = true;
+  TShortCut shortcut_ = 0;
   TMenuItem* parent_ = nullptr;
   std::vector<TMenuItem*> items_;
 };

@@ -23,6 +23,20 @@ int FirstMarkedField(const db::TClientDataSet* ds) {
   return -1;
 }
 
+// The field of the first column after `field`'s that `grid` lets the person
+// type into; nullptr when there is none.
+db::TField* NextEditableColumnField(const vcl::TDBGrid* grid, const db::TField* field) {
+  const vcl::TDBGridColumns& columns = grid->Columns();
+  bool after = false;
+  for (int i = 0; i < columns.Count(); ++i) {
+    const vcl::TColumn* column = columns[i];
+    if (after && column->Visible() && !column->ReadOnly() && column->Field() != nullptr)
+      return column->Field();
+    after = after || column->Field() == field;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 TfrmEstrutura::CommandTarget TfrmEstrutura::TargetList() const {
@@ -59,8 +73,17 @@ void TfrmEstrutura::sbtAlterarClick(rtl::TObject*) {
   // An empty list has nothing to edit (Edit would insert).
   if (t.dataset == nullptr || !Browsing(t.dataset) || t.dataset->IsEmpty()) return;
   if (const int marked = FirstMarkedField(t.dataset);
-      marked >= 0 && marked + 1 < t.dataset->FieldCount())
-    t.dataset->Fields(marked + 1)->FocusControl();
+      marked >= 0 && marked + 1 < t.dataset->FieldCount()) {
+    // The field after the code as the grid shows it: the grids do not list
+    // the fields in the datasets' order (the facts show the name before the
+    // data mart), and edit always opens the same kind of field.
+    db::TField* next = nullptr;
+    for (const vcl::TDBGrid* grid :
+         {dbgTabelaFatos, dbgTabelaDrill, dbgFatos, dbgFatosDrill, dbgDimensoes})
+      if (next == nullptr && grid->DataSource() == t.source)
+        next = NextEditableColumnField(grid, t.dataset->Fields(marked));
+    (next != nullptr ? next : t.dataset->Fields(marked + 1))->FocusControl();
+  }
   t.dataset->Edit();
   // On page 1 the code of a saved table cannot be edited: the name can.
   if (pgcPadrao->ActivePage() == tshPadrao) t.dataset->FieldByName("NMTABELADW")->FocusControl();

@@ -50,10 +50,11 @@ bool TfrmEstrutura::pode_deletar(const std::string& kind) {
   if (kind == "FATOS" || kind == "DIME") return ConfirmDelete();
   if (kind == "FATOS_DRILL") {
     // The last fact of a drill table: the tables drilling into it would no
-    // longer fit it, so their links go first.
+    // longer fit it, so their links go first — only those there were when the
+    // person loaded the table, which the version of its list row stands for.
     if (cdsFatosDrill->RecordCount() != 1) return ConfirmDelete();
     if (!AskWarning(msgPadrao->Msg("INCONS_FATOS"))) return false;
-    Server().getVdDelDrill(drill_code(), false);
+    Server().getVdDelDrill(drill_code(), false, ListedVersion(*cdsTabelaDrill, drill_code()));
     return true;
   }
   if (kind == "DIME_DRILL") return vd_drillDown(true);

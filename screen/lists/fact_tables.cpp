@@ -1,6 +1,8 @@
 // The fact-table list (cdsTabelas, shown by dbgTabelaFatos): making it the
 // current list, its column rules, saving its rows, and loading the current
 // table's facts and dimensions.
+#include <utility>
+
 #include "orb/busy.h"
 #include "orb/text.h"
 #include "screen/estrutura.h"
@@ -14,7 +16,7 @@ void TfrmEstrutura::dbgTabelaFatosEnter(rtl::TObject*) {
   dbtNome->SetDataSource(nullptr);
   dbtNome->SetDataSource(dtsPadrao);
   dtsPadraoStateChange(dtsPadrao);
-  cdsTabelasAfterScroll(cdsTabelas);
+  if (!std::exchange(details_fresh_from_load_, false)) cdsTabelasAfterScroll(cdsTabelas);
   dbgTabelaFatosColEnter(dbgTabelaFatos);
 }
 
@@ -57,6 +59,7 @@ void TfrmEstrutura::cdsTabelasAfterCancel(db::TDataSet*) {
 
 // Also bound to cdsVdTabela: it always reads the current row of cdsTabelas.
 void TfrmEstrutura::cdsTabelasAfterScroll(db::TDataSet*) {
+  details_fresh_from_load_ = false;
   orb::BusyScope busy(this, orb::kAviTransfer, msgPadrao->Msg("GetAtualiza"));
   rtl::Variant dimensions, facts;
   Server().GetDimeFatos(cdsTabelas->FieldByName("CDTABELADW")->AsString(), dimensions, facts);

@@ -39,7 +39,8 @@ class CheckAndExport : public RdmTest {
   }
   YAML::Node Export(ExportFormat format) {
     auto s = OpenStorage(db_.target());
-    return YAML::Load(ExportStructure(*s, format));
+    std::ostringstream notes;
+    return YAML::Load(ExportStructure(*s, format, "", notes));
   }
   static YAML::Node Named(const YAML::Node& list, const std::string& name) {
     for (const YAML::Node& n : list)
@@ -118,6 +119,35 @@ TEST_F(CheckAndExport, CheckFindsBrokenLinksAndCodesMissingFromTheirCatalogues) 
                         }));
 }
 
+TEST_F(CheckAndExport, CheckFindsADrillLinkJoiningColumnsOfIncompatibleTypes) {
+  // Dimension 00004 is an integer column on the fact side and a text column
+  // on the drill side; both facts of FATO_VENDAS drill there, one problem.
+  Sql("INSERT INTO \"QMX_DIME\" VALUES ('FATO_VENDAS', 'CD_VENDEDOR', '00004');"
+      "INSERT INTO \"QMX_DIME_DRILL\" VALUES ('DRILL_VENDAS_DIA', 'CD_REGIAO', '00004');");
+  EXPECT_EQ(Problems(), (Found{{"DRILL_TIPOS_INCOMPATIVEIS", "FATO_VENDAS", "CD_VENDEDOR"}}));
+  auto s = OpenStorage(db_.target());
+  // The types as each backend's catalogue spells them.
+  std::string text = rtl::UpperCase(CheckStructure(*s).at(0).text);
+  for (const char* part :
+       {"FATO_VENDAS.CD_VENDEDOR (INTEGER)", "DRILL_VENDAS_DIA.CD_REGIAO (", "CHAR", "(10))"})
+    EXPECT_NE(text.find(part), std::string::npos) << text;
+}
+
+TEST_F(CheckAndExport, CheckFindsRowsThatTheRegisteredDimensionsDoNotIdentify) {
+  // The export keys FATO_VENDAS by its dimensions; a second row for one
+  // customer, product and month breaks that key.
+  Sql("INSERT INTO FATO_VENDAS (CD_CLIENTE, CD_PRODUTO, CD_MES, VL_VENDA)"
+      " VALUES (1, 10, 202601, 1)");
+  EXPECT_EQ(Problems(), (Found{{"CHAVE_NAO_UNICA", "FATO_VENDAS", ""}}));
+  // A declared primary key is the key instead, and is unique by itself.
+  Sql("DROP TABLE FATO_ESTOQUE; CREATE TABLE FATO_ESTOQUE (NR_LINHA INTEGER PRIMARY KEY,"
+      " CD_PRODUTO INTEGER, CD_DEPOSITO INTEGER, CD_MES INTEGER, QT_ESTOQUE INTEGER,"
+      " VL_CUSTO NUMERIC(15,2));"
+      "INSERT INTO FATO_ESTOQUE (NR_LINHA, CD_PRODUTO, CD_DEPOSITO, CD_MES) VALUES"
+      " (1, 10, 1, 202601), (2, 10, 1, 202601)");
+  EXPECT_EQ(Problems(), (Found{{"CHAVE_NAO_UNICA", "FATO_VENDAS", ""}}));
+}
+
 TEST_F(CheckAndExport, MetricFlowExportParsesBackToTheSameFactsDimensionsAndLinks) {
   // A percentage, and a description that needs quoting in YAML.
   ASSERT_EQ(
@@ -192,7 +222,16 @@ TEST_F(CheckAndExport, CubeExportJoinsEachFactTableToItsDrillTablesOnSharedDimen
   YAML::Node cubes = YAML::LoadFile(o.out)["cubes"];
   ASSERT_EQ(cubes.size(), 5u);
   YAML::Node estoque = Named(cubes, "fato_estoque");
-  EXPECT_EQ(estoque["sql_table"].as<std::string>(), "FATO_ESTOQUE");
+  // A PostgreSQL schema other than the default qualifies the table.
+  const std::string& schema = db_.target().schema;
+  EXPECT_EQ(
+      estoque["sql_table"].as<std::string>(),
+      (db_.backend() == qmxtest::TestBackend::kPostgres ? schema + "." : "") + "FATO_ESTOQUE");
+  // Without a declared key, the registered dimensions identify a row.
+  YAML::Node key = Named(estoque["dimensions"], "chave");
+  EXPECT_TRUE(key["primary_key"].as<bool>());
+  EXPECT_FALSE(key["public"].as<bool>());
+  EXPECT_EQ(key["meta"]["chave"].as<std::string>(), "dimensoes");
   ASSERT_EQ(estoque["joins"].size(), 1u);
   EXPECT_EQ(estoque["joins"][0]["name"].as<std::string>(), "drill_estoque_lote");
   EXPECT_EQ(estoque["joins"][0]["relationship"].as<std::string>(), "one_to_many");

@@ -2,6 +2,8 @@
 // warehouse, the catalogue introspection and the code forms.
 #include <sqlite3.h>
 
+#include <filesystem>
+
 #include "appserver/database/database.h"
 #include "appserver/rules/codes.h"
 #include "appserver/storage/sqlite/sqlite_storage.h"
@@ -46,6 +48,19 @@ TEST(Database, FreshDatabaseGetsSchemaAndDemoAndAnswersFourPackets) {
   for (const Row& t : Rows(r[3])) EXPECT_EQ(t.at("IDDRILLDOWN"), "S");
   EXPECT_GE(Rows(r[2]).size(), 10u);
   for (const Row& d : Rows(r[2])) EXPECT_EQ(d.at("NRSEQUEDIME").size(), 5u);
+}
+
+TEST(Database, NewFileAndItsJournalAreTheOwnersAlone) {
+  TempDir dir;
+  std::string path = dir.path() + "/qmx.db";
+  PrepareSqliteDatabase(path, DemoSeeding::kIfCreated);
+  auto storage = OpenSqliteStorage(path);  // keeps the -wal file open
+  namespace fs = std::filesystem;
+  const fs::perms others = fs::perms::group_all | fs::perms::others_all;
+  for (const std::string& file : {path, path + "-wal"}) {
+    ASSERT_TRUE(fs::exists(file)) << file;
+    EXPECT_EQ(fs::status(file).permissions() & others, fs::perms::none) << file;
+  }
 }
 
 TEST(Database, ReopeningNeitherReseedsNorUpgradesAgain) {

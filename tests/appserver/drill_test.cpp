@@ -1,5 +1,6 @@
 // The drill-down consistency rule and every impact question.
 #include "rdm_fixture.h"
+#include "wide_drill.h"
 
 namespace appserver::testing {
 namespace {
@@ -63,11 +64,29 @@ TEST_F(Drill, DimensionLossGainAndChangeQuestions) {
   std::vector<Variant> upd{"fato_vendas", "4"};
   Variant r = CallRef("getVdUpdDimeDW", upd);
   EXPECT_EQ(upd[0], Variant("FATO_VENDAS"));
-  EXPECT_EQ(FieldsOfPacket(r),
-            (std::vector<db::PacketField>{{"TABELAS", 4000, false}, {"NRVERSAO", 20, false}}));
+  EXPECT_EQ(FieldsOfPacket(r), (std::vector<db::PacketField>{{"TABELAS", db::kMaxFieldSize, false},
+                                                             {"NRVERSAO", 20, false}}));
   EXPECT_EQ(Column(r, "TABELAS"), (std::vector<std::string>{"DRILL_VENDAS_DIA"}));
   EXPECT_TRUE(Rows(Call("getVdUpdDimeDW", {"FATO_VENDAS", "00010"})).empty());
   EXPECT_TRUE(Rows(Call("getVdUpdDimeDW", {"FATO_FINANCEIRO", "4"})).empty());  // no links
+}
+
+// 2,200 fact tables of 28 to 30 characters drill into one drill table: the
+// list of them runs past what a packet field holds, and the question is
+// refused in words rather than failing the call with a packet error.
+TEST_F(Drill, AListLongerThanAPacketFieldHoldsIsRefusedInWords) {
+  const std::string drill = qmxtest::WideCode("DRILL_MOVIMENTO_DIARIO", 0);
+  const auto users = qmxtest::WideCodes("FATO_MOVIMENTO_DIARIOS", 2200);
+  db_.Execute(qmxtest::InOneTransaction(qmxtest::FanInSql(drill, users)));
+  size_t length = 2 * (users.size() - 1);
+  for (const std::string& u : users) length += u.size();
+  ASSERT_GT(length, static_cast<size_t>(db::kMaxFieldSize));
+  EXPECT_EQ(ErrorText(Call("getVdDrill", {drill, "", "00002", ""})),
+            "A alteração afeta 2200 tabelas, e a lista delas (" + std::to_string(length) +
+                " caracteres) excede o que a resposta comporta (65535 caracteres). Retire parte "
+                "dessas ligações de drill e tente de novo.");
+  // The deletion guard lists them a row each, as long as the list runs.
+  EXPECT_EQ(Rows(Call("getVdDelDrill", {drill, true})).size(), users.size());
 }
 
 TEST_F(Drill, DeletionGuardListsThenDropsEveryUse) {

@@ -109,6 +109,23 @@ TEST_F(History, EachKindOfChangeIsRecordedOnceWithItsOldAndNewValues) {
   }
 }
 
+TEST_F(History, ARowRewrittenWithTheValuesItHoldsIsNotRecorded) {
+  // "Check all" over facts already checked sends every row unchanged; only
+  // the row whose value really changes leaves an entry.
+  std::vector<Row> facts = Facts("FATO_VENDAS");
+  DeltaBuilder delta(kFactFields);
+  for (const Row& f : facts) {
+    std::vector<std::string> old;
+    for (const auto& field : kFactFields) old.push_back(f.at(field.name));
+    std::vector<std::string> now = old;
+    if (f.at("CDITEMDW") == "VL_VENDA") now[6] = "Novo texto";  // DSHINTITEM
+    delta.Modify(old, now);
+  }
+  ASSERT_GE(facts.size(), 2u);
+  Ok("SetFatos", {delta.Build(), "FATO_VENDAS"});
+  EXPECT_EQ(Summary(), (std::vector<std::string>{"SetFatos QMX_FATO A FATO_VENDAS.VL_VENDA"}));
+}
+
 TEST_F(History, TheDropOfEveryUseOfADrillTableIsRecordedPerFact) {
   std::vector<Variant> args{"DRILL_VENDAS_DIA", false};
   ASSERT_EQ(ErrorText(CallRef("getVdDelDrill", args)), "");

@@ -8,10 +8,12 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
+#include <QTextEdit>
 
 #include "busy_overlay.h"
 #include "db/client_dataset.h"
 #include "dialog_answerer.h"
+#include "long_list_text.h"
 #include "lookup_dialog.h"
 #include "model_call.h"
 #include "orb/busy.h"
@@ -19,6 +21,7 @@
 #include "qt_user_interface.h"
 #include "rtl/exceptions.h"
 #include "search_dialog.h"
+#include "support/wide_drill.h"
 #include "vcl/application.h"
 
 namespace {
@@ -77,6 +80,78 @@ TEST_F(DialogsTest, WarningQuestionHasTheWarningIconAndNoAsDefault) {
   answers_.Expect(host_test::DialogAnswerer::Press(QStringLiteral("&Sim")));
   EXPECT_EQ(vcl::MessageBoxA(0, "Remover?", "Alerta", vcl::MB_YESNO | vcl::MB_ICONWARNING),
             vcl::IDYES);
+}
+
+QString Joined(const std::vector<std::string>& codes, size_t count, const char* separator) {
+  QStringList out;
+  for (size_t i = 0; i < count; ++i) out << QString::fromStdString(codes[i]);
+  return out.join(QLatin1String(separator));
+}
+
+TEST_F(DialogsTest, AQuestionNamingHundredsOfTablesShowsTheFirstAndHoldsEveryCodeInItsDetails) {
+  const auto codes = qmxtest::WideCodes("FATO_MOVIMENTO_DIARIOS", 300);
+  const QString all = Joined(codes, codes.size(), ", ");
+  const std::string question = "A exclusão desta dimensão fará com que as tabelas " +
+                               all.toStdString() + " percam este drill.\r\nDeseja continuar?";
+  QString text, details, default_text, toggle_before, toggle_after;
+  bool details_shown = false;
+  answers_.Expect([&](QWidget* w) {
+    auto* box = qobject_cast<QMessageBox*>(w);
+    ASSERT_NE(box, nullptr);
+    text = box->text();
+    details = box->detailedText();
+    default_text = box->defaultButton()->text();
+    for (QAbstractButton* b : box->buttons())
+      if (box->buttonRole(b) == QMessageBox::ActionRole) {
+        toggle_before = b->text();
+        b->click();  // opens the list; the box stays up
+        toggle_after = b->text();
+      }
+    auto* area = box->findChild<QTextEdit*>();
+    details_shown =
+        area && area->isVisible() && area->isReadOnly() && area->toPlainText() == details;
+    box->defaultButton()->click();
+  });
+  EXPECT_EQ(vcl::MessageBoxA(vcl::Application().Handle(), question.c_str(), "Alerta",
+                             vcl::MB_YESNO | vcl::MB_ICONWARNING | vcl::MB_DEFBUTTON2),
+            vcl::IDNO);
+  EXPECT_EQ(text, "A exclusão desta dimensão fará com que as tabelas " +
+                      Joined(codes, host::kListedCodesShown, ", ") +
+                      " … e mais 288 tabelas percam este drill.\r\nDeseja continuar?");
+  EXPECT_EQ(details, Joined(codes, codes.size(), "\n"));
+  EXPECT_TRUE(details_shown);
+  EXPECT_EQ(toggle_before, QStringLiteral("Mostrar a lista…"));
+  EXPECT_EQ(toggle_after, QStringLiteral("Ocultar a lista"));
+  EXPECT_EQ(default_text, QStringLiteral("&Não"));
+
+  answers_.Expect(host_test::DialogAnswerer::Press(QStringLiteral("&Sim")));
+  EXPECT_EQ(vcl::MessageBoxA(0, question.c_str(), "Alerta", vcl::MB_YESNO | vcl::MB_ICONWARNING),
+            vcl::IDYES);
+}
+
+TEST(LongListText, KeepsTheQuotesOfEachFormAndLeavesShortListsAlone) {
+  const auto codes = qmxtest::WideCodes("T", 20);
+  // One pair of quotes around the whole list keeps its closing quote.
+  host::ShortenedText s = host::ShortenLongList("A tabelas \"" + Joined(codes, 20, ", ") +
+                                                "\" utilizam esta tabela como Drill.");
+  EXPECT_EQ(s.text, "A tabelas \"" + Joined(codes, 12, ", ") +
+                        "\" … e mais 8 tabelas utilizam esta tabela como Drill.");
+  // Each code quoted, the last two joined by "e".
+  QString each = QStringLiteral("com as tabelas ");
+  for (int i = 0; i < 20; ++i)
+    each += QStringLiteral(" \"%1\"").arg(QString::fromStdString(codes[i])) +
+            (i == 18  ? QStringLiteral(" e")
+             : i < 18 ? QStringLiteral(",")
+                      : QString());
+  s = host::ShortenLongList(each + QStringLiteral(" será afetada."));
+  EXPECT_TRUE(s.text.endsWith(QStringLiteral("\"%1\" … e mais 8 tabelas será afetada.")
+                                  .arg(QString::fromStdString(codes[11]))))
+      << s.text.toStdString();
+  EXPECT_EQ(s.details, Joined(codes, 20, "\n"));
+  const QString fifteen = "As tabelas " + Joined(codes, 15, ", ") + ".";
+  s = host::ShortenLongList(fifteen);
+  EXPECT_EQ(s.text, fifteen);
+  EXPECT_TRUE(s.details.isEmpty());
 }
 
 TEST_F(DialogsTest, ConfirmationAnswersWithTheModalResultOfTheButton) {

@@ -74,6 +74,25 @@ void HostScreenTest::ClickFactTable(const std::string& table) {
   ClickCell(tables, row, 0);
 }
 
+appserver::EmbeddedServerOptions HostScreenTest::RecordingCalls() {
+  appserver::EmbeddedServerOptions options;
+  options.on_call = [this](const net::CallRecord& call) {
+    const std::lock_guard lock(calls_mutex_);
+    calls_.emplace_back(call.method);
+  };
+  return options;
+}
+
+std::vector<std::string> HostScreenTest::Calls() {
+  const std::lock_guard lock(calls_mutex_);
+  return calls_;
+}
+
+void HostScreenTest::ForgetCalls() {
+  const std::lock_guard lock(calls_mutex_);
+  calls_.clear();
+}
+
 QStringList OfferedCodes(const host::LookupDialog& dialog) {
   QStringList codes;
   for (int r = 0; r < dialog.Table()->rowCount(); ++r) codes << dialog.Table()->item(r, 0)->text();

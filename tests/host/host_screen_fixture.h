@@ -12,6 +12,7 @@
 
 #include <QRect>
 #include <QStringList>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -67,7 +68,17 @@ class HostScreenTest : public ::testing::Test {
   // Clicks the row of fact table `table` in the list of fact tables.
   void ClickFactTable(const std::string& table);
 
-  appserver::EmbeddedServer server_;
+ private:
+  appserver::EmbeddedServerOptions RecordingCalls();
+
+ protected:
+  // The methods the server answered so far, in order.
+  std::vector<std::string> Calls();
+  void ForgetCalls();
+
+  std::mutex calls_mutex_;
+  std::vector<std::string> calls_;  // filled on the server's threads
+  appserver::EmbeddedServer server_{RecordingCalls()};
   host::MainWindow window_{""};
   DialogAnswerer answers_;
   vcl::TCustomForm* form_ = nullptr;

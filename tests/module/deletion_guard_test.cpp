@@ -3,15 +3,18 @@
 // kinds it does not know.
 #include <gtest/gtest.h>
 
+#include "appserver/rules/refusal.h"
 #include "orb/busy.h"
 #include "rtl/exceptions.h"
 #include "screen_test_util.h"
 #include "scripted_screen_test.h"
+#include "support/other_desk.h"
 #include "vcl/user_interface.h"
 
 namespace qmxtest {
 namespace {
 
+using appserver::kChangedMeanwhile;
 using qmx00600::TfrmEstrutura;
 
 class DeletionGuard : public ScriptedScreenTest {
@@ -177,6 +180,27 @@ TEST_F(DeletionGuard, TheLastFactOfADrillTableWarnsAndYesDropsTheLinks) {
   EXPECT_EQ(drops[0].args[0].AsString(), "DRILL_ESTOQUE_LOTE");
   EXPECT_EQ(Calls().size(), 1u);
   EXPECT_EQ(h.ui().BusyShowCount(), 0);
+}
+
+// Found by the random runs at two desks: the consent to drop the links into a
+// drill table losing its last fact carried no version, so it dropped a link
+// made at another desk after the person loaded the table.
+TEST_F(DeletionGuard, TheLastFactDropsNoLinkMadeElsewhereSinceTheTableWasLoaded) {
+  ChooseDrillTable("DRILL_ESTOQUE_LOTE");
+  ASSERT_EQ(s.cdsFatosDrill->RecordCount(), 1);
+  OtherDesk other(h.OtherSession());
+  other.ChangeFact("FATO_ESTOQUE", "VL_CUSTO", "CDTABDRILL", "DRILL_ESTOQUE_LOTE");
+
+  h.ui().ExpectMessageBox(vcl::IDYES);
+  h.ui().ExpectError(kChangedMeanwhile);
+  EXPECT_THROW(s.pode_deletar("FATOS_DRILL"), rtl::EAbort);
+  const auto drops = DropCalls();
+  ASSERT_EQ(drops.size(), 1u);
+  EXPECT_EQ(drops[0].args.size(), 3u);  // with the version the list showed
+  const db::Packet facts = other.Items("FATO_ESTOQUE", false).first;
+  const size_t row = OtherDesk::RowIndex(facts, "CDITEMDW", "VL_CUSTO");
+  EXPECT_EQ(facts.rows[row].values[static_cast<size_t>(facts.FieldIndex("CDTABDRILL"))],
+            "DRILL_ESTOQUE_LOTE");
 }
 
 TEST_F(DeletionGuard, ADimensionOfADrillTableNamesTheTablesThatLoseTheirDrill) {

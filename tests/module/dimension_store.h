@@ -5,7 +5,6 @@
 
 #include <map>
 #include <set>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -60,6 +59,12 @@ class DimensionStore {
     return out;
   }
 
+  std::set<std::string> DrillTables() {
+    std::set<std::string> out;
+    for (Row& r : Rows(s_.Server().GetTabelasAll(true))) out.insert(r["CDTABELADW"]);
+    return out;
+  }
+
   void AddDrillDimension(const std::string& drill, const std::string& column,
                          const std::string& number) {
     db::Packet delta;
@@ -69,8 +74,10 @@ class DimensionStore {
     delta.rows.push_back({db::RowStatus::kInserted, {drill, column, number}, {}});
     s_.Server().Call("SetDimeDrill", {db::PacketToVariant(delta)});
   }
-  // Fact `column` of `table` drills into `drill` from now on.
-  void LinkFact(const std::string& table, const std::string& column, const std::string& drill) {
+  // Fact `column` of `table` drills into `drill` from now on; false when no
+  // such fact is stored (another desk may have deleted it).
+  [[nodiscard]] bool LinkFact(const std::string& table, const std::string& column,
+                              const std::string& drill) {
     db::Packet facts = db::PacketFromVariant(Load(table).second);
     const int item = facts.FieldIndex("CDITEMDW");
     const int link = facts.FieldIndex("CDTABDRILL");
@@ -83,9 +90,9 @@ class DimensionStore {
       changed.values[static_cast<size_t>(link)] = drill;
       delta.rows.push_back(std::move(changed));
       s_.Server().Call("SetFatos", {db::PacketToVariant(delta), table});
-      return;
+      return true;
     }
-    throw std::logic_error("no fact " + column + " in " + table);
+    return false;
   }
 
  private:

@@ -1,8 +1,10 @@
 // Many random operations on the dimensions of the fact tables, each question
-// answered Yes or No at random, with drill links re-made now and then: the
-// stored structure must end with every fact drilling into a drill table that
-// carries all of its table's dimension numbers, and no save of a dimension
-// may have been refused for breaking a link (the screen asks first).
+// answered Yes or No at random, with drill links re-made now and then, while
+// another desk changes the same tables from a view of its own: the stored
+// structure must end with every fact drilling into a drill table that carries
+// all of its table's dimension numbers, no save of a dimension may have been
+// refused for breaking a link (the screen asks first), and no call of either
+// desk may have removed an item its desk had not read.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -10,6 +12,7 @@
 #include "dimension_store.h"
 #include "linked_screen.h"
 #include "orb/busy.h"
+#include "random_desk.h"
 #include "random_run.h"
 #include "rtl/exceptions.h"
 
@@ -17,10 +20,15 @@ namespace qmxtest {
 namespace {
 
 TEST(DimensionsRandom, NoFactDrillsIntoATableMissingOneOfItsDimensions) {
-  ScreenHarness h(Backend::kRealServer);
+  ScreenHarness h(Backend::kScripted);
+  TwoDesks desks(h);
   qmx00600::TfrmEstrutura& s = OpenLinkedScreen(h);
   DimensionStore store(s);
-  std::mt19937 random(20261208);
+  // A seed whose run has the other desk delete fact tables from a list read
+  // before the screen changed them: refused, or caught if the server let it.
+  const unsigned seed = RandomSeed(13);
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  std::mt19937 random(seed);
   RandomPerson person(
       random, {{"Confirma Inclusão", "insert"}, {"A alteração desta dimensão", "change"}}, 5);
   ScopedPerson installed(person);
@@ -28,6 +36,7 @@ TEST(DimensionsRandom, NoFactDrillsIntoATableMissingOneOfItsDimensions) {
 
   const std::vector<std::string> tables = store.FactTables();
   const std::vector<std::string> drills = {"DRILL_VENDAS_DIA", "DRILL_ESTOQUE_LOTE"};
+  RandomDesk& other = desks.Other(random, tables, drills, true);
   const std::vector<std::string> columns = {
       "cd_regiao", "CD_VENDEDOR", "dt venda",      "cd_deposito", "qt_minima", "cd_centro_custo",
       "cd_mes",    "cd_produto",  "dt_lancamento", "xpto",        "CD_CLIENTE"};
@@ -38,6 +47,8 @@ TEST(DimensionsRandom, NoFactDrillsIntoATableMissingOneOfItsDimensions) {
   // open is given up (the list is fetched again after a refused save).
   int refused_links = 0;
   auto act = [&](const std::function<void()>& action) {
+    // The other desk works while the screen shows what it read.
+    if (random() % 2 == 0) other.Step(s.cdsTabelas->FieldByName("CDTABELADW")->AsString());
     refused_links += person.Attempt(action, {"As dimensões da Tabela Drill"});
     if (Editing(s.cdsDime)) {
       h.Press("dbgDimensoes", vcl::VK_ESCAPE);
@@ -47,6 +58,7 @@ TEST(DimensionsRandom, NoFactDrillsIntoATableMissingOneOfItsDimensions) {
   };
 
   for (int step = 0; step < 400; ++step) {
+    ASSERT_TRUE(desks.NoUnreadRemoval()) << "by step " << step - 1;
     SCOPED_TRACE(step);
     const unsigned kind = random() % 11;
     if (kind == 8 || kind == 9) {
@@ -55,7 +67,7 @@ TEST(DimensionsRandom, NoFactDrillsIntoATableMissingOneOfItsDimensions) {
       const auto facts = store.Facts(table);
       if (facts.empty()) continue;
       try {
-        store.LinkFact(table, pick(facts).at("CDITEMDW"), pick(drills));
+        EXPECT_TRUE(store.LinkFact(table, pick(facts).at("CDITEMDW"), pick(drills)));
       } catch (const rtl::EAbort&) {
       }
       continue;
@@ -93,12 +105,14 @@ TEST(DimensionsRandom, NoFactDrillsIntoATableMissingOneOfItsDimensions) {
       });
     }
   }
+  ASSERT_TRUE(desks.NoUnreadRemoval());
   EXPECT_EQ(orb::ShowAviDepth(), 0);
 
   // Every question was met and answered both ways.
   for (const char* answer : {"insert yes", "insert no", "change yes", "change no"})
     EXPECT_GT(person.answers[answer], 0) << answer;
   EXPECT_EQ(refused_links, 0);
+  desks.ExpectBothAtWork(CountChangedMeanwhile(person.errors));
 
   ExpectLinksCarryTheirNumbers(store, tables);
 }

@@ -273,7 +273,7 @@ TEST_F(Dimensions, TwoAffectedDrillTablesAreJoinedWithAnd) {
   // FATO_VENDAS drills into both drill tables once DRILL_ESTOQUE_LOTE
   // carries the client dimension too.
   store.AddDrillDimension("DRILL_ESTOQUE_LOTE", "DT_VALIDADE", "00001");
-  store.LinkFact("FATO_VENDAS", "QT_VENDIDA", "DRILL_ESTOQUE_LOTE");
+  ASSERT_TRUE(store.LinkFact("FATO_VENDAS", "QT_VENDIDA", "DRILL_ESTOQUE_LOTE"));
   OpenDimensionsOf("FATO_VENDAS");
 
   EditNumber("CD_MES", "4");
@@ -340,7 +340,7 @@ TEST_F(Dimensions, ANewDimensionTheDrillTableLacksAnsweredYesDropsTheLinksAndIsS
 
 TEST_F(Dimensions, SeveralAffectedDrillTablesUseThePluralQuestion) {
   store.AddDrillDimension("DRILL_ESTOQUE_LOTE", "DT_VALIDADE", "00001");
-  store.LinkFact("FATO_VENDAS", "QT_VENDIDA", "DRILL_ESTOQUE_LOTE");
+  ASSERT_TRUE(store.LinkFact("FATO_VENDAS", "QT_VENDIDA", "DRILL_ESTOQUE_LOTE"));
   OpenDimensionsOf("FATO_VENDAS");
   TypeNewRow("cd_regiao", "4");
   ExpectWarning(vcl::IDNO, "Confirma");

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <random>
@@ -102,6 +103,21 @@ class ScopedPerson {
  private:
   vcl::IUserInterface* previous_;
 };
+
+// The seed of a random run: QMX_RANDOM_SEED when set, to try others, else
+// `fixed`.
+inline unsigned RandomSeed(unsigned fixed) {
+  const char* chosen = std::getenv("QMX_RANDOM_SEED");
+  return chosen && *chosen ? static_cast<unsigned>(std::strtoul(chosen, nullptr, 10)) : fixed;
+}
+
+// How many of the errors shown refused a change as made elsewhere since it
+// was read.
+inline int CountChangedMeanwhile(const std::vector<std::string>& errors) {
+  return static_cast<int>(std::count_if(errors.begin(), errors.end(), [](const std::string& e) {
+    return e.starts_with("O registro foi alterado ou excluído por outro usuário");
+  }));
+}
 
 inline bool Editing(const db::TClientDataSet* ds) {
   return ds->State() == db::TDataSetState::dsEdit || ds->State() == db::TDataSetState::dsInsert;

@@ -59,13 +59,17 @@ ScreenHarness::~ScreenHarness() {
   std::filesystem::remove_all(temp_dir_, ec);
 }
 
+appserver::DatabaseTarget ScreenHarness::Target() const {
+  if (postgres_) return postgres_->target();
+  appserver::DatabaseTarget target;
+  target.location = database_;
+  return target;
+}
+
 void ScreenHarness::StartRealServer() {
   appserver::EmbeddedServerOptions options;
-  options.database_path = database_;
-  if (postgres_) {
-    options.database_path = postgres_->target().location;
-    options.schema = postgres_->target().schema;
-  }
+  options.database_path = Target().location;
+  options.schema = Target().schema;
   options.on_call = [this](const net::CallRecord& call) {
     std::lock_guard lock(calls_mutex_);
     real_calls_.emplace_back(call.method);
@@ -96,6 +100,17 @@ void ScreenHarness::RestartServer() {
 
 std::unique_ptr<net::IRemoteObject> ScreenHarness::OtherSession() const {
   return real_->NewSession();
+}
+
+std::unique_ptr<appserver::Storage> ScreenHarness::OpenStorage() const {
+  return appserver::OpenStorage(Target());
+}
+
+void ScreenHarness::Execute(const std::string& sql) const {
+  if (postgres_)
+    postgres_->Execute(sql);
+  else
+    ExecuteOnSqliteFile(database_, sql);
 }
 
 void ScreenHarness::PointAtNothing() {

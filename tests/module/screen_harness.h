@@ -26,7 +26,9 @@
 
 namespace appserver {
 class EmbeddedServer;
-}
+class Storage;
+struct DatabaseTarget;
+}  // namespace appserver
 
 namespace qmxtest {
 
@@ -51,8 +53,14 @@ class ScreenHarness {
   void RestartServer();
   // Points the host address at a port nothing listens on.
   void PointAtNothing();
+  // Runs fixed SQL on the served database (warehouse tables and structure a
+  // test generates); best before the screen opens, as it reads nothing again.
+  void Execute(const std::string& sql) const;
   // A session of its own on the real server: another person's connection.
   std::unique_ptr<net::IRemoteObject> OtherSession() const;
+  // A storage session of its own on the server's database: what is stored
+  // and its history, read past the server.
+  std::unique_ptr<appserver::Storage> OpenStorage() const;
   // Methods called so far, in order (for either backend).
   std::vector<std::string> CallNames() const;
   void ClearCalls();
@@ -94,6 +102,7 @@ class ScreenHarness {
 
  private:
   rtl::TComponent* FindAny(const std::string& name) const;
+  appserver::DatabaseTarget Target() const;  // the database the server keeps
   void StartRealServer();
   void PointAt(uint16_t port);
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,7 +22,10 @@ constexpr unsigned kWarningFlags = vcl::MB_YESNO | vcl::MB_ICONWARNING | vcl::MB
 
 class ScriptedScreenTest : public ::testing::Test {
  protected:
-  ScriptedScreenTest() : h(Backend::kScripted), s(OpenLinkedScreen(h)) {
+  ScriptedScreenTest() : ScriptedScreenTest([](ScreenHarness&) {}) {}
+  // `prepare` runs on the served database before the screen opens.
+  explicit ScriptedScreenTest(const std::function<void(ScreenHarness&)>& prepare)
+      : h(Backend::kScripted), s((prepare(h), OpenLinkedScreen(h))) {
     h.Focus("dbgTabelaFatos");
   }
   ~ScriptedScreenTest() override { EXPECT_EQ(orb::ShowAviDepth(), 0); }

@@ -13,8 +13,12 @@ class ScriptedServer::Object : public net::IRemoteObject {
     if (!fallback_)
       throw net::ECallError("método não roteirizado no teste: " + std::string(method));
     rtl::Variant answer = fallback_->Invoke(method, args);
-    owner_.AfterFallback(std::string(method));
+    owner_.AfterFallback(std::string(method), args, answer);
     return answer;
+  }
+  // The real session records who is at the other end, as behind a server.
+  void SetConnectionInfo(const net::ConnectionInfo& info) override {
+    if (fallback_) fallback_->SetConnectionInfo(info);
   }
 
  private:
@@ -51,16 +55,26 @@ void ScriptedServer::OnceAfterFallback(const std::string& method, std::function<
   after_fallback_[method].push_back(std::move(hook));
 }
 
-void ScriptedServer::AfterFallback(const std::string& method) {
+void ScriptedServer::Watch(Watcher watcher) {
+  std::lock_guard lock(mutex_);
+  watcher_ = std::move(watcher);
+}
+
+void ScriptedServer::AfterFallback(const std::string& method, const std::vector<rtl::Variant>& args,
+                                   const rtl::Variant& answer) {
   std::function<void()> hook;
+  Watcher watcher;
   {
     std::lock_guard lock(mutex_);
+    watcher = watcher_;
     auto it = after_fallback_.find(method);
-    if (it == after_fallback_.end() || it->second.empty()) return;
-    hook = std::move(it->second.front());
-    it->second.pop_front();
+    if (it != after_fallback_.end() && !it->second.empty()) {
+      hook = std::move(it->second.front());
+      it->second.pop_front();
+    }
   }
-  hook();
+  if (watcher) watcher(method, args, answer);
+  if (hook) hook();
 }
 
 ScriptedServer::Answer ScriptedServer::Returns(rtl::Variant result) {

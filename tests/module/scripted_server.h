@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "net/remote_object.h"
@@ -32,6 +33,10 @@ struct RecordedCall {
 class ScriptedServer {
  public:
   using Answer = std::function<rtl::Variant(std::vector<rtl::Variant>& args)>;
+  // Told of every call the fallback answered, with the arguments as they go
+  // back and the result.
+  using Watcher = std::function<void(std::string_view method, const std::vector<rtl::Variant>& args,
+                                     const rtl::Variant& answer)>;
 
   // `fallback` makes one remote object per connection for unscripted calls;
   // empty: unscripted calls fail.
@@ -45,6 +50,8 @@ class ScriptedServer {
   // Runs `hook` once, after the fallback object answered `method` and before
   // that answer goes back (a link that breaks once the server did the work).
   void OnceAfterFallback(const std::string& method, std::function<void()> hook);
+  // From now on `watcher` sees every call the fallback answers.
+  void Watch(Watcher watcher);
   // Shorthands: a fixed result; an error report with this text.
   static Answer Returns(rtl::Variant result);
   static Answer Refuses(std::string error_text);
@@ -60,13 +67,15 @@ class ScriptedServer {
   friend class Object;
   // Answers a call; nullptr result means "use the fallback".
   bool Answered(const std::string& method, std::vector<rtl::Variant>& args, rtl::Variant& out);
-  void AfterFallback(const std::string& method);
+  void AfterFallback(const std::string& method, const std::vector<rtl::Variant>& args,
+                     const rtl::Variant& answer);
 
   mutable std::mutex mutex_;
   std::map<std::string, Answer> standing_;
   std::map<std::string, std::deque<Answer>> once_;
   std::map<std::string, std::deque<std::function<void()>>> after_fallback_;
   std::vector<RecordedCall> calls_;
+  Watcher watcher_;
   net::RemoteObjectFactory fallback_;
   std::unique_ptr<net::Server> server_;
 };

@@ -136,8 +136,9 @@ TEST_F(Toolbar, TheInsertMarkChoosesWhereTheFocusGoes) {
 }
 
 // Without marks of the screen's own, include starts in the list's code (or
-// column) and edit in the field after it, with its text selected, on every
-// list of the screen.
+// column) and edit in the editable column after it as the grid shows it (the
+// facts' name comes before their data mart there), with its text selected,
+// on every list of the screen.
 TEST_F(Toolbar, IncludeStartsInTheCodeAndEditInTheFieldAfterIt) {
   struct Case {
     const char* grid;
@@ -147,7 +148,7 @@ TEST_F(Toolbar, IncludeStartsInTheCodeAndEditInTheFieldAfterIt) {
   };
   const Case cases[] = {
       {"dbgTabelaFatos", s.tshPadrao, "CDTABELADW", "NMTABELADW"},
-      {"dbgFatos", s.tshDados, "CDITEMDW", "CDAREANEGDW"},
+      {"dbgFatos", s.tshDados, "CDITEMDW", "NMITEMDW"},
       {"dbgDimensoes", s.tshDados, "CDITEMDIME", "NRSEQUEDIME"},
       {"dbgTabelaDrill", s.tshPadrao, "CDTABELADW", "NMTABELADW"},
       {"dbgFatosDrill", s.tshDados, "CDITEMDRILL", "NMITEMDRILL"},

@@ -35,4 +35,8 @@ void TestDatabase::Execute(const std::string& sql) const {
   ExecuteOnSqliteFile(target_.location, sql);
 }
 
+std::vector<std::string> TestDatabase::QueryRows(const std::string& sql) const {
+  return QueryOnSqliteFile(target_.location, sql);
+}
+
 }  // namespace qmxtest

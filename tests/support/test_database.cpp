@@ -3,6 +3,7 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "appserver/database/database.h"
@@ -84,6 +85,25 @@ void TestDatabase::Execute(const std::string& sql) const {
     RunPostgres(target_.location, "SET search_path TO " + target_.schema + "; " + sql);
   else
     ExecuteOnSqliteFile(target_.location, sql);
+}
+
+std::vector<std::string> TestDatabase::QueryRows(const std::string& sql) const {
+  if (backend_ != TestBackend::kPostgres) return QueryOnSqliteFile(target_.location, sql);
+  PGconn* conn = PQconnectdb(target_.location.c_str());
+  // PQexec answers the last statement's result.
+  PGresult* r = PQexec(conn, ("SET search_path TO " + target_.schema + "; " + sql).c_str());
+  std::string error = PQresultStatus(r) == PGRES_TUPLES_OK ? "" : PQresultErrorMessage(r);
+  std::vector<std::string> rows;
+  for (int i = 0; error.empty() && i < PQntuples(r); ++i) {
+    std::string row;
+    for (int c = 0; c < PQnfields(r); ++c) row += (c ? "|" : "") + std::string(PQgetvalue(r, i, c));
+    rows.push_back(std::move(row));
+  }
+  PQclear(r);
+  PQfinish(conn);
+  if (!error.empty()) throw std::runtime_error("PostgreSQL: " + error + " (" + sql + ")");
+  std::sort(rows.begin(), rows.end());
+  return rows;
 }
 
 }  // namespace qmxtest

@@ -16,6 +16,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "appserver/storage/database_setup.h"
 #include "appserver/storage/storage.h"
@@ -55,6 +56,9 @@ class TestDatabase {
   // Runs fixed SQL on it (a warehouse table a test needs, say): on SQLite in
   // the file, on PostgreSQL with the test's schema first on the search path.
   void Execute(const std::string& sql) const;
+  // Runs a query on it the same way; its rows, each its values joined by
+  // "|" (NULL as ""), sorted.
+  std::vector<std::string> QueryRows(const std::string& sql) const;
 
  private:
   TestBackend backend_;
@@ -70,6 +74,7 @@ class TestDatabase {
 // fixed SQL run on a file, and the folder removed.
 std::string NewTestFolder();
 void ExecuteOnSqliteFile(const std::string& path, const std::string& sql);
+std::vector<std::string> QueryOnSqliteFile(const std::string& path, const std::string& sql);
 void RemoveTestFolder(const std::string& folder);
 
 }  // namespace qmxtest

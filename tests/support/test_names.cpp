@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -52,6 +53,29 @@ void ExecuteOnSqliteFile(const std::string& path, const std::string& sql) {
   sqlite3_free(err);
   sqlite3_close(db);
   if (rc != SQLITE_OK) throw std::runtime_error("SQLite: " + why + " (" + sql + ")");
+}
+
+std::vector<std::string> QueryOnSqliteFile(const std::string& path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  sqlite3_open(path.c_str(), &db);
+  sqlite3_stmt* st = nullptr;
+  std::vector<std::string> rows;
+  int rc = sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr);
+  while (rc == SQLITE_OK && (rc = sqlite3_step(st)) == SQLITE_ROW) {
+    std::string row;
+    for (int c = 0; c < sqlite3_column_count(st); ++c) {
+      const unsigned char* text = sqlite3_column_text(st, c);
+      row += (c ? "|" : "") + std::string(text ? reinterpret_cast<const char*>(text) : "");
+    }
+    rows.push_back(std::move(row));
+    rc = SQLITE_OK;
+  }
+  std::string why = rc == SQLITE_DONE ? "" : sqlite3_errmsg(db);
+  sqlite3_finalize(st);
+  sqlite3_close(db);
+  if (!why.empty()) throw std::runtime_error("SQLite: " + why + " (" + sql + ")");
+  std::sort(rows.begin(), rows.end());
+  return rows;
 }
 
 void RemoveTestFolder(const std::string& folder) {

@@ -148,7 +148,9 @@ class PgStorage final : public Storage {
   std::vector<WarehouseColumn> WarehouseColumns(std::string_view table) override {
     if (IsStructureName(table)) return {};
     PgResult r = conn_.Run(
-        std::string("SELECT a.attname, pg_catalog.format_type(a.atttypid, a.atttypmod) "
+        std::string("SELECT a.attname, pg_catalog.format_type(a.atttypid, a.atttypmod), "
+                    "EXISTS (SELECT 1 FROM pg_catalog.pg_index i WHERE i.indrelid = c.oid "
+                    "AND i.indisprimary AND a.attnum = ANY (i.indkey)) "
                     "FROM pg_catalog.pg_attribute a "
                     "JOIN pg_catalog.pg_class c ON c.oid = a.attrelid "
                     "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
@@ -156,8 +158,21 @@ class PgStorage final : public Storage {
             kWarehouseKinds + " AND a.attnum > 0 AND NOT a.attisdropped ORDER BY a.attnum",
         {schema_, table});
     std::vector<WarehouseColumn> out;
-    for (int row = 0; row < r.Rows(); ++row) out.push_back({r.Text(row, 0), r.Text(row, 1)});
+    for (int row = 0; row < r.Rows(); ++row)
+      out.push_back({r.Text(row, 0), r.Text(row, 1), r.Text(row, 2) == "t"});
     return out;
+  }
+
+  long long DuplicateKeys(std::string_view table,
+                          const std::vector<std::string>& columns) override {
+    if (IsStructureName(table) || columns.empty()) return 0;
+    std::string list;
+    for (const std::string& c : columns) list += (list.empty() ? "" : ", ") + QuoteIdentifier(c);
+    PgResult r = conn_.Run("SELECT count(*) FROM (SELECT 1 FROM " + prefix_ +
+                               QuoteIdentifier(std::string(table)) + " GROUP BY " + list +
+                               " HAVING count(*) > 1) AS d",
+                           {});
+    return std::stoll(r.Text(0, 0));
   }
 
   // The two spellings a code usually has in the catalogue — folded to lower

@@ -1,7 +1,11 @@
 #include "appserver/storage/sqlite/sqlite_storage.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <unordered_map>
 
@@ -200,11 +204,22 @@ class SqliteStorage final : public Storage {
   std::vector<WarehouseColumn> WarehouseColumns(std::string_view table) override {
     // Only warehouse tables are looked at.
     if (!FindWarehouseTable(table)) return {};
-    Statement st(conn_, "SELECT name, type FROM pragma_table_info(?1, 'main') ORDER BY cid");
+    Statement st(conn_, "SELECT name, type, pk FROM pragma_table_info(?1, 'main') ORDER BY cid");
     st.Bind(1, table);
     std::vector<WarehouseColumn> out;
-    while (st.Step()) out.push_back({st.Text(0), st.Text(1)});
+    while (st.Step()) out.push_back({st.Text(0), st.Text(1), st.Text(2) != "0"});
     return out;
+  }
+
+  long long DuplicateKeys(std::string_view table,
+                          const std::vector<std::string>& columns) override {
+    if (!FindWarehouseTable(table) || columns.empty()) return 0;
+    std::string list;
+    for (const std::string& c : columns) list += (list.empty() ? "" : ", ") + QuoteIdentifier(c);
+    Statement st(conn_, "SELECT count(*) FROM (SELECT 1 FROM " + QuoteIdentifier(table) +
+                            " GROUP BY " + list + " HAVING count(*) > 1)");
+    st.Step();
+    return std::stoll(st.Text(0));
   }
 
   // SQLite finds a table by name through its schema hash without regard to
@@ -352,6 +367,18 @@ class SqliteUpgradeTarget final : public SchemaUpgradeTarget {
   Connection& conn_;
 };
 
+// Creates the empty database file readable by its owner alone: the structure
+// is the business's, not every local user's. SQLite gives its journal files
+// the database's mode, so they stay private too.
+void CreatePrivateFile(const std::string& path) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd >= 0)
+    ::close(fd);
+  else if (errno != EEXIST)
+    throw StorageError("Não foi possível criar o banco de dados \"" + path +
+                       "\": " + std::strerror(errno));
+}
+
 }  // namespace
 
 PrepareResult PrepareSqliteDatabase(const std::string& path, DemoSeeding demo, int target_version) {
@@ -366,6 +393,7 @@ PrepareResult PrepareSqliteDatabase(const std::string& path, DemoSeeding demo, i
       throw StorageError("Não foi possível criar a pasta \"" + file.parent_path().string() +
                          "\": " + ec.message());
   }
+  if (result.created) CreatePrivateFile(path);
   {
     Connection conn(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, 5000);
     conn.Exec("BEGIN IMMEDIATE");
