@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(cmake g++ make clang libclang-rt-14-dev clang-format
           libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
-          libsqlite3-dev libpq-dev postgresql libyaml-cpp-dev libssl-dev python3
+          libsqlite3-dev libpq-dev postgresql libyaml-cpp-dev libssl-dev libsodium-dev python3
           qt6-base-dev fonts-dejavu-core xvfb xauth x11vnc help2man file dpkg-dev)
 missing=()
 for p in "${packages[@]}"; do

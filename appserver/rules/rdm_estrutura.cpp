@@ -1,5 +1,6 @@
 #include "appserver/rules/rdm_estrutura.h"
 
+#include "appserver/rules/access.h"
 #include "appserver/rules/call_args.h"
 #include "appserver/rules/codes.h"
 #include "appserver/rules/refusal.h"
@@ -90,7 +91,11 @@ rtl::Variant RdmEstrutura::TablesPacket(std::vector<Record> tables) {
 
 void RdmEstrutura::SetConnectionInfo(const net::ConnectionInfo& info) {
   origin_.peer_address = info.peer_address;
-  origin_.user_name = info.user_name;
+  // The history tells an account from a name nothing proved.
+  origin_.user_name = info.verified || info.user_name.empty()
+                          ? info.user_name
+                          : info.user_name + " (não verificado)";
+  read_only_ = info.verified && info.role != "editor";
 }
 
 rtl::Variant RdmEstrutura::Invoke(std::string_view method, std::vector<rtl::Variant>& args) {
@@ -98,6 +103,7 @@ rtl::Variant RdmEstrutura::Invoke(std::string_view method, std::vector<rtl::Vari
   if (!m)
     throw net::ECallError("Método desconhecido em " + std::string(kObjectName) + ": \"" +
                           std::string(method) + "\".");
+  if (read_only_ && Writes(m->name, args)) return rtl::VarArrayOf({rtl::Variant(kReadOnlyText)});
   structure_.ForgetCaches();  // other sessions may have written since the last call
   origin_.method = m->name;
   try {

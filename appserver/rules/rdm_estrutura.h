@@ -88,6 +88,7 @@ class RdmEstrutura final : public net::IRemoteObject {
   SeenVersions seen_;    // what this connection has seen of each table's version
   std::unique_ptr<Storage> storage_;
   Structure structure_;
+  bool read_only_ = false;  // a leitor's connection (access.h)
 };
 
 }  // namespace appserver

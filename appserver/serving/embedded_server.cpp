@@ -1,5 +1,7 @@
 #include "appserver/serving/embedded_server.h"
 
+#include "appserver/serving/login.h"
+
 #include <stdlib.h>
 
 #include <filesystem>
@@ -63,6 +65,7 @@ EmbeddedServer::EmbeddedServer(EmbeddedServerOptions options) {
     so.max_connections = options.max_connections;
     so.max_memory = options.max_memory;
     so.idle_timeout_ms = options.idle_timeout_ms;
+    so.handshake_timeout_ms = options.handshake_timeout_ms;
     so.security = std::move(options.security);
     bool record = options.record_history;
     // With an ephemeral port the listening address is known only once bound,
@@ -79,6 +82,10 @@ EmbeddedServer::EmbeddedServer(EmbeddedServerOptions options) {
       auto rdm = std::make_unique<RdmEstrutura>(sessions->Open(), record);
       rdm->SetServerName(name->Get());
       return std::make_unique<FailureLoggingSession>(std::move(rdm), failures);
+    };
+    so.authenticate = [target = target_, beyond = !IsLoopbackAddress(options.listen_address)](
+                          const std::string& user, const std::string& password) {
+      return CheckLogin(target, beyond, user, password);
     };
     so.on_call = std::move(options.on_call);
     so.on_event = std::move(options.on_event);

@@ -34,6 +34,7 @@ struct EmbeddedServerOptions {
   std::string server_name;
   size_t max_memory = size_t{256} << 20;  // see net::ServerOptions
   int idle_timeout_ms = 30 * 60 * 1000;
+  int handshake_timeout_ms = 5000;                       // see net::ServerOptions
   std::optional<net::ServerOptions::Security> security;  // TLS and access token
   // How long a save waits for another save in progress (and a call for a
   // pooled connection).

@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "appserver/serving/server_cli.h"
+#include "appserver/tools/account_command.h"
 
 int main(int argc, char** argv) {
   // Blocked before any thread starts, so only RunServer's sigwait sees them;
@@ -19,6 +20,9 @@ int main(int argc, char** argv) {
 
   appserver::ServerConfig config;
   if (auto done = appserver::ParseCommandLine(argc, argv, config)) return *done;
+  if (config.tool.command == appserver::ToolCommand::kAccount)
+    return appserver::RunAccountCommand(config.tool, {config.database, config.schema}, std::cin,
+                                        std::cout, std::cerr);
   if (config.tool.command != appserver::ToolCommand::kNone)
     return appserver::RunTool(config.tool, {config.database, config.schema}, std::cout, std::cerr);
   return appserver::RunServer(config);

@@ -1,6 +1,5 @@
 #include "appserver/serving/server_cli.h"
 
-#include <arpa/inet.h>
 #include <signal.h>
 
 #include <CLI/CLI.hpp>
@@ -16,6 +15,8 @@
 #include "appserver/serving/installed_place.h"
 #include "appserver/storage/postgres/pg_connection.h"
 #include "net/client_security.h"
+#include "net/private_file.h"
+#include "rtl/strings.h"
 
 namespace appserver {
 namespace {
@@ -28,8 +29,37 @@ void LogLine(std::string_view level, std::string_view text) {
   std::tm tm{};
   gmtime_r(&now, &tm);
   std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%SZ", &tm);
+  // One line each, whatever a client put in a user name or a method.
+  const std::string line = rtl::EscapeControls(text);
   std::lock_guard lock(log_mutex);
-  std::cerr << stamp << ' ' << level << ' ' << text << std::endl;
+  std::cerr << stamp << ' ' << level << ' ' << line << std::endl;
+}
+
+// qmx-server conta ACTION [USER] [ROLE] (account_command.h).
+void AddAccountCommand(CLI::App& app, ToolOptions& o) {
+  auto* conta = app.add_subcommand(
+      "conta",
+      "Contas de acesso: adicionar USUARIO [--papel editor|leitor], listar, desativar USUARIO, "
+      "ativar USUARIO, papel USUARIO editor|leitor, senha USUARIO (a senha é lida do terminal, "
+      "sem eco, ou da entrada padrão)");
+  auto add = [&](const char* name, const char* what, bool user, bool role) {
+    auto* c = conta->add_subcommand(name, what);
+    if (user) c->add_option("usuario", o.user, "Nome de usuário")->required();
+    if (role) c->add_option("papel", o.role, "editor ou leitor")->required();
+    c->callback([&o, name] {
+      o.command = ToolCommand::kAccount;
+      o.account_action = name;
+    });
+    return c;
+  };
+  add("adicionar", "Cria uma conta (papel leitor, salvo --papel)", true, false)
+      ->add_option("--papel", o.role, "editor ou leitor (padrão leitor)");
+  add("listar", "Lista as contas", false, false);
+  add("desativar", "Impede a conta de entrar, sem apagá-la", true, false);
+  add("ativar", "Permite de novo a entrada de uma conta desativada", true, false);
+  add("papel", "Muda o papel da conta", true, true);
+  add("senha", "Troca a senha da conta", true, false);
+  conta->require_subcommand(1);
 }
 
 // The subcommands (tool_commands.h) and their options.
@@ -52,6 +82,7 @@ void AddToolCommands(CLI::App& app, ToolOptions& o) {
       ->check(CLI::IsMember({"metricflow", "cube"}));
   export_->add_option("--out", o.out, "Arquivo de saída (padrão: a saída padrão)");
   export_->callback([&o] { o.command = ToolCommand::kExport; });
+  AddAccountCommand(app, o);
   app.require_subcommand(0, 1);
 }
 
@@ -79,16 +110,6 @@ std::optional<std::pair<std::string, uint16_t>> ParseListen(std::string_view tex
   }
   if (value > 65535) return std::nullopt;
   return std::make_pair(std::string(host), static_cast<uint16_t>(value));
-}
-
-bool IsLoopbackAddress(std::string_view address) {
-  if (address == "localhost") return true;
-  std::string a(address);
-  in_addr v4{};
-  if (inet_pton(AF_INET, a.c_str(), &v4) == 1) return (ntohl(v4.s_addr) >> 24) == 127;
-  in6_addr v6{};
-  if (inet_pton(AF_INET6, a.c_str(), &v6) == 1) return IN6_IS_ADDR_LOOPBACK(&v6);
-  return false;
 }
 
 std::string DefaultDatabasePath() {
@@ -146,6 +167,10 @@ std::optional<int> ParseCommandLine(int argc, char** argv, ServerConfig& config)
                  "Minutos sem chamadas após os quais uma conexão é fechada; o cliente "
                  "reconecta na chamada seguinte; 0 nunca fecha (padrão 30)")
       ->check(CLI::Range(0, 7 * 24 * 60));
+  app.add_option("--handshake-timeout", config.handshake_timeout_s,
+                 "Segundos que uma conexão nova tem para se apresentar (TLS e handshake); "
+                 "depois disso é fechada (padrão 5)")
+      ->check(CLI::Range(1, 300));
   app.add_option("--name", config.name,
                  "Nome deste servidor no histórico de alterações (padrão: o endereço e a "
                  "porta em que escuta)");
@@ -229,9 +254,11 @@ int RunServer(const ServerConfig& config) {
   options.database_pool = config.database_pool;
   options.max_memory = size_t(config.max_memory_mib) << 20;
   options.idle_timeout_ms = config.idle_timeout_min * 60 * 1000;
+  options.handshake_timeout_ms = config.handshake_timeout_s * 1000;
   options.server_name = config.name;
   if (!config.token_file.empty()) {
     try {
+      net::RequirePrivateFile(config.token_file, "O arquivo da chave de acesso");
       options.security = net::ServerOptions::Security{config.tls_cert, config.tls_key,
                                                       net::ReadTokenFile(config.token_file)};
     } catch (const std::exception& e) {

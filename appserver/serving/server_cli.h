@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "appserver/serving/login.h"
 #include "appserver/storage/database_setup.h"
 #include "appserver/tools/tool_commands.h"
 
@@ -28,6 +29,7 @@ struct ServerConfig {
   int database_pool = kDefaultDatabasePool;  // PostgreSQL connections shared by the sessions
   int max_memory_mib = 256;                  // frames in progress, all connections together
   int idle_timeout_min = 30;                 // 0: idle connections stay open
+  int handshake_timeout_s = 5;               // from accepting a connection to its Hello
   std::string name;  // this server in the history; "": the address it listens on
   // TLS and the access token; required with allow_remote, and when given they
   // secure a loopback server as well.
@@ -38,8 +40,6 @@ struct ServerConfig {
 
 // "ADDR:PORT" or "[ADDR]:PORT"; nullopt when malformed.
 std::optional<std::pair<std::string, uint16_t>> ParseListen(std::string_view text);
-// 127.0.0.0/8, ::1 and "localhost".
-bool IsLoopbackAddress(std::string_view address);
 // $XDG_DATA_HOME/qmx/qmx.db, else ~/.local/share/qmx/qmx.db; "" without a home.
 std::string DefaultDatabasePath();
 // A postgresql:// URI or a libpq key=value connection string.

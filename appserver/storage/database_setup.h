@@ -12,7 +12,7 @@
 namespace appserver {
 
 // Version of the structure tables this build creates and upgrades to.
-inline constexpr int kSchemaVersion = 4;
+inline constexpr int kSchemaVersion = 5;
 
 // How long a writer waits for another write in progress before giving up.
 inline constexpr int kDefaultWriteWaitMs = 30000;

@@ -78,7 +78,8 @@ constexpr const char* kEntityTitles[] = {"Tabela",
                                          "Dimensão drill",
                                          "Data Mart",
                                          "Cadastro de dimensão",
-                                         "Versão de tabela"};
+                                         "Versão de tabela",
+                                         "Conta"};
 static_assert(std::size(kEntityTitles) == std::size(kAllEntities));
 
 // In the order of ChangeKind: the code stored and the title shown.

@@ -26,6 +26,8 @@ constexpr ColumnDef kDrillDimeColumns[] = {
 constexpr ColumnDef kDataMartColumns[] = {{"CDAREANEGDW", 5, false}, {"NMAREANEGDW", 30, false}};
 constexpr ColumnDef kDimensionColumns[] = {{"NRSEQUEDIME", 5, false}, {"NMITEMDIME", 30, false}};
 constexpr ColumnDef kVersionColumns[] = {{"CDTABELADW", 30, false}, {"NRVERSAO", 20, false}};
+constexpr ColumnDef kAccountColumns[] = {
+    {"USUARIO", 64, false}, {"PAPEL", 10, false}, {"ATIVA", 1, true}, {"SENHA", 255, false}};
 
 const EntityDef kEntities[] = {
     {"QMX_TABELA", kTableColumns, 1},
@@ -36,6 +38,7 @@ const EntityDef kEntities[] = {
     {"QMX_AREANEG", kDataMartColumns, 1},
     {"QMX_DIMENSAO", kDimensionColumns, 1},
     {"QMX_TABELA_VERSAO", kVersionColumns, 1},
+    {"QMX_CONTA", kAccountColumns, 1},
 };
 
 std::vector<db::PacketField> Fields(std::initializer_list<db::PacketField> list) {
@@ -125,9 +128,14 @@ const std::vector<db::PacketField>& AffectedFields() {
   return f;
 }
 
-// The rows of the table versions, as stored; no client reads them.
+// The rows of the table versions and of the accounts, as stored; no client
+// reads them.
 const std::vector<db::PacketField>& VersionsFields() {
   static const auto f = FieldsFromColumns(Entity::kVersion);
+  return f;
+}
+const std::vector<db::PacketField>& AccountsFields() {
+  static const auto f = FieldsFromColumns(Entity::kAccount);
   return f;
 }
 
@@ -136,7 +144,7 @@ const std::vector<db::PacketField>& FieldsOf(Entity entity) {
   // In the order of Entity.
   static constexpr FieldList kLists[] = {TablesFields,     FactsFields,      DimesFields,
                                          DrillFactsFields, DrillDimesFields, DataMartsFields,
-                                         DimensionsFields, VersionsFields};
+                                         DimensionsFields, VersionsFields,   AccountsFields};
   static_assert(std::size(kLists) == std::size(kAllEntities));
   return kLists[static_cast<size_t>(entity)]();
 }

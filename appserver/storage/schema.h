@@ -25,11 +25,12 @@ enum class Entity {
   kDataMart,   // data marts
   kDimension,  // the dimension catalogue
   kVersion,    // the version of each registered table (table_versions.h)
+  kAccount,    // who may log in, and what they may do (appserver/accounts)
 };
 
 inline constexpr Entity kAllEntities[] = {Entity::kTable,     Entity::kFact,      Entity::kDime,
                                           Entity::kDrillFact, Entity::kDrillDime, Entity::kDataMart,
-                                          Entity::kDimension, Entity::kVersion};
+                                          Entity::kDimension, Entity::kVersion,   Entity::kAccount};
 
 struct ColumnDef {
   const char* name;
@@ -73,6 +74,10 @@ enum { NRSEQUEDIME, NMITEMDIME };
 namespace ver {
 enum { CDTABELADW, NRVERSAO };
 }
+namespace conta {
+// ATIVA "S" or "N"; SENHA the password's hash in the library's own encoding.
+enum { USUARIO, PAPEL, ATIVA, SENHA };
+}  // namespace conta
 
 // Field lists of the packets the server answers, exactly as the client's
 // datasets declare them.

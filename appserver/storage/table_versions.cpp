@@ -41,6 +41,7 @@ std::set<std::string> VersionOwners(Entity entity, const Record* before, const R
     case Entity::kDataMart:
     case Entity::kDimension:
     case Entity::kVersion:
+    case Entity::kAccount:
       return owners;
   }
   if (entity == Entity::kFact) {

@@ -2,9 +2,17 @@
 
 #include "appserver/storage/json_text.h"
 #include "appserver/tools/text_table.h"
+#include "rtl/strings.h"
 
 namespace appserver {
 namespace {
+
+// A value as the text report quotes it: a JSON string, with what JSON lets
+// through raw (DEL, C1 controls, line separators, reordering marks) escaped
+// as well, so that a value never acts on the terminal.
+std::string Quoted(const std::string& value) {
+  return rtl::EscapeControls(JsonString(value), rtl::Backslashes::kKept);
+}
 
 // What a change did, column by column: the values inserted or removed, or
 // each changed column with its old and new value.
@@ -16,10 +24,9 @@ std::string Changes(const HistoryEntry& e) {
     const char* name = def.columns[c].name;
     if (e.before && e.after) {
       if ((*e.before)[c] != (*e.after)[c])
-        add(std::string(name) + ": " + JsonString((*e.before)[c]) + " → " +
-            JsonString((*e.after)[c]));
+        add(std::string(name) + ": " + Quoted((*e.before)[c]) + " → " + Quoted((*e.after)[c]));
     } else if (const auto& r = e.after ? e.after : e.before; r && !(*r)[c].empty()) {
-      add(std::string(name) + "=" + JsonString((*r)[c]));
+      add(std::string(name) + "=" + Quoted((*r)[c]));
     }
   }
   return out;
@@ -29,8 +36,9 @@ const Record& AnyRecord(const HistoryEntry& e) {
   return e.after ? *e.after : *e.before;
 }
 
-std::string OrDash(const std::string& text) {
-  return text.empty() ? "-" : text;
+// Every field as the text report shows it: on one line, acting on nothing.
+std::string Shown(const std::string& text) {
+  return text.empty() ? "-" : rtl::EscapeControls(text);
 }
 
 }  // namespace
@@ -39,9 +47,9 @@ std::string HistoryText(const std::vector<HistoryEntry>& entries) {
   if (entries.empty()) return "Nenhuma alteração registrada.\n";
   std::vector<std::vector<std::string>> rows;
   for (const HistoryEntry& e : entries)
-    rows.push_back({e.when, OrDash(e.origin.server), OrDash(e.origin.peer_address),
-                    OrDash(e.origin.user_name), e.origin.method, ChangeKindTitle(e.kind),
-                    EntityTitle(e.entity), HistoryKey(e.entity, AnyRecord(e)), Changes(e)});
+    rows.push_back({Shown(e.when), Shown(e.origin.server), Shown(e.origin.peer_address),
+                    Shown(e.origin.user_name), Shown(e.origin.method), ChangeKindTitle(e.kind),
+                    EntityTitle(e.entity), Shown(HistoryKey(e.entity, AnyRecord(e))), Changes(e)});
   return FormatTextTable({"Quando (UTC)", "Servidor", "Conexão", "Usuário", "Método", "Operação",
                           "Entidade", "Chave", "Valores"},
                          rows);

@@ -10,7 +10,7 @@
 
 namespace appserver {
 
-enum class ToolCommand { kNone, kHistory, kCheck, kExport };
+enum class ToolCommand { kNone, kHistory, kCheck, kExport, kAccount };
 
 struct ToolOptions {
   ToolCommand command = ToolCommand::kNone;
@@ -18,6 +18,9 @@ struct ToolOptions {
   std::string since;            // history --since
   std::string format = "text";  // text|json; export: metricflow|cube
   std::string out;              // export --out
+  std::string account_action;   // conta: adicionar, listar, desativar, ativar, papel, senha
+  std::string user;             // conta: the account
+  std::string role = "leitor";  // conta adicionar --papel, conta papel
 };
 
 // Exit codes of a subcommand.

@@ -281,10 +281,13 @@ class Client:
     """One connection to the remote object; calls are made one at a time."""
 
     def __init__(self, host, port, object_name=OBJECT_NAME, timeout=60.0, token="",
-                 user=None, tls_ca=None, version=2):
+                 user=None, tls_ca=None, version=3, password=""):
         """Connects and makes the handshake. `tls_ca`: a CA file (PEM) to
         trust, for a server in secure mode; `token`: its access token; `user`
-        defaults to the system user. Version 1 sends neither."""
+        defaults to the system user; `password`: the account's, where the
+        server has accounts. Version 2 sends no password, version 1 neither
+        token nor user. After it, `account` and `role` say what the server
+        admitted (both "" when it asks for no login)."""
         sock = socket.create_connection((host, port), timeout=timeout)
         sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
         if tls_ca:
@@ -293,8 +296,10 @@ class Client:
         self.sock = sock
         self.last_id = 0
         hello = bytes([HELLO]) + MAGIC + struct.pack("<H", version) + _text(object_name)
-        if version == 2:
+        if version >= 2:
             hello += _text(token) + _text(getpass.getuser() if user is None else user)
+        if version >= 3:
+            hello += _text(password)
         self._send(hello)
         kind, r = self._receive()
         if kind == REFUSE:
@@ -304,6 +309,7 @@ class Client:
         if kind != ACCEPT or r.u16() != version:
             self.close()
             raise ProtocolError("unexpected answer to the handshake")
+        self.account, self.role = (r.text(), r.text()) if version >= 3 else ("", "")
         r.end()
 
     def __enter__(self):

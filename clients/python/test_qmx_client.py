@@ -6,6 +6,7 @@ Run by ctest (which sets QMX_SERVER_BINARY); by hand:
 
 import os
 import re
+import shutil
 import signal
 import subprocess
 import sys
@@ -29,12 +30,17 @@ FACT_FIELDS = [Field("IDFATODW", 1, True), Field("CDTABELADW", 30), Field("CDITE
 class Server:
     """qmx-server on an ephemeral loopback port and a database of its own."""
 
-    def __init__(self, *extra):
+    def __init__(self, *extra, accounts=()):
+        """`accounts`: (user, role, password) made with `qmx-server conta`
+        before the server starts."""
         self.dir = tempfile.TemporaryDirectory(prefix="qmx-py-")
         binary = os.environ["QMX_SERVER_BINARY"]
+        db = os.path.join(self.dir.name, "qmx.db")
+        for user, role, password in accounts:
+            subprocess.run([binary, "conta", "adicionar", user, "--papel", role, "--db", db],
+                           input=password + "\n", text=True, check=True, capture_output=True)
         self.proc = subprocess.Popen(
-            [binary, "--db", os.path.join(self.dir.name, "qmx.db"), "--listen", "127.0.0.1:0",
-             *extra],
+            [binary, "--db", db, "--listen", "127.0.0.1:0", *extra],
             stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
         self.log = []
         self.port = None
@@ -147,6 +153,30 @@ class AgainstTheServer(unittest.TestCase):
         self.assertIn("FATO_VENDAS", self.fact_tables(c))
 
 
+class AgainstAServerWithAccounts(unittest.TestCase):
+    """Once an account exists, every connection logs in with version 3."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.server = Server(accounts=[("ana", "editor", "senha-da-ana"),
+                                      ("leo", "leitor", "senha-do-leo")])
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.server.stop()
+
+    def test_the_accept_names_the_account_and_a_leitor_cannot_write(self):
+        with Client("127.0.0.1", self.server.port, user="ana", password="senha-da-ana") as c:
+            self.assertEqual((c.account, c.role), ("ana", "editor"))
+        with self.assertRaisesRegex(Refused, "exige usuário e senha"):
+            Client("127.0.0.1", self.server.port, user="ana")
+        with Client("127.0.0.1", self.server.port, user="leo", password="senha-do-leo") as c:
+            self.assertEqual(c.role, "leitor")
+            delta = Packet(DELTA, TABLE_FIELDS,
+                           [Row(INSERTED, ["FATO_PY", "Py", "N"])])
+            self.assertIn("somente de leitura", error_text(c.call("SetTabelas", delta.encode())))
+
+
 class AgainstASecureServer(unittest.TestCase):
     """The server as --allow-remote runs it (TLS and a token), on loopback."""
 
@@ -155,9 +185,14 @@ class AgainstASecureServer(unittest.TestCase):
         cls.token_dir = tempfile.TemporaryDirectory(prefix="qmx-py-token-")
         token_file = os.path.join(cls.token_dir.name, "token")
         with open(token_file, "w") as f:
-            f.write("chave-do-python\n")
+            f.write("chave-do-python-de-teste\n")
+        # The server takes only secrets that no one else may read.
+        key_file = os.path.join(cls.token_dir.name, "server-key.pem")
+        shutil.copyfile(os.path.join(TLS, "server-key.pem"), key_file)
+        for secret in (token_file, key_file):
+            os.chmod(secret, 0o600)
         cls.server = Server("--tls-cert", os.path.join(TLS, "server.pem"), "--tls-key",
-                            os.path.join(TLS, "server-key.pem"), "--token-file", token_file)
+                            key_file, "--token-file", token_file)
 
     @classmethod
     def tearDownClass(cls):
@@ -166,13 +201,14 @@ class AgainstASecureServer(unittest.TestCase):
 
     def test_tls_with_the_token_is_served_and_anything_else_refused(self):
         ca = os.path.join(TLS, "ca.pem")
-        with Client("127.0.0.1", self.server.port, token="chave-do-python", tls_ca=ca) as c:
+        with Client("127.0.0.1", self.server.port, token="chave-do-python-de-teste",
+                    tls_ca=ca) as c:
             self.assertIn("FATO_VENDAS", [r["CDTABELADW"] for r in
                                           Packet.decode(c.call("GetInicial")[0]).records()])
         with self.assertRaisesRegex(Refused, "chave de acesso"):
             Client("127.0.0.1", self.server.port, token="outra", tls_ca=ca)
         with self.assertRaisesRegex(Refused, "TLS"):
-            Client("127.0.0.1", self.server.port, token="chave-do-python")
+            Client("127.0.0.1", self.server.port, token="chave-do-python-de-teste")
 
 
 if __name__ == "__main__":

@@ -18,10 +18,10 @@ std::vector<uint8_t> Encode(const net::Frame& frame) {
   std::vector<uint8_t> out;
   if (const auto* f = std::get_if<net::HelloFrame>(&frame)) {
     if (f->magic != net::kProtocolMagic) return {};
-    if (f->version != net::kProtocolVersion && f->version != net::kProtocolVersion1) return {};
+    if (f->version < net::kProtocolVersion1 || f->version > net::kProtocolVersion) return {};
     net::EncodeHello(out, *f);
   } else if (const auto* f = std::get_if<net::AcceptFrame>(&frame)) {
-    net::EncodeAccept(out, f->version);
+    net::EncodeAccept(out, f->version, f->account, f->role);
   } else if (const auto* f = std::get_if<net::RefuseFrame>(&frame)) {
     net::EncodeRefuse(out, f->text);
   } else if (const auto* f = std::get_if<net::CallFrame>(&frame)) {

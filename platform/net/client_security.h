@@ -13,9 +13,10 @@
 namespace net {
 
 struct ClientSecurity {
-  std::string token;        // sent in the Hello; empty sends none
-  std::string tls_ca_file;  // PEM file of the CA to trust; empty: plain TCP
-  std::string user_name;    // sent in the Hello
+  std::string token;          // sent in the Hello; empty sends none
+  std::string tls_ca_file;    // PEM file of the CA to trust; empty: plain TCP
+  std::string user_name;      // sent in the Hello
+  std::string password = {};  // sent in the Hello; never kept on disk
 };
 
 // The name of the system user this process runs as ("" when unknown).

@@ -59,21 +59,30 @@ HelloFrame DecodeHello(std::span<const uint8_t> payload) {
   f.version = r.U16();
   // What follows the version is that version's; of an unknown one only the
   // version is read, so the refusal can name it.
-  if (f.version != kProtocolVersion1 && f.version != kProtocolVersion) return f;
+  if (f.version < kProtocolVersion1 || f.version > kProtocolVersion) return f;
   f.object_name = r.Name("nome do objeto remoto");
-  if (f.version == kProtocolVersion) {
+  if (f.version >= kProtocolVersion2) {
     f.token = r.Text();
     f.user_name = r.Text();
     if (f.token.size() > kMaxTokenLength) Fail("chave de acesso longa demais");
     if (f.user_name.size() > kMaxUserNameLength) Fail("nome de usuário longo demais");
+  }
+  if (f.version >= kProtocolVersion) {
+    f.password = r.Text();
+    if (f.password.size() > kMaxPasswordLength) Fail("senha longa demais");
   }
   r.End();
   return f;
 }
 
 AcceptFrame DecodeAccept(std::span<const uint8_t> payload) {
-  return ReadFrame<AcceptFrame>(payload, FrameType::kAccept,
-                                [](Reader& r, AcceptFrame& f) { f.version = r.U16(); });
+  return ReadFrame<AcceptFrame>(payload, FrameType::kAccept, [](Reader& r, AcceptFrame& f) {
+    f.version = r.U16();
+    if (f.version >= kProtocolVersion) {
+      f.account = r.Text();
+      f.role = r.Text();
+    }
+  });
 }
 
 RefuseFrame DecodeRefuse(std::span<const uint8_t> payload) {

@@ -32,9 +32,11 @@ class EProtocolError : public rtl::Exception {
 };
 
 inline constexpr std::array<uint8_t, 4> kProtocolMagic = {'Q', 'M', 'X', 'P'};
-// The newest protocol version: its Hello carries an access token and the
-// client's user name. Version 1 (no token, no user name) is still read.
-inline constexpr uint16_t kProtocolVersion = 2;
+// The newest protocol version: its Hello carries an access token, the user
+// name and the password, and its Accept the account and role admitted.
+// Versions 1 (no token, no user name) and 2 (no password) are still read.
+inline constexpr uint16_t kProtocolVersion = 3;
+inline constexpr uint16_t kProtocolVersion2 = 2;
 inline constexpr uint16_t kProtocolVersion1 = 1;
 inline constexpr size_t kFrameHeaderSize = 4;
 inline constexpr uint32_t kDefaultMaxFrameSize = 64u << 20;
@@ -66,15 +68,21 @@ enum class ValueTag : uint8_t {
 struct HelloFrame {
   std::array<uint8_t, 4> magic{};
   uint16_t version = 0;
-  std::string object_name;  // read for versions 1 and 2 only
-  std::string token;        // version 2: the access token, may be empty
-  std::string user_name;    // version 2: who the client runs for, may be empty
+  std::string object_name;  // read for versions 1 to 3 only
+  std::string token;        // versions 2 and 3: the access token, may be empty
+  std::string user_name;    // versions 2 and 3: who the client runs for, may be empty
+  std::string password;     // version 3: the account's password, may be empty
 };
 // Longest access token and user name a Hello carries.
 inline constexpr size_t kMaxTokenLength = 1024;
 inline constexpr size_t kMaxUserNameLength = 255;
+inline constexpr size_t kMaxPasswordLength = 1024;
 struct AcceptFrame {
   uint16_t version = 0;
+  // Version 3: the account the server admitted and its role ("editor",
+  // "leitor"); both empty when it admitted the connection without one.
+  std::string account;
+  std::string role;
 };
 struct RefuseFrame {
   std::string text;
@@ -103,11 +111,13 @@ using Frame =
 // A version-1 Hello (what clients before version 2 send).
 void EncodeHello(std::vector<uint8_t>& out, std::string_view object_name,
                  uint32_t max_frame_size = kDefaultMaxFrameSize);
-// A Hello of hello.version (1 or 2); the magic is always kProtocolMagic.
+// A Hello of hello.version (1 to 3); the magic is always kProtocolMagic.
 void EncodeHello(std::vector<uint8_t>& out, const HelloFrame& hello,
                  uint32_t max_frame_size = kDefaultMaxFrameSize);
-// The server answers in the version of the client's Hello.
-void EncodeAccept(std::vector<uint8_t>& out, uint16_t version = kProtocolVersion);
+// The server answers in the version of the client's Hello; the account and
+// role go out in version 3 only.
+void EncodeAccept(std::vector<uint8_t>& out, uint16_t version = kProtocolVersion,
+                  std::string_view account = {}, std::string_view role = {});
 void EncodeRefuse(std::vector<uint8_t>& out, std::string_view text);
 void EncodeCall(std::vector<uint8_t>& out, uint32_t call_id, std::string_view method,
                 std::span<const Arg> args, uint32_t max_frame_size = kDefaultMaxFrameSize);

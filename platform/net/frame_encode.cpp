@@ -18,24 +18,33 @@ void EncodeHello(std::vector<uint8_t>& out, std::string_view object_name, uint32
 }
 
 void EncodeHello(std::vector<uint8_t>& out, const HelloFrame& hello, uint32_t max_frame_size) {
-  if (hello.version != kProtocolVersion1 && hello.version != kProtocolVersion)
+  if (hello.version < kProtocolVersion1 || hello.version > kProtocolVersion)
     Fail("versão de protocolo " + Num(hello.version) + " desconhecida");
   Writer w(out, FrameType::kHello, max_frame_size);
   w.Raw(kProtocolMagic.data(), kProtocolMagic.size());
   w.U16(hello.version);
   w.Name(hello.object_name, "nome do objeto remoto");
-  if (hello.version == kProtocolVersion) {
+  if (hello.version >= kProtocolVersion2) {
     if (hello.token.size() > kMaxTokenLength) Fail("chave de acesso longa demais");
     if (hello.user_name.size() > kMaxUserNameLength) Fail("nome de usuário longo demais");
     w.Text(hello.token);
     w.Text(hello.user_name);
   }
+  if (hello.version >= kProtocolVersion) {
+    if (hello.password.size() > kMaxPasswordLength) Fail("senha longa demais");
+    w.Text(hello.password);
+  }
   w.Finish();
 }
 
-void EncodeAccept(std::vector<uint8_t>& out, uint16_t version) {
+void EncodeAccept(std::vector<uint8_t>& out, uint16_t version, std::string_view account,
+                  std::string_view role) {
   Writer w(out, FrameType::kAccept, kDefaultMaxFrameSize);
   w.U16(version);
+  if (version >= kProtocolVersion) {
+    w.Text(account);
+    w.Text(role);
+  }
   w.Finish();
 }
 

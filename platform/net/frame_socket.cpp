@@ -52,6 +52,11 @@ FrameSocket::~FrameSocket() {
   close(fd_);
 }
 
+std::string FrameSocket::TlsSession() const {
+  if (!ssl_) return {};
+  return std::string(SSL_get_version(ssl_)) + " " + SSL_get_cipher_name(ssl_);
+}
+
 bool FrameSocket::TlsPending() const {
   return ssl_ && SSL_pending(ssl_) > 0;
 }

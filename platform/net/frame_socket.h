@@ -67,6 +67,9 @@ class FrameSocket {
   IoStatus StartTls(ssl_ctx_st* ctx, bool as_server, const std::string& host, Deadline deadline,
                     int wake_fd = -1);
   bool Secure() const { return ssl_ != nullptr; }
+  // The TLS version and cipher agreed ("TLSv1.3 TLS_AES_256_GCM_SHA384"); ""
+  // without TLS.
+  std::string TlsSession() const;
   // The first byte the peer sent, left unread (a TLS connection begins with
   // 0x16, a plain frame with its length).
   IoStatus PeekFirstByte(uint8_t& byte, Deadline deadline, int wake_fd = -1);

@@ -26,8 +26,12 @@ namespace net {
 // handshake is accepted.
 struct ConnectionInfo {
   std::string peer_address;  // "127.0.0.1:50312", "[::1]:50312"; "" when unknown
-  std::string user_name;     // as the client's Hello gave it (version 2); may be empty
-  bool secure = false;       // over TLS, with the server's access token
+  // The account the password proved when `verified`; else the name the
+  // client's Hello gave (versions 2 and 3), which nothing proves; may be empty.
+  std::string user_name;
+  bool secure = false;    // over TLS, with the server's access token
+  bool verified = false;  // user_name is an account whose password was given
+  std::string role = {};  // the account's role when verified ("editor", "leitor")
 };
 
 class IRemoteObject {

@@ -12,10 +12,14 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
+#include "net/admission.h"
+#include "net/private_file.h"
 #include "net/server_connection.h"
 #include "net/tls.h"
 
@@ -44,8 +48,9 @@ std::string Errno() {
   return std::strerror(errno);
 }
 
-// "ADDR:PORT" of an accepted peer, IPv6 in brackets; "" when unknown.
-std::string PeerAddress(const sockaddr_storage& peer) {
+// "ADDR:PORT" of an accepted peer, IPv6 in brackets, and ADDR alone; both ""
+// when unknown.
+std::pair<std::string, std::string> PeerAddress(const sockaddr_storage& peer) {
   char host[INET6_ADDRSTRLEN] = {};
   char text[INET6_ADDRSTRLEN + 16] = {};
   if (peer.ss_family == AF_INET) {
@@ -57,7 +62,7 @@ std::string PeerAddress(const sockaddr_storage& peer) {
     if (!inet_ntop(AF_INET6, &a.sin6_addr, host, sizeof host)) return {};
     std::snprintf(text, sizeof text, "[%s]:%u", host, unsigned{ntohs(a.sin6_port)});
   }
-  return text;
+  return {text, host};
 }
 
 }  // namespace
@@ -77,15 +82,28 @@ void Server::Start() {
   if (!options_.factory || options_.object_name.empty())
     throw EServerError("O servidor precisa do nome do objeto remoto e de sua fábrica");
   if (options_.security) {
-    if (options_.security->access_token.empty())
-      throw EServerError("Conexões seguras precisam de uma chave de acesso");
+    const size_t token_length = options_.security->access_token.size();
+    if (token_length == 0) throw EServerError("Conexões seguras precisam de uma chave de acesso");
+    // Longer than a Hello carries, no client could ever log in.
+    if (token_length < kMinTokenLength || token_length > kMaxTokenLength)
+      throw EServerError("A chave de acesso tem " + std::to_string(token_length) +
+                         " caracteres; use de " + std::to_string(kMinTokenLength) + " a " +
+                         std::to_string(kMaxTokenLength) +
+                         " (por exemplo: openssl rand -hex 32 > arquivo-da-chave)");
     try {
+      RequirePrivateFile(options_.security->key_file, "O arquivo da chave TLS");
       tls_ =
           detail::TlsContext::ForServer(options_.security->cert_file, options_.security->key_file);
-    } catch (const detail::ETlsError& e) {
+    } catch (const rtl::Exception& e) {
       throw EServerError(e.Message());
     }
   }
+  detail::AdmissionLimits limits;
+  limits.max_pending_per_address = std::max(1, options_.max_handshakes_per_address);
+  limits.max_pending_total = std::max(1, options_.max_connections - options_.max_connections / 4);
+  limits.backoff_first_ms = options_.login_backoff_first_ms;
+  limits.backoff_max_ms = std::max(options_.login_backoff_first_ms, options_.login_backoff_max_ms);
+  admission_ = std::make_unique<detail::Admission>(limits);
   const std::string where = options_.listen_address + ":" + std::to_string(options_.port);
 
   addrinfo hints{};
@@ -180,8 +198,11 @@ void Server::ReapFinished() {
 
 void Server::AcceptLoop() {
   for (;;) {
+    for (const std::string& line : admission_->DueSummaries())
+      Event("Conexões recusadas em massa de " + line);
     pollfd fds[2] = {{listen_fd_, POLLIN, 0}, {wake_read_, POLLIN, 0}};
-    if (poll(fds, 2, -1) < 0 && errno != EINTR) {
+    // Woken each second to tell the summaries due.
+    if (poll(fds, 2, 1000) < 0 && errno != EINTR) {
       Event("Falha ao aguardar conexões: " + Errno());
       return;
     }
@@ -205,15 +226,23 @@ void Server::AcceptLoop() {
     setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle_s, sizeof idle_s);
     setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval_s, sizeof interval_s);
     setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
+    auto [address, host] = PeerAddress(peer);
+    // Over its address's share of handshakes: closed before it costs a thread.
+    if (!admission_->BeginHandshake(host)) {
+      close(fd);
+      continue;
+    }
     ReapFinished();
     std::lock_guard lock(mutex_);
     const int open = static_cast<int>(connections_.size());
     if (open >= options_.max_connections + kMaxRefusing) {
+      admission_->EndHandshake(host);
       close(fd);
       Event("Conexão recusada sem resposta: limite de conexões atingido");
       continue;
     }
-    auto c = std::make_unique<Connection>(fd, open >= options_.max_connections, PeerAddress(peer));
+    auto c = std::make_unique<Connection>(fd, open >= options_.max_connections, std::move(address),
+                                          std::move(host));
     Connection& ref = *c;
     connections_.push_back(std::move(c));
     ref.thread = std::thread([this, &ref] {

@@ -21,6 +21,15 @@
 // A connection that has passed the handshake and then sends nothing for the
 // idle time-out is closed (the client opens a new one on its next call).
 //
+// Admission: a connection must finish its handshake within the handshake
+// time-out; each address may have only a few handshakes in progress, and
+// handshakes together only part of the connection limit, so that silent
+// sockets from one address neither hold a slot for long nor keep another
+// address out (a connection over either limit is closed at once, told in a
+// summary line). A wrong credential locks its address for a while, doubling
+// with each failure in a row (admission.h). Accepted and closed connections
+// are told to on_event with their address and user.
+//
 // Stop() stops accepting, lets the calls in flight finish and send their
 // answers, closes every connection and joins every thread; the destructor
 // calls it.
@@ -45,6 +54,7 @@
 namespace net {
 
 namespace detail {
+class Admission;
 class FrameSocket;
 class TlsContext;
 }  // namespace detail
@@ -53,6 +63,8 @@ class TlsContext;
 // they are bounded by the connection limit alone, and a call this small is
 // never turned away for memory.
 inline constexpr uint32_t kUncountedFrameSize = 64 * 1024;
+// The shortest access token a server accepts: anything shorter is guessed.
+inline constexpr size_t kMinTokenLength = 16;
 // The longest first frame a client may send: a handshake is far smaller.
 inline constexpr uint32_t kMaxHandshakeSize = 64 * 1024;
 
@@ -70,6 +82,20 @@ struct CallRecord {
   std::string_view failure;  // the failure text when !ok
 };
 
+// What ServerOptions::authenticate makes of a Hello's user name and password.
+struct LoginVerdict {
+  enum class Kind {
+    kOpen,             // no login needed here: admitted, the name unverified
+    kAdmitted,         // the password proves `account`
+    kNeedsLogin,       // a login is needed and none was sent
+    kWrongCredential,  // unknown user or wrong password (counts for the back-off)
+    kDisabled,         // the right password of a disabled account
+  };
+  Kind kind = Kind::kOpen;
+  std::string account;
+  std::string role;
+};
+
 struct ServerOptions {
   // Numeric address or host name to listen on. Anything but a loopback
   // address is refused unless allow_non_loopback is set.
@@ -82,13 +108,24 @@ struct ServerOptions {
   uint32_t max_frame_size = kDefaultMaxFrameSize;
   // Connections beyond this are refused with a text.
   int max_connections = 64;
+  // Longest wait from accepting a connection to its Hello (TLS included).
+  int handshake_timeout_ms = 5000;
+  // Handshakes in progress from one address; a quarter of max_connections is
+  // always kept out of the reach of handshakes, for connections already in.
+  int max_handshakes_per_address = 8;
+  // The lock after a first wrong credential, doubled for each further one up
+  // to the ceiling.
+  int login_backoff_first_ms = 1000;
+  int login_backoff_max_ms = 60000;
   // Bytes that frames in progress may hold across all connections.
   size_t max_memory = size_t{256} << 20;
   // A handshaken connection silent this long is closed; 0 keeps it forever.
   int idle_timeout_ms = 30 * 60 * 1000;
   // Set: every connection must come over TLS with this certificate and key
   // (PEM files) and present this access token in a version-2 Hello (what
-  // listening beyond loopback asks for). A client that speaks plain TCP or
+  // listening beyond loopback asks for). Start refuses a key file that its
+  // group or others may read, and a token shorter than kMinTokenLength or
+  // longer than a Hello carries (kMaxTokenLength). A client that speaks plain TCP or
   // version 1 is refused with a text. Unset: plain TCP, Hellos of version 1
   // and 2 alike, any token ignored.
   struct Security {
@@ -97,14 +134,22 @@ struct ServerOptions {
     std::string access_token;
   };
   std::optional<Security> security;
-  // Longest wait for the handshake and for the rest of a frame once begun,
-  // and for a client to take an answer.
+  // Longest wait for the rest of a frame once begun, and for a client to take
+  // an answer.
   int frame_timeout_ms = 30000;
+  // Unset: every Hello is admitted as before (after the token, in secure
+  // mode). Set: told the user name and password of each Hello (empty before
+  // version 3) from the connection's thread, and its verdict decides; a
+  // wrong credential backs off like a wrong token.
+  std::function<LoginVerdict(const std::string& user, const std::string& password)> authenticate;
   // Told of every call, from the connection's thread (concurrently for
   // different connections).
   std::function<void(const CallRecord&)> on_call;
-  // Told of what happens to connections outside calls: refused handshakes,
-  // malformed frames, clients lost. Same threads as on_call.
+  // Told of what happens to connections outside calls: connections accepted
+  // and closed, refused handshakes, malformed frames, clients lost, summaries
+  // of floods. Same threads as on_call, and the accepting thread. The texts
+  // hold what clients sent (user names, methods): escape them before they
+  // reach a terminal or a log (rtl::EscapeControls).
   std::function<void(std::string_view event)> on_event;
 };
 
@@ -127,6 +172,8 @@ class Server {
   struct Connection;
   void AcceptLoop();
   void Serve(Connection& c);
+  // The handshake of `c`: the object for its calls, or null once refused.
+  std::unique_ptr<IRemoteObject> Handshake(Connection& c, uint16_t& version, ConnectionInfo& info);
   // Runs the calls of a handshaken connection until it ends.
   void ServeCalls(detail::FrameSocket& socket, IRemoteObject& object);
   // Reserves `bytes` of the memory budget; false when they do not fit.
@@ -137,6 +184,7 @@ class Server {
 
   ServerOptions options_;
   std::unique_ptr<detail::TlsContext> tls_;  // with options_.security
+  std::unique_ptr<detail::Admission> admission_;
   int listen_fd_ = -1;
   int wake_read_ = -1;  // readable once Stop begins; ends every wait
   int wake_write_ = -1;

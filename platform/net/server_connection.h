@@ -13,13 +13,16 @@
 namespace net {
 
 struct Server::Connection {
-  Connection(int fd, bool refuse, std::string peer)
+  Connection(int fd, bool refuse, std::string peer, std::string peer_host)
       : socket(std::make_unique<detail::FrameSocket>(fd)),
         refuse_only(refuse),
-        peer_address(std::move(peer)) {}
+        peer_address(std::move(peer)),
+        host(std::move(peer_host)) {}
   std::unique_ptr<detail::FrameSocket> socket;  // released as soon as the connection ends
   const bool refuse_only;                       // over the connection limit
   const std::string peer_address;
+  const std::string host;  // the address without the port: what admission counts by
+  std::string who;         // the user as logged, once the handshake is accepted
   std::atomic<bool> done{false};
   std::thread thread;
 };

@@ -58,6 +58,7 @@ void TSocketConnection::Link::Connect() {
     hello.object_name = owner_.ServerName();
     hello.token = security.token;
     hello.user_name = security.user_name.substr(0, kMaxUserNameLength);
+    hello.password = security.password;
     EncodeHello(out_, hello, owner_.MaxFrameSize());
   } catch (const EProtocolError& e) {
     throw ECallError(cannot + ": " + e.Message());
@@ -107,9 +108,13 @@ void TSocketConnection::Link::Connect() {
   try {
     switch (PeekFrameType(payload_)) {
       case FrameType::kAccept:
-        if (const auto accept = DecodeAccept(payload_); accept.version != kProtocolVersion)
+        if (auto accept = DecodeAccept(payload_); accept.version != kProtocolVersion) {
           throw EProtocolError("versão de protocolo " + std::to_string(accept.version) +
                                " inesperada");
+        } else {
+          owner_.account_ = std::move(accept.account);
+          owner_.role_ = std::move(accept.role);
+        }
         break;
       case FrameType::kRefuse:
         throw ECallError("O servidor de aplicação em " + address +

@@ -70,6 +70,11 @@ class TSocketConnection : public rtl::TComponent {
   const ClientSecurity& Security() const { return security_; }
   void SetSecurity(ClientSecurity security) { security_ = std::move(security); }
 
+  // The account and role the server admitted at the last open; both empty
+  // when it asks for no login.
+  const std::string& Account() const { return account_; }
+  const std::string& Role() const { return role_; }
+
   bool Connected() const;
   // true opens the connection (no-op when open); false closes it and runs
   // AfterDisconnect (no-op when closed).
@@ -96,6 +101,8 @@ class TSocketConnection : public rtl::TComponent {
   int call_timeout_ms_ = 60000;
   uint32_t max_frame_size_ = kDefaultMaxFrameSize;
   ClientSecurity security_ = DefaultClientSecurity();
+  std::string account_;
+  std::string role_;
   std::unique_ptr<Link> link_;  // the socket and the dispatch interface
 };
 

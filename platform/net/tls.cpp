@@ -9,10 +9,20 @@ namespace net::detail {
 
 namespace {
 
+constexpr const char* kTls12Ciphers = "ECDHE+AESGCM:ECDHE+CHACHA20:!aNULL:!PSK:!SRP";
+
 SSL_CTX* NewContext(const SSL_METHOD* method) {
   SSL_CTX* ctx = SSL_CTX_new(method);
   if (!ctx) throw ETlsError("Não foi possível preparar o TLS: " + TlsErrorText());
+  // TLS 1.3 whenever both ends have it (the highest version both offer is
+  // chosen); TLS 1.2 only with an ephemeral key exchange and an authenticated
+  // cipher, so that a key stolen later does not open recorded traffic.
   SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
+  if (SSL_CTX_set_cipher_list(ctx, kTls12Ciphers) != 1) {
+    SSL_CTX_free(ctx);
+    throw ETlsError("Não foi possível preparar o TLS: " + TlsErrorText());
+  }
+  SSL_CTX_set_options(ctx, SSL_OP_CIPHER_SERVER_PREFERENCE | SSL_OP_NO_RENEGOTIATION);
   // A peer that vanishes without closing TLS is a closed connection, as on a
   // plain socket.
   SSL_CTX_set_options(ctx, SSL_OP_IGNORE_UNEXPECTED_EOF);

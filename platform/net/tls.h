@@ -2,8 +2,8 @@
 // comparison of access tokens. Internal to this library.
 //
 // A server context holds a certificate and its key (PEM files) and offers
-// TLS 1.2 or newer; a client context trusts the certificates of one CA file
-// (PEM) and checks that the server's certificate names the host it dialled.
+// TLS 1.3, or TLS 1.2 with ECDHE and AEAD ciphers only; a client context trusts the certificates of
+// one CA file (PEM) and checks that the server's certificate names the host it dialled.
 #pragma once
 
 #include <memory>

@@ -35,4 +35,14 @@ bool IsValidUtf8(std::string_view text);
 // Number of code points of well-formed UTF-8 text.
 size_t Utf8Length(std::string_view text);
 
+// The text made safe to print on one line of a terminal or a log: control
+// characters (C0, DEL, C1), line and paragraph separators and the marks that
+// reorder text on screen become \n, \t, \xHH or \uHHHH, bytes that are not
+// UTF-8 become \xHH, and a backslash is doubled, so that nothing a user typed
+// can move the cursor, colour the screen or pass for a line of its own.
+// kKept leaves backslashes alone, for text whose backslashes are already
+// escapes of its own (a JSON string).
+enum class Backslashes { kDoubled, kKept };
+std::string EscapeControls(std::string_view text, Backslashes backslashes = Backslashes::kDoubled);
+
 }  // namespace rtl

@@ -66,26 +66,30 @@ TEST_F(DatabaseOutage, TwelveDesksAreServedByAPoolOfThreeConnections) {
   options.database_pool = 3;
   EmbeddedServer server(std::move(options));
 
+  // The desks come in one after another (the server admits only a few
+  // handshakes at a time from one address), then all work at once.
   constexpr int kDesks = 12;
-  std::atomic<int> connected{0};
+  std::vector<decltype(qmxtest::RdmClient(0))> clients;
+  for (int i = 0; i < kDesks; ++i) {
+    clients.push_back(qmxtest::RdmClient(server.Port()));
+    ASSERT_NO_THROW(clients.back()->Open()) << "desk " << i;
+  }
+  std::atomic<int> started{0};
   std::mutex mutex;
   std::vector<std::string> failures;
   std::vector<std::thread> desks;
   for (int i = 0; i < kDesks; ++i)
     desks.emplace_back([&, i] {
-      auto c = qmxtest::RdmClient(server.Port());
-      c->Open();
-      ++connected;
-      while (connected < kDesks) std::this_thread::yield();  // all in at once
+      ++started;
+      while (started < kDesks) std::this_thread::yield();  // all at once
       for (int round = 0; round < 5; ++round) {
-        std::string failed = WorkOnce(c->AppServer(), "Mesa " + std::to_string(i));
+        std::string failed = WorkOnce(clients[i]->AppServer(), "Mesa " + std::to_string(i));
         if (failed.empty()) continue;
         std::lock_guard lock(mutex);
         failures.push_back(failed);
       }
     });
   for (auto& t : desks) t.join();
-  EXPECT_EQ(connected, kDesks);
   for (const std::string& f : failures) ADD_FAILURE() << f;
   // The connections the server keeps open, never more than the pool.
   const int open = std::stoi(ServerSessions(db_.target().location, name));

@@ -250,6 +250,33 @@ TEST_F(History, TheSubcommandFiltersByTableAndDateAndPrintsTextOrJson) {
   EXPECT_NE(err.str().find("não encontrado"), std::string::npos);
 }
 
+TEST_F(History, TheTextReportEscapesWhatCouldActOnTheTerminalAndJsonKeepsItExact) {
+  const std::string user = "eva\n2026-12-08 00:00:00  forjada \x1b[2J\\";
+  const std::string name = "Desconto\x1b[31m\xE2\x80\xAE\xC2\x9B";
+  net::ConnectionInfo who;
+  who.peer_address = "127.0.0.1:4000";
+  who.user_name = user;
+  rdm_->SetConnectionInfo(who);
+  Ok("SetFatos", {DeltaBuilder(kFactFields)
+                      .Insert({"S", "FATO_VENDAS", "VL_DESCONTO", "00001", name, "M", "", ""})
+                      .Build(),
+                  "FATO_VENDAS"});
+  ToolOptions o;
+  o.command = ToolCommand::kHistory;
+  const std::string text = Tool(o);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2) << text;  // titles and the entry
+  for (const char* raw : {"\x1b", "\xE2\x80\xAE", "\xC2\x9B"})
+    EXPECT_EQ(text.find(raw), std::string::npos) << text;
+  EXPECT_NE(text.find("eva\\n2026-12-08 00:00:00  forjada \\x1B[2J\\\\"), std::string::npos)
+      << text;
+  EXPECT_NE(text.find("NMITEMDW=\"Desconto\\u001b[31m\\u202E\\x9B\""), std::string::npos) << text;
+
+  o.format = "json";
+  YAML::Node json = YAML::Load(Tool(o));
+  EXPECT_EQ(json[0]["usuario"].as<std::string>(), user + " (não verificado)");
+  EXPECT_EQ(json[0]["depois"]["NMITEMDW"].as<std::string>(), name);
+}
+
 TEST_F(History, AnUnreadableEntryFailsTheReadingInsteadOfShowingLessThanWasStored) {
   Ok("SetTabelas", {DeltaBuilder(kTableFields).Insert({"FATO_COMPRAS", "Compras", "N"}).Build()});
   auto read = [this] {

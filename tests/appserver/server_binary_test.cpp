@@ -7,6 +7,7 @@
 #include "net/socket_connection.h"
 #include "rdm_fixture.h"
 #include "server_process.h"
+#include "tls_files.h"
 
 namespace appserver::testing {
 namespace {
@@ -118,9 +119,10 @@ TEST(ServerBinary, WithTlsAndATokenOnlySecureClientsWithTheTokenAreServed) {
   const std::string tls = QMX_TLS_TEST_DIR;
   const std::string token_file = home.path() + "/token";
   std::ofstream(token_file) << "  segredo-do-servidor\n";
+  std::filesystem::permissions(token_file, std::filesystem::perms::owner_read);
   ServerProcess server(
       {"--listen", "127.0.0.1:0", "--allow-remote", "--tls-cert", tls + "/server.pem", "--tls-key",
-       tls + "/server-key.pem", "--token-file", token_file},
+       qmxtest::PrivateServerKey(), "--token-file", token_file},
       home.path());
   const uint16_t port = server.Port();
   ASSERT_NE(port, 0) << server.Log();
@@ -136,6 +138,21 @@ TEST(ServerBinary, WithTlsAndATokenOnlySecureClientsWithTheTokenAreServed) {
   wrong->SetSecurity({"segredo", tls + "/ca.pem", "ana"});
   EXPECT_THROW(wrong->Open(), net::ECallError);
   EXPECT_EQ(server.Terminate(SIGTERM), 0);
+}
+
+TEST(ServerBinary, RefusesToStartWithATokenFileOthersMayRead) {
+  TempDir home;
+  const std::string token_file = home.path() + "/token";
+  std::ofstream(token_file) << "segredo-do-servidor\n";
+  std::filesystem::permissions(token_file, std::filesystem::perms::owner_read |
+                                               std::filesystem::perms::owner_write |
+                                               std::filesystem::perms::group_read);
+  ServerProcess p({"--listen", "127.0.0.1:0", "--tls-cert", qmxtest::TlsFile("server.pem"),
+                   "--tls-key", qmxtest::PrivateServerKey(), "--token-file", token_file},
+                  home.path());
+  EXPECT_NE(p.Wait(), 0);
+  EXPECT_NE(p.Log().find("chmod 600 \"" + token_file + "\""), std::string::npos) << p.Log();
+  EXPECT_EQ(p.Log().find("segredo-do-servidor"), std::string::npos) << p.Log();
 }
 
 TEST(ServerBinary, HelpNamesEveryLimitAndItsDefault) {

@@ -71,12 +71,13 @@ class RawClientTest : public ::testing::Test {
     return false;
   }
 
+  // Before the server: its threads tell events until it has stopped.
+  std::mutex mutex_;
+  std::vector<std::string> events_;
   Probe probe_;
   std::unique_ptr<Server> server_;
   TSocketConnection good_{nullptr};
   int good_calls_ = 1;
-  std::mutex mutex_;
-  std::vector<std::string> events_;
 };
 
 TEST_F(RawClientTest, BadHandshakesAreRefusedWithAReason) {
@@ -87,7 +88,7 @@ TEST_F(RawClientTest, BadHandshakesAreRefusedWithAReason) {
   auto bad_version = Hello();
   bad_version[9] = 9;
   EXPECT_EQ(RefusalOf(bad_version),
-            "versão de protocolo 9 não suportada (o servidor usa as versões 1 e 2)");
+            "versão de protocolo 9 não suportada (o servidor usa as versões 1 a 3)");
 
   EXPECT_EQ(RefusalOf(Call(1, "Count")), "o primeiro quadro de uma conexão deve ser o handshake");
   EXPECT_EQ(RefusalOf(Hello("Outro.Objeto")), "objeto remoto desconhecido: Outro.Objeto");

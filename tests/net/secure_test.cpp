@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include <openssl/ssl.h>
+
 #include "net/client_security.h"
 #include "net/frame_socket.h"
 #include "net/tls.h"
@@ -53,7 +55,7 @@ TEST_F(SecureServer, AWrongTokenOrAnUntrustedServerIsRefused) {
   auto wrong = Client(server_->Port(), ClientTls("outra-chave", "maria"));
   EXPECT_NE(OpenFailure(*wrong).find("chave de acesso inválida"), std::string::npos);
   auto none = Client(server_->Port(), ClientTls("", "maria"));
-  EXPECT_NE(OpenFailure(*none).find("chave de acesso inválida"), std::string::npos);
+  EXPECT_NE(OpenFailure(*none).find("não enviou a chave de acesso"), std::string::npos);
   // Trusting something else than the server's CA: the client will not talk.
   auto distrust = Client(server_->Port(), {kToken, TlsFile("server.pem"), "maria"});
   EXPECT_NE(OpenFailure(*distrust).find("TLS"), std::string::npos);
@@ -112,6 +114,68 @@ TEST(ServerSecurity, StartRefusesMissingCertificatesOrAnEmptyToken) {
   EXPECT_THROW(Server(o).Start(), EServerError);
   o.security = ServerTls("");
   EXPECT_THROW(Server(o).Start(), EServerError);
+}
+
+TEST(ServerSecurity, StartRefusesAKeyOthersMayReadAndATokenNoHelloCanCarry) {
+  Probe probe;
+  ServerOptions o = Options(probe);
+  o.security = ServerTls(kToken);
+  // The same key, readable by the group alone, then by all.
+  const std::string open_key = qmxtest::PrivateServerKey() + ".aberta";
+  std::filesystem::copy_file(qmxtest::PrivateServerKey(), open_key,
+                             std::filesystem::copy_options::overwrite_existing);
+  o.security->key_file = open_key;
+  for (auto mode : {std::filesystem::perms::group_read, std::filesystem::perms::others_read}) {
+    std::filesystem::permissions(open_key, std::filesystem::perms::owner_read | mode);
+    try {
+      Server(o).Start();
+      ADD_FAILURE() << "a key others may read was taken";
+    } catch (const EServerError& e) {
+      EXPECT_NE(e.Message().find("chmod 600"), std::string::npos) << e.Message();
+    }
+  }
+  std::filesystem::remove(open_key);
+  for (const std::string& token : {std::string("ab"), std::string(kMaxTokenLength + 1, 'x')}) {
+    o.security = ServerTls(token);
+    try {
+      Server(o).Start();
+      ADD_FAILURE() << token.size() << " characters were taken";
+    } catch (const EServerError& e) {
+      EXPECT_NE(e.Message().find("use de 16 a 1024"), std::string::npos) << e.Message();
+    }
+  }
+  o.security = ServerTls(std::string(kMaxTokenLength, 'x'));
+  EXPECT_NO_THROW(Server(o).Start());
+}
+
+// A client that offers TLS 1.2 with only `ciphers`: what it agreed with the
+// server, or "" when the server would not.
+std::string AgreedWith(uint16_t port, const char* ciphers) {
+  std::string error;
+  detail::ConnectFailure failure = detail::ConnectFailure::kNone;
+  const int fd = detail::ConnectTcp("127.0.0.1", port, 2000, error, failure);
+  if (fd < 0) return "";
+  detail::FrameSocket socket(fd);
+  auto ctx = detail::TlsContext::ForClient(TlsFile("ca.pem"));
+  if (ciphers) {
+    SSL_CTX_set_max_proto_version(ctx->get(), TLS1_2_VERSION);
+    if (SSL_CTX_set_cipher_list(ctx->get(), ciphers) != 1) return "";
+  }
+  if (socket.StartTls(ctx->get(), false, "127.0.0.1", detail::DeadlineIn(2000)) !=
+      detail::IoStatus::kOk)
+    return "";
+  return socket.TlsSession();
+}
+
+TEST_F(SecureServer, Tls13IsPreferredAndTls12TakesOnlyEphemeralKeysWithAuthenticatedCiphers) {
+  EXPECT_TRUE(AgreedWith(server_->Port(), nullptr).starts_with("TLSv1.3 "));
+  EXPECT_EQ(AgreedWith(server_->Port(), "ECDHE-ECDSA-AES128-GCM-SHA256"),
+            "TLSv1.2 ECDHE-ECDSA-AES128-GCM-SHA256");
+  EXPECT_EQ(AgreedWith(server_->Port(), "ECDHE-ECDSA-CHACHA20-POLY1305"),
+            "TLSv1.2 ECDHE-ECDSA-CHACHA20-POLY1305");
+  for (const char* weak :
+       {"ECDHE-ECDSA-AES128-SHA", "ECDHE-ECDSA-AES256-SHA384", "AES128-SHA", "AES256-GCM-SHA384"})
+    EXPECT_EQ(AgreedWith(server_->Port(), weak), "") << weak;
 }
 
 // Sets environment variables for one scope and puts back what was there.

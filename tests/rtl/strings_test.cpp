@@ -39,5 +39,20 @@ TEST(Strings, Utf8ValidationAndLength) {
   EXPECT_EQ(Utf8Length("Dimensões"), 9u);
 }
 
+TEST(Strings, EscapeControlsKeepsEveryLineOneLineAndTheTerminalUntouched) {
+  EXPECT_EQ(EscapeControls("Dimensões ✓"), "Dimensões ✓");
+  EXPECT_EQ(EscapeControls("eva\n2026-01-01 forjada\r\t"), "eva\\n2026-01-01 forjada\\r\\t");
+  EXPECT_EQ(EscapeControls("\x1b[31mvermelho\x7f"), "\\x1B[31mvermelho\\x7F");
+  EXPECT_EQ(EscapeControls("\xC2\x85"
+                           "a\xE2\x80\xAE"
+                           "b\xE2\x80\xA8"),
+            "\\x85a\\u202Eb\\u2028");
+  // Bytes that are not UTF-8 are shown, not passed on; a backslash is doubled
+  // so that an escape typed by the user cannot pass for one made here.
+  EXPECT_EQ(EscapeControls("a\xFF\xC3(b"), "a\\xFF\\xC3(b");
+  EXPECT_EQ(EscapeControls("c:\\n"), "c:\\\\n");
+  EXPECT_EQ(EscapeControls(std::string("x\0y", 3)), "x\\x00y");
+}
+
 }  // namespace
 }  // namespace rtl

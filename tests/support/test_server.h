@@ -21,6 +21,7 @@
 #include "net/remote_object.h"
 #include "net/server.h"
 #include "net/socket_connection.h"
+#include "tls_files.h"
 
 namespace net::testing {
 
@@ -105,8 +106,10 @@ class TestObject : public IRemoteObject {
 // A plain blocking TCP client that sends whatever bytes a test gives it.
 class RawClient {
  public:
-  explicit RawClient(uint16_t port) {
+  // `source`: the loopback address to connect from (127.0.0.1 when null).
+  explicit RawClient(uint16_t port, const char* source = nullptr) {
     fd_ = socket(AF_INET, SOCK_STREAM, 0);
+    if (source) BindSource(fd_, source);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(port);
@@ -151,6 +154,14 @@ class RawClient {
     }
   }
 
+  // Makes `fd` connect from `address` (any of 127.0.0.0/8 on loopback).
+  static void BindSource(int fd, const char* address) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    inet_pton(AF_INET, address, &a.sin_addr);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) throw std::runtime_error("bind");
+  }
+
  private:
   bool ReadExact(uint8_t* p, size_t n) {
     return recv(fd_, p, n, MSG_WAITALL) == static_cast<ssize_t>(n);
@@ -186,12 +197,9 @@ inline std::unique_ptr<TSocketConnection> Client(uint16_t port, ClientSecurity s
   return c;
 }
 
-// The test certificates: a CA, and a certificate for 127.0.0.1 it signed.
-inline std::string TlsFile(const std::string& name) {
-  return std::string(QMX_TLS_TEST_DIR) + "/" + name;
-}
+using qmxtest::TlsFile;
 inline ServerOptions::Security ServerTls(const std::string& token) {
-  return {TlsFile("server.pem"), TlsFile("server-key.pem"), token};
+  return {TlsFile("server.pem"), qmxtest::PrivateServerKey(), token};
 }
 // What a client that trusts the test CA sends.
 inline ClientSecurity ClientTls(const std::string& token, const std::string& user) {

@@ -347,6 +347,12 @@ const char* const kMigrations[] = {
     " \"NRVERSAO\" TEXT COLLATE \"C\" NOT NULL DEFAULT '0');"
     // and the server that took each recorded call.
     "ALTER TABLE \"QMX_HISTORICO\" ADD COLUMN \"SERVIDOR\" TEXT COLLATE \"C\" NOT NULL DEFAULT '';",
+    // 5: the accounts that may log in (appserver/accounts).
+    "CREATE TABLE \"QMX_CONTA\" ("
+    " \"USUARIO\" TEXT COLLATE \"C\" NOT NULL PRIMARY KEY,"
+    " \"PAPEL\" TEXT COLLATE \"C\" NOT NULL DEFAULT 'leitor',"
+    " \"ATIVA\" TEXT COLLATE \"C\" NOT NULL DEFAULT 'S',"
+    " \"SENHA\" TEXT COLLATE \"C\" NOT NULL DEFAULT '');",
 };
 static_assert(std::size(kMigrations) == kSchemaVersion);
 

@@ -331,6 +331,10 @@ const char* const kMigrations[] = {
     " CDTABELADW TEXT NOT NULL PRIMARY KEY, NRVERSAO TEXT NOT NULL DEFAULT '0');"
     // and the server that took each recorded call.
     "ALTER TABLE QMX_HISTORICO ADD COLUMN SERVIDOR TEXT NOT NULL DEFAULT '';",
+    // 5: the accounts that may log in (appserver/accounts).
+    "CREATE TABLE QMX_CONTA ("
+    " USUARIO TEXT NOT NULL PRIMARY KEY, PAPEL TEXT NOT NULL DEFAULT 'leitor',"
+    " ATIVA TEXT NOT NULL DEFAULT 'S', SENHA TEXT NOT NULL DEFAULT '');",
 };
 static_assert(std::size(kMigrations) == kSchemaVersion);
 
