@@ -14,7 +14,7 @@
 // true)), and the consent with the change (getVdDelDrill(D, false), then
 // SetDimeDrill deleting the dimension; put back untimed between rounds). On PostgreSQL,
 // GetDimeFatos through qmx-server (socket) is set against the same two SELECTs a client would send
-// straight through libpq.
+// straight through libpq, in one pipeline inside one read-only transaction.
 #include <benchmark/benchmark.h>
 #include <libpq-fe.h>
 #include <sqlite3.h>
@@ -35,6 +35,7 @@
 #include "appserver/serving/embedded_server.h"
 #include "db/packet.h"
 #include "support/measure.h"
+#include "support/pg_two_tier.h"
 #include "tests/support/wide_drill.h"
 
 namespace {
@@ -439,7 +440,8 @@ void RegisterWide(Backend& b) {
 }
 
 // GetDimeFatos of one table through qmx-server against the same two SELECTs
-// straight through libpq, on the large PostgreSQL database.
+// from a two-tier client (one pipeline, one read-only transaction), on the
+// large PostgreSQL database.
 void RegisterTwoTier(const Database& large) {
   const appserver::DatabaseTarget target = large.target();
   benchmark::RegisterBenchmark(
@@ -452,50 +454,19 @@ void RegisterTwoTier(const Database& large) {
         appserver::EmbeddedServer server(o);
         auto conn =
             bench::Connect(std::string(appserver::RdmEstrutura::kObjectName), server.Port());
-        PGconn* pg = PQconnectdb(target.location.c_str());
-        const std::string s = "\"" + target.schema + "\".";
-        PQclear(PQprepare(pg, "dimes",
-                          ("SELECT \"CDTABELADW\",\"CDITEMDIME\",\"NRSEQUEDIME\" FROM " + s +
-                           "\"QMX_DIME\" WHERE \"CDTABELADW\" = $1 ORDER BY "
-                           "\"CDTABELADW\",\"CDITEMDIME\"")
-                              .c_str(),
-                          1, nullptr));
-        PQclear(PQprepare(pg, "facts",
-                          ("SELECT \"CDTABELADW\",\"CDITEMDW\",\"IDFATODW\",\"CDAREANEGDW\","
-                           "\"NMITEMDW\",\"IDTPFATODW\",\"DSHINTITEM\",\"CDTABDRILL\" FROM " +
-                           s +
-                           "\"QMX_FATO\" WHERE \"CDTABELADW\" = $1 ORDER BY "
-                           "\"CDTABELADW\",\"CDITEMDW\"")
-                              .c_str(),
-                          1, nullptr));
-        auto select = [&](const char* name) {
-          const char* values[] = {kTable};
-          PGresult* r = PQexecPrepared(pg, name, 1, values, nullptr, nullptr, 0);
-          std::vector<std::vector<std::string>> rows;
-          for (int i = 0; i < PQntuples(r); ++i) {
-            std::vector<std::string> row;
-            for (int c = 0; c < PQnfields(r); ++c) row.emplace_back(PQgetvalue(r, i, c));
-            rows.push_back(std::move(row));
-          }
-          PQclear(r);
-          benchmark::DoNotOptimize(rows);
-          return rows.size();
-        };
-        if (select("dimes") != kDimes || select("facts") != kFacts)
+        bench::PgTwoTierLoad two_tier(target.location, target.schema);
+        if (two_tier.Run(kTable) != kDimes + kFacts)
           state.SkipWithError("the two SELECTs found another table");
         Compare(
-            state, "PostgreSQL/two_tier",
-            [&] {
-              select("dimes");
-              select("facts");
-            },
+            state, "PostgreSQL/two_tier", [&] { two_tier.Run(kTable); },
             [&] {
               Variant code = kTable, dimes, facts;
               conn->AppServer().Call("GetDimeFatos", {net::Arg::Ref(code), "", "", "",
                                                       net::Arg::Ref(dimes), net::Arg::Ref(facts)});
-              benchmark::DoNotOptimize(facts);
+              // Decoded by the client, as the two-tier client copies its rows.
+              benchmark::DoNotOptimize(db::PacketFromVariant(dimes));
+              benchmark::DoNotOptimize(db::PacketFromVariant(facts));
             });
-        PQfinish(pg);
       })
       ->UseRealTime();
 }

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -74,17 +75,22 @@ inline void Report(benchmark::State& state, std::map<std::string, double>& resul
 }
 
 // Runs `clients` threads for `window`, each repeating the round trip that
-// make() returns (made before the window opens); returns round trips per
-// second over all of them.
+// make() returns (made before the window opens, one client after another: a
+// server takes only a few handshakes from one address at once); returns
+// round trips per second over all of them.
 template <class Make>
 double Throughput(int clients, std::chrono::milliseconds window, Make make) {
   std::atomic<bool> go{false}, stop{false};
   std::atomic<long> total{0};
   std::atomic<int> ready{0};
+  std::mutex connecting;
   std::vector<std::thread> threads;
   for (int i = 0; i < clients; ++i)
     threads.emplace_back([&] {
-      auto round_trip = make();
+      auto round_trip = [&] {
+        std::lock_guard lock(connecting);
+        return make();
+      }();
       ++ready;
       while (!go) std::this_thread::yield();
       long n = 0;
@@ -103,20 +109,22 @@ double Throughput(int clients, std::chrono::milliseconds window, Make make) {
   return total / std::chrono::duration<double>(Clock::now() - t0).count();
 }
 
-// Round trips per second of a raw 64-byte echo and of the calls make_ours()
-// gives, over state.range(0) connections each, in alternate windows (three of
-// each); reports the median window of each as raw_per_s, calls_per_s and
-// their ratio, and keeps them in `results` as raw_tput<n> and call_tput<n>.
+// Round trips per second of a raw echo (requests of `request_size` bytes,
+// answers of `answer_size`) and of the calls make_ours() gives, over
+// state.range(0) connections each, in alternate windows (three of each);
+// reports the median window of each as raw_per_s, calls_per_s and their
+// ratio, and keeps them in `results` as raw_tput<n> and call_tput<n>.
 template <class MakeOurs>
 void CompareThroughput(benchmark::State& state, std::map<std::string, double>& results,
-                       std::chrono::milliseconds window, MakeOurs make_ours) {
+                       std::chrono::milliseconds window, MakeOurs make_ours,
+                       size_t request_size = 64, size_t answer_size = 64) {
   const int clients = static_cast<int>(state.range(0));
-  RawEchoServer echo(64);
+  RawEchoServer echo(request_size, answer_size);
   std::vector<double> raw_rates, our_rates;
   for (auto _ : state) {
     for (int round = 0; round < 3; ++round) {
       raw_rates.push_back(Throughput(clients, window, [&] {
-        auto c = std::make_shared<RawClient>(echo.Port(), 64);
+        auto c = std::make_shared<RawClient>(echo.Port(), request_size, answer_size);
         return [c] { c->RoundTrip(); };
       }));
       our_rates.push_back(Throughput(clients, window, make_ours));

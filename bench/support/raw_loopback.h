@@ -1,6 +1,7 @@
 // Plain loopback TCP for the benchmarks' baselines: an echo server for
-// fixed-size messages (a thread per connection) and a client that makes one
-// round trip at a time. Nothing here frames, checks or allocates per round
+// fixed-size messages (a thread per connection), which may answer a request
+// of one size with an answer of another, and a client that makes one round
+// trip at a time. Nothing here frames, checks or allocates per round
 // trip, so it is what our link is measured against.
 #pragma once
 
@@ -10,6 +11,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <mutex>
@@ -43,10 +45,13 @@ inline bool WriteAll(int fd, const uint8_t* p, size_t n) {
   return true;
 }
 
-// Echoes messages of one size back, a thread per connection.
+// Answers each request of `request_size` bytes with `answer_size` bytes, a
+// thread per connection.
 class RawEchoServer {
  public:
-  explicit RawEchoServer(size_t message_size) : size_(message_size) {
+  explicit RawEchoServer(size_t message_size) : RawEchoServer(message_size, message_size) {}
+  RawEchoServer(size_t request_size, size_t answer_size)
+      : request_(request_size), answer_(answer_size) {
     listen_ = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in a{};
     a.sin_family = AF_INET;
@@ -64,8 +69,8 @@ class RawEchoServer {
         std::lock_guard lock(mutex_);
         fds_.push_back(fd);
         workers_.emplace_back([this, fd] {
-          std::vector<uint8_t> buf(size_);
-          while (ReadExact(fd, buf.data(), size_) && WriteAll(fd, buf.data(), size_)) {
+          std::vector<uint8_t> buf(std::max(request_, answer_), 0x5a);
+          while (ReadExact(fd, buf.data(), request_) && WriteAll(fd, buf.data(), answer_)) {
           }
         });
       }
@@ -82,7 +87,8 @@ class RawEchoServer {
   uint16_t Port() const { return port_; }
 
  private:
-  size_t size_;
+  size_t request_;
+  size_t answer_;
   int listen_;
   uint16_t port_;
   std::thread acceptor_;
@@ -94,7 +100,9 @@ class RawEchoServer {
 // One connection to a RawEchoServer; a failed round trip ends the benchmark.
 class RawClient {
  public:
-  RawClient(uint16_t port, size_t size) : buf_(size, 0x5a) {
+  RawClient(uint16_t port, size_t size) : RawClient(port, size, size) {}
+  RawClient(uint16_t port, size_t request_size, size_t answer_size)
+      : request_(request_size), answer_(answer_size), buf_(std::max(request_, answer_), 0x5a) {
     fd_ = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in a{};
     a.sin_family = AF_INET;
@@ -107,11 +115,13 @@ class RawClient {
   RawClient(const RawClient&) = delete;
   RawClient& operator=(const RawClient&) = delete;
   void RoundTrip() {
-    if (!WriteAll(fd_, buf_.data(), buf_.size()) || !ReadExact(fd_, buf_.data(), buf_.size()))
+    if (!WriteAll(fd_, buf_.data(), request_) || !ReadExact(fd_, buf_.data(), answer_))
       std::abort();
   }
 
  private:
+  size_t request_;
+  size_t answer_;
   int fd_;
   std::vector<uint8_t> buf_;
 };
