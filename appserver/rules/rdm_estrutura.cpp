@@ -26,11 +26,12 @@ std::vector<Record> Owned(Storage& s, Entity e, const std::string& owner) {
   return s.Select(e, m);
 }
 
-// What `owner` owns of two entities, read together.
+// What `owner` owns of two entities and the owner's version (table_versions.h),
+// read together.
 std::vector<std::vector<Record>> OwnedEach(Storage& s, Entity first, Entity second,
                                            const std::string& owner) {
-  if (owner.empty()) return {{}, {}};
-  const Read reads[] = {{first, {{0, owner}}}, {second, {{0, owner}}}};
+  if (owner.empty()) return {{}, {}, {}};
+  const Read reads[] = {{first, {{0, owner}}}, {second, {{0, owner}}}, TableVersionRead(owner)};
   return s.SelectEach(reads);
 }
 
@@ -140,10 +141,10 @@ rtl::Variant RdmEstrutura::GetDimeFatos(std::vector<rtl::Variant>& raw) {
   args.Set(0, table);
   Transaction tx(*storage_, TransactionKind::kRead);
   if (mode.empty()) {
-    if (!table.empty()) seen_.Saw(table, TableVersion(*storage_, table));
     auto found = OwnedEach(*storage_, Entity::kDime, Entity::kFact, table);
     args.Set(4, RecordsPacket(Entity::kDime, std::move(found[0])));
     args.Set(5, RecordsPacket(Entity::kFact, std::move(found[1])));
+    if (!table.empty()) seen_.Saw(table, TableVersionOf(found[2]));
     tx.Commit();
     return {};
   }
@@ -201,13 +202,17 @@ rtl::Variant RdmEstrutura::GetTabelas(std::vector<rtl::Variant>& raw) {
   bool drill = args.Flag(1);
   args.Set(0, code);
   Transaction tx(*storage_, TransactionKind::kRead);
-  std::vector<Record> rows;
+  rtl::Variant list;
   if (code.empty()) {
-    rows = structure_.Tables(drill);
-  } else if (auto t = structure_.Table(code)) {
-    rows.push_back(*t);
+    list = TablesPacket(structure_.Tables(drill));
+  } else {
+    // The table and its version in one round trip.
+    const Read reads[] = {{Entity::kTable, {{tab::CDTABELADW, code}}}, TableVersionRead(code)};
+    auto found = storage_->SelectEach(reads);
+    db::Packet packet = MakePacket(Entity::kTable, TablesFields(), std::move(found[0]));
+    AddTableVersion(packet, TableVersionOf(found[1]));
+    list = ToVariant(packet);
   }
-  rtl::Variant list = TablesPacket(std::move(rows));
   tx.Commit();
   return list;
 }
@@ -250,10 +255,10 @@ rtl::Variant RdmEstrutura::GetDimeFatosDrill(std::vector<rtl::Variant>& raw) {
   CallArgs args("GetDimeFatosDrill", raw, 3);
   std::string drill = NormaliseCode(args.Text(0));
   Transaction tx(*storage_, TransactionKind::kRead);
-  if (!drill.empty()) seen_.Saw(drill, TableVersion(*storage_, drill));
   auto found = OwnedEach(*storage_, Entity::kDrillFact, Entity::kDrillDime, drill);
   args.Set(1, RecordsPacket(Entity::kDrillFact, std::move(found[0])));
   args.Set(2, RecordsPacket(Entity::kDrillDime, std::move(found[1])));
+  if (!drill.empty()) seen_.Saw(drill, TableVersionOf(found[2]));
   tx.Commit();
   return {};
 }

@@ -3,9 +3,15 @@
 namespace appserver {
 
 std::string QuoteIdentifier(std::string_view identifier) {
-  std::string out = "\"";
-  for (char c : identifier) out += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return out + "\"";
+  std::string out;
+  out.reserve(identifier.size() + 2);
+  out += '"';
+  for (char c : identifier) {
+    out += c;
+    if (c == '"') out += c;
+  }
+  out += '"';
+  return out;
 }
 
 void CheckShape(const EntityDef& def, const Record& record) {
@@ -39,7 +45,16 @@ std::string EntitySql::Where(const EntityDef& def, std::span<const Match> where,
   return sql;
 }
 
-std::string EntitySql::Select(const EntityDef& def, std::span<const Match> where) const {
+const std::string& EntitySql::Select(const EntityDef& def, std::span<const Match> where) const {
+  SelectKey key{&def, {}};
+  key.second.reserve(where.size());
+  for (const Match& m : where) key.second.push_back(m.column);
+  auto [it, added] = selects_.try_emplace(std::move(key));
+  if (added) it->second = SelectText(def, where);
+  return it->second;
+}
+
+std::string EntitySql::SelectText(const EntityDef& def, std::span<const Match> where) const {
   std::string sql = "SELECT ";
   for (size_t c = 0; c < def.columns.size(); ++c)
     sql += (c ? "," : "") + QuoteIdentifier(def.columns[c].name);

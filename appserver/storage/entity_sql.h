@@ -2,9 +2,11 @@
 // A backend gives how its tables are named (SQLite: the bare name; PostgreSQL:
 // qualified by the schema) and its parameter marker ('?' for SQLite's ?N, '$'
 // for PostgreSQL's $N). Parameters are numbered from 1 in the order each
-// method states; the caller binds the values in that order.
+// method states; the caller binds the values in that order. One per storage
+// session: it is used by one thread at a time.
 #pragma once
 
+#include <map>
 #include <span>
 #include <string>
 #include <string_view>
@@ -35,8 +37,9 @@ class EntitySql {
       : prefix_(std::move(table_prefix)), marker_(marker) {}
 
   // Every column of the rows matching `where`, in key order.
-  // Parameters: the values of `where`.
-  std::string Select(const EntityDef& def, std::span<const Match> where) const;
+  // Parameters: the values of `where`. Made once per entity and set of
+  // columns matched: reads run it on every call.
+  const std::string& Select(const EntityDef& def, std::span<const Match> where) const;
   // Parameters: the record's values, in column order.
   std::string Insert(const EntityDef& def) const;
   // Replaces the row holding every old value. Parameters: the new values,
@@ -53,9 +56,14 @@ class EntitySql {
   std::string Table(const EntityDef& def) const;
   std::string Parameter(int number) const { return marker_ + std::to_string(number); }
   std::string Where(const EntityDef& def, std::span<const Match> where, int first) const;
+  std::string SelectText(const EntityDef& def, std::span<const Match> where) const;
+
+  // An entity and the columns its reads match, in order.
+  using SelectKey = std::pair<const EntityDef*, std::vector<int>>;
 
   std::string prefix_;
   char marker_;
+  mutable std::map<SelectKey, std::string> selects_;
 };
 
 }  // namespace appserver

@@ -20,7 +20,14 @@ std::vector<Record> VersionRows(Storage& storage, const std::string& code) {
 }  // namespace
 
 std::string TableVersion(Storage& storage, const std::string& code) {
-  auto rows = VersionRows(storage, code);
+  return TableVersionOf(VersionRows(storage, code));
+}
+
+Read TableVersionRead(const std::string& code) {
+  return {Entity::kVersion, {{ver::CDTABELADW, code}}};
+}
+
+std::string TableVersionOf(const std::vector<Record>& rows) {
   return rows.empty() ? "0" : std::to_string(ParseVersion(rows.front()[ver::NRVERSAO]));
 }
 
@@ -114,6 +121,11 @@ void AddTableVersions(Storage& storage, db::Packet& packet) {
     auto it = code ? versions.find(*code) : versions.end();
     row.values.push_back(it == versions.end() ? std::string("0") : it->second);
   }
+}
+
+void AddTableVersion(db::Packet& packet, const std::string& version) {
+  packet.fields.push_back({kVersionField, kVersionSize, false});
+  for (db::PacketRow& row : packet.rows) row.values.push_back(version);
 }
 
 }  // namespace appserver

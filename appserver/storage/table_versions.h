@@ -32,6 +32,10 @@ inline constexpr int kVersionSize = 20;
 
 // The stored version of table `code` ("0" when it was never advanced).
 std::string TableVersion(Storage& storage, const std::string& code);
+// The same read, to go with others in one SelectEach, and the version its
+// rows give.
+Read TableVersionRead(const std::string& code);
+std::string TableVersionOf(const std::vector<Record>& rows);
 
 // The tables whose version a change of one row advances: the owner of a fact
 // or dimension, the table itself, and for a fact whose drill link appears,
@@ -71,5 +75,8 @@ class SeenVersions {
 // Adds the versions of the tables listed in `packet` (field CDTABELADW) as the
 // field NRVERSAO.
 void AddTableVersions(Storage& storage, db::Packet& packet);
+// The same for a packet of at most one table, whose version was read along
+// with it.
+void AddTableVersion(db::Packet& packet, const std::string& version);
 
 }  // namespace appserver

@@ -62,8 +62,8 @@ void ComparePools(benchmark::State& state, const std::string& key, Make make) {
   std::vector<double> pooled_rates, own_rates;
   for (auto _ : state) {
     for (int round = 0; round < 3; ++round) {
-      pooled_rates.push_back(bench::Throughput(kClients, kWindow, make(pooled->Port())));
-      own_rates.push_back(bench::Throughput(kClients, kWindow, make(own->Port())));
+      pooled_rates.push_back(bench::Throughput(kClients, kWindow, make(pooled->Port())).per_s);
+      own_rates.push_back(bench::Throughput(kClients, kWindow, make(own->Port())).per_s);
     }
   }
   const double p = bench::Median(pooled_rates), o = bench::Median(own_rates);

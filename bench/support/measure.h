@@ -5,8 +5,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <time.h>
 #include <algorithm>
 #include <atomic>
+
 #include <chrono>
 #include <map>
 #include <memory>
@@ -74,12 +76,27 @@ inline void Report(benchmark::State& state, std::map<std::string, double>& resul
   results[second + "_" + key] = m.second;
 }
 
+// The CPU time of the whole process (every thread, kernel time included).
+inline double ProcessCpuMicros() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return t.tv_sec * 1e6 + t.tv_nsec / 1e3;
+}
+
+// Round trips per second, and the process's CPU time per round trip (µs):
+// both ends of the link live in this process, so it is all a round trip
+// costs the machine.
+struct Rate {
+  double per_s = 0;
+  double cpu_us = 0;
+};
+
 // Runs `clients` threads for `window`, each repeating the round trip that
 // make() returns (made before the window opens, one client after another: a
 // server takes only a few handshakes from one address at once); returns
-// round trips per second over all of them.
+// the rate over all of them.
 template <class Make>
-double Throughput(int clients, std::chrono::milliseconds window, Make make) {
+Rate Throughput(int clients, std::chrono::milliseconds window, Make make) {
   std::atomic<bool> go{false}, stop{false};
   std::atomic<long> total{0};
   std::atomic<int> ready{0};
@@ -102,35 +119,45 @@ double Throughput(int clients, std::chrono::milliseconds window, Make make) {
     });
   while (ready < clients) std::this_thread::yield();
   const auto t0 = Clock::now();
+  const double cpu0 = ProcessCpuMicros();
   go = true;
   std::this_thread::sleep_for(window);
   stop = true;
   for (auto& t : threads) t.join();
-  return total / std::chrono::duration<double>(Clock::now() - t0).count();
+  const double cpu = ProcessCpuMicros() - cpu0;
+  return {total / std::chrono::duration<double>(Clock::now() - t0).count(),
+          total > 0 ? cpu / static_cast<double>(total) : 0};
 }
 
 // Round trips per second of a raw echo (requests of `request_size` bytes,
 // answers of `answer_size`) and of the calls make_ours() gives, over
 // state.range(0) connections each, in alternate windows (three of each);
 // reports the median window of each as raw_per_s, calls_per_s and their
-// ratio, and keeps them in `results` as raw_tput<n> and call_tput<n>.
+// ratio, and the median CPU per round trip as raw_cpu_us and call_cpu_us;
+// keeps the rates in `results` as raw_tput<n> and call_tput<n>.
 template <class MakeOurs>
 void CompareThroughput(benchmark::State& state, std::map<std::string, double>& results,
                        std::chrono::milliseconds window, MakeOurs make_ours,
                        size_t request_size = 64, size_t answer_size = 64) {
   const int clients = static_cast<int>(state.range(0));
   RawEchoServer echo(request_size, answer_size);
-  std::vector<double> raw_rates, our_rates;
+  std::vector<double> raw_rates, our_rates, raw_cpu, our_cpu;
   for (auto _ : state) {
     for (int round = 0; round < 3; ++round) {
-      raw_rates.push_back(Throughput(clients, window, [&] {
+      const Rate r = Throughput(clients, window, [&] {
         auto c = std::make_shared<RawClient>(echo.Port(), request_size, answer_size);
         return [c] { c->RoundTrip(); };
-      }));
-      our_rates.push_back(Throughput(clients, window, make_ours));
+      });
+      const Rate o = Throughput(clients, window, make_ours);
+      raw_rates.push_back(r.per_s);
+      raw_cpu.push_back(r.cpu_us);
+      our_rates.push_back(o.per_s);
+      our_cpu.push_back(o.cpu_us);
     }
   }
   const double raw = Median(raw_rates), ours = Median(our_rates);
+  state.counters["raw_cpu_us"] = Median(raw_cpu);
+  state.counters["call_cpu_us"] = Median(our_cpu);
   state.counters["raw_per_s"] = raw;
   state.counters["calls_per_s"] = ours;
   state.counters["ratio"] = raw > 0 ? ours / raw : 0;

@@ -6,6 +6,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,6 +26,9 @@ namespace net::detail {
 namespace {
 
 constexpr size_t kBufferSize = 64 * 1024;
+// How much later than asked a read may give up, so that calls with the same
+// time-out reuse the socket's receive time-out instead of setting it anew.
+constexpr int kTimeoutSlackMs = 10;
 
 int RemainingMs(const Deadline& deadline) {
   if (!deadline) return -1;
@@ -41,8 +45,10 @@ Deadline DeadlineIn(int timeout_ms) {
 }
 
 FrameSocket::FrameSocket(int fd) : fd_(fd), buffer_(kBufferSize) {
+  // Blocking: every read or write that must not wait says so itself
+  // (MSG_DONTWAIT), and the waiting read blocks in recv (FillBlocking).
   const int flags = fcntl(fd_, F_GETFL, 0);
-  if (flags >= 0) fcntl(fd_, F_SETFL, flags | O_NONBLOCK);
+  if (flags >= 0 && (flags & O_NONBLOCK)) fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
   const int one = 1;
   setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
 }
@@ -88,7 +94,7 @@ ssize_t FrameSocket::Receive(uint8_t* data, size_t n, short& want) {
     return r > 0 ? r : TlsShortfall(r, want, /*closed_errno=*/ECONNRESET);
   }
   for (;;) {
-    const ssize_t r = recv(fd_, data, n, 0);
+    const ssize_t r = recv(fd_, data, n, MSG_DONTWAIT);
     if (r >= 0) return r;
     if (errno == EINTR) continue;
     if (errno == EAGAIN || errno == EWOULDBLOCK) {
@@ -108,7 +114,7 @@ ssize_t FrameSocket::Transmit(const uint8_t* data, size_t n, short& want) {
     return r > 0 ? r : TlsShortfall(r, want, /*closed_errno=*/EPIPE);
   }
   for (;;) {
-    const ssize_t r = send(fd_, data, n, MSG_NOSIGNAL);
+    const ssize_t r = send(fd_, data, n, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (r >= 0) return r;
     if (errno == EINTR) continue;
     if (errno == EAGAIN || errno == EWOULDBLOCK) {
@@ -123,6 +129,9 @@ ssize_t FrameSocket::Transmit(const uint8_t* data, size_t n, short& want) {
 
 IoStatus FrameSocket::StartTls(ssl_ctx_st* ctx, bool as_server, const std::string& host,
                                Deadline deadline, int wake_fd) {
+  // OpenSSL reads and writes the descriptor itself, and must never block.
+  const int flags = fcntl(fd_, F_GETFL, 0);
+  if (flags >= 0) fcntl(fd_, F_SETFL, flags | O_NONBLOCK);
   ERR_clear_error();
   ssl_ = SSL_new(ctx);
   if (!ssl_ || SSL_set_fd(ssl_, fd_) != 1) {
@@ -168,7 +177,7 @@ IoStatus FrameSocket::PeekFirstByte(uint8_t& byte, Deadline deadline, int wake_f
   for (;;) {
     const IoStatus waited = Wait(POLLIN, deadline, wake_fd);
     if (waited != IoStatus::kOk) return waited;
-    const ssize_t n = recv(fd_, &byte, 1, MSG_PEEK);
+    const ssize_t n = recv(fd_, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
     if (n == 1) return IoStatus::kOk;
     if (n == 0) return IoStatus::kClosed;
     if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) return Fail(errno);
@@ -200,6 +209,7 @@ IoStatus FrameSocket::Wait(short events, Deadline deadline, int wake_fd) {
 // peer is waiting for us), so it waits first instead of trying a read that
 // would only fail.
 IoStatus FrameSocket::Fill(Deadline deadline, int wake_fd) {
+  if (ReadsBlock(wake_fd)) return FillBlocking(deadline);
   if (begin_ == end_) {
     begin_ = end_ = 0;
     if (!TlsPending()) {
@@ -222,6 +232,46 @@ IoStatus FrameSocket::Fill(Deadline deadline, int wake_fd) {
     const IoStatus stalled = Stalled(n, want, deadline, wake_fd);
     if (stalled != IoStatus::kOk) return stalled;
   }
+}
+
+IoStatus FrameSocket::FillBlocking(Deadline deadline) {
+  if (begin_ == end_) {
+    begin_ = end_ = 0;
+  } else if (end_ == buffer_.size()) {
+    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+    end_ -= begin_;
+    begin_ = 0;
+  }
+  for (;;) {
+    if (interrupted_) return IoStatus::kWoken;
+    if (!SetReceiveTimeout(deadline)) return IoStatus::kTimeout;
+    const ssize_t n = recv(fd_, buffer_.data() + end_, buffer_.size() - end_, 0);
+    if (n > 0) {
+      end_ += static_cast<size_t>(n);
+      return IoStatus::kOk;
+    }
+    if (n == 0 || errno == ECONNRESET) return interrupted_ ? IoStatus::kWoken : IoStatus::kClosed;
+    // EAGAIN: the receive time-out ran out; the deadline decides.
+    if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) return Fail(errno);
+  }
+}
+
+bool FrameSocket::SetReceiveTimeout(const Deadline& deadline) {
+  const int left = RemainingMs(deadline);
+  if (left == 0) return false;
+  const int want = left < 0 ? 0 : left;
+  const int set = receive_timeout_ms_;
+  if (set == want || (want > 0 && set >= want && set <= want + kTimeoutSlackMs)) return true;
+  timeval tv{};
+  tv.tv_sec = want / 1000;
+  tv.tv_usec = (want % 1000) * 1000;
+  if (setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) == 0) receive_timeout_ms_ = want;
+  return true;
+}
+
+void FrameSocket::Interrupt() {
+  interrupted_ = true;
+  shutdown(fd_, SHUT_RD);
 }
 
 IoStatus FrameSocket::Stalled(ssize_t r, short want, Deadline deadline, int wake_fd) {
@@ -266,19 +316,17 @@ IoStatus FrameSocket::ReadFrame(std::vector<uint8_t>& payload, uint32_t max_fram
 
 bool FrameSocket::SentUnasked() {
   if (begin_ != end_ || TlsPending()) return true;
+  uint8_t b;
+  if (!ssl_) return recv(fd_, &b, 1, MSG_PEEK | MSG_DONTWAIT) > 0;
   pollfd p{fd_, POLLIN, 0};
   int n;
   do n = poll(&p, 1, 0);
   while (n < 0 && errno == EINTR);
   if (n <= 0) return false;
-  uint8_t b;
-  if (ssl_) {
-    ERR_clear_error();
-    const int r = SSL_peek(ssl_, &b, 1);
-    ERR_clear_error();
-    return r > 0;
-  }
-  return recv(fd_, &b, 1, MSG_PEEK | MSG_DONTWAIT) > 0;
+  ERR_clear_error();
+  const int r = SSL_peek(ssl_, &b, 1);
+  ERR_clear_error();
+  return r > 0;
 }
 
 IoStatus FrameSocket::WaitForData(Deadline deadline, int wake_fd) {

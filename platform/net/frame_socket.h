@@ -1,11 +1,19 @@
-// FrameSocket: one connected, non-blocking TCP socket that reads and writes
-// whole frames, with deadlines and an optional wake descriptor that ends any
-// wait (the server's stop signal). After StartTls everything it reads and
-// writes goes through TLS. Internal to this library: the client
-// connection and the server share it; nothing outside platform/net uses it.
+// FrameSocket: one connected TCP socket that reads and writes whole frames,
+// with deadlines and an optional wake descriptor that ends any wait (the
+// server's stop signal). After StartTls everything it reads and writes goes
+// through TLS. Internal to this library: the client connection and the
+// server share it; nothing outside platform/net uses it.
+//
+// Without TLS, a read that has to wait blocks in the receive itself, bounded
+// by the socket's own receive time-out, so a call costs a send and a receive
+// and no poll; only a send that would block waits in poll. A reader that
+// must also watch a wake descriptor blocks that way only once it is
+// interruptible (Interrupt then ends its wait); otherwise it polls both.
 #pragma once
 
 #include <sys/types.h>
+
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -32,7 +40,7 @@ enum class IoStatus {
 
 class FrameSocket {
  public:
-  explicit FrameSocket(int fd);  // takes ownership; sets non-blocking and TCP_NODELAY
+  explicit FrameSocket(int fd);  // takes ownership; sets TCP_NODELAY
   ~FrameSocket();
   FrameSocket(const FrameSocket&) = delete;
   FrameSocket& operator=(const FrameSocket&) = delete;
@@ -77,11 +85,23 @@ class FrameSocket {
   void ShutdownWrite();
   // Reads and drops whatever has already arrived, without waiting.
   void DiscardPending();
+  // From now on a read waiting on the wake descriptor may block in the
+  // receive instead: whoever signals the wake descriptor calls Interrupt too.
+  void SetInterruptible() { interruptible_ = true; }
+  // Ends any read waiting now or later with kWoken; thread-safe.
+  void Interrupt();
   // Text of the last kError.
   const std::string& Error() const { return error_; }
 
  private:
   IoStatus Fill(Deadline deadline, int wake_fd);
+  // Fill without TLS, waiting in the receive itself.
+  IoStatus FillBlocking(Deadline deadline);
+  bool ReadsBlock(int wake_fd) const { return !ssl_ && (wake_fd < 0 || interruptible_); }
+  // Sets the socket's receive time-out to what is left of `deadline`, unless
+  // the one set already ends at most kTimeoutSlackMs later; false when the
+  // deadline has passed.
+  bool SetReceiveTimeout(const Deadline& deadline);
   IoStatus ReadInto(uint8_t* data, size_t n, Deadline deadline, int wake_fd);
   IoStatus Wait(short events, Deadline deadline, int wake_fd);
   // What a Receive or Transmit that moved nothing (`r` <= 0) leaves to do:
@@ -109,6 +129,9 @@ class FrameSocket {
   size_t begin_ = 0;  // unread bytes are buffer_[begin_, end_)
   size_t end_ = 0;
   std::string error_;
+  int receive_timeout_ms_ = 0;  // as set on the socket; 0: none
+  bool interruptible_ = false;
+  std::atomic<bool> interrupted_{false};
 };
 
 // Why a connection could not be made.

@@ -161,11 +161,15 @@ void Server::Stop() {
   }
   acceptor_.join();
   // No new connection can appear now; each thread finishes its call in
-  // flight, sees the wake descriptor and ends.
+  // flight, sees the wake descriptor or its interrupted socket and ends.
   std::list<std::unique_ptr<Connection>> all;
   {
     std::lock_guard lock(mutex_);
     all.swap(connections_);
+  }
+  for (auto& c : all) {
+    std::lock_guard lock(c->socket_mutex);
+    if (c->socket) c->socket->Interrupt();
   }
   for (auto& c : all) c->thread.join();
   close(listen_fd_);
@@ -251,7 +255,10 @@ void Server::AcceptLoop() {
       } catch (const std::exception& e) {
         Event(std::string("Conexão encerrada por falha inesperada: ") + e.what());
       }
-      ref.socket.reset();
+      {
+        std::lock_guard lock(ref.socket_mutex);
+        ref.socket.reset();
+      }
       ref.done = true;
     });
   }

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -17,9 +18,13 @@ struct Server::Connection {
       : socket(std::make_unique<detail::FrameSocket>(fd)),
         refuse_only(refuse),
         peer_address(std::move(peer)),
-        host(std::move(peer_host)) {}
+        host(std::move(peer_host)) {
+    // Its reads wait in the receive; Stop interrupts them.
+    socket->SetInterruptible();
+  }
   std::unique_ptr<detail::FrameSocket> socket;  // released as soon as the connection ends
-  const bool refuse_only;                       // over the connection limit
+  std::mutex socket_mutex;  // guards `socket` between its thread's end and Stop's interrupt
+  const bool refuse_only;   // over the connection limit
   const std::string peer_address;
   const std::string host;  // the address without the port: what admission counts by
   std::string who;         // the user as logged, once the handshake is accepted
