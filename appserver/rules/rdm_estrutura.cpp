@@ -5,6 +5,7 @@
 #include "appserver/rules/codes.h"
 #include "appserver/rules/refusal.h"
 #include "appserver/rules/save_rules.h"
+#include "appserver/storage/packet_receiver.h"
 #include "appserver/storage/recording_storage.h"
 #include "net/app_server.h"
 #include "rtl/strings.h"
@@ -26,13 +27,22 @@ std::vector<Record> Owned(Storage& s, Entity e, const std::string& owner) {
   return s.Select(e, m);
 }
 
-// What `owner` owns of two entities and the owner's version (table_versions.h),
-// read together.
-std::vector<std::vector<Record>> OwnedEach(Storage& s, Entity first, Entity second,
-                                           const std::string& owner) {
-  if (owner.empty()) return {{}, {}, {}};
-  const Read reads[] = {{first, {{0, owner}}}, {second, {{0, owner}}}, TableVersionRead(owner)};
-  return s.SelectEach(reads);
+// What `owner` owns of two entities, as packets, and the owner's version
+// (table_versions.h), read together; the rows go straight into the packets.
+struct OwnedPackets {
+  rtl::Variant first, second;
+  std::string version;
+};
+
+OwnedPackets ReadOwned(Storage& s, Entity first, Entity second, const std::string& owner) {
+  PacketReceiver a(first, FieldsOf(first)), b(second, FieldsOf(second));
+  RecordsReceiver version;
+  if (!owner.empty()) {
+    const Read reads[] = {{first, {{0, owner}}}, {second, {{0, owner}}}, TableVersionRead(owner)};
+    RowReceiver* const receivers[] = {&a, &b, &version};
+    s.ScanEach(reads, receivers);
+  }
+  return {a.Take(), b.Take(), TableVersionOf(version.records)};
 }
 
 }  // namespace
@@ -141,10 +151,10 @@ rtl::Variant RdmEstrutura::GetDimeFatos(std::vector<rtl::Variant>& raw) {
   args.Set(0, table);
   Transaction tx(*storage_, TransactionKind::kRead);
   if (mode.empty()) {
-    auto found = OwnedEach(*storage_, Entity::kDime, Entity::kFact, table);
-    args.Set(4, RecordsPacket(Entity::kDime, std::move(found[0])));
-    args.Set(5, RecordsPacket(Entity::kFact, std::move(found[1])));
-    if (!table.empty()) seen_.Saw(table, TableVersionOf(found[2]));
+    OwnedPackets owned = ReadOwned(*storage_, Entity::kDime, Entity::kFact, table);
+    args.Set(4, std::move(owned.first));
+    args.Set(5, std::move(owned.second));
+    if (!table.empty()) seen_.Saw(table, owned.version);
     tx.Commit();
     return {};
   }
@@ -255,10 +265,10 @@ rtl::Variant RdmEstrutura::GetDimeFatosDrill(std::vector<rtl::Variant>& raw) {
   CallArgs args("GetDimeFatosDrill", raw, 3);
   std::string drill = NormaliseCode(args.Text(0));
   Transaction tx(*storage_, TransactionKind::kRead);
-  auto found = OwnedEach(*storage_, Entity::kDrillFact, Entity::kDrillDime, drill);
-  args.Set(1, RecordsPacket(Entity::kDrillFact, std::move(found[0])));
-  args.Set(2, RecordsPacket(Entity::kDrillDime, std::move(found[1])));
-  if (!drill.empty()) seen_.Saw(drill, TableVersionOf(found[2]));
+  OwnedPackets owned = ReadOwned(*storage_, Entity::kDrillFact, Entity::kDrillDime, drill);
+  args.Set(1, std::move(owned.first));
+  args.Set(2, std::move(owned.second));
+  if (!drill.empty()) seen_.Saw(drill, owned.version);
   tx.Commit();
   return {};
 }

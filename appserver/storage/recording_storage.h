@@ -45,6 +45,9 @@ class RecordingStorage final : public Storage {
   std::vector<std::vector<Record>> SelectEach(std::span<const Read> reads) override {
     return inner_->SelectEach(reads);
   }
+  void ScanEach(std::span<const Read> reads, std::span<RowReceiver* const> receivers) override {
+    inner_->ScanEach(reads, receivers);
+  }
   void Insert(Entity entity, const Record& record) override;
   bool Update(Entity entity, const Record& old_record, const Record& new_record) override;
   bool Delete(Entity entity, const Record& old_record) override;

@@ -149,13 +149,18 @@ const std::vector<db::PacketField>& FieldsOf(Entity entity) {
   return kLists[static_cast<size_t>(entity)]();
 }
 
-db::Packet MakePacket(Entity entity, const std::vector<db::PacketField>& fields,
-                      std::vector<Record> records) {
+std::vector<int> PacketColumns(Entity entity, const std::vector<db::PacketField>& fields) {
   const EntityDef& def = Describe(entity);
   std::vector<int> source(fields.size(), -1);
   for (size_t f = 0; f < fields.size(); ++f)
     for (size_t c = 0; c < def.columns.size(); ++c)
       if (SameAsciiName(fields[f].name, def.columns[c].name)) source[f] = static_cast<int>(c);
+  return source;
+}
+
+db::Packet MakePacket(Entity entity, const std::vector<db::PacketField>& fields,
+                      std::vector<Record> records) {
+  const std::vector<int> source = PacketColumns(entity, fields);
   db::Packet packet;
   packet.fields = fields;
   packet.rows.reserve(records.size());

@@ -96,6 +96,8 @@ const std::vector<db::PacketField>& AffectedFields();    // TABELAS
 // The packet field list matching an entity's records.
 const std::vector<db::PacketField>& FieldsOf(Entity entity);
 
+// For each of `fields`, the entity's column of the same name, or -1.
+std::vector<int> PacketColumns(Entity entity, const std::vector<db::PacketField>& fields);
 // Builds a data packet: each record is laid out on `fields` by column name
 // (fields the entity lacks stay null; empty values become null).
 // Takes the records by value so their texts move into the packet.

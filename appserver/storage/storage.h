@@ -95,6 +95,23 @@ struct Read {
   std::vector<Match> where;
 };
 
+// Takes the rows of a read one at a time (Storage::ScanEach); the values are
+// views valid only during the call, one per column of the read's entity.
+class RowReceiver {
+ public:
+  virtual ~RowReceiver() = default;
+  virtual void Row(std::span<const std::string_view> values) = 0;
+};
+
+// Keeps the rows it receives as records.
+class RecordsReceiver final : public RowReceiver {
+ public:
+  void Row(std::span<const std::string_view> values) override {
+    records.emplace_back(values.begin(), values.end());
+  }
+  std::vector<Record> records;
+};
+
 enum class TransactionKind { kRead, kWrite };
 
 class Storage {
@@ -113,6 +130,17 @@ class Storage {
     std::vector<std::vector<Record>> out;
     for (const Read& r : reads) out.push_back(Select(r.entity, r.where));
     return out;
+  }
+  // As SelectEach, each read's rows handed to its receiver as the database
+  // gives them, without copying them into records first.
+  virtual void ScanEach(std::span<const Read> reads, std::span<RowReceiver* const> receivers) {
+    auto found = SelectEach(reads);
+    std::vector<std::string_view> views;
+    for (size_t i = 0; i < found.size(); ++i)
+      for (const Record& r : found[i]) {
+        views.assign(r.begin(), r.end());
+        receivers[i]->Row(views);
+      }
   }
   virtual void Insert(Entity entity, const Record& record) = 0;
   // Replaces the row that holds exactly `old_record` by `new_record`; false

@@ -1,5 +1,6 @@
 #include "db/packet.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <unordered_set>
@@ -342,6 +343,71 @@ Packet DecodePacket(std::span<const uint8_t> bytes) {
   }
   if (r.Remaining() != 0) Fail("bytes a mais depois do fim");
   return packet;
+}
+
+DataPacketWriter::DataPacketWriter(const std::vector<PacketField>& fields, size_t expected_bytes)
+    : fields_(fields) {
+  CheckFields(fields);
+  out_.reserve(std::max(expected_bytes, kHeaderBytes + 8 + fields.size() * 16));
+  out_.insert(out_.end(), kMagic, kMagic + sizeof kMagic);
+  auto u16 = [this](uint16_t v) {
+    out_.push_back(static_cast<uint8_t>(v));
+    out_.push_back(static_cast<uint8_t>(v >> 8));
+  };
+  auto u32 = [&u16](uint32_t v) {
+    u16(static_cast<uint16_t>(v));
+    u16(static_cast<uint16_t>(v >> 16));
+  };
+  u16(kVersion);
+  out_.push_back(static_cast<uint8_t>(PacketKind::kData));
+  out_.push_back(0);
+  u32(static_cast<uint32_t>(fields.size()));
+  for (const PacketField& f : fields) {
+    out_.push_back(static_cast<uint8_t>(f.name.size()));
+    out_.insert(out_.end(), f.name.begin(), f.name.end());
+    u16(static_cast<uint16_t>(f.size));
+    out_.push_back(f.fixed_char ? kFixedCharFlag : 0);
+  }
+  row_count_at_ = out_.size();
+  u32(0);  // the row count, set by Finish
+}
+
+void DataPacketWriter::EndRow() {
+  if (rows_ > 0 && next_ != fields_.size())
+    Fail("número de valores da linha não confere com os campos");
+}
+
+void DataPacketWriter::BeginRow() {
+  EndRow();
+  if (rows_ == kMaxPacketRows) Fail("linhas demais");
+  ++rows_;
+  next_ = 0;
+  out_.push_back(static_cast<uint8_t>(RowStatus::kUnmodified));
+}
+
+void DataPacketWriter::Value(std::string_view text) {
+  if (rows_ == 0 || next_ == fields_.size())
+    Fail("número de valores da linha não confere com os campos");
+  CheckValue(text, fields_[next_++]);
+  const auto n = static_cast<uint32_t>(text.size());
+  const uint8_t length[4] = {static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8),
+                             static_cast<uint8_t>(n >> 16), static_cast<uint8_t>(n >> 24)};
+  out_.insert(out_.end(), length, length + 4);
+  out_.insert(out_.end(), text.begin(), text.end());
+}
+
+void DataPacketWriter::Null() {
+  if (rows_ == 0 || next_ == fields_.size())
+    Fail("número de valores da linha não confere com os campos");
+  ++next_;
+  out_.insert(out_.end(), 4, 0xFF);
+}
+
+std::vector<uint8_t> DataPacketWriter::Finish() {
+  EndRow();
+  const auto n = static_cast<uint32_t>(rows_);
+  for (int i = 0; i < 4; ++i) out_[row_count_at_ + i] = static_cast<uint8_t>(n >> (8 * i));
+  return std::move(out_);
 }
 
 rtl::Variant PacketToVariant(const Packet& packet) {

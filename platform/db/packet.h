@@ -13,6 +13,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "rtl/variant.h"
@@ -65,6 +66,31 @@ inline constexpr int kMaxFieldSize = 65535;
 // (a row with the wrong number of values, a value longer than its field, text
 // that is not UTF-8), so a malformed packet is never produced.
 std::vector<uint8_t> EncodePacket(const Packet& packet);
+
+// Writes a data packet row by row, straight from values held elsewhere (a
+// database's result), with the checks EncodePacket makes; what Finish gives
+// is what EncodePacket would of the same packet. Each row takes exactly one
+// value (or null) per field.
+class DataPacketWriter {
+ public:
+  // Throws EPacketError when the fields break the packet's rules. `fields`
+  // must outlive the writer.
+  explicit DataPacketWriter(const std::vector<PacketField>& fields, size_t expected_bytes = 0);
+  void BeginRow();
+  // The next value of the current row.
+  void Value(std::string_view text);
+  void Null();
+  std::vector<uint8_t> Finish();
+
+ private:
+  void EndRow();
+
+  const std::vector<PacketField>& fields_;
+  std::vector<uint8_t> out_;
+  size_t rows_ = 0;
+  size_t next_ = 0;  // the field of the current row's next value
+  size_t row_count_at_ = 0;
+};
 
 // Decodes a packet, checking every length and count against the buffer.
 // Truncated, oversized or inconsistent input throws EPacketError.

@@ -29,6 +29,36 @@ TEST(Packet, RoundTripsEveryStatusAndNulls) {
   }
 }
 
+// The row-by-row writer gives EncodePacket's bytes and refuses what it refuses.
+TEST(Packet, WriterWritesWhatTheEncoderWrites) {
+  Packet p;
+  p.fields = {{"CDTABELADW", 30, false}, {"NMTABELADW", 30, false}, {"IDDRILLDOWN", 1, true}};
+  p.rows.push_back({RowStatus::kUnmodified, {"VENDAS", "Vendas ação", std::nullopt}, {}});
+  p.rows.push_back({RowStatus::kUnmodified, {"ESTOQUE", "", "N"}, {}});
+  DataPacketWriter w(p.fields);
+  for (const PacketRow& row : p.rows) {
+    w.BeginRow();
+    for (const FieldValue& v : row.values) v ? w.Value(*v) : w.Null();
+  }
+  EXPECT_EQ(w.Finish(), EncodePacket(p));
+  EXPECT_EQ(DataPacketWriter(p.fields).Finish(),
+            EncodePacket(Packet{PacketKind::kData, p.fields, {}}));
+
+  DataPacketWriter too_long(p.fields);
+  too_long.BeginRow();
+  too_long.Value("A");
+  too_long.Value("B");
+  EXPECT_THROW(too_long.Value("NN"), EPacketError);
+  DataPacketWriter short_row(p.fields);
+  short_row.BeginRow();
+  short_row.Value("A");
+  EXPECT_THROW(short_row.Finish(), EPacketError);
+  DataPacketWriter bad_utf8(p.fields);
+  bad_utf8.BeginRow();
+  EXPECT_THROW(bad_utf8.Value("\xC3"), EPacketError);
+  EXPECT_THROW(DataPacketWriter({{"A", 1, false}, {"a", 1, false}}), EPacketError);
+}
+
 TEST(Packet, TravelsAsAByteArrayWhoseFirstElementIsAByte) {
   rtl::Variant v = PacketToVariant(SamplePacket());
   ASSERT_TRUE(v.IsByteArray());

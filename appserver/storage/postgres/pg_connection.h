@@ -32,6 +32,12 @@ class PgResult {
  public:
   explicit PgResult(PGresult* result) : result_(result, &PQclear) {}
   int Rows() const { return PQntuples(result_.get()); }
+  int Columns() const { return PQnfields(result_.get()); }
+  // Valid while the result lives.
+  std::string_view View(int row, int column) const {
+    return {PQgetvalue(result_.get(), row, column),
+            static_cast<size_t>(PQgetlength(result_.get(), row, column))};
+  }
   std::string Text(int row, int column) const {
     return std::string(PQgetvalue(result_.get(), row, column),
                        static_cast<size_t>(PQgetlength(result_.get(), row, column)));

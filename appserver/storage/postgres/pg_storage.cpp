@@ -101,6 +101,22 @@ class PgStorage final : public Storage {
     return out;
   }
 
+  void ScanEach(std::span<const Read> reads, std::span<RowReceiver* const> receivers) override {
+    std::vector<PgQuery> queries;
+    for (const Read& r : reads)
+      queries.push_back({sql_.Select(Describe(r.entity), r.where), Values(r.where)});
+    std::vector<PgResult> results = Use(*this)->RunAll(queries);
+    std::vector<std::string_view> views;
+    for (size_t i = 0; i < reads.size(); ++i) {
+      views.resize(Describe(reads[i].entity).columns.size());
+      for (int row = 0; row < results[i].Rows(); ++row) {
+        for (size_t c = 0; c < views.size(); ++c)
+          views[c] = results[i].View(row, static_cast<int>(c));
+        receivers[i]->Row(views);
+      }
+    }
+  }
+
   void Insert(Entity entity, const Record& record) override {
     const EntityDef& def = Describe(entity);
     CheckShape(def, record);
