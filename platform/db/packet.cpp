@@ -104,14 +104,23 @@ inline void CheckValue(std::string_view text, const PacketField& field) {
 
 void CheckFields(const std::vector<PacketField>& fields) {
   if (fields.size() > kMaxPacketFields) Fail("campos demais");
+  // Every packet the server answers is checked, so the usual few fields are
+  // compared pairwise instead of through a hashed set.
+  constexpr size_t kPairwise = 16;
+  std::vector<std::string> upper;
   std::unordered_set<std::string> seen;
-  seen.reserve(fields.size());
+  upper.reserve(std::min(fields.size(), kPairwise));
   for (const PacketField& f : fields) {
     if (f.name.empty()) Fail("nome de campo vazio");
     if (f.name.size() > kMaxNameBytes) Fail("nome de campo longo demais");
     if (!rtl::IsValidUtf8(f.name)) Fail("nome de campo não é texto UTF-8 válido");
     if (f.size < 1 || f.size > kMaxFieldSize) Fail("tamanho inválido no campo " + f.name);
-    if (!seen.insert(rtl::AnsiUpperCase(f.name)).second) Fail("campo repetido: " + f.name);
+    std::string name = rtl::AnsiUpperCase(f.name);
+    const bool repeated = fields.size() <= kPairwise
+                              ? std::find(upper.begin(), upper.end(), name) != upper.end()
+                              : !seen.insert(name).second;
+    if (repeated) Fail("campo repetido: " + f.name);
+    if (fields.size() <= kPairwise) upper.push_back(std::move(name));
   }
 }
 

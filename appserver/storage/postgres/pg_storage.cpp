@@ -91,13 +91,12 @@ class PgStorage final : public Storage {
   }
 
   std::vector<std::vector<Record>> SelectEach(std::span<const Read> reads) override {
-    std::vector<PgQuery> queries;
-    for (const Read& r : reads)
-      queries.push_back({sql_.Select(Describe(r.entity), r.where), Values(r.where)});
-    std::vector<PgResult> results = Use(*this)->RunAll(queries);
+    std::vector<RecordsReceiver> found(reads.size());
+    std::vector<RowReceiver*> receivers;
+    for (RecordsReceiver& r : found) receivers.push_back(&r);
+    ScanEach(reads, receivers);
     std::vector<std::vector<Record>> out;
-    for (size_t i = 0; i < reads.size(); ++i)
-      out.push_back(Records(Describe(reads[i].entity), results[i]));
+    for (RecordsReceiver& r : found) out.push_back(std::move(r.records));
     return out;
   }
 
