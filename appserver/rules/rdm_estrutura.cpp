@@ -28,7 +28,8 @@ std::vector<Record> Owned(Storage& s, Entity e, const std::string& owner) {
 }
 
 // What `owner` owns of two entities, as packets, and the owner's version
-// (table_versions.h), read together; the rows go straight into the packets.
+// (table_versions.h), read together as the last read of the caller's
+// transaction; the rows go straight into the packets.
 struct OwnedPackets {
   rtl::Variant first, second;
   std::string version;
@@ -40,6 +41,7 @@ OwnedPackets ReadOwned(Storage& s, Entity first, Entity second, const std::strin
   if (!owner.empty()) {
     const Read reads[] = {{first, {{0, owner}}}, {second, {{0, owner}}}, TableVersionRead(owner)};
     RowReceiver* const receivers[] = {&a, &b, &version};
+    s.LastReadFollows();
     s.ScanEach(reads, receivers);
   }
   return {a.Take(), b.Take(), TableVersionOf(version.records)};
@@ -218,6 +220,7 @@ rtl::Variant RdmEstrutura::GetTabelas(std::vector<rtl::Variant>& raw) {
   } else {
     // The table and its version in one round trip.
     const Read reads[] = {{Entity::kTable, {{tab::CDTABELADW, code}}}, TableVersionRead(code)};
+    storage_->LastReadFollows();
     auto found = storage_->SelectEach(reads);
     db::Packet packet = MakePacket(Entity::kTable, TablesFields(), std::move(found[0]));
     AddTableVersion(packet, TableVersionOf(found[1]));

@@ -48,6 +48,7 @@ class RecordingStorage final : public Storage {
   void ScanEach(std::span<const Read> reads, std::span<RowReceiver* const> receivers) override {
     inner_->ScanEach(reads, receivers);
   }
+  void LastReadFollows() override { inner_->LastReadFollows(); }
   void Insert(Entity entity, const Record& record) override;
   bool Update(Entity entity, const Record& old_record, const Record& new_record) override;
   bool Delete(Entity entity, const Record& old_record) override;

@@ -142,6 +142,10 @@ class Storage {
         receivers[i]->Row(views);
       }
   }
+  // The next SelectEach or ScanEach reads the last of a read transaction:
+  // a database server may end the transaction in the same round trip.
+  // Nothing else is read before Commit.
+  virtual void LastReadFollows() {}
   virtual void Insert(Entity entity, const Record& record) = 0;
   // Replaces the row that holds exactly `old_record` by `new_record`; false
   // when no such row exists (changed or removed meanwhile).

@@ -54,9 +54,11 @@ class PgStorage final : public Storage {
   // A transaction borrows a connection of the pool until Commit or Rollback.
   // A read's BEGIN goes in one pipeline with its first statement and its
   // COMMIT is not waited for: a read call costs the round trips of its own
-  // statements only.
+  // statements only; when the caller says which read is its last, the COMMIT
+  // goes in that read's pipeline.
   void Begin(TransactionKind kind) override {
     lease_ = pool_->Borrow();
+    last_read_ = read_ended_ = false;
     try {
       reading_ = kind == TransactionKind::kRead;
       lease_->Begin(reading_ ? kBeginRead : begin_write_, reading_);
@@ -70,7 +72,7 @@ class PgStorage final : public Storage {
   void Commit() override {
     if (!lease_) throw StorageError("Falha no servidor: confirmação sem transação.");
     if (reading_) {
-      lease_->EndRead();
+      if (!read_ended_) lease_->EndRead();
     } else {
       if (pool_->BeforeCommit()) pool_->BeforeCommit()(lease_->BackendPid());
       try {
@@ -104,7 +106,11 @@ class PgStorage final : public Storage {
     std::vector<PgQuery> queries;
     for (const Read& r : reads)
       queries.push_back({sql_.Select(Describe(r.entity), r.where), Values(r.where)});
+    const bool last = last_read_ && reading_;
+    if (last) queries.push_back({"COMMIT", {}});
     std::vector<PgResult> results = Use(*this)->RunAll(queries);
+    read_ended_ = last;
+    last_read_ = false;
     std::vector<std::string_view> views;
     for (size_t i = 0; i < reads.size(); ++i) {
       views.resize(Describe(reads[i].entity).columns.size());
@@ -115,6 +121,8 @@ class PgStorage final : public Storage {
       }
     }
   }
+
+  void LastReadFollows() override { last_read_ = true; }
 
   void Insert(Entity entity, const Record& record) override {
     const EntityDef& def = Describe(entity);
@@ -301,6 +309,8 @@ class PgStorage final : public Storage {
   std::string begin_write_;
   const EntitySql sql_;
   bool reading_ = false;
+  bool last_read_ = false;   // the next read pipeline ends the read transaction
+  bool read_ended_ = false;  // it has: Commit has nothing to send
 };
 
 bool HasRelation(PgConnection& conn, const std::string& schema, const char* name) {
