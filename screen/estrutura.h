@@ -59,6 +59,10 @@ class TfrmEstrutura : public frm::TfrmPadraoGrid, public EstruturaComponents {
   SaveMember BuildSaveMember(std::string_view handler);
   void Save(std::string_view handler);
 
+  // Puts the cursor of the grid showing `dataset` on the field a refusal of
+  // its posted row names, when it names one (screen/refused_field.cpp).
+  void FocusRefusedField(db::TClientDataSet* dataset, const std::string& refusal);
+
   // -- A save refused because its row changed or went since it was read
   // (screen/conflict_reload.cpp). Whether the list of `dataset` knows how to
   // recover from it.
