@@ -5,6 +5,7 @@
 // open, the status bar and the calls made on opening.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
@@ -456,6 +457,14 @@ TEST_F(KeyboardTest, GridsAndDialogsReadThroughAccessibility) {
   Press(Qt::Key_Tab, Qt::ControlModifier);
   check("dbgFatos");
   check("dbgDimensoes");
+
+  // Every button of the screen, the toolbar's and the navigator's icons
+  // included, has a name to read.
+  for (QAbstractButton* button : View<host::FormView>(form_)->findChildren<QAbstractButton*>()) {
+    if (!button->isVisible()) continue;
+    QAccessibleInterface* read = QAccessible::queryAccessibleInterface(button);
+    EXPECT_FALSE(read->text(QAccessible::Name).isEmpty()) << button->objectName().toStdString();
+  }
 
   // The delete question, read through the message box's interface.
   QStringList read;
