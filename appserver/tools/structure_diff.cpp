@@ -60,7 +60,7 @@ std::string Changes(Entity e, const Record& before, const Record& after) {
   for (size_t c = def.key_columns; c < def.columns.size(); ++c) {
     const std::string column = def.columns[c].name;
     if (before[c] == after[c] || (e == Entity::kFact && c == fato::CDTABDRILL)) continue;
-    out += (out.empty() ? "" : "; ") + ColumnTitle(column) + ": " + ValueText(column, before[c]) +
+    out += (out.empty() ? "" : "; ") + ColumnTitle(column) + " " + ValueText(column, before[c]) +
            " → " + ValueText(column, after[c]);
   }
   return out;
