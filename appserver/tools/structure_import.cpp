@@ -177,12 +177,12 @@ int ImportStructure(const ToolOptions& o, std::unique_ptr<Storage> session, std:
   StructureRecords now = ReadStructureRecords(storage);
   std::vector<std::string> refused = std::move(read.refused);
   StructureRecords wanted = MapModels(read.models, storage, refused);
-  std::vector<Difference> differences = Compare(now, wanted);
-  out << DifferencesText(differences);
   if (!refused.empty()) {
-    Refused(err, refused);
+    Refused(err, refused);  // a difference without them would mislead
     return kToolProblems;
   }
+  std::vector<Difference> differences = Compare(now, wanted);
+  out << DifferencesText(differences);
   try {
     RuleWriter writer(storage);
     Apply(now, wanted, writer);
