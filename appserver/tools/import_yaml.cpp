@@ -24,6 +24,12 @@ std::string FactTypeOf(const std::string& meta_title, const std::string& aggrega
   return "";
 }
 
+// A YAML "no" in any of its spellings ("false", "no", "off"), or "N" as stored.
+bool IsNo(const std::string& value) {
+  std::string v = rtl::UpperCase(rtl::Trim(value));
+  return v == "FALSE" || v == "NO" || v == "OFF" || v == "N";
+}
+
 }  // namespace
 
 std::string TextAt(const YAML::Node& map, const char* key) {
@@ -71,7 +77,7 @@ void ReadItems(const YAML::Node& node, const FormatKeys& keys, const std::string
     if (x.title.empty()) x.title = x.name;
     x.description = TextAt(measure, "description");
     x.mart = TextAt(meta, "data_mart");
-    x.active = TextAt(meta, "ativo") != "false";
+    x.active = !IsNo(TextAt(meta, "ativo"));
     x.drill = TextAt(meta, "drill");
     std::string aggregation = TextAt(measure, keys.aggregation);
     x.type_code = FactTypeOf(TextAt(meta, "tipo_fato"), aggregation);
