@@ -110,7 +110,8 @@ void Apply(const StructureRecords& now, const StructureRecords& wanted, RuleWrit
   for (Entity e : kItemEntities)
     for (const auto& [key, r] : now.items.at(e))
       if (!gone.count(key.first) && !wanted.items.at(e).count(key)) writer.Write(e, &r, nullptr);
-  // A drill table becoming a fact table must be gone before its code returns.
+  // Fact tables go now, with their items; so does a drill table the file
+  // makes a fact table, whose code returns as one below.
   for (const std::string& code : gone)
     if (now.tables.at(code)[tab::IDDRILLDOWN] != "S" || wanted.tables.count(code))
       writer.Write(Entity::kTable, &now.tables.at(code), nullptr);
