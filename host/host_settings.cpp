@@ -137,4 +137,13 @@ void SaveSplitShare(const QString& key, double share) {
   settings.setValue(SplitKey(key), share);
 }
 
+QString SavedLoginUser() {
+  return UserPreferences().value(QStringLiteral("login/usuario")).toString();
+}
+
+void SaveLoginUser(const QString& user_name) {
+  QSettings settings = UserPreferences();
+  settings.setValue(QStringLiteral("login/usuario"), user_name);
+}
+
 }  // namespace host
