@@ -46,6 +46,7 @@ LoginDialog::LoginDialog(const QString& server, const QString& user_name, const 
   layout->addWidget(problem_);
   layout->addLayout(fields);
   layout->addWidget(buttons);
+  setMinimumWidth(380);
   UpdateEnter();
   (user_name.isEmpty() ? user_ : password_)->setFocus();
 }

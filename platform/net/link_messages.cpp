@@ -57,11 +57,10 @@ std::string BadAnswerText(const std::string& address) {
          " enviou uma resposta inválida e a conexão foi encerrada; tente novamente.";
 }
 
-std::string LoginRefusedText(const std::string& address, LoginRefusal refusal,
-                             const std::string& server_text) {
+std::string LoginRefusedText(LoginRefusal refusal, const std::string& server_text) {
   switch (refusal) {
     case LoginRefusal::kNeedsLogin:
-      return "O servidor " + address + " exige usuário e senha: informe-os para entrar.";
+      return "Este servidor exige usuário e senha: informe-os para entrar.";
     case LoginRefusal::kWrongCredential:
       return "Usuário ou senha inválidos. Verifique-os e tente de novo.";
     case LoginRefusal::kDisabled:

@@ -22,10 +22,9 @@ std::string LinkLostText(const std::string& address);
 std::string NoAnswerText(const std::string& address, int timeout_ms);
 std::string BadAnswerText(const std::string& address);
 
-// A login refused by the server at `address` for `refusal`, whose own words
-// were `server_text`, as the login dialog shows it.
-std::string LoginRefusedText(const std::string& address, LoginRefusal refusal,
-                             const std::string& server_text);
+// A login refused for `refusal`, whose own words were `server_text`, as the
+// login dialog shows it (beside the server's address).
+std::string LoginRefusedText(LoginRefusal refusal, const std::string& server_text);
 
 // The system's error `err` (an errno value) in Portuguese, for the log: the
 // C library's own text follows the process's locale, which is English on

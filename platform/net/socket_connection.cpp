@@ -255,7 +255,7 @@ void TSocketConnection::ConnectLoggingIn() {
       if (prompt == nullptr) throw;
       const std::string address = host_ + ":" + std::to_string(port_);
       const LoginRequest request{address, security_.user_name, e.Refusal(),
-                                 detail::LoginRefusedText(address, e.Refusal(), e.ServerText())};
+                                 detail::LoginRefusedText(e.Refusal(), e.ServerText())};
       std::string user_name = security_.user_name, password;
       // Giving up is the person's choice, not a failure to report.
       if (!prompt->Ask(request, user_name, password)) throw rtl::EAbort();

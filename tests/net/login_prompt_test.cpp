@@ -63,11 +63,10 @@ TEST(LoginPrompt, EachRefusalIsToldPlainlyAndGivingUpLeavesTheConnectionClosed) 
   EXPECT_THROW(c->Open(), rtl::EAbort);
   EXPECT_FALSE(c->Connected());
 
-  const std::string address = "127.0.0.1:" + std::to_string(server->Port());
   ASSERT_EQ(prompt.asked.size(), 3u);
   EXPECT_EQ(prompt.asked[0].refusal, LoginRefusal::kNeedsLogin);
-  EXPECT_EQ(prompt.asked[0].text,
-            "O servidor " + address + " exige usuário e senha: informe-os para entrar.");
+  EXPECT_EQ(prompt.asked[0].address, "127.0.0.1:" + std::to_string(server->Port()));
+  EXPECT_EQ(prompt.asked[0].text, "Este servidor exige usuário e senha: informe-os para entrar.");
   EXPECT_EQ(prompt.asked[0].user_name, "ana");
   EXPECT_EQ(prompt.asked[1].refusal, LoginRefusal::kWrongCredential);
   EXPECT_EQ(prompt.asked[1].text, "Usuário ou senha inválidos. Verifique-os e tente de novo.");
