@@ -13,6 +13,7 @@
 #include "glyph_icons.h"
 #include "grid_accessible.h"
 #include "host_log.h"
+#include "login_dialog.h"
 #include "model_call.h"
 #include "net/app_server.h"
 #include "orb/server_address.h"
@@ -36,6 +37,8 @@ MainWindow::MainWindow(const std::string& package_dir, QWidget* parent)
   renderer_ = std::make_unique<Renderer>(area_);
   ui_ = std::make_unique<QtUserInterface>(this);
   vcl::SetUserInterface(ui_.get());
+  login_ = std::make_unique<LoginPrompt>(this, [this] { ShowServerAddress(); });
+  net::SetLoginPrompt(login_.get());
   vcl::Application().SetTitle("QMX");
   BuildMenus();
   connect(area_, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* window) {
@@ -51,6 +54,7 @@ MainWindow::~MainWindow() {
   // Screens go before the renderer and the service they use.
   vcl::Application().DestroyForms();
   if (vcl::HasUserInterface() && &vcl::UserInterface() == ui_.get()) vcl::SetUserInterface(nullptr);
+  if (net::CurrentLoginPrompt() == login_.get()) net::SetLoginPrompt(nullptr);
   renderer_.reset();
 }
 
@@ -114,6 +118,10 @@ void MainWindow::ShowServerAddress() {
   } catch (const rtl::Exception& e) {
     text = QStringLiteral("Servidor: %1").arg(QString::fromStdString(e.Message()));
   }
+  if (!login_->Account().empty())
+    text +=
+        QStringLiteral("    Conta: %1 (%2)")
+            .arg(QString::fromStdString(login_->Account()), QString::fromStdString(login_->Role()));
   if (!server_label_) {
     server_label_ = new QLabel(statusBar());
     server_label_->setObjectName(QStringLiteral("serverAddress"));

@@ -25,6 +25,9 @@ void TfrmEstrutura::FormCreate(rtl::TObject* sender) {
   frm::TfrmPadraoGrid::FormCreate(sender);
   pgcPadrao->SetActivePage(tshPadrao);
   netEstrutura->SetConnected(true);
+  // An account that may only read sees the structure as it is; the server
+  // refuses its changes anyway, this spares it typing them.
+  if (netEstrutura->AdmittedAsReader()) LimitToReading();
   flags_.bofatos = true;
   flags_.bomarcatodos = false;
   flags_.bodados = false;

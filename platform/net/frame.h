@@ -84,6 +84,8 @@ struct AcceptFrame {
   std::string account;
   std::string role;
 };
+// The role of an account that may only read.
+inline constexpr std::string_view kReaderRole = "leitor";
 struct RefuseFrame {
   std::string text;
 };

@@ -12,6 +12,24 @@ using detail::DeadlineIn;
 using detail::FrameSocket;
 using detail::IoStatus;
 
+namespace {
+
+// A Hello the server refused for its login: what the person can be asked
+// about again.
+class ELoginRefused : public ECallError {
+ public:
+  ELoginRefused(std::string message, LoginRefusal refusal, std::string server_text)
+      : ECallError(std::move(message)), refusal_(refusal), server_text_(std::move(server_text)) {}
+  LoginRefusal Refusal() const { return refusal_; }
+  const std::string& ServerText() const { return server_text_; }
+
+ private:
+  LoginRefusal refusal_;
+  std::string server_text_;
+};
+
+}  // namespace
+
 // The open socket (if any) and the dispatch interface the owner hands out.
 class TSocketConnection::Link final : public IAppServer {
  public:
@@ -116,9 +134,14 @@ void TSocketConnection::Link::Connect() {
           owner_.role_ = std::move(accept.role);
         }
         break;
-      case FrameType::kRefuse:
-        throw ECallError("O servidor de aplicação em " + address +
-                         " recusou a conexão: " + DecodeRefuse(payload_).text);
+      case FrameType::kRefuse: {
+        std::string text = DecodeRefuse(payload_).text;
+        std::string message =
+            "O servidor de aplicação em " + address + " recusou a conexão: " + text;
+        if (const LoginRefusal refusal = ClassifyRefusal(text); refusal != LoginRefusal::kNone)
+          throw ELoginRefused(std::move(message), refusal, std::move(text));
+        throw ECallError(std::move(message));
+      }
       default:
         throw EProtocolError("resposta inesperada ao handshake");
     }
@@ -213,12 +236,42 @@ void TSocketConnection::SetConnected(bool value) {
   if (value == Connected()) return;
   if (value) {
     if (BeforeConnect) BeforeConnect(this);
-    link_->Connect();
+    ConnectLoggingIn();
     if (AfterConnect) AfterConnect(this);
   } else {
     link_->Disconnect();
     if (AfterDisconnect) AfterDisconnect(this);
   }
+}
+
+void TSocketConnection::ConnectLoggingIn() {
+  bool asked = false;
+  for (;;) {
+    try {
+      link_->Connect();
+      break;
+    } catch (const ELoginRefused& e) {
+      ILoginPrompt* prompt = CurrentLoginPrompt();
+      if (prompt == nullptr) throw;
+      const std::string address = host_ + ":" + std::to_string(port_);
+      const LoginRequest request{address, security_.user_name, e.Refusal(),
+                                 detail::LoginRefusedText(e.Refusal(), e.ServerText())};
+      std::string user_name = security_.user_name, password;
+      // Giving up is the person's choice, not a failure to report.
+      if (!prompt->Ask(request, user_name, password)) throw rtl::EAbort();
+      security_.user_name = std::move(user_name);
+      security_.password = std::move(password);
+      asked = true;
+    }
+  }
+  if (!asked) return;
+  // What the person gave opens this process's later connections too (a
+  // reconnection, another screen) without asking again; it stays in memory.
+  ClientSecurity defaults = DefaultClientSecurity();
+  defaults.user_name = security_.user_name;
+  defaults.password = security_.password;
+  SetDefaultClientSecurity(std::move(defaults));
+  if (ILoginPrompt* prompt = CurrentLoginPrompt()) prompt->Admitted(account_, role_);
 }
 
 IAppServer& TSocketConnection::AppServer() {

@@ -4,8 +4,13 @@
 // Opening (SetConnected(true)) runs BeforeConnect, so the owner can set Host
 // and Port, then connects with ConnectTimeoutMs (over TLS when Security()
 // names a CA) and asks the server for the remote object named ServerName,
-// sending the access token and user name of Security(); a refusal or an unreachable server throws
-// ECallError naming host:port, and the connection stays closed.
+// sending the access token, user name and password of Security(); a refusal
+// or an unreachable server throws ECallError naming host:port, and the
+// connection stays closed. A refusal of the login goes first to the process's
+// login prompt (CurrentLoginPrompt), when there is one: the open is tried
+// again with the user name and password the person gives, until the server
+// admits them (they then become the Security() of this connection and the
+// default of new ones) or the person gives up (rtl::EAbort, silent).
 //
 // AppServer() carries blocking calls, one at a time: the call waits at most
 // CallTimeoutMs for the answer, by-reference arguments receive the server's
@@ -74,6 +79,8 @@ class TSocketConnection : public rtl::TComponent {
   // when it asks for no login.
   const std::string& Account() const { return account_; }
   const std::string& Role() const { return role_; }
+  // The server admitted an account that may only read.
+  bool AdmittedAsReader() const { return role_ == kReaderRole; }
 
   bool Connected() const;
   // true opens the connection (no-op when open); false closes it and runs
@@ -92,6 +99,9 @@ class TSocketConnection : public rtl::TComponent {
 
  private:
   class Link;
+  // Opens the link, asking the login prompt while the server refuses the
+  // login.
+  void ConnectLoggingIn();
 
   std::string server_name_;
   std::string host_ = "127.0.0.1";
