@@ -58,6 +58,9 @@ class FrameSocket {
   // True when the peer has sent something between calls, when nothing was
   // asked: a server says something then only as it closes the connection.
   bool SentUnasked();
+  // True when the peer has closed its end (or the connection failed) and
+  // nothing it sent is left to read; never waits.
+  bool PeerClosed();
   // Bytes of a frame not yet taken are waiting in the buffer.
   bool HasBufferedBytes() const { return begin_ != end_; }
   IoStatus Write(const std::vector<uint8_t>& bytes, Deadline deadline, int wake_fd = -1);

@@ -52,7 +52,12 @@ void Server::Serve(Connection& c) {
   if (c.socket->Write(out, DeadlineIn(options_.handshake_timeout_ms), wake_read_) != IoStatus::kOk)
     return;
   Event("Conexão aceita de " + c.peer_address + ", " + c.who);
-  ServeCalls(*c.socket, *object);
+  NoticeOutlet* outlet = nullptr;
+  if (version >= kProtocolVersion) {
+    outlet = c.outlet.get();
+    object->SetNoticeOutlet(c.outlet);
+  }
+  ServeCalls(*c.socket, *object, outlet);
   Event("Conexão encerrada de " + c.peer_address + ", " + c.who);
 }
 
@@ -141,7 +146,7 @@ std::unique_ptr<IRemoteObject> Server::Handshake(Connection& c, uint16_t& versio
           break;
         case LoginVerdict::Kind::kNeedsLogin:
           return refuse(
-              hello.version < kProtocolVersion
+              hello.version < kProtocolVersion3
                   ? "este servidor exige usuário e senha, que esta versão do cliente não envia; "
                     "atualize o cliente"
                   : "este servidor exige usuário e senha; informe-os para entrar");
