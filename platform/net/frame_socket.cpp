@@ -1,10 +1,12 @@
 #include "net/frame_socket.h"
 
 #include <fcntl.h>
+#include <linux/sockios.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -279,6 +281,11 @@ bool FrameSocket::SentUnasked() {
     return r > 0;
   }
   return recv(fd_, &b, 1, MSG_PEEK | MSG_DONTWAIT) > 0;
+}
+
+size_t FrameSocket::Unsent() const {
+  int bytes = 0;
+  return ioctl(fd_, SIOCOUTQ, &bytes) == 0 && bytes > 0 ? static_cast<size_t>(bytes) : 0;
 }
 
 bool FrameSocket::PeerClosed() {

@@ -82,6 +82,11 @@ void NoticeOutlet::Take(std::vector<uint8_t>& out) {
   collapsed_ = false;
 }
 
+bool NoticeOutlet::Pending() const {
+  std::lock_guard lock(mutex_);
+  return queued_ > 0;
+}
+
 uint64_t NoticeOutlet::Collapsed() const {
   std::lock_guard lock(mutex_);
   return dropped_;

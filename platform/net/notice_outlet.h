@@ -40,6 +40,8 @@ class NoticeOutlet {
   int WakeFd() const { return event_fd_; }
   // Makes WakeFd readable without a notice: the server stopping.
   void Wake();
+  // Notices wait.
+  bool Pending() const;
   // Appends the frames waiting to `out` and clears the wake.
   void Take(std::vector<uint8_t>& out);
 

@@ -11,13 +11,24 @@ using detail::DeadlineIn;
 using detail::FrameSocket;
 using detail::IoStatus;
 
+namespace {
+
+// Notices go out only while the client has taken all but this much of what
+// was sent before; the rest wait in the outlet, which bounds them. Small
+// enough that a client that stops reading is found out after a few hundred
+// notices, large enough not to slow one that reads over a slow link.
+constexpr size_t kUnsentNoticeBytes = 32 * 1024;
+// How often a connection whose notices wait looks whether its client has
+// read meanwhile.
+constexpr auto kBacklogLook = std::chrono::milliseconds(20);
+
+}  // namespace
+
 bool Server::SendNotices(FrameSocket& socket, NoticeOutlet& outlet) {
+  if (socket.Unsent() >= kUnsentNoticeBytes) return true;
   std::vector<uint8_t> frames;
   outlet.Take(frames);
   if (frames.empty()) return true;
-  // A client that does not read within the frame time-out is lost, as one
-  // that does not take its answer; meanwhile its notices pile up only to the
-  // outlet's bound.
   const IoStatus status = socket.Write(frames, DeadlineIn(options_.frame_timeout_ms), wake_read_);
   if (status == IoStatus::kOk) return true;
   if (status != IoStatus::kWoken) Event("Avisos não entregues; conexão encerrada");
@@ -30,7 +41,17 @@ IoStatus Server::WaitForCall(FrameSocket& socket, NoticeOutlet* outlet) {
   // makes no call; keep-alive finds one whose machine vanished.
   const Deadline idle = outlet->Subscribed() ? Deadline() : DeadlineIn(options_.idle_timeout_ms);
   for (;;) {
-    const IoStatus status = socket.WaitForData(idle, outlet->WakeFd());
+    // Notices held back for a client that has not read: look again soon,
+    // rather than wake on them at once.
+    const bool held = outlet->Pending() && socket.Unsent() >= kUnsentNoticeBytes;
+    Deadline until = idle;
+    if (held && (!until || detail::Clock::now() + kBacklogLook < *until))
+      until = detail::Clock::now() + kBacklogLook;
+    const IoStatus status = socket.WaitForData(until, held ? wake_read_ : outlet->WakeFd());
+    if (status == IoStatus::kTimeout && held && (!idle || detail::Clock::now() < *idle)) {
+      if (!SendNotices(socket, *outlet)) return IoStatus::kWoken;
+      continue;
+    }
     if (status != IoStatus::kWoken) return status;
     if (stopping_) return IoStatus::kWoken;
     if (!SendNotices(socket, *outlet)) return IoStatus::kWoken;
