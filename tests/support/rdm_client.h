@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "appserver/rules/rdm_estrutura.h"
+#include "net/remote_object.h"
 #include "net/socket_connection.h"
 
 namespace qmxtest {
@@ -46,6 +47,22 @@ inline std::vector<net::NoticeFrame> NoticesOf(net::TSocketConnection& desk, siz
   }
   return got;
 }
+
+// A connection seen as a session of the server, for OtherDesk: its calls go
+// over `connection`, every argument by reference (what the server leaves in
+// an argument it does not write is what was sent).
+class ConnectionSession : public net::IRemoteObject {
+ public:
+  explicit ConnectionSession(net::TSocketConnection& connection) : connection_(connection) {}
+  rtl::Variant Invoke(std::string_view method, std::vector<rtl::Variant>& args) override {
+    std::vector<net::Arg> refs;
+    for (rtl::Variant& a : args) refs.push_back(net::Arg::Ref(a));
+    return connection_.AppServer().Call(method, std::move(refs));
+  }
+
+ private:
+  net::TSocketConnection& connection_;
+};
 
 // The VL_VENDA fact as loaded, under `name`, in the field order of a facts packet.
 inline std::vector<std::string> DemoVenda(const std::string& name) {
