@@ -140,7 +140,7 @@ void TSocketConnection::Link::Connect() {
       throw ECallError(detail::LinkLostText(address), "pedido de avisos a " + address);
     }
     // What changed while the link was down was told to nobody.
-    if (owner_.opened_before_) owner_.received_.push_back(NoticeFrame{});
+    if (owner_.opened_before_) owner_.Keep(NoticeFrame{});
   }
   owner_.opened_before_ = true;
 }
@@ -159,7 +159,7 @@ bool TSocketConnection::Link::DrainUnasked() {
       if (socket_->ReadFrame(payload_, owner_.MaxFrameSize(), rest, rest) != IoStatus::kOk)
         return false;
       if (PeekFrameType(payload_) != FrameType::kNotice) return false;
-      owner_.received_.push_back(DecodeNotice(payload_));
+      owner_.Keep(DecodeNotice(payload_));
     } catch (const EProtocolError&) {
       return false;
     }
@@ -207,7 +207,7 @@ rtl::Variant TSocketConnection::Link::Invoke(std::string_view method, std::vecto
       if (status == IoStatus::kOk)
         status = socket_->ReadFrame(payload_, owner_.MaxFrameSize(), deadline, deadline);
       if (status != IoStatus::kOk || PeekFrameType(payload_) != FrameType::kNotice) break;
-      owner_.received_.push_back(DecodeNotice(payload_));
+      owner_.Keep(DecodeNotice(payload_));
     }
     if (status == IoStatus::kTimeout)
       Lose(detail::NoAnswerText(address, owner_.CallTimeoutMs()), IoText(status, method));
@@ -270,6 +270,16 @@ void TSocketConnection::SetNotices(bool on) {
   notices_ = on;
   if (!on) received_.clear();
   if (Connected() && !link_->Subscribe(on)) SetConnected(false);
+}
+
+void TSocketConnection::Keep(NoticeFrame notice) {
+  // An owner that does not take its notices reads everything again instead.
+  if (received_.size() >= kMaxKeptNotices || notice.kind == NoticeKind::kReloadAll) {
+    received_.clear();
+    notice = NoticeFrame{};
+  }
+  if (!received_.empty() && received_.back().kind == NoticeKind::kReloadAll) return;
+  received_.push_back(std::move(notice));
 }
 
 std::vector<NoticeFrame> TSocketConnection::TakeNotices() {

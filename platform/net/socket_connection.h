@@ -110,6 +110,10 @@ class TSocketConnection : public rtl::TComponent {
 
  private:
   class Link;
+  // Notices kept for TakeNotices beyond this become one reload-everything
+  // notice.
+  static constexpr size_t kMaxKeptNotices = 1000;
+  void Keep(NoticeFrame notice);
 
   std::string server_name_;
   std::string host_ = "127.0.0.1";
