@@ -15,6 +15,12 @@
 
 namespace appserver {
 
+namespace {
+
+constexpr const char* kListenerName = "qmx-server avisos";
+
+}  // namespace
+
 std::string PostgresNoticeChannel(const std::string& schema) {
   std::string channel = "qmx_avisos_" + schema;
   // A channel is a name of at most 63 bytes; a longer schema is told apart by
@@ -59,7 +65,11 @@ void PgListener::Run() {
   bool lost = false;
   int backoff_ms = 200;
   for (;;) {
-    std::unique_ptr<PGconn, void (*)(PGconn*)> conn(PQconnectdb(conninfo_.c_str()), &PQfinish);
+    // Named apart from the pool's connections, which an operator counts
+    // against the pool's size.
+    const char* keys[] = {"dbname", "application_name", nullptr};
+    const char* values[] = {conninfo_.c_str(), kListenerName, nullptr};
+    std::unique_ptr<PGconn, void (*)(PGconn*)> conn(PQconnectdbParams(keys, values, 1), &PQfinish);
     bool ok = PQstatus(conn.get()) == CONNECTION_OK;
     if (ok) {
       std::unique_ptr<char, void (*)(void*)> name(
