@@ -12,6 +12,7 @@ by-reference arguments, and error reports read the way the documents say.
 
 import getpass
 import socket
+import select
 import ssl
 import struct
 
@@ -401,27 +402,17 @@ class Client:
     def take_notices(self, timeout=0.0):
         """The notices received so far, waiting up to `timeout` seconds for
         the first when there is none yet."""
-        previous = self.sock.gettimeout()
-        try:
-            wait = timeout
-            while True:
-                self.sock.settimeout(wait if wait > 0 and not self.notices else 0.0)
-                try:
-                    head = self.sock.recv(4, socket.MSG_PEEK)
-                except (BlockingIOError, socket.timeout):
+        wait = timeout
+        while True:
+            pending = isinstance(self.sock, ssl.SSLSocket) and self.sock.pending() > 0
+            if not pending:
+                ready, _, _ = select.select([self.sock], [], [], 0.0 if self.notices else wait)
+                if not ready:
                     break
-                if len(head) < 4:
-                    if not head:
-                        raise ProtocolError("connection closed by the server")
-                    continue
-                self.sock.settimeout(previous)
-                kind, r = self._receive()
-                if kind != NOTICE:
-                    raise ProtocolError("unexpected frame 0x%02X between calls" % kind)
-                self.notices.append(Notice(r))
-                wait = 0.0
-        finally:
-            self.sock.settimeout(previous)
+            kind, r = self._receive()  # a frame begun arrives whole at once
+            if kind != NOTICE:
+                raise ProtocolError("unexpected frame 0x%02X between calls" % kind)
+            self.notices.append(Notice(r))
         taken, self.notices = self.notices, []
         return taken
 

@@ -72,6 +72,10 @@ TEST_F(Notices, ACommittedChangeReachesTheOtherDesksNeverItsAuthorNorForARefusal
   deaf->Open();
 
   ASSERT_TRUE(Rename(*author, "Valor vendido", "Valor bruto").IsEmpty());
+  // A notice already waiting when the desk makes a call is kept for it, on
+  // the same link.
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(Rows(other->AppServer().Call("GetTabelas", {"", false})).size(), 3u);
   std::vector<NoticeFrame> got = NoticesOf(*other, 1);
   ASSERT_EQ(got.size(), 1u);
   EXPECT_EQ(got[0].kind, NoticeKind::kChange);
