@@ -168,8 +168,13 @@ void LiveNotices::Reload(unsigned lists) {
 }
 
 void LiveNotices::ShowEditors() {
+  const std::string fact_table = CurrentFactTable(), drill_table = CurrentDrillTable();
   std::string text;
-  for (const auto& [key, line] : editors_) text += (text.empty() ? "" : "; ") + line;
+  for (const auto& [key, edit] : editors_)
+    if (edit.first == fact_table || edit.first == drill_table)
+      text += (text.empty() ? "" : "; ") + edit.second;
+  if (text == shown_) return;
+  shown_ = text;
   vcl::UserInterface().ShowStandingNote(text);
 }
 
@@ -178,9 +183,10 @@ void LiveNotices::Apply(const NoticeFrame& n) {
     const std::string key = n.table + "|" + KindName(n.item_kind) + "|" + n.item + "|" + n.account;
     if (n.kind == NoticeKind::kEditEnded)
       editors_.erase(key);
-    else if (n.table == CurrentFactTable() || n.table == CurrentDrillTable())
-      editors_[key] = Who(n) + " está editando " + ItemText(n.item_kind, n.table, n.item);
-    return ShowEditors();
+    else
+      editors_[key] = {n.table,
+                       Who(n) + " está editando " + ItemText(n.item_kind, n.table, n.item)};
+    return;
   }
   if (n.kind == NoticeKind::kReloadAll) editors_.clear();
   const unsigned lists = ListsOf(n);
@@ -217,6 +223,8 @@ void LiveNotices::Poll() {
       vcl::UserInterface().ShowChangedBar("", {});
     }
     if (waiting_ != 0 && !AnyEdit()) Reload(std::exchange(waiting_, 0u));
+    // The person may have moved to another table meanwhile.
+    ShowEditors();
   } catch (const std::exception&) {
     // Notices are a convenience: a link or a reload that fails now fails
     // again, told, at the person's next action.

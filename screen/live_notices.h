@@ -21,6 +21,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "net/frame.h"
 
@@ -66,8 +67,10 @@ class LiveNotices {
   std::string announced_;   // the edit the server was told of ("" none)
   unsigned waiting_ = 0;    // lists to read again once the edit ends
   bool bar_shown_ = false;  // the bar about the row being edited
-  // Edits in progress elsewhere: "table|kind|item|account" -> the line.
-  std::map<std::string, std::string> editors_;
+  // Edits in progress elsewhere, "table|kind|item|account" -> (table, the
+  // line); those of the tables on screen are shown.
+  std::map<std::string, std::pair<std::string, std::string>> editors_;
+  std::string shown_;  // the standing line shown now
 };
 
 }  // namespace qmx00600

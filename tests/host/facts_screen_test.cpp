@@ -220,6 +220,15 @@ TEST_F(OtherDesksTest, AFactAddedOnAnotherDeskAppearsWithoutAClick) {
             "FATO_VENDAS");
   const std::string line = window_.statusBar()->currentMessage().toStdString();
   EXPECT_NE(line.find("incluiu o fato " + column + " de FATO_VENDAS"), std::string::npos) << line;
+
+  // The other desk opens the new fact for editing, then lets it go.
+  link_->AppServer().Call("InformarEdicao", {"FATO_VENDAS", "fato", column});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !View().StandingNote().isEmpty(); }, 5000));
+  EXPECT_NE(View().StandingNote().toStdString().find(" está editando o fato " + column),
+            std::string::npos)
+      << View().StandingNote().toStdString();
+  link_->AppServer().Call("InformarEdicao", {"", "", ""});
+  EXPECT_TRUE(QTest::qWaitFor([&] { return View().StandingNote().isEmpty(); }, 5000));
   EXPECT_TRUE(answers_.Texts().empty());
 }
 
