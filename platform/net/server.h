@@ -30,6 +30,12 @@
 // with each failure in a row (admission.h). Accepted and closed connections
 // are told to on_event with their address and user.
 //
+// Notices: a connection of protocol version 4 whose client asked for them
+// (Subscribe) is sent what the remote object posts to its outlet
+// (notice_outlet.h), between answers only; such a connection is not closed
+// for being idle. Notices a client leaves unread wait in the outlet, which
+// bounds them.
+//
 // Stop() stops accepting, lets the calls in flight finish and send their
 // answers, closes every connection and joins every thread; the destructor
 // calls it.
