@@ -1,5 +1,6 @@
 #include "other_desks_view.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QLabel>
 #include <QMainWindow>
@@ -31,6 +32,8 @@ OtherDesksView::OtherDesksView(QMainWindow* window)
   bar_->setObjectName(QStringLiteral("changedBar"));
   bar_->setMovable(false);
   bar_->setFloatable(false);
+  // Shown by what it tells, never from the toolbars' menu.
+  bar_->toggleViewAction()->setVisible(false);
   bar_->setStyleSheet(QStringLiteral("QToolBar { background: #fff3c4; }"));
   bar_text_->setObjectName(QStringLiteral("changedBarText"));
   reload_button_->setObjectName(QStringLiteral("changedBarReload"));

@@ -1,5 +1,6 @@
-// What a session tells the other desks besides its changes: the item its
-// person is editing, from the moment the edit begins until it ends.
+// A session and the other desks: its place in its server's hub (through
+// which its committed changes are told), and the item its person is
+// editing, told from the moment the edit begins until it ends.
 #include "appserver/notices/session_notices.h"
 #include "appserver/rules/call_args.h"
 #include "appserver/rules/codes.h"
