@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QStatusBar>
 
+#include "busy_overlay.h"
 #include "glyph_icons.h"
 #include "grid_accessible.h"
 #include "host_log.h"
@@ -17,6 +18,7 @@
 #include "model_call.h"
 #include "net/app_server.h"
 #include "orb/server_address.h"
+#include "other_desks_view.h"
 #include "qt_user_interface.h"
 #include "renderer.h"
 #include "rtl/exceptions.h"
@@ -145,7 +147,7 @@ bool MainWindow::OpenScreen(const std::string& code) {
     return false;
   }
   ShowServerAddress();
-  return RunModelAction([this, screen] {
+  const bool opened = RunModelAction([this, screen] {
     try {
       loader_.OpenScreen(*screen);
     } catch (const rtl::EAbort&) {
@@ -159,6 +161,22 @@ bool MainWindow::OpenScreen(const std::string& code) {
                            ") não pôde ser aberta.\n\n" + e.Message());
     }
   });
+  if (opened) PollOtherDesks(*screen);
+  return opened;
+}
+
+void MainWindow::PollOtherDesks(const ScreenEntry& screen) {
+  OtherDesksView* view = ui_->OtherDesks();
+  if (!view) return;
+  void* poll = nullptr;
+  try {
+    poll = loader_.Resolve(screen.package, "QmxPollNotices");
+  } catch (const rtl::Exception& e) {
+    LogLine("Sem avisos de outras estações: " + e.Message());  // a package without them
+    return;
+  }
+  view->StartPolling(reinterpret_cast<void (*)()>(poll),
+                     [this] { return !ui_->Busy() || !ui_->Busy()->isVisible(); });
 }
 
 bool MainWindow::CloseScreens() {

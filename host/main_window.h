@@ -59,6 +59,8 @@ class MainWindow : public QMainWindow {
   void BuildMenus();
   void RefreshWindowMenu();
   void ShowServerAddress();
+  // Polls the screen's package for the other desks' work (other_desks_view.h).
+  void PollOtherDesks(const ScreenEntry& screen);
 
   QMdiArea* area_;
   std::unique_ptr<Renderer> renderer_;

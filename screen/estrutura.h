@@ -32,6 +32,8 @@
 
 namespace qmx00600 {
 
+class LiveNotices;
+
 // The screen's private state that several handlers read.
 struct ScreenFlags {
   bool bodados = false;       // page "Fatos e Dimensões" is active
@@ -53,6 +55,9 @@ class TfrmEstrutura : public frm::TfrmPadraoGrid, public EstruturaComponents {
   rtl::Variant CheckOleContents(const rtl::Variant& result);
   [[noreturn]] void HandleErrorMessage(const std::string& text);
   RemoteCalls& Server() { return *calls_; }
+  // Other desks' work as it happens (screen/live_notices.h); the host calls
+  // it from a timer, between the person's actions.
+  void PollNotices();
 
   // -- Saving (screen/save_wiring.cpp).
   // The save member of `handler`, resolved to this screen's components.
@@ -324,6 +329,7 @@ class TfrmEstrutura : public frm::TfrmPadraoGrid, public EstruturaComponents {
   // creation, and no row of it was reached since: the screen's first focus,
   // which enters the list right after, has nothing to reload.
   bool details_fresh_from_load_ = false;
+  std::unique_ptr<LiveNotices> live_;  // made at the first poll
 
   ScreenFlags flags_;
   HandlerSet handlers_;

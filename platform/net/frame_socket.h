@@ -58,6 +58,12 @@ class FrameSocket {
   // True when the peer has sent something between calls, when nothing was
   // asked: a server says something then only as it closes the connection.
   bool SentUnasked();
+  // True when the peer has closed its end (or the connection failed) and
+  // nothing it sent is left to read; never waits.
+  bool PeerClosed();
+  // Bytes written that the peer has not acknowledged yet (the system's send
+  // queue): what a peer that does not read leaves behind.
+  size_t Unsent() const;
   // Bytes of a frame not yet taken are waiting in the buffer.
   bool HasBufferedBytes() const { return begin_ != end_; }
   IoStatus Write(const std::vector<uint8_t>& bytes, Deadline deadline, int wake_fd = -1);

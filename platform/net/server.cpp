@@ -167,6 +167,8 @@ void Server::Stop() {
     std::lock_guard lock(mutex_);
     all.swap(connections_);
   }
+  // A connection waiting between calls waits on its notices.
+  for (auto& c : all) c->outlet->Wake();
   for (auto& c : all) c->thread.join();
   close(listen_fd_);
   close(wake_read_);
@@ -242,7 +244,7 @@ void Server::AcceptLoop() {
       continue;
     }
     auto c = std::make_unique<Connection>(fd, open >= options_.max_connections, std::move(address),
-                                          std::move(host));
+                                          std::move(host), options_.max_queued_notices);
     Connection& ref = *c;
     connections_.push_back(std::move(c));
     ref.thread = std::thread([this, &ref] {

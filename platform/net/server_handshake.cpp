@@ -53,7 +53,12 @@ void Server::Serve(Connection& c) {
   if (c.socket->Write(out, DeadlineIn(options_.handshake_timeout_ms), wake_read_) != IoStatus::kOk)
     return;
   Event("Conexão aceita de " + c.peer_address + ", " + c.who);
-  ServeCalls(*c.socket, *object);
+  NoticeOutlet* outlet = nullptr;
+  if (version >= kProtocolVersion) {
+    outlet = c.outlet.get();
+    object->SetNoticeOutlet(c.outlet);
+  }
+  ServeCalls(*c.socket, *object, outlet);
   Event("Conexão encerrada de " + c.peer_address + ", " + c.who);
 }
 
@@ -137,7 +142,7 @@ std::unique_ptr<IRemoteObject> Server::Handshake(Connection& c, uint16_t& versio
         case LoginVerdict::Kind::kOpen:
           break;
         case LoginVerdict::Kind::kNeedsLogin:
-          return refuse(NeedsLoginRefusal(hello.version >= kProtocolVersion));
+          return refuse(NeedsLoginRefusal(hello.version >= kProtocolVersion3));
         case LoginVerdict::Kind::kWrongCredential:
           return wrong(WrongCredentialRefusal());
         case LoginVerdict::Kind::kDisabled:

@@ -38,6 +38,14 @@ class TSocketConnection::Link final : public IAppServer {
   bool Open() const { return socket_ != nullptr; }
   void Connect();
   void Disconnect() { socket_.reset(); }
+  // Asks the open link's server for notices, or for none; false when the
+  // link is lost.
+  bool Subscribe(bool on);
+  // Takes every whole frame the server sent unasked, setting notices aside;
+  // false when the link must be opened again (the server closed it, said why
+  // as it did, or sent something out of place).
+  bool DrainUnasked();
+  bool PeerGone() const { return socket_->PeerClosed(); }
 
  protected:
   rtl::Variant Invoke(std::string_view method, std::vector<Arg>& args) override;
@@ -149,6 +157,37 @@ void TSocketConnection::Link::Connect() {
     throw not_a_server(e.Message());
   }
   socket_ = std::move(socket);
+  if (owner_.Notices()) {
+    if (!Subscribe(true)) {
+      socket_.reset();
+      throw ECallError(detail::LinkLostText(address), "pedido de avisos a " + address);
+    }
+    // What changed while the link was down was told to nobody.
+    if (owner_.opened_before_) owner_.Keep(NoticeFrame{});
+  }
+  owner_.opened_before_ = true;
+}
+
+bool TSocketConnection::Link::Subscribe(bool on) {
+  std::vector<uint8_t> frame;
+  EncodeSubscribe(frame, on);
+  return socket_->Write(frame, DeadlineIn(owner_.ConnectTimeoutMs())) == IoStatus::kOk;
+}
+
+bool TSocketConnection::Link::DrainUnasked() {
+  while (socket_->SentUnasked()) {
+    try {
+      // A frame that has begun to arrive is whole within moments.
+      const auto rest = DeadlineIn(owner_.ConnectTimeoutMs());
+      if (socket_->ReadFrame(payload_, owner_.MaxFrameSize(), rest, rest) != IoStatus::kOk)
+        return false;
+      if (PeekFrameType(payload_) != FrameType::kNotice) return false;
+      owner_.Keep(DecodeNotice(payload_));
+    } catch (const EProtocolError&) {
+      return false;
+    }
+  }
+  return true;
 }
 
 std::string TSocketConnection::Link::IoText(IoStatus status, std::string_view method) const {
@@ -171,7 +210,7 @@ void TSocketConnection::Link::Lose(const std::string& message, const std::string
 rtl::Variant TSocketConnection::Link::Invoke(std::string_view method, std::vector<Arg>& args) {
   // A server that closes a connection left idle too long says so first: the
   // call goes out on a new connection instead of failing on the old one.
-  if (Open() && socket_->SentUnasked()) owner_.SetConnected(false);
+  if (Open() && !DrainUnasked()) owner_.SetConnected(false);
   if (!Open()) owner_.SetConnected(true);
   const uint32_t call_id = ++last_call_id_ == 0 ? ++last_call_id_ : last_call_id_;
   out_.clear();
@@ -186,8 +225,13 @@ rtl::Variant TSocketConnection::Link::Invoke(std::string_view method, std::vecto
   const std::string address = Address();
   try {
     IoStatus status = socket_->Write(out_, deadline);
-    if (status == IoStatus::kOk)
-      status = socket_->ReadFrame(payload_, owner_.MaxFrameSize(), deadline, deadline);
+    // Notices sent before the server read the call come ahead of its answer.
+    for (;;) {
+      if (status == IoStatus::kOk)
+        status = socket_->ReadFrame(payload_, owner_.MaxFrameSize(), deadline, deadline);
+      if (status != IoStatus::kOk || PeekFrameType(payload_) != FrameType::kNotice) break;
+      owner_.Keep(DecodeNotice(payload_));
+    }
     if (status == IoStatus::kTimeout)
       Lose(detail::NoAnswerText(address, owner_.CallTimeoutMs()), IoText(status, method));
     if (status != IoStatus::kOk) Lose(detail::LinkLostText(address), IoText(status, method));
@@ -272,6 +316,31 @@ void TSocketConnection::ConnectLoggingIn() {
   defaults.password = security_.password;
   SetDefaultClientSecurity(std::move(defaults));
   if (ILoginPrompt* prompt = CurrentLoginPrompt()) prompt->Admitted(account_, role_);
+}
+
+void TSocketConnection::SetNotices(bool on) {
+  if (on == notices_) return;
+  notices_ = on;
+  if (!on) received_.clear();
+  if (Connected() && !link_->Subscribe(on)) SetConnected(false);
+}
+
+void TSocketConnection::Keep(NoticeFrame notice) {
+  // An owner that does not take its notices reads everything again instead.
+  if (received_.size() >= kMaxKeptNotices || notice.kind == NoticeKind::kReloadAll) {
+    received_.clear();
+    notice = NoticeFrame{};
+  }
+  if (!received_.empty() && received_.back().kind == NoticeKind::kReloadAll) return;
+  received_.push_back(std::move(notice));
+}
+
+std::vector<NoticeFrame> TSocketConnection::TakeNotices() {
+  if (Connected() && (!link_->DrainUnasked() || link_->PeerGone())) SetConnected(false);
+  std::vector<NoticeFrame> out(std::make_move_iterator(received_.begin()),
+                               std::make_move_iterator(received_.end()));
+  received_.clear();
+  return out;
 }
 
 IAppServer& TSocketConnection::AppServer() {

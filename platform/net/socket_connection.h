@@ -26,10 +26,19 @@
 // person expects: in Portuguese, with the server's address and what to do,
 // never a method name or a system text; those are in its Detail().
 //
+// Notices (SetNotices): the connection asks the server for them at every
+// open, sets aside the ones that arrive while it waits for an answer, and
+// hands them out through TakeNotices, which a host calls between calls (from
+// a timer): nothing arrives in the middle of a call's exchange. A connection
+// opened again after it was lost tells its owner to read everything again
+// with a reload-everything notice of its own: what changed meanwhile was not
+// told.
+//
 // Not thread-safe: one thread uses a connection.
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -89,6 +98,15 @@ class TSocketConnection : public rtl::TComponent {
   void Open() { SetConnected(true); }
   void Close() { SetConnected(false); }
 
+  // Whether the connection asks the server for notices; set on an open
+  // connection, it asks at once. Needs a server of protocol version 4.
+  bool Notices() const { return notices_; }
+  void SetNotices(bool on);
+  // The notices received since the last take, oldest first, reading what has
+  // arrived without waiting. A link found lost here is closed (AfterDisconnect
+  // runs); the next call, or SetConnected(true), opens it again.
+  std::vector<NoticeFrame> TakeNotices();
+
   // The remote object's dispatch interface; valid for the life of this
   // connection, open or not.
   IAppServer& AppServer();
@@ -102,6 +120,10 @@ class TSocketConnection : public rtl::TComponent {
   // Opens the link, asking the login prompt while the server refuses the
   // login.
   void ConnectLoggingIn();
+  // Notices kept for TakeNotices beyond this become one reload-everything
+  // notice.
+  static constexpr size_t kMaxKeptNotices = 1000;
+  void Keep(NoticeFrame notice);
 
   std::string server_name_;
   std::string host_ = "127.0.0.1";
@@ -113,6 +135,9 @@ class TSocketConnection : public rtl::TComponent {
   ClientSecurity security_ = DefaultClientSecurity();
   std::string account_;
   std::string role_;
+  bool notices_ = false;
+  bool opened_before_ = false;  // an open after this one is a reopening
+  std::deque<NoticeFrame> received_;
   std::unique_ptr<Link> link_;  // the socket and the dispatch interface
 };
 
