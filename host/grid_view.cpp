@@ -103,7 +103,7 @@ QRect GridView::CellRect(int recno, int col) const {
 
 QRect GridView::ButtonRect() const {
   const vcl::TDBGrid* g = Grid();
-  if (!g || !hasFocus() || g->Row() < 1) return {};
+  if (!g || !hasFocus() || g->Row() < 1 || g->ReadOnly()) return {};
   const int col = g->SelectedIndex();
   if (col < 0 || col >= g->Columns().Count()) return {};
   const vcl::TColumn* column = g->Columns()[col];

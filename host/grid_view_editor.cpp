@@ -124,7 +124,7 @@ bool GridView::CopySelection() {
 
 void GridView::ShowPickList() {
   vcl::TDBGrid* g = Grid();
-  if (!g) return;
+  if (!g || g->ReadOnly()) return;  // nothing to choose in a grid that cannot change
   const int col = g->SelectedIndex();
   if (col < 0 || col >= g->Columns().Count() || !g->Columns()[col]->HasPickList()) return;
   QMenu menu(this);

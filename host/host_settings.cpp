@@ -57,7 +57,9 @@ ParseOutcome ParseHostCommandLine(const QStringList& arguments) {
         "Opções do Qt, como -platform, também são aceitas.\n"
         "Servidor fora desta máquina (TLS com chave de acesso): QMX_TLS_CA (certificado\n"
         "da autoridade) e QMX_TOKEN_FILE (arquivo da chave), ou tls-ca= e token-file=\n"
-        "em ~/.config/qmx/qmx.conf.\n");
+        "em ~/.config/qmx/qmx.conf.\n"
+        "Servidor com contas: ao abrir uma tela, pede usuário e senha; o usuário é\n"
+        "lembrado para a próxima vez, a senha nunca é gravada.\n");
     out.exit_code = 0;
     return out;
   }
@@ -135,6 +137,15 @@ void SaveSplitShare(const QString& key, double share) {
   if (share <= 0 || share >= 1) return;
   QSettings settings = UserPreferences();
   settings.setValue(SplitKey(key), share);
+}
+
+QString SavedLoginUser() {
+  return UserPreferences().value(QStringLiteral("login/usuario")).toString();
+}
+
+void SaveLoginUser(const QString& user_name) {
+  QSettings settings = UserPreferences();
+  settings.setValue(QStringLiteral("login/usuario"), user_name);
 }
 
 }  // namespace host

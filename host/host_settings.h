@@ -48,4 +48,9 @@ void ApplyHostSettings(const HostSettings& settings);
 double SavedSplitShare(const QString& key);
 void SaveSplitShare(const QString& key, double share);
 
+// The user name this desktop user last logged in to a server with, or empty;
+// kept beside the splitter shares. Passwords are never kept.
+QString SavedLoginUser();
+void SaveLoginUser(const QString& user_name);
+
 }  // namespace host

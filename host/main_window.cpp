@@ -10,12 +10,15 @@
 #include <QMessageBox>
 #include <QStatusBar>
 
+#include "busy_overlay.h"
 #include "glyph_icons.h"
 #include "grid_accessible.h"
 #include "host_log.h"
+#include "login_dialog.h"
 #include "model_call.h"
 #include "net/app_server.h"
 #include "orb/server_address.h"
+#include "other_desks_view.h"
 #include "qt_user_interface.h"
 #include "renderer.h"
 #include "rtl/exceptions.h"
@@ -36,6 +39,8 @@ MainWindow::MainWindow(const std::string& package_dir, QWidget* parent)
   renderer_ = std::make_unique<Renderer>(area_);
   ui_ = std::make_unique<QtUserInterface>(this);
   vcl::SetUserInterface(ui_.get());
+  login_ = std::make_unique<LoginPrompt>(this, [this] { ShowServerAddress(); });
+  net::SetLoginPrompt(login_.get());
   vcl::Application().SetTitle("QMX");
   BuildMenus();
   connect(area_, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* window) {
@@ -51,6 +56,7 @@ MainWindow::~MainWindow() {
   // Screens go before the renderer and the service they use.
   vcl::Application().DestroyForms();
   if (vcl::HasUserInterface() && &vcl::UserInterface() == ui_.get()) vcl::SetUserInterface(nullptr);
+  if (net::CurrentLoginPrompt() == login_.get()) net::SetLoginPrompt(nullptr);
   renderer_.reset();
 }
 
@@ -114,6 +120,10 @@ void MainWindow::ShowServerAddress() {
   } catch (const rtl::Exception& e) {
     text = QStringLiteral("Servidor: %1").arg(QString::fromStdString(e.Message()));
   }
+  if (!login_->Account().empty())
+    text +=
+        QStringLiteral("    Conta: %1 (%2)")
+            .arg(QString::fromStdString(login_->Account()), QString::fromStdString(login_->Role()));
   if (!server_label_) {
     server_label_ = new QLabel(statusBar());
     server_label_->setObjectName(QStringLiteral("serverAddress"));
@@ -137,7 +147,7 @@ bool MainWindow::OpenScreen(const std::string& code) {
     return false;
   }
   ShowServerAddress();
-  return RunModelAction([this, screen] {
+  const bool opened = RunModelAction([this, screen] {
     try {
       loader_.OpenScreen(*screen);
     } catch (const rtl::EAbort&) {
@@ -151,6 +161,22 @@ bool MainWindow::OpenScreen(const std::string& code) {
                            ") não pôde ser aberta.\n\n" + e.Message());
     }
   });
+  if (opened) PollOtherDesks(*screen);
+  return opened;
+}
+
+void MainWindow::PollOtherDesks(const ScreenEntry& screen) {
+  OtherDesksView* view = ui_->OtherDesks();
+  if (!view) return;
+  void* poll = nullptr;
+  try {
+    poll = loader_.Resolve(screen.package, "QmxPollNotices");
+  } catch (const rtl::Exception& e) {
+    LogLine("Sem avisos de outras estações: " + e.Message());  // a package without them
+    return;
+  }
+  view->StartPolling(reinterpret_cast<void (*)()>(poll),
+                     [this] { return !ui_->Busy() || !ui_->Busy()->isVisible(); });
 }
 
 bool MainWindow::CloseScreens() {

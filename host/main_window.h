@@ -1,6 +1,12 @@
 // MainWindow: the host's desktop: an MDI area for the screens, a menu with
 // the screens the host offers, a window list, and a status bar naming the
-// application server.
+// application server (and, on a server with accounts, the account and role
+// the person logged in as).
+//
+// While it exists it is the process's login prompt: a server that wants a
+// user name and password gets them from the login dialog (LoginPrompt).
+// Giving up there leaves the host as it was, the screen not opened, without
+// an error: opening it again asks again.
 //
 // Opening a screen loads its package (once) and calls its IniProc; a missing
 // package, a missing entry point or a failure of the screen's creation (the
@@ -22,6 +28,7 @@ class QMenu;
 
 namespace host {
 
+class LoginPrompt;
 class Renderer;
 class QtUserInterface;
 
@@ -43,6 +50,7 @@ class MainWindow : public QMainWindow {
   bool CloseScreens();
   // The status bar's text naming the application server.
   QString ServerText() const;
+  const LoginPrompt& Login() const { return *login_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -51,10 +59,13 @@ class MainWindow : public QMainWindow {
   void BuildMenus();
   void RefreshWindowMenu();
   void ShowServerAddress();
+  // Polls the screen's package for the other desks' work (other_desks_view.h).
+  void PollOtherDesks(const ScreenEntry& screen);
 
   QMdiArea* area_;
   std::unique_ptr<Renderer> renderer_;
   std::unique_ptr<QtUserInterface> ui_;
+  std::unique_ptr<LoginPrompt> login_;
   PackageLoader loader_;
   QMenu* window_menu_ = nullptr;
   // A widget of the status bar, not a message: the menus' status tips

@@ -1,6 +1,7 @@
 #include "qt_user_interface.h"
 
 #include <QApplication>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -9,6 +10,7 @@
 #include "busy_overlay.h"
 #include "long_list_text.h"
 #include "lookup_dialog.h"
+#include "other_desks_view.h"
 #include "search_dialog.h"
 
 namespace host {
@@ -124,6 +126,7 @@ class BackToTheWindowAfterAsking {
 
 QtUserInterface::QtUserInterface(QWidget* main_window)
     : window_(main_window), busy_(new BusyOverlay(main_window)) {
+  if (auto* main = qobject_cast<QMainWindow*>(main_window)) other_desks_ = new OtherDesksView(main);
   static DetailsButtonLabels* labels = [] {
     auto* t = new DetailsButtonLabels;
     QCoreApplication::installTranslator(t);
@@ -250,6 +253,18 @@ void QtUserInterface::CursorChanged(int cursor) {
   } else {
     QApplication::restoreOverrideCursor();
   }
+}
+
+void QtUserInterface::ShowPassingNote(const std::string& text) {
+  if (other_desks_) other_desks_->ShowPassingNote(text);
+}
+
+void QtUserInterface::ShowStandingNote(const std::string& text) {
+  if (other_desks_) other_desks_->ShowStandingNote(text);
+}
+
+void QtUserInterface::ShowChangedBar(const std::string& text, std::function<void()> reload) {
+  if (other_desks_) other_desks_->ShowChangedBar(text, std::move(reload));
 }
 
 }  // namespace host

@@ -4,7 +4,9 @@
 // main window, in Portuguese; the warning question shows the warning icon
 // with No pre-selected when asked so. Look-ups and searches are the host's
 // dialogs; the busy animation is the overlay over the main window; the
-// hourglass is Qt's wait cursor. Install once the main window exists.
+// hourglass is Qt's wait cursor. The other desks' work is told in the main
+// window's status bar and a bar over the screens (other_desks_view.h),
+// never in a dialog. Install once the main window exists.
 #pragma once
 
 #include <QPointer>
@@ -15,6 +17,7 @@
 namespace host {
 
 class BusyOverlay;
+class OtherDesksView;
 
 class QtUserInterface : public vcl::IUserInterface {
  public:
@@ -30,13 +33,19 @@ class QtUserInterface : public vcl::IUserInterface {
   void ShowBusy(int kind, const std::string& caption) override;
   void HideBusy() override;
   void CursorChanged(int cursor) override;
+  void ShowPassingNote(const std::string& text) override;
+  void ShowStandingNote(const std::string& text) override;
+  void ShowChangedBar(const std::string& text, std::function<void()> reload) override;
 
   BusyOverlay* Busy() const { return busy_; }
+  // The other desks' work; null when the window is no main window.
+  OtherDesksView* OtherDesks() const { return other_desks_; }
   bool WaitCursorShown() const { return wait_cursor_; }
 
  private:
   QPointer<QWidget> window_;
   BusyOverlay* busy_;
+  OtherDesksView* other_desks_ = nullptr;  // a child of the window
   bool wait_cursor_ = false;
 };
 

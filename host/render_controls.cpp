@@ -107,6 +107,7 @@ NavigatorWidget::NavigatorWidget(ViewOwner& owner, vcl::TDBNavigator* navigator,
     w->setObjectName(QString::fromLatin1(b.icon));
     w->setIcon(NavigatorIcon(b.icon));
     w->setToolTip(QString::fromUtf8(b.hint));
+    w->setAccessibleName(QString::fromUtf8(b.hint));
     w->setFocusPolicy(Qt::NoFocus);
     const vcl::TNavButtonSet which = b.button;
     connect(w, &QToolButton::clicked, this, [this, which] {

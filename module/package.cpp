@@ -6,6 +6,7 @@
 #include "module/cli_qmx00600.h"
 #include "module/language_resource.h"
 #include "module/pkg_qmx00600.h"
+#include "screen/estrutura.h"
 
 namespace qmx00600 {
 
@@ -110,5 +111,8 @@ QMX_EXPORT const char* QmxModuleFileName() {
 }
 QMX_EXPORT const char* QmxLanguageFileName() {
   return qmx00600::LanguageFileName().c_str();
+}
+QMX_EXPORT void QmxPollNotices() {
+  if (boestrutura && frmEstrutura) frmEstrutura->PollNotices();
 }
 }

@@ -10,6 +10,7 @@
 //                        (finalisation in reverse); calls nest, the sections
 //                        run on the first Initialize and the last Finalize.
 //   GetPackageInfoTable  the unit table.
+//   QmxPollNotices       the other desks' work, as it happens, on the open screen.
 // The last three are exported again under the package unit's name
 // (Pkg_qmx00600_Initialize, ...). Loading the module initialises the package
 // and looks for its language file (module/language_resource.h); unloading it
@@ -53,6 +54,11 @@ const QmxPackageInfoTable* GetPackageInfoTable();
 void Pkg_qmx00600_Initialize();
 void Pkg_qmx00600_Finalize();
 const QmxPackageInfoTable* Pkg_qmx00600_GetPackageInfoTable();
+
+// Reads the notices of the other desks' work that reached the open screen and
+// acts on them (screen/live_notices.h); nothing when no screen is open. The
+// host calls it from a timer, never inside another of the screen's actions.
+void QmxPollNotices();
 
 // The module's full file name, and the language file it loaded ("" when none).
 const char* QmxModuleFileName();

@@ -24,7 +24,12 @@ rtl::Variant InitialPacket(const rtl::Variant& packets, size_t i) {
 void TfrmEstrutura::FormCreate(rtl::TObject* sender) {
   frm::TfrmPadraoGrid::FormCreate(sender);
   pgcPadrao->SetActivePage(tshPadrao);
+  // Asked before the first list is read: what others commit after it is told.
+  netEstrutura->SetNotices(true);
   netEstrutura->SetConnected(true);
+  // An account that may only read sees the structure as it is; the server
+  // refuses its changes anyway, this spares it typing them.
+  if (netEstrutura->AdmittedAsReader()) LimitToReading();
   flags_.bofatos = true;
   flags_.bomarcatodos = false;
   flags_.bodados = false;

@@ -6,6 +6,7 @@
 #include "model/datasets.h"
 #include "model/layout.h"
 #include "model/screen_catalogue.h"
+#include "screen/live_notices.h"
 #include "server/result_check.h"
 
 namespace qmx00600 {
@@ -25,6 +26,12 @@ TfrmEstrutura::TfrmEstrutura(rtl::TComponent* owner) : frm::TfrmPadraoGrid(owner
 }
 
 TfrmEstrutura::~TfrmEstrutura() = default;
+
+void TfrmEstrutura::PollNotices() {
+  if (!built_) return;
+  if (!live_) live_ = std::make_unique<LiveNotices>(*this);
+  live_->Poll();
+}
 
 rtl::Variant TfrmEstrutura::CheckOleContents(const rtl::Variant& result) {
   return qmx00600::CheckOleContents(result, *msgPadrao);

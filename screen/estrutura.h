@@ -32,6 +32,8 @@
 
 namespace qmx00600 {
 
+class LiveNotices;
+
 // The screen's private state that several handlers read.
 struct ScreenFlags {
   bool bodados = false;       // page "Fatos e Dimensões" is active
@@ -53,11 +55,18 @@ class TfrmEstrutura : public frm::TfrmPadraoGrid, public EstruturaComponents {
   rtl::Variant CheckOleContents(const rtl::Variant& result);
   [[noreturn]] void HandleErrorMessage(const std::string& text);
   RemoteCalls& Server() { return *calls_; }
+  // Other desks' work as it happens (screen/live_notices.h); the host calls
+  // it from a timer, between the person's actions.
+  void PollNotices();
 
   // -- Saving (screen/save_wiring.cpp).
   // The save member of `handler`, resolved to this screen's components.
   SaveMember BuildSaveMember(std::string_view handler);
   void Save(std::string_view handler);
+
+  // Puts the cursor of the grid showing `dataset` on the field a refusal of
+  // its posted row names, when it names one (screen/refused_field.cpp).
+  void FocusRefusedField(db::TClientDataSet* dataset, const std::string& refusal);
 
   // -- A save refused because its row changed or went since it was read
   // (screen/conflict_reload.cpp). Whether the list of `dataset` knows how to
@@ -320,6 +329,7 @@ class TfrmEstrutura : public frm::TfrmPadraoGrid, public EstruturaComponents {
   // creation, and no row of it was reached since: the screen's first focus,
   // which enters the list right after, has nothing to reload.
   bool details_fresh_from_load_ = false;
+  std::unique_ptr<LiveNotices> live_;  // made at the first poll
 
   ScreenFlags flags_;
   HandlerSet handlers_;

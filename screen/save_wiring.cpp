@@ -23,6 +23,9 @@ SaveMember TfrmEstrutura::BuildSaveMember(std::string_view handler) {
   m.merge = def.merge;
   m.undo = def.undo;
   m.hand_back_post = def.hand_back_post;
+  m.on_handed_back = [this, ds = m.dataset](const std::string& refusal) {
+    FocusRefusedField(ds, refusal);
+  };
   // Instead of handing a stale row back (which would only be refused again),
   // the list is brought up to date and the person told what they typed.
   if (ReloadsAfterConflict(def.dataset))

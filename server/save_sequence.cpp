@@ -38,6 +38,15 @@ bool HandBack(const SaveMember& m) {
   }
 }
 
+void TellHandedBack(const SaveMember& m, const std::string& refusal) {
+  if (!m.on_handed_back) return;
+  try {
+    m.on_handed_back(refusal);
+  } catch (...) {
+    // Only the refusal is reported, not a failure of placing the cursor.
+  }
+}
+
 }  // namespace
 
 void RunSaveSequence(const SaveMember& m, const SaveEnvironment& env) {
@@ -61,7 +70,10 @@ void RunSaveSequence(const SaveMember& m, const SaveEnvironment& env) {
     if (!(m.on_changed_meanwhile && IsChangedMeanwhile(answer))) {
       // A refusal hands the row back before its message is up, so the
       // refused values are never shown as saved.
-      if (m.hand_back_post && IsErrorReport(answer)) handed_back = HandBack(m);
+      if (m.hand_back_post && IsErrorReport(answer)) {
+        handed_back = HandBack(m);
+        if (handed_back) TellHandedBack(m, answer[0].AsString());
+      }
       const rtl::Variant result = env.calls->Check(answer);
       if (m.reloads) LoadDataPacket(*m.dataset, result);
       if (m.merge == MergeRule::kIfLogging && m.dataset->LogChanges()) m.dataset->MergeChangeLog();

@@ -78,6 +78,9 @@ struct SaveMember {
   std::vector<SaveStep> follow_ups;
   bool undo = false;
   bool hand_back_post = false;
+  // Told the refusal's text once a refused post is open again, before its
+  // message is shown (the screen puts the cursor on the field it names).
+  std::function<void(const std::string& refusal)> on_handed_back;
   std::function<void()> on_changed_meanwhile;
 };
 

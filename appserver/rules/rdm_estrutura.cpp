@@ -1,5 +1,6 @@
 #include "appserver/rules/rdm_estrutura.h"
 
+#include "appserver/notices/session_notices.h"
 #include "appserver/rules/access.h"
 #include "appserver/rules/call_args.h"
 #include "appserver/rules/codes.h"
@@ -81,7 +82,8 @@ std::span<const RdmEstrutura::Method> RdmEstrutura::Methods() {
 const RdmEstrutura::Method* RdmEstrutura::Find(std::string_view name) {
   for (const Method& m : Methods())
     if (m.name == name) return &m;
-  return nullptr;
+  static const Method kEdit = {kEditMethod, &RdmEstrutura::InformarEdicao};
+  return name == kEditMethod ? &kEdit : nullptr;
 }
 
 std::vector<std::string_view> RdmEstrutura::MethodNames() {
@@ -109,6 +111,7 @@ void RdmEstrutura::SetConnectionInfo(const net::ConnectionInfo& info) {
                           ? info.user_name
                           : info.user_name + " (não verificado)";
   read_only_ = info.verified && info.role != "editor";
+  if (notices_) notices_->SetAccount(origin_.user_name);
 }
 
 rtl::Variant RdmEstrutura::Invoke(std::string_view method, std::vector<rtl::Variant>& args) {

@@ -24,6 +24,8 @@ namespace appserver {
 
 class CallArgs;
 struct EntityRules;
+class NoticeHub;
+class SessionNotices;
 
 class RdmEstrutura final : public net::IRemoteObject {
  public:
@@ -33,13 +35,23 @@ class RdmEstrutura final : public net::IRemoteObject {
   // (benchmarks measure the cost of recording that way); table versions are
   // kept either way.
   explicit RdmEstrutura(std::unique_ptr<Storage> storage, bool record_history = true);
+  ~RdmEstrutura() override;  // an edit in progress ends with the session
   void SetConnectionInfo(const net::ConnectionInfo& info) override;
+  // The server's desks, which this session's committed changes and edits are
+  // told to; without a hub nothing is told.
+  void SetNoticeHub(std::shared_ptr<NoticeHub> hub);
+  void SetNoticeOutlet(std::shared_ptr<net::NoticeOutlet> outlet) override;
   // The name the history records for the server that takes this session's calls.
   void SetServerName(std::string name) { origin_.server = std::move(name); }
   rtl::Variant Invoke(std::string_view method, std::vector<rtl::Variant>& args) override;
 
-  // The method names Invoke answers.
+  // The method names Invoke answers for the screen's eighteen calls; Invoke
+  // also answers kEditMethod.
   static std::vector<std::string_view> MethodNames();
+  // InformarEdicao(table, kind, item): the person began editing an item
+  // ("tabela", "fato", "dimensao", "fato_drill", "dimensao_drill"); with an
+  // empty table the edit ended. Answers empty.
+  static constexpr std::string_view kEditMethod = "InformarEdicao";
 
  private:
   struct Method;
@@ -64,6 +76,7 @@ class RdmEstrutura final : public net::IRemoteObject {
   rtl::Variant SetFatosDrill(std::vector<rtl::Variant>& args);
   rtl::Variant GetVdDimeDrill(std::vector<rtl::Variant>& args);
   rtl::Variant SetDimeDrill(std::vector<rtl::Variant>& args);
+  rtl::Variant InformarEdicao(std::vector<rtl::Variant>& args);
   // SetFatosDrill and SetDimeDrill: one change packet saved under `rules`.
   rtl::Variant SaveDrillItems(const char* method, std::vector<rtl::Variant>& args,
                               const EntityRules& rules);
@@ -88,7 +101,8 @@ class RdmEstrutura final : public net::IRemoteObject {
   SeenVersions seen_;    // what this connection has seen of each table's version
   std::unique_ptr<Storage> storage_;
   Structure structure_;
-  bool read_only_ = false;  // a leitor's connection (access.h)
+  bool read_only_ = false;                   // a leitor's connection (access.h)
+  std::unique_ptr<SessionNotices> notices_;  // with a hub only
 };
 
 }  // namespace appserver

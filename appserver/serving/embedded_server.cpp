@@ -7,7 +7,9 @@
 #include <filesystem>
 #include <mutex>
 
+#include "appserver/notices/notice_hub.h"
 #include "appserver/serving/failure_log.h"
+#include "appserver/storage/postgres/pg_listener.h"
 
 namespace appserver {
 namespace {
@@ -76,11 +78,20 @@ EmbeddedServer::EmbeddedServer(EmbeddedServerOptions options) {
     else if (options.port != 0)
       name->Set(ListenName(options.listen_address, options.port));
     sessions_ = std::make_shared<SessionOpener>(target_, options.database_pool);
+    hub_ = std::make_shared<NoticeHub>();
+    if (IsPostgres(target_))
+      listener_ = std::make_unique<PgListener>(
+          target_.location, target_.schema,
+          PgListener::Handlers{
+              [hub = hub_](std::string_view payload) { hub->DeliverAnnounced(payload); },
+              [hub = hub_] { hub->ReloadAll(); }, options.on_event});
     auto failures = std::make_shared<DatabaseFailureLog>(std::move(options.on_database_failure));
-    so.factory = [sessions = sessions_, record, name,
-                  failures]() -> std::unique_ptr<net::IRemoteObject> {
+    so.max_queued_notices = options.max_queued_notices;
+    so.factory = [sessions = sessions_, record, name, failures,
+                  hub = hub_]() -> std::unique_ptr<net::IRemoteObject> {
       auto rdm = std::make_unique<RdmEstrutura>(sessions->Open(), record);
       rdm->SetServerName(name->Get());
+      rdm->SetNoticeHub(hub);
       return std::make_unique<FailureLoggingSession>(std::move(rdm), failures);
     };
     so.authenticate = [target = target_, beyond = !IsLoopbackAddress(options.listen_address)](
@@ -95,6 +106,7 @@ EmbeddedServer::EmbeddedServer(EmbeddedServerOptions options) {
       name->Set(ListenName(options.listen_address, server_->Port()));
   } catch (...) {
     server_.reset();
+    listener_.reset();
     if (!temp_dir_.empty()) {
       std::error_code ec;
       std::filesystem::remove_all(temp_dir_, ec);
@@ -106,6 +118,7 @@ EmbeddedServer::EmbeddedServer(EmbeddedServerOptions options) {
 EmbeddedServer::~EmbeddedServer() {
   Stop();
   server_.reset();
+  listener_.reset();
   if (!temp_dir_.empty()) {
     std::error_code ec;
     std::filesystem::remove_all(temp_dir_, ec);
@@ -114,6 +127,10 @@ EmbeddedServer::~EmbeddedServer() {
 
 void EmbeddedServer::Stop() {
   if (server_) server_->Stop();
+}
+
+bool EmbeddedServer::HearsNotices() const {
+  return !listener_ || listener_->Listening();
 }
 
 std::unique_ptr<RdmEstrutura> EmbeddedServer::NewSession() const {

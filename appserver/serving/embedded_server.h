@@ -21,6 +21,9 @@
 
 namespace appserver {
 
+class NoticeHub;
+class PgListener;
+
 struct EmbeddedServerOptions {
   std::string database_path;      // empty: a temporary database; or a PostgreSQL connection
   std::string schema = "public";  // PostgreSQL only
@@ -44,6 +47,9 @@ struct EmbeddedServerOptions {
   int database_pool = kDefaultDatabasePool;
   // The database's failures with their detail and the client, once per burst.
   std::function<void(std::string_view)> on_database_failure;
+  // Notices waiting for one desk beyond this become one reload-everything
+  // notice (see net::ServerOptions).
+  size_t max_queued_notices = 1000;
   std::function<void(const net::CallRecord&)> on_call;
   std::function<void(std::string_view)> on_event;
 };
@@ -62,6 +68,11 @@ class EmbeddedServer {
   void Stop();
   // A session of its own on the same database, as a connection would get.
   std::unique_ptr<RdmEstrutura> NewSession() const;
+  // The desks this server tells of changes and edits.
+  NoticeHub& Notices() const { return *hub_; }
+  // PostgreSQL: whether the server hears the other servers' notices now (its
+  // listener is connected); SQLite: always.
+  bool HearsNotices() const;
 
  private:
   std::string temp_dir_;
@@ -69,6 +80,8 @@ class EmbeddedServer {
   DatabaseTarget target_;
   PrepareResult prepared_;
   std::shared_ptr<SessionOpener> sessions_;
+  std::shared_ptr<NoticeHub> hub_;
+  std::unique_ptr<PgListener> listener_;  // PostgreSQL only; stopped after server_
   std::unique_ptr<net::Server> server_;
 };
 

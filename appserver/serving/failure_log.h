@@ -34,6 +34,9 @@ class FailureLoggingSession final : public net::IRemoteObject {
     client_ = info.peer_address;
     session_->SetConnectionInfo(info);
   }
+  void SetNoticeOutlet(std::shared_ptr<net::NoticeOutlet> outlet) override {
+    session_->SetNoticeOutlet(std::move(outlet));
+  }
 
  private:
   std::unique_ptr<net::IRemoteObject> session_;

@@ -82,11 +82,23 @@ void AddToolCommands(CLI::App& app, ToolOptions& o) {
       ->check(CLI::IsMember({"metricflow", "cube"}));
   export_->add_option("--out", o.out, "Arquivo de saída (padrão: a saída padrão)");
   export_->callback([&o] { o.command = ToolCommand::kExport; });
-  AddAccountCommand(app, o);
-  app.require_subcommand(0, 1);
-}
-
+  auto* import = app.add_subcommand(
+      "import",
+      "Importa a estrutura de um arquivo da camada semântica: mostra as diferenças com a "
+      "estrutura gravada e as aplica numa só transação (saída 0: importado, 1: recusado, "
+      "nada gravado; 2: não foi possível importar)");
+  import->add_option("--format", o.format, "metricflow ou cube")
+      ->required()
+      ->check(CLI::IsMember({"metricflow", "cube"}));
+  import->add_option("arquivo", o.file, "O arquivo a importar")->required();
+  import->add_flag("--dry-run", o.dry_run, "Só mostra as diferenças; nada é gravado");
+  import->callback([&o] { o.command = ToolCommand::kImport;
+});
+AddAccountCommand(app, o);
+app.require_subcommand(0, 1);
 }  // namespace
+
+}  // namespace appserver
 
 std::optional<std::pair<std::string, uint16_t>> ParseListen(std::string_view text) {
   std::string_view host, port;

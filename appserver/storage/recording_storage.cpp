@@ -12,14 +12,22 @@ void RecordingStorage::Commit() {
   for (const std::string& table : owners_)
     advanced.emplace_back(table, AdvanceTableVersion(*inner_, table));
   owners_.clear();
+  std::vector<RowChange> changes;
+  changes.swap(changes_);
+  const bool tell = observer_ && !changes.empty();
+  if (tell) observer_->Staged(*inner_, changes);
   inner_->Commit();
   if (advanced_)
     for (const auto& [table, from] : advanced) advanced_(table, from);
+  if (tell) observer_->Committed();
 }
 
 void RecordingStorage::RecordChange(Entity entity, ChangeKind kind, const Record* before,
                                     const Record* after) {
   owners_.merge(VersionOwners(entity, before, after));
+  if (observer_)
+    changes_.push_back({entity, kind, before ? std::optional<Record>(*before) : std::nullopt,
+                        after ? std::optional<Record>(*after) : std::nullopt});
   if (!record_history_) return;
   HistoryEntry e;
   e.when = UtcNow();

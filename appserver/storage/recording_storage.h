@@ -9,11 +9,32 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
+#include <vector>
 
 #include "appserver/storage/storage.h"
 
 namespace appserver {
+
+// One row a write transaction changed.
+struct RowChange {
+  Entity entity;
+  ChangeKind kind;
+  std::optional<Record> before;  // updates and deletes
+  std::optional<Record> after;   // inserts and updates
+};
+
+// Told of what each write transaction changed: Staged right before its commit,
+// when it may still write through `inner` inside the transaction (a throw
+// then rolls it back), and Committed once it is committed. A transaction
+// rolled back, or that changed nothing, is told nothing.
+class CommitObserver {
+ public:
+  virtual ~CommitObserver() = default;
+  virtual void Staged(Storage& inner, const std::vector<RowChange>& changes) = 0;
+  virtual void Committed() = 0;
+};
 
 class RecordingStorage final : public Storage {
  public:
@@ -29,13 +50,18 @@ class RecordingStorage final : public Storage {
         record_history_(record_history),
         advanced_(std::move(advanced)) {}
 
+  // Null: changes are not told to anybody.
+  void SetCommitObserver(CommitObserver* observer) { observer_ = observer; }
+
   void Begin(TransactionKind kind) override {
     owners_.clear();
+    changes_.clear();
     inner_->Begin(kind);
   }
   void Commit() override;
   void Rollback() override {
     owners_.clear();
+    changes_.clear();
     inner_->Rollback();
   }
 
@@ -66,6 +92,7 @@ class RecordingStorage final : public Storage {
                           const std::vector<std::string>& columns) override {
     return inner_->DuplicateKeys(table, columns);
   }
+  bool Announce(std::string_view payload) override { return inner_->Announce(payload); }
   void AppendHistory(const HistoryEntry& entry) override { inner_->AppendHistory(entry); }
   std::vector<HistoryEntry> ReadHistory(const HistoryFilter& filter) override {
     return inner_->ReadHistory(filter);
@@ -79,6 +106,8 @@ class RecordingStorage final : public Storage {
   bool record_history_;
   AdvancedFn advanced_;
   std::set<std::string> owners_;  // tables whose version this transaction advances
+  CommitObserver* observer_ = nullptr;
+  std::vector<RowChange> changes_;  // of the transaction in progress, kept for observer_
 };
 
 }  // namespace appserver

@@ -179,6 +179,13 @@ class Storage {
   virtual long long DuplicateKeys(std::string_view table,
                                   const std::vector<std::string>& columns) = 0;
 
+  // Sends `payload` to every server that listens for notices on this
+  // database (appserver/notices): when the write transaction in progress
+  // commits, and never if it rolls back; at once outside a transaction.
+  // False where the database carries no notices (SQLite): the caller then
+  // tells its own server's desks itself, after the commit.
+  virtual bool Announce(std::string_view /*payload*/) { return false; }
+
   // The history of changes (history.h): an entry is appended inside the
   // caller's write transaction and gets the next id; entries are read newest
   // first.

@@ -8,18 +8,11 @@
 namespace appserver {
 namespace {
 
-// The key dimension: hidden, made of the columns that identify a row. A key
-// of several columns is one text of them all, so it joins and counts as one
-// value on every dialect.
+// The key dimension: hidden, made of the columns that identify a row.
 void WriteKey(YAML::Emitter& out, const std::string& name, const RowKey& key) {
-  std::string sql;
-  if (key.columns.size() == 1) {
-    sql = "{CUBE}." + NormaliseCode(key.columns[0]);
-  } else {
-    for (const std::string& c : key.columns)
-      sql += (sql.empty() ? "" : " || '|' || ") + std::string("COALESCE(CAST({CUBE}.") +
-             NormaliseCode(c) + " AS TEXT), '')";
-  }
+  std::vector<std::string> columns;
+  for (const std::string& c : key.columns) columns.push_back(NormaliseCode(c));
+  std::string sql = KeyExpression(columns, "{CUBE}.");
   out << YAML::BeginMap;
   Text(out, "name", name);
   Text(out, "sql", sql);
@@ -48,11 +41,16 @@ std::string CubeYaml(const std::vector<SemanticModel>& models) {
     Text(out, "tabela", m.table);
     Text(out, "tipo", m.drill ? "drill" : "fato");
     out << YAML::EndMap;
-    if (!m.links.empty()) {
-      // The drill table holds the detail of each row of the fact table: many
-      // of its rows for one of ours, matched on the shared dimensions.
+    // The drill table holds the detail of each row of the fact table: many
+    // of its rows for one of ours, matched on the shared dimensions. A link
+    // the tables cannot be joined on is left out (ExportStructure says so).
+    std::vector<const SemanticLink*> joins;
+    for (const SemanticLink& l : m.links)
+      if (l.unjoinable.empty()) joins.push_back(&l);
+    if (!joins.empty()) {
       out << YAML::Key << "joins" << YAML::Value << YAML::BeginSeq;
-      for (const SemanticLink& l : m.links) {
+      for (const SemanticLink* link : joins) {
+        const SemanticLink& l = *link;
         std::string on;
         for (const auto& [ours, theirs] : l.columns)
           on += (on.empty() ? "" : " AND ") + std::string("{CUBE}.") + ours + " = {" + l.model +
@@ -60,7 +58,7 @@ std::string CubeYaml(const std::vector<SemanticModel>& models) {
         out << YAML::BeginMap;
         Text(out, "name", l.model);
         Text(out, "relationship", "one_to_many");
-        Text(out, "sql", on.empty() ? "1 = 1" : on);
+        Text(out, "sql", on);
         out << YAML::EndMap;
       }
       out << YAML::EndSeq;

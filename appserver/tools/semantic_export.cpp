@@ -18,6 +18,12 @@ std::string EmittedText(const YAML::Emitter& out) {
 std::string ExportStructure(Storage& storage, ExportFormat format, const std::string& schema,
                             std::ostream& notes) {
   std::vector<SemanticModel> models = ReadSemanticModels(storage, schema);
+  for (const SemanticModel& m : models)
+    for (const SemanticLink& l : m.links)
+      if (!l.unjoinable.empty())
+        notes << "O drill de " << m.table << " para " << l.table
+              << " não foi exportado como junção: " << l.unjoinable
+              << ". A ligação fica registrada nos fatos (meta \"drill\").\n";
   return format == ExportFormat::kMetricFlow ? MetricFlowYaml(models, notes) : CubeYaml(models);
 }
 

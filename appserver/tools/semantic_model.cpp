@@ -73,8 +73,9 @@ std::vector<SemanticModel> ReadSemanticModels(Storage& s, const std::string& sch
   // Measure names must be unique across every model of a project.
   NameScope measure_names;
 
-  std::map<std::string, std::map<std::string, std::string>>
-      column_of_number;  // table -> number -> column
+  // table -> dimension number -> (column, declared type)
+  std::map<std::string, std::map<std::string, std::pair<std::string, std::string>>>
+      column_of_number;
   std::vector<SemanticModel> models;
   for (const Record& t : tables) {
     SemanticModel m;
@@ -125,12 +126,17 @@ std::vector<SemanticModel> ReadSemanticModels(Storage& s, const std::string& sch
         std::string type = NormaliseCode(c->second.declared_type);
         x.time = type.starts_with("DATE") || type.starts_with("TIME");
         x.numeric = kind.numeric;
+        x.declared_type = c->second.declared_type;
       }
-      column_of_number[m.table][x.number] = x.column;
+      column_of_number[m.table][x.number] = {x.column, x.declared_type};
       m.dimensions.push_back(std::move(x));
     }
+    // A key of dimensions lists them by number, the order in which a drill
+    // link pairs them, so a fact table's key and the drill table's reference
+    // to it are the same expression.
     std::vector<std::string> dimension_columns;
-    for (const SemanticDimension& d : m.dimensions) dimension_columns.push_back(d.column);
+    for (const auto& [number, column] : column_of_number[m.table])
+      dimension_columns.push_back(column.first);
     m.key = TableRowKey(listed, dimension_columns);
     models.push_back(std::move(m));
   }
@@ -143,15 +149,38 @@ std::vector<SemanticModel> ReadSemanticModels(Storage& s, const std::string& sch
     for (const Record& f : s.Select(Entity::kFact, owner))
       if (!f[fato::CDTABDRILL].empty()) targets.insert(f[fato::CDTABDRILL]);
     for (const std::string& d : targets) {
-      SemanticLink link{model_of.count(d) ? model_of[d] : SemanticName(d), d, {}};
-      for (const auto& [number, column] : column_of_number[m.table]) {
+      SemanticLink link{model_of.count(d) ? model_of[d] : SemanticName(d), d, {}, {}};
+      for (const auto& [number, ours] : column_of_number[m.table]) {
         auto theirs = column_of_number[d].find(number);
-        if (theirs != column_of_number[d].end()) link.columns.emplace_back(column, theirs->second);
+        if (theirs == column_of_number[d].end()) {
+          if (link.unjoinable.empty())
+            link.unjoinable = "a tabela drill " + d + " não tem a dimensão " + number + " (" +
+                              m.table + "." + ours.first + ")";
+          continue;
+        }
+        link.columns.emplace_back(ours.first, theirs->second.first);
+        if (link.unjoinable.empty() && !ours.second.empty() && !theirs->second.second.empty() &&
+            ClassifyColumnFamily(ours.second) != ClassifyColumnFamily(theirs->second.second))
+          link.unjoinable = "a coluna " + m.table + "." + ours.first + " (" + ours.second +
+                            ") e a coluna " + d + "." + theirs->second.first + " (" +
+                            theirs->second.second + ") têm tipos incompatíveis";
       }
+      if (link.columns.empty() && link.unjoinable.empty())
+        link.unjoinable = "a tabela " + m.table + " não tem dimensões";
       m.links.push_back(std::move(link));
     }
   }
   return models;
+}
+
+std::vector<std::string> UniqueLabels(const std::vector<std::string>& texts,
+                                      const std::vector<std::string>& qualifiers) {
+  std::map<std::string, int> uses;
+  for (const std::string& t : texts) ++uses[t];
+  std::vector<std::string> labels;
+  for (size_t i = 0; i < texts.size(); ++i)
+    labels.push_back(uses[texts[i]] > 1 ? texts[i] + " (" + qualifiers[i] + ")" : texts[i]);
+  return labels;
 }
 
 std::string SemanticName(std::string_view text) {

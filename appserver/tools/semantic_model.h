@@ -24,13 +24,21 @@ struct SemanticMeasure {
 
 struct SemanticDimension {
   std::string name, column, title, number;
+  std::string declared_type;  // the warehouse column's, "" when it is gone
   bool time = false;
   bool numeric = false;
+  bool generated = false;  // written by an export for a table without a date dimension
 };
 
+// A fact table's drill link to a drill table, joined on the columns of the
+// dimension numbers both have.
 struct SemanticLink {
   std::string model, table;
   std::vector<std::pair<std::string, std::string>> columns;  // (ours, theirs) by dimension number
+  // Why the exports write no join for it ("" when they do): the drill table
+  // lacks a dimension of the fact table, or two joined columns hold values of
+  // different families (an integer against a text never matches).
+  std::string unjoinable;
 };
 
 // The columns that identify a table's rows: its primary key where the
@@ -84,5 +92,11 @@ bool AveragedFact(const std::string& type_code);
 // Reads every registered table; `schema` qualifies sql_table ("" for none).
 // The caller holds a read transaction.
 std::vector<SemanticModel> ReadSemanticModels(Storage& storage, const std::string& schema);
+
+// Labels unique among `texts`: each text that occurs more than once gets its
+// qualifier in parentheses ("Vendas (FATO_VENDAS)"), so that none depends on
+// the order of the others.
+std::vector<std::string> UniqueLabels(const std::vector<std::string>& texts,
+                                      const std::vector<std::string>& qualifiers);
 
 }  // namespace appserver

@@ -45,6 +45,19 @@ inline void MeasureMeta(YAML::Emitter& out, const SemanticModel& m, const Semant
   if (!x.drill.empty()) Text(out, "drill", x.drill);
 }
 
+// The SQL of the value that identifies a row by `columns`: the column itself,
+// or one text of them all, so that a key of several columns joins and counts
+// as one value on every dialect. `prefix` goes before each column ("{CUBE}.").
+inline std::string KeyExpression(const std::vector<std::string>& columns,
+                                 const std::string& prefix = "") {
+  if (columns.size() == 1) return prefix + columns[0];
+  std::string sql;
+  for (const std::string& c : columns)
+    sql += (sql.empty() ? "" : " || '|' || ") + std::string("COALESCE(CAST(") + prefix + c +
+           " AS TEXT), '')";
+  return sql;
+}
+
 // The formats' files.
 std::string CubeYaml(const std::vector<SemanticModel>& models);
 // Notes on choices made for a table (no date dimension) go to `notes`.

@@ -8,6 +8,7 @@
 #include "appserver/tools/history_report.h"
 #include "appserver/tools/semantic_export.h"
 #include "appserver/tools/structure_check.h"
+#include "appserver/tools/structure_import.h"
 
 namespace appserver {
 namespace {
@@ -103,6 +104,8 @@ int RunTool(const ToolOptions& o, const DatabaseTarget& database, std::ostream& 
         return Check(o, *storage, out);
       case ToolCommand::kExport:
         return Export(o, database, *storage, out, err);
+      case ToolCommand::kImport:
+        return ImportStructure(o, std::move(storage), out, err);
       default:
         break;
     }

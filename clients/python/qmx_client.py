@@ -12,6 +12,7 @@ by-reference arguments, and error reports read the way the documents say.
 
 import getpass
 import socket
+import select
 import ssl
 import struct
 
@@ -20,6 +21,13 @@ MAGIC = b"QMXP"
 MAX_FRAME = 64 << 20
 
 HELLO, ACCEPT, REFUSE, CALL, ANSWER, FAILURE = 0x01, 0x02, 0x03, 0x10, 0x11, 0x12
+NOTICE, SUBSCRIBE = 0x13, 0x14  # protocol version 4
+
+# Notice kinds and the kinds of item and change a notice names.
+CHANGE, EDITING, EDIT_ENDED, RELOAD_ALL = 1, 2, 3, 4
+ITEM_KINDS = {0: "", 1: "tabela", 2: "fato", 3: "dimensao", 4: "fato_drill",
+              5: "dimensao_drill", 6: "drill"}
+CHANGES = {0: "", 1: "inclusao", 2: "alteracao", 3: "exclusao"}
 
 # The fourteen keys, in the order a reader tries them, with their argument count.
 ERROR_KEYS = [
@@ -277,11 +285,32 @@ def read_error(text):
 # ---- the connection ----------------------------------------------------------
 
 
+class Notice:
+    """What the server told of another desk: kind (CHANGE, EDITING,
+    EDIT_ENDED, RELOAD_ALL), table, item_kind and change (as ITEM_KINDS and
+    CHANGES name them), item, account and time."""
+
+    def __init__(self, r):
+        self.kind = r.u8()
+        self.table = r.text()
+        self.item_kind = ITEM_KINDS[r.u8()]
+        self.item = r.text()
+        self.change = CHANGES[r.u8()]
+        self.account = r.text()
+        self.time = r.text()
+        r.end()
+
+    def __repr__(self):
+        return "Notice(%d, %s %s.%s %s by %r at %s)" % (
+            self.kind, self.item_kind, self.table, self.item, self.change, self.account,
+            self.time)
+
+
 class Client:
     """One connection to the remote object; calls are made one at a time."""
 
     def __init__(self, host, port, object_name=OBJECT_NAME, timeout=60.0, token="",
-                 user=None, tls_ca=None, version=3, password=""):
+                 user=None, tls_ca=None, version=4, password=""):
         """Connects and makes the handshake. `tls_ca`: a CA file (PEM) to
         trust, for a server in secure mode; `token`: its access token; `user`
         defaults to the system user; `password`: the account's, where the
@@ -295,6 +324,7 @@ class Client:
             sock = context.wrap_socket(sock, server_hostname=host)
         self.sock = sock
         self.last_id = 0
+        self.notices = []  # received while waiting for an answer, until taken
         hello = bytes([HELLO]) + MAGIC + struct.pack("<H", version) + _text(object_name)
         if version >= 2:
             hello += _text(token) + _text(getpass.getuser() if user is None else user)
@@ -341,6 +371,9 @@ class Client:
                 refs.append(a)
         self._send(bytes(body))
         kind, r = self._receive()
+        while kind == NOTICE:  # sent before the server read the call
+            self.notices.append(Notice(r))
+            kind, r = self._receive()
         if kind == FAILURE:
             call_id, text = r.u32(), r.text()
             if call_id == 0:  # the server closed the connection
@@ -360,6 +393,28 @@ class Client:
             ref.value = r.value()
         r.end()
         return result
+
+    def subscribe(self, on=True):
+        """Asks the server (protocol version 4) to tell this connection of
+        the other desks' committed changes and edits, or to stop."""
+        self._send(bytes([SUBSCRIBE, 1 if on else 0]))
+
+    def take_notices(self, timeout=0.0):
+        """The notices received so far, waiting up to `timeout` seconds for
+        the first when there is none yet."""
+        wait = timeout
+        while True:
+            pending = isinstance(self.sock, ssl.SSLSocket) and self.sock.pending() > 0
+            if not pending:
+                ready, _, _ = select.select([self.sock], [], [], 0.0 if self.notices else wait)
+                if not ready:
+                    break
+            kind, r = self._receive()  # a frame begun arrives whole at once
+            if kind != NOTICE:
+                raise ProtocolError("unexpected frame 0x%02X between calls" % kind)
+            self.notices.append(Notice(r))
+        taken, self.notices = self.notices, []
+        return taken
 
     def _send(self, payload):
         self.sock.sendall(struct.pack("<I", len(payload)) + payload)

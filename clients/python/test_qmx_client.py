@@ -12,12 +12,14 @@ import subprocess
 import sys
 import tempfile
 import threading
+import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from qmx_client import (DATA, DELTA, INSERTED, MODIFIED, CallFailure, Client, Field,  # noqa: E402
-                        Packet, Ref, Refused, Row, error_text, read_error)
+from qmx_client import (DATA, DELTA, EDIT_ENDED, EDITING, INSERTED, MODIFIED,  # noqa: E402
+                        CallFailure, Client, Field, Packet, Ref, Refused, Row, error_text,
+                        read_error)
 
 TLS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "net", "tls")
 
@@ -138,6 +140,21 @@ class AgainstTheServer(unittest.TestCase):
         facts = Ref(None)
         c.call("GetDimeFatos", "FATO_VENDAS", "", "", "", Ref(None), facts)
         self.assertNotIn("CD_REGIAO", [r["CDITEMDW"] for r in Packet.decode(facts.value).records()])
+
+    def test_a_subscribed_desk_is_told_of_another_desks_edit(self):
+        watcher, editor = self.connect(), self.connect()
+        watcher.subscribe()
+        watcher.call("InformarEdicao", "", "", "")  # answered once the wish is read
+        editor.call("InformarEdicao", "fato_estoque", "fato", "qt_estoque")
+        editor.call("InformarEdicao", "", "", "")
+        notices = []
+        deadline = time.monotonic() + 5
+        while len(notices) < 2 and time.monotonic() < deadline:
+            notices += watcher.take_notices(timeout=0.5)
+        self.assertEqual([(n.kind, n.table, n.item_kind, n.item) for n in notices],
+                         [(EDITING, "FATO_ESTOQUE", "fato", "QT_ESTOQUE"),
+                          (EDIT_ENDED, "FATO_ESTOQUE", "fato", "QT_ESTOQUE")])
+        self.assertEqual(editor.take_notices(), [])
 
     def test_version_1_still_works_on_loopback(self):
         c = Client("127.0.0.1", self.server.port, version=1)

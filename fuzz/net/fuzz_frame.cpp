@@ -35,6 +35,10 @@ std::vector<uint8_t> Encode(const net::Frame& frame) {
                       std::vector<bool>(f->ref_values.size(), true));
   } else if (const auto* f = std::get_if<net::FailureFrame>(&frame)) {
     net::EncodeFailure(out, f->call_id, f->text);
+  } else if (const auto* f = std::get_if<net::NoticeFrame>(&frame)) {
+    net::EncodeNotice(out, *f);
+  } else if (const auto* f = std::get_if<net::SubscribeFrame>(&frame)) {
+    net::EncodeSubscribe(out, f->on);
   }
   return out;
 }

@@ -389,9 +389,9 @@ void TfrmPadraoGrid::UpdateCommands(db::TDataSource* source) {
   const bool browse = state == db::TDataSetState::dsBrowse;
   const bool editing = state == db::TDataSetState::dsEdit || state == db::TDataSetState::dsInsert;
   const bool rows = browse && source->DataSet() && source->DataSet()->RecordCount() != 0;
-  mnuIncluir->SetEnabled(browse);
-  mnuAlterar->SetEnabled(rows);
-  mnuExcluir->SetEnabled(rows);
+  mnuIncluir->SetEnabled(browse && !reading_only_);
+  mnuAlterar->SetEnabled(rows && !reading_only_);
+  mnuExcluir->SetEnabled(rows && !reading_only_);
   mnuProcurar->SetEnabled(rows);
   mnuVerificar->SetEnabled(rows);
   mnuCancelar->SetEnabled(editing);

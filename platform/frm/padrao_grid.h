@@ -140,7 +140,8 @@ class TfrmPadraoGrid : public vcl::TForm {
 
   // Enables the commands for the state of `source` (nullptr counts as
   // inactive): add in browse; edit, delete, search and verify in browse with
-  // rows; cancel and confirm in edit or insert; in any other state none. The
+  // rows (but add, edit and delete never after LimitToReading); cancel and
+  // confirm in edit or insert; in any other state none. The
   // menu items are set first and each button then takes its item's state;
   // then the navigator, enabled in browse. Print is left as the screen set it.
   void UpdateCommands(db::TDataSource* source);
@@ -152,6 +153,15 @@ class TfrmPadraoGrid : public vcl::TForm {
   // that a grid of the screen shows in an editable column, or, for a dataset
   // no grid shows now, the first visible field.
   void MarkFirstEditableFields();
+
+  // For a person who may only read (the server admitted an account that may
+  // not change anything): every grid the screen owns becomes read-only (no
+  // typing, inserting, deleting or ellipsis look-up), the navigator keeps
+  // only its moves, and UpdateCommands leaves include, edit and delete off
+  // from now on. Browsing, search and verify work as before. For good: the
+  // screen's grids are not given back their editing.
+  void LimitToReading();
+  bool ReadingOnly() const { return reading_only_; }
 
   bool CloseQuery() override;
   void BeforeDestruction() override;
@@ -165,6 +175,8 @@ class TfrmPadraoGrid : public vcl::TForm {
   db::TClientDataSet* PadraoDataSet() const;
   // Clears the event handlers of every component the screen owns.
   void DetachHandlers();
+
+  bool reading_only_ = false;
 };
 
 }  // namespace frm

@@ -15,6 +15,7 @@ namespace net {
 namespace {
 
 std::mutex defaults_mutex;
+ILoginPrompt* login_prompt = nullptr;  // guarded by defaults_mutex
 
 std::string Trimmed(const std::string& text) {
   const char* blanks = " \t\r\n";
@@ -91,6 +92,16 @@ void SetDefaultClientSecurity(ClientSecurity security) {
 ClientSecurity DefaultClientSecurity() {
   std::lock_guard lock(defaults_mutex);
   return Defaults();
+}
+
+void SetLoginPrompt(ILoginPrompt* prompt) {
+  std::lock_guard lock(defaults_mutex);
+  login_prompt = prompt;
+}
+
+ILoginPrompt* CurrentLoginPrompt() {
+  std::lock_guard lock(defaults_mutex);
+  return login_prompt;
 }
 
 }  // namespace net

@@ -46,6 +46,8 @@ FrameType PeekFrameType(std::span<const uint8_t> payload) {
     case FrameType::kCall:
     case FrameType::kAnswer:
     case FrameType::kFailure:
+    case FrameType::kNotice:
+    case FrameType::kSubscribe:
       return static_cast<FrameType>(t);
   }
   Fail("tipo de quadro desconhecido " + Hex(t));
@@ -67,7 +69,7 @@ HelloFrame DecodeHello(std::span<const uint8_t> payload) {
     if (f.token.size() > kMaxTokenLength) Fail("chave de acesso longa demais");
     if (f.user_name.size() > kMaxUserNameLength) Fail("nome de usuário longo demais");
   }
-  if (f.version >= kProtocolVersion) {
+  if (f.version >= kProtocolVersion3) {
     f.password = r.Text();
     if (f.password.size() > kMaxPasswordLength) Fail("senha longa demais");
   }
@@ -78,7 +80,7 @@ HelloFrame DecodeHello(std::span<const uint8_t> payload) {
 AcceptFrame DecodeAccept(std::span<const uint8_t> payload) {
   return ReadFrame<AcceptFrame>(payload, FrameType::kAccept, [](Reader& r, AcceptFrame& f) {
     f.version = r.U16();
-    if (f.version >= kProtocolVersion) {
+    if (f.version >= kProtocolVersion3) {
       f.account = r.Text();
       f.role = r.Text();
     }
@@ -135,6 +137,10 @@ Frame DecodePayload(std::span<const uint8_t> payload) {
       return DecodeAnswer(payload);
     case FrameType::kFailure:
       return DecodeFailure(payload);
+    case FrameType::kNotice:
+      return DecodeNotice(payload);
+    case FrameType::kSubscribe:
+      return DecodeSubscribe(payload);
   }
   Fail("tipo de quadro desconhecido");
 }

@@ -33,9 +33,12 @@ class EProtocolError : public rtl::Exception {
 
 inline constexpr std::array<uint8_t, 4> kProtocolMagic = {'Q', 'M', 'X', 'P'};
 // The newest protocol version: its Hello carries an access token, the user
-// name and the password, and its Accept the account and role admitted.
-// Versions 1 (no token, no user name) and 2 (no password) are still read.
-inline constexpr uint16_t kProtocolVersion = 3;
+// name and the password, and its Accept the account and role admitted; its
+// connections may ask for notices (Subscribe) and receive them (Notice).
+// Versions 1 (no token, no user name), 2 (no password) and 3 (no notices) are
+// still read.
+inline constexpr uint16_t kProtocolVersion = 4;
+inline constexpr uint16_t kProtocolVersion3 = 3;
 inline constexpr uint16_t kProtocolVersion2 = 2;
 inline constexpr uint16_t kProtocolVersion1 = 1;
 inline constexpr size_t kFrameHeaderSize = 4;
@@ -45,12 +48,14 @@ inline constexpr uint32_t kDefaultMaxFrameSize = 64u << 20;
 inline constexpr int kMaxNestingDepth = 32;
 
 enum class FrameType : uint8_t {
-  kHello = 0x01,    // client: magic, version, remote object name
-  kAccept = 0x02,   // server: handshake accepted
-  kRefuse = 0x03,   // server: handshake refused, with a text; the server then closes
-  kCall = 0x10,     // client: one call
-  kAnswer = 0x11,   // server: result and by-reference values of a call
-  kFailure = 0x12,  // server: the call could not be made, with a text
+  kHello = 0x01,      // client: magic, version, remote object name
+  kAccept = 0x02,     // server: handshake accepted
+  kRefuse = 0x03,     // server: handshake refused, with a text; the server then closes
+  kCall = 0x10,       // client: one call
+  kAnswer = 0x11,     // server: result and by-reference values of a call
+  kFailure = 0x12,    // server: the call could not be made, with a text
+  kNotice = 0x13,     // server, version 4: something changed elsewhere (notice_frame.h)
+  kSubscribe = 0x14,  // client, version 4: notices on or off
 };
 
 // Type tags of encoded values.
@@ -84,6 +89,8 @@ struct AcceptFrame {
   std::string account;
   std::string role;
 };
+// The role of an account that may only read.
+inline constexpr std::string_view kReaderRole = "leitor";
 struct RefuseFrame {
   std::string text;
 };
@@ -102,8 +109,36 @@ struct FailureFrame {
   uint32_t call_id = 0;  // 0 when the call's id could not be read
   std::string text;
 };
-using Frame =
-    std::variant<HelloFrame, AcceptFrame, RefuseFrame, CallFrame, AnswerFrame, FailureFrame>;
+// What a Notice tells: a committed change, an edit begun or ended on another
+// desk, or that the receiver should read everything again (it fell behind, or
+// its server lost sight of the other servers' changes for a while).
+enum class NoticeKind : uint8_t { kChange = 1, kEditing = 2, kEditEnded = 3, kReloadAll = 4 };
+// The kind of item a notice is about.
+enum class NoticeItem : uint8_t {
+  kNone = 0,  // a reload-everything notice
+  kTable = 1,
+  kFact = 2,
+  kDimension = 3,
+  kDrillFact = 4,
+  kDrillDimension = 5,
+  kDrillLink = 6,
+};
+enum class NoticeChange : uint8_t { kNone = 0, kInsert = 1, kUpdate = 2, kDelete = 3 };
+struct NoticeFrame {
+  NoticeKind kind = NoticeKind::kReloadAll;
+  std::string table;  // the fact table or drill table the item belongs to
+  NoticeItem item_kind = NoticeItem::kNone;
+  std::string item;  // the item's column (or number, or linked table); "" for a table
+  NoticeChange change = NoticeChange::kNone;
+  std::string account;  // who changed or is editing
+  std::string when;     // UTC, "2026-12-08T09:15:02.123Z"
+  bool operator==(const NoticeFrame&) const = default;
+};
+struct SubscribeFrame {
+  bool on = true;
+};
+using Frame = std::variant<HelloFrame, AcceptFrame, RefuseFrame, CallFrame, AnswerFrame,
+                           FailureFrame, NoticeFrame, SubscribeFrame>;
 
 // Encoders. Each appends one frame to `out` and throws EProtocolError (leaving
 // `out` as it was) when the frame would exceed `max_frame_size`, a text is not
@@ -128,6 +163,12 @@ void EncodeAnswer(std::vector<uint8_t>& out, uint32_t call_id, const rtl::Varian
 // A failure text that is not valid UTF-8 is sent with its bad bytes replaced.
 void EncodeFailure(std::vector<uint8_t>& out, uint32_t call_id, std::string_view text);
 
+// Version 4: a notice (its texts must be valid UTF-8 and fit the limits of a
+// name: at most 255 bytes each, the account and time included), and the
+// client's wish for notices.
+void EncodeNotice(std::vector<uint8_t>& out, const NoticeFrame& notice);
+void EncodeSubscribe(std::vector<uint8_t>& out, bool on);
+
 // The payload length of a frame from its 4-byte prefix; throws when it is 0
 // or above `max_frame_size`.
 uint32_t DecodeFrameLength(std::span<const uint8_t, kFrameHeaderSize> prefix,
@@ -142,6 +183,8 @@ RefuseFrame DecodeRefuse(std::span<const uint8_t> payload);
 CallFrame DecodeCall(std::span<const uint8_t> payload);
 AnswerFrame DecodeAnswer(std::span<const uint8_t> payload);
 FailureFrame DecodeFailure(std::span<const uint8_t> payload);
+NoticeFrame DecodeNotice(std::span<const uint8_t> payload);
+SubscribeFrame DecodeSubscribe(std::span<const uint8_t> payload);
 // Any payload.
 Frame DecodePayload(std::span<const uint8_t> payload);
 // Exactly one complete frame, length prefix included.

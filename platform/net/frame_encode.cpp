@@ -30,7 +30,7 @@ void EncodeHello(std::vector<uint8_t>& out, const HelloFrame& hello, uint32_t ma
     w.Text(hello.token);
     w.Text(hello.user_name);
   }
-  if (hello.version >= kProtocolVersion) {
+  if (hello.version >= kProtocolVersion3) {
     if (hello.password.size() > kMaxPasswordLength) Fail("senha longa demais");
     w.Text(hello.password);
   }
@@ -41,7 +41,7 @@ void EncodeAccept(std::vector<uint8_t>& out, uint16_t version, std::string_view 
                   std::string_view role) {
   Writer w(out, FrameType::kAccept, kDefaultMaxFrameSize);
   w.U16(version);
-  if (version >= kProtocolVersion) {
+  if (version >= kProtocolVersion3) {
     w.Text(account);
     w.Text(role);
   }

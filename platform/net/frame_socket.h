@@ -6,9 +6,9 @@
 //
 // Without TLS, a read that has to wait blocks in the receive itself, bounded
 // by the socket's own receive time-out, so a call costs a send and a receive
-// and no poll; only a send that would block waits in poll. A reader that
-// must also watch a wake descriptor blocks that way only once it is
-// interruptible (Interrupt then ends its wait); otherwise it polls both.
+// and no poll; only a send that would block waits in poll. A read that must
+// also watch a wake descriptor polls both, unless that descriptor is the one
+// made interruptible (whoever signals it calls Interrupt too).
 #pragma once
 
 #include <sys/types.h>
@@ -29,6 +29,8 @@ using Clock = std::chrono::steady_clock;
 // nullopt: wait without limit.
 using Deadline = std::optional<Clock::time_point>;
 Deadline DeadlineIn(int timeout_ms);  // timeout_ms <= 0: no limit
+// Milliseconds left before `deadline`: -1 without one, 0 once it has passed.
+int RemainingMs(const Deadline& deadline);
 
 enum class IoStatus {
   kOk,
@@ -66,6 +68,12 @@ class FrameSocket {
   // True when the peer has sent something between calls, when nothing was
   // asked: a server says something then only as it closes the connection.
   bool SentUnasked();
+  // True when the peer has closed its end (or the connection failed) and
+  // nothing it sent is left to read; never waits.
+  bool PeerClosed();
+  // Bytes written that the peer has not acknowledged yet (the system's send
+  // queue): what a peer that does not read leaves behind.
+  size_t Unsent() const;
   // Bytes of a frame not yet taken are waiting in the buffer.
   bool HasBufferedBytes() const { return begin_ != end_; }
   IoStatus Write(const std::vector<uint8_t>& bytes, Deadline deadline, int wake_fd = -1);
@@ -85,9 +93,9 @@ class FrameSocket {
   void ShutdownWrite();
   // Reads and drops whatever has already arrived, without waiting.
   void DiscardPending();
-  // From now on a read waiting on the wake descriptor may block in the
-  // receive instead: whoever signals the wake descriptor calls Interrupt too.
-  void SetInterruptible() { interruptible_ = true; }
+  // From now on a read waiting on `wake_fd` blocks in the receive instead:
+  // whoever signals `wake_fd` calls Interrupt too.
+  void SetInterruptible(int wake_fd) { interruptible_fd_ = wake_fd; }
   // Ends any read waiting now or later with kWoken; thread-safe.
   void Interrupt();
   // Text of the last kError.
@@ -97,7 +105,9 @@ class FrameSocket {
   IoStatus Fill(Deadline deadline, int wake_fd);
   // Fill without TLS, waiting in the receive itself.
   IoStatus FillBlocking(Deadline deadline);
-  bool ReadsBlock(int wake_fd) const { return !ssl_ && (wake_fd < 0 || interruptible_); }
+  bool ReadsBlock(int wake_fd) const {
+    return !ssl_ && (wake_fd < 0 || wake_fd == interruptible_fd_);
+  }
   // Sets the socket's receive time-out to what is left of `deadline`, unless
   // the one set already ends at most kTimeoutSlackMs later; false when the
   // deadline has passed.
@@ -130,7 +140,7 @@ class FrameSocket {
   size_t end_ = 0;
   std::string error_;
   int receive_timeout_ms_ = 0;  // as set on the socket; 0: none
-  bool interruptible_ = false;
+  int interruptible_fd_ = -1;
   std::atomic<bool> interrupted_{false};
 };
 

@@ -57,6 +57,23 @@ std::string BadAnswerText(const std::string& address) {
          " enviou uma resposta inválida e a conexão foi encerrada; tente novamente.";
 }
 
+std::string LoginRefusedText(LoginRefusal refusal, const std::string& server_text) {
+  switch (refusal) {
+    case LoginRefusal::kNeedsLogin:
+      return "Este servidor exige usuário e senha: informe-os para entrar.";
+    case LoginRefusal::kWrongCredential:
+      return "Usuário ou senha inválidos. Verifique-os e tente de novo.";
+    case LoginRefusal::kDisabled:
+    case LoginRefusal::kLocked:
+    case LoginRefusal::kNone:
+      break;
+  }
+  // The server's own words name the account or the time to wait.
+  std::string text = server_text;
+  if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') text[0] = static_cast<char>(text[0] - 32);
+  return text + ".";
+}
+
 std::string SystemErrorText(int err) {
   switch (err) {
     case ECONNREFUSED:

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "net/frame_socket.h"
+#include "net/login_refusal.h"
 
 namespace net::detail {
 
@@ -20,6 +21,10 @@ std::string NotAnAppServerText(const std::string& address);
 std::string LinkLostText(const std::string& address);
 std::string NoAnswerText(const std::string& address, int timeout_ms);
 std::string BadAnswerText(const std::string& address);
+
+// A login refused for `refusal`, whose own words were `server_text`, as the
+// login dialog shows it (beside the server's address).
+std::string LoginRefusedText(LoginRefusal refusal, const std::string& server_text);
 
 // The system's error `err` (an errno value) in Portuguese, for the log: the
 // C library's own text follows the process's locale, which is English on

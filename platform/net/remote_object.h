@@ -34,12 +34,17 @@ struct ConnectionInfo {
   std::string role = {};  // the account's role when verified ("editor", "leitor")
 };
 
+class NoticeOutlet;
+
 class IRemoteObject {
  public:
   virtual ~IRemoteObject() = default;
   virtual rtl::Variant Invoke(std::string_view method, std::vector<rtl::Variant>& args) = 0;
   // Told once, after the handshake and before the first call.
   virtual void SetConnectionInfo(const ConnectionInfo& /*info*/) {}
+  // Told once, after SetConnectionInfo, on connections of protocol version 4:
+  // where notices for this connection's client go (notice_outlet.h).
+  virtual void SetNoticeOutlet(std::shared_ptr<NoticeOutlet> /*outlet*/) {}
 };
 
 using RemoteObjectFactory = std::function<std::unique_ptr<IRemoteObject>()>;

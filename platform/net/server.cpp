@@ -167,7 +167,10 @@ void Server::Stop() {
     std::lock_guard lock(mutex_);
     all.swap(connections_);
   }
+  // A connection waiting between calls waits on its notices, or in the
+  // receive itself (FrameSocket::SetInterruptible).
   for (auto& c : all) {
+    c->outlet->Wake();
     std::lock_guard lock(c->socket_mutex);
     if (c->socket) c->socket->Interrupt();
   }
@@ -246,7 +249,7 @@ void Server::AcceptLoop() {
       continue;
     }
     auto c = std::make_unique<Connection>(fd, open >= options_.max_connections, std::move(address),
-                                          std::move(host));
+                                          std::move(host), options_.max_queued_notices, wake_read_);
     Connection& ref = *c;
     connections_.push_back(std::move(c));
     ref.thread = std::thread([this, &ref] {

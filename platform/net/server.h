@@ -30,6 +30,12 @@
 // with each failure in a row (admission.h). Accepted and closed connections
 // are told to on_event with their address and user.
 //
+// Notices: a connection of protocol version 4 whose client asked for them
+// (Subscribe) is sent what the remote object posts to its outlet
+// (notice_outlet.h), between answers only; such a connection is not closed
+// for being idle. Notices a client leaves unread wait in the outlet, which
+// bounds them.
+//
 // Stop() stops accepting, lets the calls in flight finish and send their
 // answers, closes every connection and joins every thread; the destructor
 // calls it.
@@ -53,7 +59,10 @@
 
 namespace net {
 
+class NoticeOutlet;
+
 namespace detail {
+enum class IoStatus;
 class Admission;
 class FrameSocket;
 class TlsContext;
@@ -137,6 +146,9 @@ struct ServerOptions {
   // Longest wait for the rest of a frame once begun, and for a client to take
   // an answer.
   int frame_timeout_ms = 30000;
+  // Notices waiting for one client beyond this are replaced by one
+  // reload-everything notice (notice_outlet.h).
+  size_t max_queued_notices = 1000;
   // Unset: every Hello is admitted as before (after the token, in secure
   // mode). Set: told the user name and password of each Hello (empty before
   // version 3) from the connection's thread, and its verdict decides; a
@@ -174,8 +186,13 @@ class Server {
   void Serve(Connection& c);
   // The handshake of `c`: the object for its calls, or null once refused.
   std::unique_ptr<IRemoteObject> Handshake(Connection& c, uint16_t& version, ConnectionInfo& info);
-  // Runs the calls of a handshaken connection until it ends.
-  void ServeCalls(detail::FrameSocket& socket, IRemoteObject& object);
+  // Runs the calls of a handshaken connection until it ends; `outlet` (null
+  // before version 4) carries its notices.
+  void ServeCalls(detail::FrameSocket& socket, IRemoteObject& object, NoticeOutlet* outlet);
+  // Waits for the next frame of a connection, sending its notices meanwhile.
+  detail::IoStatus WaitForCall(detail::FrameSocket& socket, NoticeOutlet* outlet);
+  // Sends the notices waiting in `outlet`; false when the connection is lost.
+  bool SendNotices(detail::FrameSocket& socket, NoticeOutlet& outlet);
   // Reserves `bytes` of the memory budget; false when they do not fit.
   bool Reserve(size_t bytes);
   void Release(size_t bytes);

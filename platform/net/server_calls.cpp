@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "net/frame_socket.h"
+#include "net/notice_outlet.h"
 #include "net/server.h"
 
 namespace net {
@@ -33,7 +34,7 @@ std::string MiB(size_t bytes) {
 
 }  // namespace
 
-void Server::ServeCalls(FrameSocket& socket, IRemoteObject& object) {
+void Server::ServeCalls(FrameSocket& socket, IRemoteObject& object, NoticeOutlet* outlet) {
   std::vector<uint8_t> payload;
   std::vector<uint8_t> out;
   const uint32_t max_frame = options_.max_frame_size;
@@ -57,7 +58,7 @@ void Server::ServeCalls(FrameSocket& socket, IRemoteObject& object) {
   };
 
   while (!stopping_) {
-    IoStatus status = socket.WaitForData(DeadlineIn(options_.idle_timeout_ms), wake_read_);
+    IoStatus status = WaitForCall(socket, outlet);
     if (status == IoStatus::kTimeout) {
       // Said before closing, so the client knows to open a new connection
       // for its next call rather than fail it.
@@ -110,6 +111,16 @@ void Server::ServeCalls(FrameSocket& socket, IRemoteObject& object) {
 
     status = socket.ReadPayload(length, payload, rest, wake_read_);
     if (status != IoStatus::kOk) return cut_short(status);
+
+    // A client's wish for notices is answered by the notices themselves.
+    if (outlet && !payload.empty() && payload[0] == static_cast<uint8_t>(FrameType::kSubscribe)) {
+      try {
+        outlet->SetSubscribed(DecodeSubscribe(payload).on);
+        continue;
+      } catch (const EProtocolError&) {
+        // answered below as any frame that is not a call
+      }
+    }
 
     const auto started = Clock::now();
     const uint32_t call_id = PeekCallId(payload);
@@ -164,6 +175,8 @@ void Server::ServeCalls(FrameSocket& socket, IRemoteObject& object) {
                                         : "Resposta de " + method + " não entregue");
       return;
     }
+    // What the call's own commit, or another connection's, left for this one.
+    if (outlet && !SendNotices(socket, *outlet)) return;
   }
 }
 

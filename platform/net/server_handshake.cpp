@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "net/admission.h"
+#include "net/login_refusal.h"
 #include "net/server.h"
 #include "net/server_connection.h"
 #include "net/tls.h"
@@ -52,7 +53,12 @@ void Server::Serve(Connection& c) {
   if (c.socket->Write(out, DeadlineIn(options_.handshake_timeout_ms), wake_read_) != IoStatus::kOk)
     return;
   Event("Conexão aceita de " + c.peer_address + ", " + c.who);
-  ServeCalls(*c.socket, *object);
+  NoticeOutlet* outlet = nullptr;
+  if (version >= kProtocolVersion) {
+    outlet = c.outlet.get();
+    object->SetNoticeOutlet(c.outlet);
+  }
+  ServeCalls(*c.socket, *object, outlet);
   Event("Conexão encerrada de " + c.peer_address + ", " + c.who);
 }
 
@@ -118,11 +124,7 @@ std::unique_ptr<IRemoteObject> Server::Handshake(Connection& c, uint16_t& versio
     // A locked address is not told whether its credential was right.
     if (tls_ || options_.authenticate)
       if (const int64_t locked = admission_->LockedForMs(c.host))
-        return refuse(
-            "acesso bloqueado para este endereço após tentativas com credencial "
-            "errada; tente de novo em " +
-                Seconds(locked),
-            false);
+        return refuse(LockedRefusal(Seconds(locked)), false);
     auto wrong = [&](const std::string& what) {
       const int64_t lock = admission_->LoginFailed(c.host);
       Event("Acesso recusado de " + c.peer_address + ", " + UserForLog(hello.user_name) + ": " +
@@ -140,16 +142,11 @@ std::unique_ptr<IRemoteObject> Server::Handshake(Connection& c, uint16_t& versio
         case LoginVerdict::Kind::kOpen:
           break;
         case LoginVerdict::Kind::kNeedsLogin:
-          return refuse(
-              hello.version < kProtocolVersion
-                  ? "este servidor exige usuário e senha, que esta versão do cliente não envia; "
-                    "atualize o cliente"
-                  : "este servidor exige usuário e senha; informe-os para entrar");
+          return refuse(NeedsLoginRefusal(hello.version >= kProtocolVersion3));
         case LoginVerdict::Kind::kWrongCredential:
-          return wrong("usuário ou senha inválidos");
+          return wrong(WrongCredentialRefusal());
         case LoginVerdict::Kind::kDisabled:
-          return refuse("a conta \"" + verdict.account +
-                        "\" está desativada; peça a quem administra o servidor que a reative");
+          return refuse(DisabledRefusal(verdict.account));
         case LoginVerdict::Kind::kAdmitted:
           info.user_name = verdict.account;
           info.verified = true;

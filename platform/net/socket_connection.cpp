@@ -12,7 +12,8 @@ namespace {
 
 // A server closes a connection only after it has been idle for much longer
 // than this, so a call this soon after the last answer need not look for its
-// parting words first (a system call per call saved).
+// parting words first (a system call per call saved); notices that came
+// meanwhile are read ahead of the call's answer all the same.
 constexpr auto kIdleCheckAfter = std::chrono::milliseconds(50);
 
 }  // namespace
@@ -22,6 +23,24 @@ using detail::DeadlineIn;
 using detail::FrameSocket;
 using detail::IoStatus;
 
+namespace {
+
+// A Hello the server refused for its login: what the person can be asked
+// about again.
+class ELoginRefused : public ECallError {
+ public:
+  ELoginRefused(std::string message, LoginRefusal refusal, std::string server_text)
+      : ECallError(std::move(message)), refusal_(refusal), server_text_(std::move(server_text)) {}
+  LoginRefusal Refusal() const { return refusal_; }
+  const std::string& ServerText() const { return server_text_; }
+
+ private:
+  LoginRefusal refusal_;
+  std::string server_text_;
+};
+
+}  // namespace
+
 // The open socket (if any) and the dispatch interface the owner hands out.
 class TSocketConnection::Link final : public IAppServer {
  public:
@@ -30,6 +49,14 @@ class TSocketConnection::Link final : public IAppServer {
   bool Open() const { return socket_ != nullptr; }
   void Connect();
   void Disconnect() { socket_.reset(); }
+  // Asks the open link's server for notices, or for none; false when the
+  // link is lost.
+  bool Subscribe(bool on);
+  // Takes every whole frame the server sent unasked, setting notices aside;
+  // false when the link must be opened again (the server closed it, said why
+  // as it did, or sent something out of place).
+  bool DrainUnasked();
+  bool PeerGone() const { return socket_->PeerClosed(); }
 
  protected:
   rtl::Variant Invoke(std::string_view method, std::vector<Arg>& args) override;
@@ -127,9 +154,14 @@ void TSocketConnection::Link::Connect() {
           owner_.role_ = std::move(accept.role);
         }
         break;
-      case FrameType::kRefuse:
-        throw ECallError("O servidor de aplicação em " + address +
-                         " recusou a conexão: " + DecodeRefuse(payload_).text);
+      case FrameType::kRefuse: {
+        std::string text = DecodeRefuse(payload_).text;
+        std::string message =
+            "O servidor de aplicação em " + address + " recusou a conexão: " + text;
+        if (const LoginRefusal refusal = ClassifyRefusal(text); refusal != LoginRefusal::kNone)
+          throw ELoginRefused(std::move(message), refusal, std::move(text));
+        throw ECallError(std::move(message));
+      }
       default:
         throw EProtocolError("resposta inesperada ao handshake");
     }
@@ -137,6 +169,37 @@ void TSocketConnection::Link::Connect() {
     throw not_a_server(e.Message());
   }
   socket_ = std::move(socket);
+  if (owner_.Notices()) {
+    if (!Subscribe(true)) {
+      socket_.reset();
+      throw ECallError(detail::LinkLostText(address), "pedido de avisos a " + address);
+    }
+    // What changed while the link was down was told to nobody.
+    if (owner_.opened_before_) owner_.Keep(NoticeFrame{});
+  }
+  owner_.opened_before_ = true;
+}
+
+bool TSocketConnection::Link::Subscribe(bool on) {
+  std::vector<uint8_t> frame;
+  EncodeSubscribe(frame, on);
+  return socket_->Write(frame, DeadlineIn(owner_.ConnectTimeoutMs())) == IoStatus::kOk;
+}
+
+bool TSocketConnection::Link::DrainUnasked() {
+  while (socket_->SentUnasked()) {
+    try {
+      // A frame that has begun to arrive is whole within moments.
+      const auto rest = DeadlineIn(owner_.ConnectTimeoutMs());
+      if (socket_->ReadFrame(payload_, owner_.MaxFrameSize(), rest, rest) != IoStatus::kOk)
+        return false;
+      if (PeekFrameType(payload_) != FrameType::kNotice) return false;
+      owner_.Keep(DecodeNotice(payload_));
+    } catch (const EProtocolError&) {
+      return false;
+    }
+  }
+  return true;
 }
 
 std::string TSocketConnection::Link::IoText(IoStatus status, std::string_view method) const {
@@ -159,7 +222,7 @@ void TSocketConnection::Link::Lose(const std::string& message, const std::string
 rtl::Variant TSocketConnection::Link::Invoke(std::string_view method, std::vector<Arg>& args) {
   // A server that closes a connection left idle too long says so first: the
   // call goes out on a new connection instead of failing on the old one.
-  if (Open() && Clock::now() - last_answer_ >= kIdleCheckAfter && socket_->SentUnasked())
+  if (Open() && Clock::now() - last_answer_ >= kIdleCheckAfter && !DrainUnasked())
     owner_.SetConnected(false);
   if (!Open()) owner_.SetConnected(true);
   const uint32_t call_id = ++last_call_id_ == 0 ? ++last_call_id_ : last_call_id_;
@@ -175,8 +238,13 @@ rtl::Variant TSocketConnection::Link::Invoke(std::string_view method, std::vecto
   const std::string address = Address();
   try {
     IoStatus status = socket_->Write(out_, deadline);
-    if (status == IoStatus::kOk)
-      status = socket_->ReadFrame(payload_, owner_.MaxFrameSize(), deadline, deadline);
+    // Notices sent before the server read the call come ahead of its answer.
+    for (;;) {
+      if (status == IoStatus::kOk)
+        status = socket_->ReadFrame(payload_, owner_.MaxFrameSize(), deadline, deadline);
+      if (status != IoStatus::kOk || PeekFrameType(payload_) != FrameType::kNotice) break;
+      owner_.Keep(DecodeNotice(payload_));
+    }
     if (status == IoStatus::kTimeout)
       Lose(detail::NoAnswerText(address, owner_.CallTimeoutMs()), IoText(status, method));
     if (status != IoStatus::kOk) Lose(detail::LinkLostText(address), IoText(status, method));
@@ -226,12 +294,67 @@ void TSocketConnection::SetConnected(bool value) {
   if (value == Connected()) return;
   if (value) {
     if (BeforeConnect) BeforeConnect(this);
-    link_->Connect();
+    ConnectLoggingIn();
     if (AfterConnect) AfterConnect(this);
   } else {
     link_->Disconnect();
     if (AfterDisconnect) AfterDisconnect(this);
   }
+}
+
+void TSocketConnection::ConnectLoggingIn() {
+  bool asked = false;
+  for (;;) {
+    try {
+      link_->Connect();
+      break;
+    } catch (const ELoginRefused& e) {
+      ILoginPrompt* prompt = CurrentLoginPrompt();
+      if (prompt == nullptr) throw;
+      const std::string address = host_ + ":" + std::to_string(port_);
+      const LoginRequest request{address, security_.user_name, e.Refusal(),
+                                 detail::LoginRefusedText(e.Refusal(), e.ServerText())};
+      std::string user_name = security_.user_name, password;
+      // Giving up is the person's choice, not a failure to report.
+      if (!prompt->Ask(request, user_name, password)) throw rtl::EAbort();
+      security_.user_name = std::move(user_name);
+      security_.password = std::move(password);
+      asked = true;
+    }
+  }
+  if (!asked) return;
+  // What the person gave opens this process's later connections too (a
+  // reconnection, another screen) without asking again; it stays in memory.
+  ClientSecurity defaults = DefaultClientSecurity();
+  defaults.user_name = security_.user_name;
+  defaults.password = security_.password;
+  SetDefaultClientSecurity(std::move(defaults));
+  if (ILoginPrompt* prompt = CurrentLoginPrompt()) prompt->Admitted(account_, role_);
+}
+
+void TSocketConnection::SetNotices(bool on) {
+  if (on == notices_) return;
+  notices_ = on;
+  if (!on) received_.clear();
+  if (Connected() && !link_->Subscribe(on)) SetConnected(false);
+}
+
+void TSocketConnection::Keep(NoticeFrame notice) {
+  // An owner that does not take its notices reads everything again instead.
+  if (received_.size() >= kMaxKeptNotices || notice.kind == NoticeKind::kReloadAll) {
+    received_.clear();
+    notice = NoticeFrame{};
+  }
+  if (!received_.empty() && received_.back().kind == NoticeKind::kReloadAll) return;
+  received_.push_back(std::move(notice));
+}
+
+std::vector<NoticeFrame> TSocketConnection::TakeNotices() {
+  if (Connected() && (!link_->DrainUnasked() || link_->PeerGone())) SetConnected(false);
+  std::vector<NoticeFrame> out(std::make_move_iterator(received_.begin()),
+                               std::make_move_iterator(received_.end()));
+  received_.clear();
+  return out;
 }
 
 IAppServer& TSocketConnection::AppServer() {

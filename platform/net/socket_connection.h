@@ -4,8 +4,13 @@
 // Opening (SetConnected(true)) runs BeforeConnect, so the owner can set Host
 // and Port, then connects with ConnectTimeoutMs (over TLS when Security()
 // names a CA) and asks the server for the remote object named ServerName,
-// sending the access token and user name of Security(); a refusal or an unreachable server throws
-// ECallError naming host:port, and the connection stays closed.
+// sending the access token, user name and password of Security(); a refusal
+// or an unreachable server throws ECallError naming host:port, and the
+// connection stays closed. A refusal of the login goes first to the process's
+// login prompt (CurrentLoginPrompt), when there is one: the open is tried
+// again with the user name and password the person gives, until the server
+// admits them (they then become the Security() of this connection and the
+// default of new ones) or the person gives up (rtl::EAbort, silent).
 //
 // AppServer() carries blocking calls, one at a time: the call waits at most
 // CallTimeoutMs for the answer, by-reference arguments receive the server's
@@ -21,10 +26,19 @@
 // person expects: in Portuguese, with the server's address and what to do,
 // never a method name or a system text; those are in its Detail().
 //
+// Notices (SetNotices): the connection asks the server for them at every
+// open, sets aside the ones that arrive while it waits for an answer, and
+// hands them out through TakeNotices, which a host calls between calls (from
+// a timer): nothing arrives in the middle of a call's exchange. A connection
+// opened again after it was lost tells its owner to read everything again
+// with a reload-everything notice of its own: what changed meanwhile was not
+// told.
+//
 // Not thread-safe: one thread uses a connection.
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -74,6 +88,8 @@ class TSocketConnection : public rtl::TComponent {
   // when it asks for no login.
   const std::string& Account() const { return account_; }
   const std::string& Role() const { return role_; }
+  // The server admitted an account that may only read.
+  bool AdmittedAsReader() const { return role_ == kReaderRole; }
 
   bool Connected() const;
   // true opens the connection (no-op when open); false closes it and runs
@@ -81,6 +97,15 @@ class TSocketConnection : public rtl::TComponent {
   void SetConnected(bool value);
   void Open() { SetConnected(true); }
   void Close() { SetConnected(false); }
+
+  // Whether the connection asks the server for notices; set on an open
+  // connection, it asks at once. Needs a server of protocol version 4.
+  bool Notices() const { return notices_; }
+  void SetNotices(bool on);
+  // The notices received since the last take, oldest first, reading what has
+  // arrived without waiting. A link found lost here is closed (AfterDisconnect
+  // runs); the next call, or SetConnected(true), opens it again.
+  std::vector<NoticeFrame> TakeNotices();
 
   // The remote object's dispatch interface; valid for the life of this
   // connection, open or not.
@@ -92,6 +117,13 @@ class TSocketConnection : public rtl::TComponent {
 
  private:
   class Link;
+  // Opens the link, asking the login prompt while the server refuses the
+  // login.
+  void ConnectLoggingIn();
+  // Notices kept for TakeNotices beyond this become one reload-everything
+  // notice.
+  static constexpr size_t kMaxKeptNotices = 1000;
+  void Keep(NoticeFrame notice);
 
   std::string server_name_;
   std::string host_ = "127.0.0.1";
@@ -103,6 +135,9 @@ class TSocketConnection : public rtl::TComponent {
   ClientSecurity security_ = DefaultClientSecurity();
   std::string account_;
   std::string role_;
+  bool notices_ = false;
+  bool opened_before_ = false;  // an open after this one is a reopening
+  std::deque<NoticeFrame> received_;
   std::unique_ptr<Link> link_;  // the socket and the dispatch interface
 };
 

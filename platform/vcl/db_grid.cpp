@@ -314,6 +314,8 @@ void TDBGrid::ClickTitle(int col) {
 }
 
 void TDBGrid::ClickEditButton() {
+  // A read-only grid shows no editor, so no button to pick a value with.
+  if (read_only_) return;
   if (selected_ < 0 || selected_ >= columns_.Count()) return;
   if (columns_[selected_]->ButtonStyle() != TColumnButtonStyle::cbsEllipsis) return;
   if (OnEditButtonClick) OnEditButtonClick(this);

@@ -170,7 +170,8 @@ class TDBGrid : public TWinControl {
   // Mouse click on a column title: OnTitleClick.
   void ClickTitle(int col);
   // The ellipsis button of the selected cell: OnEditButtonClick, when the
-  // selected column's button style is cbsEllipsis.
+  // selected column's button style is cbsEllipsis and the grid is not
+  // read-only.
   void ClickEditButton();
   // A text of the selected column's pick list chosen from the drop-down: the
   // edit starts and the field gets the text through SetText. A text not in the

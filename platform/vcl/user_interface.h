@@ -6,6 +6,7 @@
 // dialog method returns only once the person answered.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace db {
@@ -55,6 +56,16 @@ class IUserInterface {
   virtual void HideBusy() = 0;
   // The screen's cursor changed (crDefault, crHourGlass, ...).
   virtual void CursorChanged(int cursor) = 0;
+
+  // What other desks are doing, told without ever waiting for the person
+  // (none of these is a dialog); a host without them shows nothing:
+  // a line that goes by itself after a while,
+  virtual void ShowPassingNote(const std::string& /*text*/) {}
+  // a line that stays until replaced (empty: none),
+  virtual void ShowStandingNote(const std::string& /*text*/) {}
+  // and a bar over the screen with a button that runs `reload` (empty text:
+  // the bar goes).
+  virtual void ShowChangedBar(const std::string& /*text*/, std::function<void()> /*reload*/) {}
 };
 
 // The installed service. UserInterface() throws rtl::Exception when none is

@@ -48,7 +48,7 @@ void SetChosen(db::TClientDataSet* ds, std::string_view field, const std::string
 
 void TfrmEstrutura::dbgFatosTitleClick(vcl::TColumn* column) {
   HourGlass hourglass;
-  if (column == nullptr || column->FieldName() != "IDFATODW") return;
+  if (column == nullptr || column->FieldName() != "IDFATODW" || ReadingOnly()) return;
   // A fact being typed is not part of the facts' data yet: marking all now
   // would replace the list and lose it. Confirm or cancel it first.
   if (cdsFatos->Active() && !Browsing(cdsFatos)) return;
@@ -68,7 +68,8 @@ void TfrmEstrutura::dbgFatosTitleClick(vcl::TColumn* column) {
 }
 
 void TfrmEstrutura::dbgFatosCellClick(vcl::TColumn*) {
-  if (!IsSelected(dbgFatos, "IDFATODW")) return;
+  // The marks are changes, saved at once: not for whoever may only read.
+  if (!IsSelected(dbgFatos, "IDFATODW") || ReadingOnly()) return;
   db::TField* mark = cdsFatos->FieldByName("IDFATODW");
   const std::string now = mark->AsString();
   if (now != "S" && now != "N") return;

@@ -3,6 +3,7 @@
 #include <yaml-cpp/yaml.h>
 
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 #include <tuple>
@@ -37,10 +38,12 @@ class CheckAndExport : public RdmTest {
     text = out.str();
     return rc;
   }
-  YAML::Node Export(ExportFormat format) {
+  YAML::Node Export(ExportFormat format, std::string* notes = nullptr) {
     auto s = OpenStorage(db_.target());
-    std::ostringstream notes;
-    return YAML::Load(ExportStructure(*s, format, "", notes));
+    std::ostringstream told;
+    YAML::Node doc = YAML::Load(ExportStructure(*s, format, "", told));
+    if (notes) *notes = told.str();
+    return doc;
   }
   static YAML::Node Named(const YAML::Node& list, const std::string& name) {
     for (const YAML::Node& n : list)
@@ -184,9 +187,11 @@ TEST_F(CheckAndExport, MetricFlowExportParsesBackToTheSameFactsDimensionsAndLink
   for (const YAML::Node& d : vendas["dimensions"])
     dimensions.insert(d["name"].as<std::string>() + " " + d["label"].as<std::string>() + " " +
                       d["expr"].as<std::string>() + " " + d["type"].as<std::string>());
+  // Without a registered date dimension, the export adds an always-empty one.
   EXPECT_EQ(dimensions, (std::set<std::string>{"cliente Cliente CD_CLIENTE categorical",
                                                "mes Mês CD_MES categorical",
-                                               "produto Produto CD_PRODUTO categorical"}));
+                                               "produto Produto CD_PRODUTO categorical",
+                                               "sem_data Sem data CAST(NULL AS DATE) time"}));
   YAML::Node link = vendas["config"]["meta"]["drill"];
   ASSERT_EQ(link.size(), 1u);
   EXPECT_EQ(link[0]["semantic_model"].as<std::string>(), "drill_vendas_dia");
@@ -208,6 +213,111 @@ TEST_F(CheckAndExport, MetricFlowExportParsesBackToTheSameFactsDimensionsAndLink
       ++count;
     }
   EXPECT_EQ(names.size(), count);
+}
+
+TEST_F(CheckAndExport, MetricFlowFileMeetsTheSemanticLayerRules) {
+  // A second table labelled "Vendas", with a fact named like one of FATO_VENDAS.
+  auto ok = [&](std::string_view method, std::vector<Variant> args) {
+    ASSERT_EQ(ErrorText(Call(method, std::move(args))), "") << method;
+  };
+  ok("SetTabelas", {DeltaBuilder(kTableFields).Insert({"FATO_COMPRAS", "Vendas", "N"}).Build()});
+  ok("SetDime",
+     {DeltaBuilder(kDimeFields).Insert({"FATO_COMPRAS", "CD_PRODUTO", "00002"}).Build(), ""});
+  ok("SetFatos",
+     {DeltaBuilder(kFactFields)
+          .Insert({"S", "FATO_COMPRAS", "VL_COMPRA", "00001", "Valor vendido", "M", "", ""})
+          .Build(),
+      "FATO_COMPRAS"});
+  std::string notes;
+  YAML::Node doc = Export(ExportFormat::kMetricFlow, &notes);
+  // Each table without a registered date dimension is told by name.
+  for (const char* table :
+       {"FATO_COMPRAS", "FATO_VENDAS", "FATO_ESTOQUE", "FATO_FINANCEIRO", "DRILL_ESTOQUE_LOTE"})
+    EXPECT_NE(notes.find(std::string("A tabela ") + table + " ("), std::string::npos) << notes;
+  EXPECT_EQ(notes.find("DRILL_VENDAS_DIA"), std::string::npos) << notes;
+
+  std::set<std::string> model_labels, measures;
+  std::map<std::string, std::string> kind_of;  // element name -> what it is, in every model
+  auto same_kind = [&](const YAML::Node& element, const std::string& kind) {
+    auto [it, fresh] = kind_of.emplace(element["name"].as<std::string>(), kind);
+    EXPECT_EQ(it->second, kind) << it->first;
+  };
+  for (const YAML::Node& m : doc["semantic_models"]) {
+    const std::string name = m["name"].as<std::string>();
+    EXPECT_TRUE(model_labels.insert(m["label"].as<std::string>()).second) << name;
+    int primary = 0;
+    for (const YAML::Node& e : m["entities"]) {
+      primary += e["type"].as<std::string>() == "primary";
+      same_kind(e, "entity");
+    }
+    EXPECT_EQ(primary, 1) << name;
+    std::set<std::string> labels, times;
+    for (const YAML::Node& d : m["dimensions"]) {
+      EXPECT_TRUE(labels.insert(d["label"].as<std::string>()).second) << name;
+      same_kind(d, "dimension " + d["type"].as<std::string>());
+      if (d["type"].as<std::string>() == "time") times.insert(d["name"].as<std::string>());
+    }
+    if (m["measures"].size() > 0) {
+      EXPECT_TRUE(times.count(m["defaults"]["agg_time_dimension"].as<std::string>())) << name;
+    }
+    for (const YAML::Node& x : m["measures"]) {
+      same_kind(x, "measure");
+      measures.insert(x["name"].as<std::string>());
+    }
+  }
+  // A simple metric per measure, each label once.
+  std::set<std::string> metric_measures, metric_labels;
+  for (const YAML::Node& metric : doc["metrics"]) {
+    EXPECT_EQ(metric["type"].as<std::string>(), "simple");
+    metric_measures.insert(metric["type_params"]["measure"].as<std::string>());
+    EXPECT_TRUE(metric_labels.insert(metric["label"].as<std::string>()).second);
+  }
+  EXPECT_EQ(doc["metrics"].size(), measures.size());
+  EXPECT_EQ(metric_measures, measures);
+  // Labels that clash name their table.
+  YAML::Node models = doc["semantic_models"];
+  EXPECT_EQ(Named(models, "fato_compras")["label"].as<std::string>(), "Vendas (FATO_COMPRAS)");
+  EXPECT_EQ(Named(models, "fato_vendas")["label"].as<std::string>(), "Vendas (FATO_VENDAS)");
+  EXPECT_EQ(Named(doc["metrics"], "fato_compras_vl_compra")["label"].as<std::string>(),
+            "Valor vendido (FATO_COMPRAS)");
+  EXPECT_EQ(Named(doc["metrics"], "drill_vendas_dia_vl_venda")["label"].as<std::string>(),
+            "Valor vendido no dia");
+
+  // The drill link is a relation: a drill row refers to the fact table's
+  // primary entity, on the same expression of the shared dimensions.
+  YAML::Node key = Named(Named(models, "fato_vendas")["entities"], "fato_vendas");
+  YAML::Node reference = Named(Named(models, "drill_vendas_dia")["entities"], "fato_vendas");
+  EXPECT_EQ(key["type"].as<std::string>(), "primary");
+  EXPECT_EQ(reference["type"].as<std::string>(), "foreign");
+  EXPECT_EQ(reference["expr"].as<std::string>(), key["expr"].as<std::string>());
+  // A dimension more than one table has is a foreign entity in each.
+  for (const char* model : {"fato_compras", "fato_vendas", "drill_vendas_dia", "fato_estoque"}) {
+    YAML::Node produto = Named(Named(models, model)["entities"], "chave_produto");
+    EXPECT_EQ(produto["type"].as<std::string>(), "foreign");
+    EXPECT_EQ(produto["expr"].as<std::string>(), "CD_PRODUTO");
+  }
+}
+
+TEST_F(CheckAndExport, NoJoinIsExportedForADrillLinkOfIncompatibleColumns) {
+  // Dimension 00004: an integer column on the fact side, text on the drill side.
+  Sql("INSERT INTO \"QMX_DIME\" VALUES ('FATO_VENDAS', 'CD_VENDEDOR', '00004');"
+      "INSERT INTO \"QMX_DIME_DRILL\" VALUES ('DRILL_VENDAS_DIA', 'CD_REGIAO', '00004');");
+  std::string notes;
+  YAML::Node models = Export(ExportFormat::kMetricFlow, &notes)["semantic_models"];
+  EXPECT_NE(notes.find("O drill de FATO_VENDAS para DRILL_VENDAS_DIA não foi exportado como "
+                       "junção: a coluna FATO_VENDAS.CD_VENDEDOR ("),
+            std::string::npos)
+      << notes;
+  for (const YAML::Node& e : Named(models, "drill_vendas_dia")["entities"])
+    EXPECT_NE(e["name"].as<std::string>(), "fato_vendas");
+  // The link itself stays with the facts, for an import to bring back.
+  EXPECT_EQ(Named(Named(models, "fato_vendas")["measures"],
+                  "fato_vendas_vl_venda")["config"]["meta"]["drill"]
+                .as<std::string>(),
+            "drill_vendas_dia");
+  YAML::Node cubes = Export(ExportFormat::kCube)["cubes"];
+  EXPECT_FALSE(Named(cubes, "fato_vendas")["joins"]);
+  EXPECT_EQ(Named(cubes, "fato_estoque")["joins"].size(), 1u);
 }
 
 TEST_F(CheckAndExport, CubeExportJoinsEachFactTableToItsDrillTablesOnSharedDimensions) {

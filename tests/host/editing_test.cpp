@@ -44,14 +44,7 @@ class EditingTest : public host_test::HostScreenTest {
   // The name the server holds for a fact table, read through a session of
   // its own.
   std::string StoredName(const std::string& code) {
-    auto session = server_.NewSession();
-    std::vector<rtl::Variant> args{rtl::Variant(std::string()), rtl::Variant(false)};
-    db::TClientDataSet rows(nullptr);
-    rows.SetData(session->Invoke("GetTabelas", args));
-    for (rows.First(); !rows.Eof(); rows.Next())
-      if (rows.FieldByName("CDTABELADW")->AsString() == code)
-        return rows.FieldByName("NMTABELADW")->AsString();
-    return "<none>";
+    return host_test::StoredTableName(server_, code);
   }
 
   vcl::TDBGrid* facts_ = nullptr;

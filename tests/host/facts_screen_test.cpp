@@ -3,9 +3,13 @@
 // the facts with the mouse and the keyboard through the real widgets.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QAction>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTableWidget>
 #include <QTest>
@@ -16,9 +20,12 @@
 #include "host_screen_fixture.h"
 #include "lookup_dialog.h"
 #include "orb/local_cache.h"
+#include "other_desks_view.h"
 #include "qt_user_interface.h"
 #include "render_controls.h"
 #include "render_pages.h"
+#include "support/other_desk.h"
+#include "support/rdm_client.h"
 #include "vcl/button_flat.h"
 #include "vcl/db_grid.h"
 #include "vcl/page_control.h"
@@ -154,6 +161,110 @@ TEST_F(FactsScreenTest, TheCheckColumnsTitleAndBoxesMarkFactsUnderTheHourglass) 
   EXPECT_FALSE(grid_->EditorMode());
   EXPECT_EQ(StoredFacts(server_, "FATO_VENDAS").at("QT_VENDIDA"),
             "Quantidade vendida|00001|Q|N|DRILL_VENDAS_DIA");
+  EXPECT_TRUE(answers_.Texts().empty());
+}
+
+// The other desks' work, told by the server's notices, over two real
+// connections: the screen's and another desk's.
+class OtherDesksTest : public FactsScreenTest {
+ protected:
+  void SetUp() override {
+    FactsScreenTest::SetUp();
+    if (HasFatalFailure()) return;
+    link_ = qmxtest::NoticeDesk(server_.Port());
+    other_ =
+        std::make_unique<qmxtest::OtherDesk>(std::make_unique<qmxtest::ConnectionSession>(*link_));
+    ASSERT_NO_FATAL_FAILURE(OpenFactsOfVendas());
+  }
+  // The codes of the facts the screen lists now.
+  std::vector<std::string> ListedFacts() {
+    const db::Packet listed = db::PacketFromVariant(grid_->DataSet()->Data());
+    std::vector<std::string> codes;
+    for (const db::PacketRow& row : listed.rows)
+      codes.push_back(row.values.at(listed.FieldIndex("CDITEMDW")).value_or(""));
+    return codes;
+  }
+  // Waits for what the other desk's connection is told, the host's timer
+  // running meanwhile.
+  std::vector<net::NoticeFrame> NoticesOfOtherDesk(size_t count) {
+    std::vector<net::NoticeFrame> got;
+    (void)QTest::qWaitFor(
+        [&] {
+          for (net::NoticeFrame& n : link_->TakeNotices()) got.push_back(std::move(n));
+          return got.size() >= count;
+        },
+        5000);
+    return got;
+  }
+  host::OtherDesksView& View() { return *window_.UserInterface().OtherDesks(); }
+
+  std::unique_ptr<net::TSocketConnection> link_;
+  std::unique_ptr<qmxtest::OtherDesk> other_;
+};
+
+TEST_F(OtherDesksTest, AFactAddedOnAnotherDeskAppearsWithoutAClick) {
+  const size_t before = ListedFacts().size();
+  const std::string column = other_->FreeColumns("F", "FATO_VENDAS").at(0);
+  other_->Insert("SetFatos", other_->Items("FATO_VENDAS", false).first,
+                 {{"IDFATODW", "S"},
+                  {"CDTABELADW", "FATO_VENDAS"},
+                  {"CDITEMDW", column},
+                  {"CDAREANEGDW", "00001"},
+                  {"NMITEMDW", "Fato da outra mesa"},
+                  {"IDTPFATODW", "M"}},
+                 "FATO_VENDAS");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return ListedFacts().size() == before + 1; }, 5000));
+  const std::vector<std::string> listed = ListedFacts();
+  EXPECT_NE(std::find(listed.begin(), listed.end(), column), listed.end());
+  EXPECT_EQ(Model<vcl::TDBGrid>("dbgTabelaFatos")->DataSet()->FieldByName("CDTABELADW")->AsString(),
+            "FATO_VENDAS");
+  const std::string line = window_.statusBar()->currentMessage().toStdString();
+  EXPECT_NE(line.find("incluiu o fato " + column + " de FATO_VENDAS"), std::string::npos) << line;
+
+  // The other desk opens the new fact for editing, then lets it go.
+  link_->AppServer().Call("InformarEdicao", {"FATO_VENDAS", "fato", column});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !View().StandingNote().isEmpty(); }, 5000));
+  EXPECT_NE(View().StandingNote().toStdString().find(" está editando o fato " + column),
+            std::string::npos)
+      << View().StandingNote().toStdString();
+  link_->AppServer().Call("InformarEdicao", {"", "", ""});
+  EXPECT_TRUE(QTest::qWaitFor([&] { return View().StandingNote().isEmpty(); }, 5000));
+  EXPECT_TRUE(answers_.Texts().empty());
+}
+
+TEST_F(OtherDesksTest, AnEditedFactChangedElsewhereShowsTheBarBeforeConfirming) {
+  db::TClientDataSet* facts = grid_->DataSet();
+  int row = 0;
+  for (int r = 1; r <= grid_->RowCount() && row == 0; ++r)
+    if (grid_->CellText(r, 1) == "VL_VENDA") row = r;
+  ASSERT_GT(row, 0);
+  ClickAt(view_, view_->CellRect(row, 2));
+  ClickButton("sbtAlterar");
+  QTest::keyClicks(view_, "Meu nome");
+  ASSERT_EQ(facts->State(), db::TDataSetState::dsEdit);
+  // The other desk is told who is editing what...
+  std::vector<net::NoticeFrame> told = NoticesOfOtherDesk(1);
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_EQ(told[0].kind, net::NoticeKind::kEditing);
+  EXPECT_EQ(told[0].item, "VL_VENDA");
+
+  // ...changes it anyway, and the screen says so while the person edits.
+  other_->ChangeFact("FATO_VENDAS", "VL_VENDA", "NMITEMDW", "Nome da outra mesa");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !View().ChangedBarText().isEmpty(); }, 5000));
+  EXPECT_NE(View().ChangedBarText().toStdString().find("alterou o fato VL_VENDA"),
+            std::string::npos)
+      << View().ChangedBarText().toStdString();
+  EXPECT_EQ(facts->State(), db::TDataSetState::dsEdit);
+
+  QTest::mouseClick(View().ReloadButton(), Qt::LeftButton);
+  QApplication::processEvents();
+  EXPECT_EQ(facts->State(), db::TDataSetState::dsBrowse);
+  EXPECT_EQ(facts->FieldByName("CDITEMDW")->AsString(), "VL_VENDA");
+  EXPECT_EQ(facts->FieldByName("NMITEMDW")->AsString(), "Nome da outra mesa");
+  EXPECT_TRUE(View().ChangedBarText().isEmpty());
+  told = NoticesOfOtherDesk(1);
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_EQ(told[0].kind, net::NoticeKind::kEditEnded);
   EXPECT_TRUE(answers_.Texts().empty());
 }
 

@@ -6,6 +6,7 @@
 #include <QTableWidget>
 #include <QTest>
 
+#include "db/client_dataset.h"
 #include "lookup_dialog.h"
 #include "orb/server_address.h"
 #include "render_controls.h"
@@ -97,6 +98,17 @@ QStringList OfferedCodes(const host::LookupDialog& dialog) {
   QStringList codes;
   for (int r = 0; r < dialog.Table()->rowCount(); ++r) codes << dialog.Table()->item(r, 0)->text();
   return codes;
+}
+
+std::string StoredTableName(const appserver::EmbeddedServer& server, const std::string& code) {
+  auto session = server.NewSession();
+  std::vector<rtl::Variant> args{rtl::Variant(std::string()), rtl::Variant(false)};
+  db::TClientDataSet rows(nullptr);
+  rows.SetData(session->Invoke("GetTabelas", args));
+  for (rows.First(); !rows.Eof(); rows.Next())
+    if (rows.FieldByName("CDTABELADW")->AsString() == code)
+      return rows.FieldByName("NMTABELADW")->AsString();
+  return "<none>";
 }
 
 std::vector<rtl::Variant> DimeFatos(const appserver::EmbeddedServer& server,

@@ -94,6 +94,9 @@ class OpenScreenTest : public HostScreenTest {
 // The codes (first column) the look-up dialog offers, top to bottom.
 QStringList OfferedCodes(const host::LookupDialog& dialog);
 
+// The name the server holds for fact table `code`, or "<none>".
+std::string StoredTableName(const appserver::EmbeddedServer& server, const std::string& code);
+
 // The six arguments of GetDimeFatos for `table` after the server answered,
 // read through a session of its own: [4] holds the dimensions, [5] the facts.
 std::vector<rtl::Variant> DimeFatos(const appserver::EmbeddedServer& server,

@@ -5,6 +5,7 @@
 // open, the status bar and the calls made on opening.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
@@ -220,6 +221,37 @@ TEST_F(KeyboardTest, ThePickListOpensOnTheCurrentType) {
   EXPECT_EQ(facts->DataSet()->State(), db::TDataSetState::dsBrowse);
 }
 
+// A new table the server refuses: while its message is up the row is open
+// again with what was typed, and after OK the cursor is on the code the
+// message names, ready for typing.
+TEST_F(KeyboardTest, ARefusedSaveLeavesTheCursorOnTheFieldItsMessageNames) {
+  auto* tables = Model<vcl::TDBGrid>("dbgTabelaFatos");
+  ASSERT_EQ(Keyboard(), GridOf(tables));
+  Press(Qt::Key_N, Qt::ControlModifier);
+  Type("fatoteste");
+  Press(Qt::Key_Tab);
+  Type("Fato teste");
+  ASSERT_EQ(tables->SelectedField()->FieldName(), "NMTABELADW");
+  std::string message;
+  db::TDataSetState state_under_message = db::TDataSetState::dsInactive;
+  answers_.Expect([&](QWidget* w) {
+    if (auto* box = qobject_cast<QMessageBox*>(w)) message = box->text().toStdString();
+    state_under_message = tables->DataSet()->State();
+    QTest::keyClick(w, Qt::Key_Return);
+  });
+  Press(Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(message, "Tabela \"FATOTESTE\" inválida.");
+  EXPECT_EQ(state_under_message, db::TDataSetState::dsInsert);
+  ASSERT_EQ(tables->DataSet()->State(), db::TDataSetState::dsInsert);
+  EXPECT_EQ(tables->SelectedField()->FieldName(), "CDTABELADW");
+  EXPECT_EQ(Keyboard(), GridOf(tables));
+  Type("fato_compras");
+  EXPECT_EQ(tables->EditorText(), "fato_compras");  // the refused code was selected
+  Press(Qt::Key_Escape);
+  Press(Qt::Key_Escape);
+  EXPECT_EQ(tables->DataSet()->State(), db::TDataSetState::dsBrowse);
+}
+
 // The status bar keeps naming the server after a menu was used.
 TEST_F(KeyboardTest, TheServerTextStaysAfterTheMenus) {
   const QString text = window_.ServerText();
@@ -425,6 +457,14 @@ TEST_F(KeyboardTest, GridsAndDialogsReadThroughAccessibility) {
   Press(Qt::Key_Tab, Qt::ControlModifier);
   check("dbgFatos");
   check("dbgDimensoes");
+
+  // Every button of the screen, the toolbar's and the navigator's icons
+  // included, has a name to read.
+  for (QAbstractButton* button : View<host::FormView>(form_)->findChildren<QAbstractButton*>()) {
+    if (!button->isVisible()) continue;
+    QAccessibleInterface* read = QAccessible::queryAccessibleInterface(button);
+    EXPECT_FALSE(read->text(QAccessible::Name).isEmpty()) << button->objectName().toStdString();
+  }
 
   // The delete question, read through the message box's interface.
   QStringList read;

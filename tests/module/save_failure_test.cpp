@@ -217,6 +217,18 @@ class SaveFailure : public ::testing::TestWithParam<Member> {
     EXPECT_TRUE(s.sbtConfirmar->Enabled());
     EXPECT_TRUE(s.sbtCancelar->Enabled());
   }
+  // The refusal's message names `field`: the list's grid has the focus there.
+  void ExpectCursorOn(const std::string& field) {
+    for (int i = 0; i < s.ComponentCount(); ++i) {
+      auto* grid = dynamic_cast<vcl::TDBGrid*>(s.Components(i));
+      if (grid == nullptr || grid->DataSet() != List()) continue;
+      ASSERT_NE(grid->SelectedField(), nullptr);
+      EXPECT_EQ(grid->SelectedField()->FieldName(), field);
+      EXPECT_TRUE(grid->Focused());
+      return;
+    }
+    ADD_FAILURE() << "no grid shows " << m().dataset;
+  }
   // The change packets sent with the member's method since the last
   // ClearCalls: one, holding only `key`'s row.
   void ExpectSentAlone(const std::string& key) {
@@ -260,6 +272,7 @@ TEST_P(SaveFailure, ARefusedRowComesBackAsTypedAndTheCorrectedOneTravelsAlone) {
   EXPECT_EQ(h.ui().Errors().size(), 1u);
   for (const Question& q : h.Questions()) EXPECT_EQ(q.kind, QuestionKind::kError);
   ExpectOpenAgainWith(m().refused, changes_before);
+  ExpectCursorOn(m().corrected.front().first);
 
   Change(m().corrected);
   h.Scripted().ClearCalls();

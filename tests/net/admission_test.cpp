@@ -177,8 +177,10 @@ TEST(Admission, WrongTokensLockTheAddressForDoublingTimesWithOneLineEach) {
   Probe probe;
   ServerOptions o = Options(probe);
   o.security = ServerTls(kToken);
-  o.login_backoff_first_ms = 300;
-  o.login_backoff_max_ms = 600;
+  // Locks long enough that a slow TLS handshake on a loaded machine does not
+  // outlast them; only lateness past a lock's end could fail a check.
+  o.login_backoff_first_ms = 800;
+  o.login_backoff_max_ms = 1600;
   EventLog log;
   log.Attach(o);
   auto server = StartServer(std::move(o));
@@ -189,12 +191,12 @@ TEST(Admission, WrongTokensLockTheAddressForDoublingTimesWithOneLineEach) {
   EXPECT_NE(open("errada-1").find("chave de acesso inválida"), std::string::npos);
   // Locked: even the right token is turned away, without a word on it.
   EXPECT_NE(open(kToken).find("acesso bloqueado"), std::string::npos);
-  std::this_thread::sleep_for(std::chrono::milliseconds(350));
+  std::this_thread::sleep_for(std::chrono::milliseconds(850));
   EXPECT_NE(open("errada-2").find("chave de acesso inválida"), std::string::npos);
   // The second failure doubled the lock: still locked past the first's length.
-  std::this_thread::sleep_for(std::chrono::milliseconds(350));
+  std::this_thread::sleep_for(std::chrono::milliseconds(850));
   EXPECT_NE(open(kToken).find("acesso bloqueado"), std::string::npos);
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  std::this_thread::sleep_for(std::chrono::milliseconds(800));
   EXPECT_EQ(open(kToken), "(aberta)");
   // After a success the next failure starts from the first length again.
   EXPECT_NE(open("errada-3").find("chave de acesso inválida"), std::string::npos);

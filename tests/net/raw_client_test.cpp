@@ -88,7 +88,7 @@ TEST_F(RawClientTest, BadHandshakesAreRefusedWithAReason) {
   auto bad_version = Hello();
   bad_version[9] = 9;
   EXPECT_EQ(RefusalOf(bad_version),
-            "versão de protocolo 9 não suportada (o servidor usa as versões 1 a 3)");
+            "versão de protocolo 9 não suportada (o servidor usa as versões 1 a 4)");
 
   EXPECT_EQ(RefusalOf(Call(1, "Count")), "o primeiro quadro de uma conexão deve ser o handshake");
   EXPECT_EQ(RefusalOf(Hello("Outro.Objeto")), "objeto remoto desconhecido: Outro.Objeto");

@@ -3,6 +3,7 @@
 #include "appserver/storage/demo_warehouse.h"
 #include "appserver/storage/entity_sql.h"
 #include "appserver/storage/postgres/pg_connection.h"
+#include "appserver/storage/postgres/pg_listener.h"
 #include "appserver/storage/postgres/pg_migrations.h"
 #include "appserver/storage/postgres/pg_pool.h"
 #include "rtl/strings.h"
@@ -47,7 +48,8 @@ class PgStorage final : public Storage {
         prefix_(QuoteIdentifier(target.schema) + "."),
         begin_write_("BEGIN ISOLATION LEVEL READ COMMITTED; SELECT pg_advisory_xact_lock(" +
                      std::to_string(WriterLockKey(target.schema)) + ")"),
-        sql_(prefix_, '$') {
+        sql_(prefix_, '$'),
+        channel_(PostgresNoticeChannel(target.schema)) {
     CheckSchemaName(schema_);
   }
 
@@ -154,6 +156,11 @@ class PgStorage final : public Storage {
   int Remove(Entity entity, std::span<const Match> where) override {
     const EntityDef& def = Describe(entity);
     return Use(*this)->Run(sql_.Remove(def, where), Values(where)).Affected();
+  }
+
+  bool Announce(std::string_view payload) override {
+    Use(*this)->Run("SELECT pg_notify($1, $2)", {channel_, payload});
+    return true;
   }
 
   std::vector<std::string> WarehouseTables() override {
@@ -308,6 +315,7 @@ class PgStorage final : public Storage {
   std::string prefix_;
   std::string begin_write_;
   const EntitySql sql_;
+  const std::string channel_;  // of the notices of this schema (pg_listener.h)
   bool reading_ = false;
   bool last_read_ = false;   // the next read pipeline ends the read transaction
   bool read_ended_ = false;  // it has: Commit has nothing to send
