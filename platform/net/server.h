@@ -192,7 +192,7 @@ class Server {
   // Waits for the next frame of a connection, sending its notices meanwhile.
   detail::IoStatus WaitForCall(detail::FrameSocket& socket, NoticeOutlet* outlet);
   // Sends the notices waiting in `outlet`; false when the connection is lost.
-  bool SendNotices(detail::FrameSocket& socket, NoticeOutlet& outlet);
+  bool SendNotices(detail::FrameSocket& socket, NoticeOutlet& outlet, bool woken = false);
   // Reserves `bytes` of the memory budget; false when they do not fit.
   bool Reserve(size_t bytes);
   void Release(size_t bytes);
