@@ -3,6 +3,7 @@
 #include "appserver/accounts/accounts.h"
 #include "appserver/rules/access.h"
 #include "appserver/serving/embedded_server.h"
+#include "embedded_on.h"
 #include "net/socket_connection.h"
 #include "rdm_client.h"
 #include "rdm_fixture.h"
@@ -15,12 +16,7 @@ using net::Arg;
 class AccountsOverSocket : public ::testing::Test {
  protected:
   void SetUp() override { QMX_REQUIRE_DATABASE(db_); }
-  static EmbeddedServerOptions On(const qmxtest::TestDatabase& db) {
-    EmbeddedServerOptions o;
-    o.database_path = db.target().location;
-    o.schema = db.target().schema;
-    return o;
-  }
+  static EmbeddedServerOptions On(const qmxtest::TestDatabase& db) { return ServerOptionsOn(db); }
   // A client sending `user` and `password` (none when empty).
   std::unique_ptr<net::TSocketConnection> Client(const std::string& user,
                                                  const std::string& password = "") {

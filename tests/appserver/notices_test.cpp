@@ -10,6 +10,7 @@
 #include "appserver/rules/refusal.h"
 #include "appserver/serving/embedded_server.h"
 #include "appserver/storage/postgres/pg_listener.h"
+#include "embedded_on.h"
 #include "net/frame.h"
 #include "net/socket_connection.h"
 #include "rdm_client.h"
@@ -31,9 +32,7 @@ class Notices : public ::testing::Test {
  protected:
   void SetUp() override { QMX_REQUIRE_DATABASE(db_); }
   static EmbeddedServerOptions On(const qmxtest::TestDatabase& db) {
-    EmbeddedServerOptions o;
-    o.database_path = db.target().location;
-    o.schema = db.target().schema;
+    EmbeddedServerOptions o = ServerOptionsOn(db);
     o.max_queued_notices = kBound;
     return o;
   }

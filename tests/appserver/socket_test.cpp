@@ -12,6 +12,7 @@
 
 #include "appserver/rules/refusal.h"
 #include "appserver/serving/embedded_server.h"
+#include "embedded_on.h"
 #include "net/client_security.h"
 #include "net/frame.h"
 #include "net/socket_connection.h"
@@ -36,12 +37,7 @@ class OverSocket : public ::testing::Test {
   }
 
   void SetUp() override { QMX_REQUIRE_DATABASE(db_); }
-  static EmbeddedServerOptions On(const qmxtest::TestDatabase& db) {
-    EmbeddedServerOptions o;
-    o.database_path = db.target().location;
-    o.schema = db.target().schema;
-    return o;
-  }
+  static EmbeddedServerOptions On(const qmxtest::TestDatabase& db) { return ServerOptionsOn(db); }
 
   qmxtest::TestDatabase db_;
   EmbeddedServer server_{On(db_)};
