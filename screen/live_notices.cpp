@@ -206,15 +206,14 @@ void LiveNotices::Apply(const NoticeFrame& n) {
           waiting_ = 0;
         });
   }
-  if (AnyEdit()) {
-    waiting_ |= lists;
-    return;
-  }
-  Reload(lists);
-  if (n.kind == NoticeKind::kChange) vcl::UserInterface().ShowPassingNote(ChangeText(n));
+  // Read again once for all the notices of this poll (a burst of saves
+  // elsewhere is one reload here), and not while something is being edited.
+  waiting_ |= lists;
+  if (n.kind == NoticeKind::kChange) passing_ = ChangeText(n);
 }
 
 void LiveNotices::Poll() {
+  passing_.clear();
   try {
     AnnounceEdit();
     for (const NoticeFrame& n : form_.netEstrutura->TakeNotices()) Apply(n);
@@ -222,7 +221,10 @@ void LiveNotices::Poll() {
       bar_shown_ = false;
       vcl::UserInterface().ShowChangedBar("", {});
     }
-    if (waiting_ != 0 && !AnyEdit()) Reload(std::exchange(waiting_, 0u));
+    if (waiting_ != 0 && !AnyEdit()) {
+      Reload(std::exchange(waiting_, 0u));
+      if (!passing_.empty()) vcl::UserInterface().ShowPassingNote(passing_);
+    }
     // The person may have moved to another table meanwhile.
     ShowEditors();
   } catch (const std::exception&) {

@@ -66,6 +66,7 @@ class LiveNotices {
   TfrmEstrutura& form_;
   std::string announced_;   // the edit the server was told of ("" none)
   unsigned waiting_ = 0;    // lists to read again once the edit ends
+  std::string passing_;     // the last change told in this poll, for the passing line
   bool bar_shown_ = false;  // the bar about the row being edited
   // Edits in progress elsewhere, "table|kind|item|account" -> (table, the
   // line); those of the tables on screen are shown.
