@@ -173,6 +173,45 @@ class Writer {
   uint8_t* p_;
 };
 
+// Appends to a buffer that grows, for a packet written before its size is
+// known (DataPacketWriter).
+class Appender {
+ public:
+  explicit Appender(std::vector<uint8_t>& out) : out_(out) {}
+  void U8(uint8_t v) { out_.push_back(v); }
+  void U16(uint16_t v) {
+    U8(static_cast<uint8_t>(v));
+    U8(static_cast<uint8_t>(v >> 8));
+  }
+  void U32(uint32_t v) {
+    U16(static_cast<uint16_t>(v));
+    U16(static_cast<uint16_t>(v >> 16));
+  }
+  void Bytes(const void* p, size_t n) {
+    const auto* b = static_cast<const uint8_t*>(p);
+    out_.insert(out_.end(), b, b + n);
+  }
+
+ private:
+  std::vector<uint8_t>& out_;
+};
+
+// The packet's header up to, not including, its row count.
+template <class Out>
+void WriteHeader(Out& w, PacketKind kind, const std::vector<PacketField>& fields) {
+  w.Bytes(kMagic, sizeof kMagic);
+  w.U16(kVersion);
+  w.U8(static_cast<uint8_t>(kind));
+  w.U8(0);
+  w.U32(static_cast<uint32_t>(fields.size()));
+  for (const PacketField& f : fields) {
+    w.U8(static_cast<uint8_t>(f.name.size()));
+    w.Bytes(f.name.data(), f.name.size());
+    w.U16(static_cast<uint16_t>(f.size));
+    w.U8(f.fixed_char ? kFixedCharFlag : 0);
+  }
+}
+
 class Reader {
  public:
   explicit Reader(std::span<const uint8_t> bytes) : p_(bytes.data()), end_(p_ + bytes.size()) {}
@@ -267,17 +306,7 @@ std::vector<uint8_t> Encode(PacketKind kind, const std::vector<PacketField>& fie
   }
 
   Writer w(size);
-  w.Bytes(kMagic, sizeof kMagic);
-  w.U16(kVersion);
-  w.U8(static_cast<uint8_t>(kind));
-  w.U8(0);
-  w.U32(static_cast<uint32_t>(fields.size()));
-  for (const PacketField& f : fields) {
-    w.U8(static_cast<uint8_t>(f.name.size()));
-    w.Bytes(f.name.data(), f.name.size());
-    w.U16(static_cast<uint16_t>(f.size));
-    w.U8(f.fixed_char ? kFixedCharFlag : 0);
-  }
+  WriteHeader(w, kind, fields);
   w.U32(static_cast<uint32_t>(count));
   for (size_t i = 0; i < count; ++i) {
     detail::RowView row = row_at(i);
@@ -358,27 +387,10 @@ DataPacketWriter::DataPacketWriter(const std::vector<PacketField>& fields, size_
     : fields_(fields) {
   CheckFields(fields);
   out_.reserve(std::max(expected_bytes, kHeaderBytes + 8 + fields.size() * 16));
-  out_.insert(out_.end(), kMagic, kMagic + sizeof kMagic);
-  auto u16 = [this](uint16_t v) {
-    out_.push_back(static_cast<uint8_t>(v));
-    out_.push_back(static_cast<uint8_t>(v >> 8));
-  };
-  auto u32 = [&u16](uint32_t v) {
-    u16(static_cast<uint16_t>(v));
-    u16(static_cast<uint16_t>(v >> 16));
-  };
-  u16(kVersion);
-  out_.push_back(static_cast<uint8_t>(PacketKind::kData));
-  out_.push_back(0);
-  u32(static_cast<uint32_t>(fields.size()));
-  for (const PacketField& f : fields) {
-    out_.push_back(static_cast<uint8_t>(f.name.size()));
-    out_.insert(out_.end(), f.name.begin(), f.name.end());
-    u16(static_cast<uint16_t>(f.size));
-    out_.push_back(f.fixed_char ? kFixedCharFlag : 0);
-  }
+  Appender w(out_);
+  WriteHeader(w, PacketKind::kData, fields);
   row_count_at_ = out_.size();
-  u32(0);  // the row count, set by Finish
+  w.U32(0);  // the row count, set by Finish
 }
 
 void DataPacketWriter::EndRow() {
@@ -398,18 +410,16 @@ void DataPacketWriter::Value(std::string_view text) {
   if (rows_ == 0 || next_ == fields_.size())
     Fail("número de valores da linha não confere com os campos");
   CheckValue(text, fields_[next_++]);
-  const auto n = static_cast<uint32_t>(text.size());
-  const uint8_t length[4] = {static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8),
-                             static_cast<uint8_t>(n >> 16), static_cast<uint8_t>(n >> 24)};
-  out_.insert(out_.end(), length, length + 4);
-  out_.insert(out_.end(), text.begin(), text.end());
+  Appender w(out_);
+  w.U32(static_cast<uint32_t>(text.size()));
+  w.Bytes(text.data(), text.size());
 }
 
 void DataPacketWriter::Null() {
   if (rows_ == 0 || next_ == fields_.size())
     Fail("número de valores da linha não confere com os campos");
   ++next_;
-  out_.insert(out_.end(), 4, 0xFF);
+  Appender(out_).U32(kNullLength);
 }
 
 std::vector<uint8_t> DataPacketWriter::Finish() {
